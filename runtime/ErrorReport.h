@@ -1,0 +1,22 @@
+#pragma once
+// How an error that escaped a handler reaches the user: the message text with
+// the period rule, the application title, and a replaceable display.
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Appends "." when the last byte of message is greater than '.'.
+std::string ErrorDisplayText(std::string_view message);
+
+// The program file's name without folder and extension, all but its first
+// character in lower case: "FLOOD.EXE" gives "Flood".
+std::string ApplicationTitle(std::string_view programPath);
+
+// Shows (title, text). The window installs a message box; batch mode prints.
+using ErrorDisplay = std::function<void(const std::string& title, const std::string& text)>;
+
+// Shows e through display unless it is an EAbort; releaseCapture runs first.
+void ReportError(const std::exception& e, const std::string& title, const ErrorDisplay& display,
+                 const std::function<void()>& releaseCapture = {});
