@@ -1,0 +1,6 @@
+#include "LocaleFormats.h"
+
+LocaleFormats& Formats() {
+    static LocaleFormats record;
+    return record;
+}
