@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
-// Appends "." when the last byte of message is greater than '.'.
+// Appends "." when the last character of message is greater than '.' in byte
+// order; for a UTF-8 character its lead byte counts.
 std::string ErrorDisplayText(std::string_view message);
 
-// The program file's name without folder and extension, all but its first
-// character in lower case: "FLOOD.EXE" gives "Flood".
+// The program file's name without folder and its last extension, the first
+// character in upper case and the rest in lower case: "FLOOD.EXE" gives
+// "Flood", "/usr/bin/quelmora" gives "Quelmora".
 std::string ApplicationTitle(std::string_view programPath);
 
 // Shows (title, text). The window installs a message box; batch mode prints.

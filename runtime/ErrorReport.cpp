@@ -1,0 +1,61 @@
+#include "ErrorReport.h"
+
+#include "Exceptions.h"
+
+namespace {
+
+// Where the last character of text begins: a UTF-8 sequence that ends the
+// text counts from its lead byte; anything else is taken byte by byte.
+std::size_t LastCharacterStart(std::string_view text) {
+    const std::size_t last = text.size() - 1;
+    std::size_t i = last;
+    while (i > 0 && last - i < 3 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+        --i;
+    if (i == last) return last;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                               : lead >= 0xE0 && lead < 0xF0 ? 3
+                               : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                             : 0;
+    return length == text.size() - i ? i : last;
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+} // namespace
+
+std::string ErrorDisplayText(std::string_view message) {
+    std::string text(message);
+    if (!message.empty() && static_cast<unsigned char>(message[LastCharacterStart(message)]) > '.')
+        text += '.';
+    return text;
+}
+
+std::string ApplicationTitle(std::string_view programPath) {
+    const auto slash = programPath.rfind('/');
+    std::string_view name =
+        slash == std::string_view::npos ? programPath : programPath.substr(slash + 1);
+    // A leading dot marks a hidden file, not an extension: ".tool" stays a name.
+    const auto dot = name.rfind('.');
+    if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
+    std::string title(name);
+    // Program files here are usually named in lower case; the caption still
+    // starts with a capital, as "Flood" does for FLOOD.EXE.
+    for (std::size_t i = 0; i < title.size(); ++i)
+        title[i] = i == 0 ? AsciiUpper(title[i]) : AsciiLower(title[i]);
+    return title;
+}
+
+void ReportError(const std::exception& e, const std::string& title, const ErrorDisplay& display,
+                 const std::function<void()>& releaseCapture) {
+    if (releaseCapture) releaseCapture();
+    if (dynamic_cast<const EAbort*>(&e)) return;
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    const std::string text = ErrorDisplayText(own ? std::string_view(own->Message) : e.what());
+    if (display) display(title, text);
+}

@@ -1,0 +1,47 @@
+#include "ErrorReport.h"
+#include "Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+TEST(ErrorDisplayText, PeriodAfterCharactersAboveTheDot) {
+    EXPECT_EQ(ErrorDisplayText("File not found"), "File not found.");
+    EXPECT_EQ(ErrorDisplayText("I/O error 32"), "I/O error 32.");
+    EXPECT_EQ(ErrorDisplayText("List index out of bounds (3)"), "List index out of bounds (3)");
+    EXPECT_EQ(ErrorDisplayText("Done."), "Done.");
+    EXPECT_EQ(ErrorDisplayText("a-"), "a-"); // '-' sorts before '.'
+    EXPECT_EQ(ErrorDisplayText("a/"), "a/.");
+    EXPECT_EQ(ErrorDisplayText(""), "");
+    EXPECT_EQ(ErrorDisplayText("库容水位曲线少于两个点"), "库容水位曲线少于两个点.");
+    EXPECT_EQ(ErrorDisplayText("（495 – 497 m）"), "（495 – 497 m）.");
+    EXPECT_EQ(ErrorDisplayText(")\xA9"), ")\xA9."); // a stray byte counts by itself
+}
+
+TEST(ApplicationTitle, NameWithoutFolderAndExtension) {
+    EXPECT_EQ(ApplicationTitle("FLOOD.EXE"), "Flood");
+    EXPECT_EQ(ApplicationTitle("/usr/bin/quelmora"), "Quelmora");
+    EXPECT_EQ(ApplicationTitle("/opt/x.y/Flood.Calc.exe"), "Flood.calc");
+    EXPECT_EQ(ApplicationTitle("/opt/.hidden"), ".hidden");
+    EXPECT_EQ(ApplicationTitle("水库.bin"), "水库");
+}
+
+TEST(ReportError, ReleasesCaptureThenShowsAllButAbort) {
+    std::vector<std::string> calls;
+    const ErrorDisplay display = [&](const std::string& title, const std::string& text) {
+        calls.push_back(title + ": " + text);
+    };
+    const auto release = [&] { calls.push_back("release"); };
+    ReportError(EInOutError(2), "Flood", display, release);
+    ReportError(EStringListError("List index out of bounds (9)"), "Flood", display, release);
+    ReportError(std::runtime_error("bad"), "Flood", display);
+    ReportError(EAbort(), "Flood", display, release);
+    EXPECT_EQ(calls, (std::vector<std::string>{"release", "Flood: File not found.", "release",
+                                               "Flood: List index out of bounds (9)", "Flood: bad.",
+                                               "release"}));
+}
+
+} // namespace
