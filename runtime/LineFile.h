@@ -2,35 +2,96 @@
 // LineFile: the text file channel. Lines read end at LF or CR LF (a lone CR is
 // dropped, Ctrl-Z ends the file); lines written end with CR LF. Every
 // operation raises EInOutError with the error number on failure.
+//
+// Error numbers: 2 missing file; 3 missing folder or bad name (empty, too
+// long, a file used as a folder); 4 too many open files; 5 access denied,
+// read-only file system, or a folder given as a file name; 101 disk full or
+// quota exceeded; 103 channel not open; 104 channel not open for reading; 105
+// channel not open for writing. Other failures: 31 device error (EIO), 32
+// file in use (ETXTBSY, EBUSY), 109 pipe closed by its reader, 223 file size
+// limit exceeded, and 1000 + errno for anything else ("I/O error %d").
 
+#include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
 class LineFile {
-public:
+  public:
     LineFile() = default;
-    ~LineFile();   // releases the file; an unfinished atomic write leaves no temporary
+    ~LineFile(); // releases the file; an unfinished atomic write leaves no temporary
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
 
+    // Opening a channel that is still open first releases it as the destructor does.
     void OpenRead(const std::string& fileName);
     // Creates or replaces fileName; writes go through a buffer of writeBuffer bytes.
     void OpenWrite(const std::string& fileName, std::size_t writeBuffer = 128);
     // Like OpenWrite, but into a temporary beside fileName that Close() renames
     // over it: an earlier file of that name survives a failed write intact.
+    // A target that exists and is no regular file (a FIFO, a device, standard
+    // output reached as /dev/stdout) is written directly; a regular file reached
+    // through a descriptor link (/dev/stdout redirected to a file) is appended to.
+    // A writable file in a folder that takes no new files is written in place.
     void OpenWriteAtomic(const std::string& fileName, std::size_t writeBuffer = 128);
 
     std::string ReadLine();
     // Reads the next line into line (reusing its storage); the hot path.
     void ReadLine(std::string& line);
     bool AtEnd();
-    void Write(std::string_view text);
-    void EndLine();
-    void Close();   // 103 when the channel was never opened
+    // Short texts that fit the buffer are copied inline: the result file is
+    // written in tens of millions of small pieces.
+    void Write(std::string_view text) {
+        if (mode_ == Mode::writing && text.size() < writeCap_ - used_) {
+            char* to = writeBuf_.get() + used_;
+            if (text.size() <= 8) { // a value's digits or a comma: cheaper than a memcpy call
+                for (char c : text)
+                    *to++ = c;
+            } else {
+                std::memcpy(to, text.data(), text.size());
+            }
+            used_ += text.size();
+        } else {
+            WriteSlow(text);
+        }
+    }
+    void EndLine() { Write(std::string_view("\r\n", 2)); }
+    void Close(); // 103 when the channel was never opened
 
     const std::string& FileName() const { return fileName_; }
 
-private:
+  private:
+    enum class Mode { closed, reading, writing };
+
+    void WriteSlow(std::string_view text);
+    bool Fill();
+    void FlushFull();
+    void WriteOut(const char* data, std::size_t size);
+    void Release() noexcept;
+    [[noreturn]] void Fail(int err);
+    void CheckReading() const;
+    void CheckWriting() const;
+    void PrepareWrite(const std::string& fileName, std::size_t writeBuffer);
+    void StartWriting(int fd);
+
     std::string fileName_;
-    // The implementation's state follows.
+    Mode mode_ = Mode::closed;
+    int fd_ = -1;
+
+    // Reading: the bytes buf_[pos_, len_) are still to be taken. A Ctrl-Z cuts
+    // the data where it stands and sets sourceDone_.
+    std::unique_ptr<char[]> readBuf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool sourceDone_ = false;
+
+    // Writing: writeBuf_[0, used_) waits to be written; it goes out when full.
+    std::unique_ptr<char[]> writeBuf_;
+    std::size_t writeCap_ = 0;
+    std::size_t used_ = 0;
+
+    // Atomic writing: the temporary being written and the file it replaces.
+    std::string tempName_;
+    std::string targetName_;
 };

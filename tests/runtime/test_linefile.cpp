@@ -1,0 +1,179 @@
+#include "test_linefile_util.h"
+
+#include <random>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class LineFileTest : public ScratchDir {
+  protected:
+    // Every line of a file holding bytes, read as the readers do.
+    V Lines(const std::string& bytes) {
+        Put(Path("in.txt"), bytes);
+        LineFile f;
+        f.OpenRead(Path("in.txt"));
+        V lines;
+        std::string line;
+        while (!f.AtEnd()) {
+            f.ReadLine(line);
+            lines.push_back(line);
+        }
+        EXPECT_EQ(f.ReadLine(), ""); // at the end: empty text, no error
+        EXPECT_TRUE(f.AtEnd());
+        f.Close();
+        return lines;
+    }
+};
+
+TEST_F(LineFileTest, LineEndsAndCtrlZ) {
+    EXPECT_EQ(Lines("a,1\nb,2\n"), Lines("a,1\r\nb,2\r\n"));
+    EXPECT_EQ(Lines("a,1\r\nb,2\r\n"), (V{"a,1", "b,2"}));
+    EXPECT_EQ(Lines("a,1\r\nb,2"), (V{"a,1", "b,2"})); // the last line needs no end
+    EXPECT_EQ(Lines("a\r\n\r\n"), (V{"a", ""}));       // an extra line end: one empty line
+    EXPECT_EQ(Lines(""), V{});
+    EXPECT_EQ(Lines("\ra\rb\r\nc\r\r\nd\r"), (V{"ab", "c", "d"})); // lone CRs are dropped
+    EXPECT_EQ(Lines("a\r\nb\r\n\x1a"), (V{"a", "b"}));
+    EXPECT_EQ(Lines("a\r\n\x1a"
+                    "b\r\nc\r\n"),
+              V{"a"});
+    EXPECT_EQ(Lines("ab\x1a"
+                    "cd\r\nef\r\n"),
+              V{"ab"});
+}
+
+// Lines far longer than any read buffer, with CRs and line ends wherever the
+// random walk puts them, must read as a plain byte-by-byte split.
+TEST_F(LineFileTest, LinesOfAnyLengthAcrossBuffers) {
+    std::mt19937 rng(7);
+    std::string bytes;
+    V expected(1);
+    while (bytes.size() < 6'000'000) {
+        const unsigned r = rng() % 1000;
+        const std::size_t run = r == 0 ? 3'000'000 : r < 50 ? rng() % 300'000 : rng() % 40;
+        bytes.append(run, static_cast<char>('a' + r % 26));
+        expected.back().append(run, static_cast<char>('a' + r % 26));
+        if (r % 3 == 0) bytes += '\r';
+        if (r % 2 == 0) {
+            bytes += '\n';
+            expected.emplace_back();
+        }
+    }
+    if (expected.back().empty()) expected.pop_back();
+    EXPECT_EQ(Lines(bytes), expected);
+
+    // Reading into one string reuses its storage for shorter lines.
+    Put(Path("in.txt"), std::string(5000, 'x') + "\nyy\nz");
+    LineFile f;
+    f.OpenRead(Path("in.txt"));
+    std::string line;
+    f.ReadLine(line);
+    const char* storage = line.data();
+    f.ReadLine(line);
+    f.ReadLine(line);
+    EXPECT_EQ(line, "z");
+    EXPECT_EQ(line.data(), storage);
+}
+
+// The file on disk grows by whole buffers, exactly when one is full.
+TEST_F(LineFileTest, WriteBufferGoesOutWhenFullAndAtClose) {
+    const std::string name = Path("out.txt");
+    Put(name, std::string(1000, 'o'));
+    LineFile f;
+    f.OpenWrite(name); // replaces the earlier file
+    EXPECT_EQ(fs::file_size(name), 0u);
+    f.Write(std::string(127, 'a'));
+    EXPECT_EQ(fs::file_size(name), 0u);
+    f.Write("b");
+    EXPECT_EQ(fs::file_size(name), 128u);
+    f.EndLine();
+    f.Write(std::string(300, 'c')); // 430 in all: three buffers out
+    EXPECT_EQ(fs::file_size(name), 384u);
+    f.EndLine();
+    f.Close();
+    EXPECT_EQ(Get(name), std::string(127, 'a') + "b\r\n" + std::string(300, 'c') + "\r\n");
+
+    f.OpenWrite(name, 1000);
+    f.Write(std::string(999, 'd'));
+    EXPECT_EQ(fs::file_size(name), 0u);
+    f.EndLine();
+    EXPECT_EQ(fs::file_size(name), 1000u);
+    f.Close();
+    EXPECT_EQ(fs::file_size(name), 1001u);
+}
+
+TEST_F(LineFileTest, ChannelStateErrors) {
+    LineFile f;
+    EXPECT_EQ(ErrorOf([&] { f.Close(); }), 103);
+    EXPECT_EQ(ErrorOf([&] { f.ReadLine(); }), 103);
+    EXPECT_EQ(ErrorOf([&] { f.Write("x"); }), 103);
+    Put(Path("in.txt"), "x");
+    f.OpenRead(Path("in.txt"));
+    EXPECT_EQ(ErrorOf([&] { f.Write("x"); }), 105);
+    f.Close();
+    EXPECT_EQ(ErrorOf([&] { f.Close(); }), 103);
+    f.OpenWrite(Path("out.txt"));
+    EXPECT_EQ(ErrorOf([&] { f.AtEnd(); }), 104);
+}
+
+TEST_F(LineFileTest, OpenErrorNumbers) {
+    fs::create_directory(dir / "sub");
+    Put(Path("file"), "x");
+    const std::pair<std::string, int> cases[] = {
+        {Path("missing.txt"), 2},
+        {Path("nofolder/x.txt"), 3},
+        {Path("nofolder/"), 3},
+        {Path("file/x.txt"), 3}, // a file used as a folder
+        {Path(std::string(300, 'n')), 3},
+        {"", 3},
+        {Path("file") + std::string(1, '\0') + "x", 3}, // must not open "file"
+        {Path("sub"), 5},                               // a folder given as a file name
+        {Path("sub/"), 5},
+    };
+    for (const auto& [name, number] : cases) {
+        SCOPED_TRACE(name);
+        LineFile f;
+        EXPECT_EQ(ErrorOf([&] { f.OpenRead(name); }), number);
+        if (number == 2) continue; // writing creates a missing file
+        EXPECT_EQ(ErrorOf([&] { f.OpenWrite(name); }), number);
+        EXPECT_EQ(ErrorOf([&] { f.OpenWriteAtomic(name); }), number);
+    }
+    EXPECT_EQ(Names(dir), (V{"file", "sub"}));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int probe = dup(0);
+    ASSERT_GE(probe, 0);
+    close(probe);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(probe); // no descriptor from probe upwards
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    LineFile f;
+    const int tooMany = ErrorOf([&] { f.OpenRead(Path("file")); });
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(tooMany, 4);
+}
+
+TEST_F(LineFileTest, PermissionDenied) {
+    if (geteuid() == 0) GTEST_SKIP() << "file modes do not stop root";
+    Put(Path("locked.txt"), "x");
+    chmod(Path("locked.txt").c_str(), 0);
+    fs::create_directory(dir / "ro");
+    Put(Path("ro/open.txt"), "earlier");
+    chmod(Path("ro").c_str(), 0555);
+    LineFile f;
+    EXPECT_EQ(ErrorOf([&] { f.OpenRead(Path("locked.txt")); }), 5);
+    EXPECT_EQ(ErrorOf([&] { f.OpenWrite(Path("locked.txt")); }), 5);
+    EXPECT_EQ(ErrorOf([&] { f.OpenWriteAtomic(Path("locked.txt")); }), 5);
+    EXPECT_EQ(ErrorOf([&] { f.OpenWrite(Path("ro/new.txt")); }), 5);
+    EXPECT_EQ(ErrorOf([&] { f.OpenWriteAtomic(Path("ro/new.txt")); }), 5);
+    // No temporary can go beside a writable file in a read-only folder: written in place.
+    f.OpenWriteAtomic(Path("ro/open.txt"));
+    f.Write("new");
+    f.Close();
+    EXPECT_EQ(Get(Path("ro/open.txt")), "new");
+}
+
+} // namespace
