@@ -23,9 +23,6 @@ std::size_t LastCharacterStart(std::string_view text) {
 char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
-char AsciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 } // namespace
 
@@ -44,10 +41,9 @@ std::string ApplicationTitle(std::string_view programPath) {
     const auto dot = name.rfind('.');
     if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
     std::string title(name);
-    // Program files here are usually named in lower case; the caption still
-    // starts with a capital, as "Flood" does for FLOOD.EXE.
-    for (std::size_t i = 0; i < title.size(); ++i)
-        title[i] = i == 0 ? AsciiUpper(title[i]) : AsciiLower(title[i]);
+    // The first character keeps its case: FLOOD.EXE gives "Flood", quelmora
+    // stays "quelmora".
+    for (std::size_t i = 1; i < title.size(); ++i) title[i] = AsciiLower(title[i]);
     return title;
 }
 

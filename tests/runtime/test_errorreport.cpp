@@ -23,7 +23,8 @@ TEST(ErrorDisplayText, PeriodAfterCharactersAboveTheDot) {
 
 TEST(ApplicationTitle, NameWithoutFolderAndExtension) {
     EXPECT_EQ(ApplicationTitle("FLOOD.EXE"), "Flood");
-    EXPECT_EQ(ApplicationTitle("/usr/bin/quelmora"), "Quelmora");
+    EXPECT_EQ(ApplicationTitle("/usr/bin/quelmora"), "quelmora");
+    EXPECT_EQ(ApplicationTitle("/usr/bin/QuelMora"), "Quelmora");
     EXPECT_EQ(ApplicationTitle("/opt/x.y/Flood.Calc.exe"), "Flood.calc");
     EXPECT_EQ(ApplicationTitle("/opt/.hidden"), ".hidden");
     EXPECT_EQ(ApplicationTitle("水库.bin"), "水库");
