@@ -25,10 +25,41 @@ struct LocaleFormats {
     std::array<std::string, 7> longDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
                                             "Thursday", "Friday", "Saturday"};
     int centuryWindow = 50;
+    // Whether the locale's character set has characters of more than one byte.
+    // Text here is UTF-8 unless the locale says otherwise, so the default is true;
+    // only a single-byte locale such as plain "C" turns it off.
+    bool multiByteCharset = true;
 };
 
 // The process-wide record.
 LocaleFormats& Formats();
 
-// Fills Formats() from the user's POSIX locale (setlocale(LC_ALL, "")).
+// Fills Formats() from the user's POSIX locale (setlocale(LC_ALL, "")). The
+// program's locale is put back as it was afterwards, so reading the record has
+// no other effect.
 void LoadLocaleFormats();
+
+// The raw settings of a POSIX locale, as nl_langinfo and localeconv give them.
+// Empty texts mean the locale gives nothing for that setting.
+struct PosixLocaleData {
+    std::string dateFormat;         // D_FMT
+    std::string timeFormat;         // T_FMT
+    std::string timeFormatAmPm;     // T_FMT_AMPM, what %r stands for
+    std::string dateTimeFormat;     // D_T_FMT, source of the long date
+    std::string amText;             // AM_STR
+    std::string pmText;             // PM_STR
+    std::string decimalPoint;       // localeconv()->decimal_point
+    std::string thousandsSeparator; // localeconv()->thousands_sep
+    std::array<std::string, 12> shortMonthNames;  // ABMON_1 ...
+    std::array<std::string, 12> longMonthNames;   // MON_1 ...
+    std::array<std::string, 7> shortDayNames;     // ABDAY_1 ... (Sunday first)
+    std::array<std::string, 7> longDayNames;      // DAY_1 ...
+    bool multiByteCharset = true;                 // MB_CUR_MAX > 1
+};
+
+// The current locale's settings (whatever setlocale last chose).
+PosixLocaleData ReadPosixLocale();
+
+// Turns a locale's settings into the record; every field the locale leaves
+// empty or unusable keeps the record's default.
+LocaleFormats TranslateLocale(const PosixLocaleData& data);
