@@ -215,6 +215,10 @@ LocaleFormats TranslateLocale(const PosixLocaleData& data) {
     // leave them unable to carry decimals and make the result file unreadable.
     f.decimalMark = decimal == ',' ? '.' : decimal;
     f.thousandsMark = MarkFrom(data.thousandsSeparator, f.thousandsMark);
+    // Where the decimal comma gave way to the point, a thousands point would make
+    // 1.234.5 of an axis label: the two marks trade places, as they would in a
+    // locale that writes decimals with a point.
+    if (decimal == ',' && f.thousandsMark == '.') f.thousandsMark = ',';
 
     // The time first: the date pattern quotes a ':' that is not the time mark.
     bool usesR = false;

@@ -117,7 +117,7 @@ TEST(TranslateLocale, DeDeDecimalCommaBecomesPoint) {
     EXPECT_EQ(f.longTimePattern, "hh:mm:ss");
     EXPECT_EQ(f.shortTimePattern, "hh:mm");
     EXPECT_EQ(f.decimalMark, '.');
-    EXPECT_EQ(f.thousandsMark, '.');
+    EXPECT_EQ(f.thousandsMark, ','); // never the same mark as the decimals
     // The locale has no markers: the fallbacks stay.
     EXPECT_EQ(f.amText, "am");
     EXPECT_EQ(f.pmText, "pm");
