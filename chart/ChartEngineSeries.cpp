@@ -1,0 +1,612 @@
+// The series half of the chart engine: value lists, labels, point colours and
+// the series base classes.
+
+#include "ChartEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <numeric>
+
+// ===========================================================================
+// TChartValueList
+
+TChartValueList::TChartValueList(TChartSeries* owner, std::string name)
+    : Name(std::move(name)), FOwner(owner) {
+    if (FOwner) FOwner->ValuesList().Add(this);
+}
+
+TChartValueList::~TChartValueList() {
+    if (FOwner) FOwner->ValuesList().Remove(this);
+    std::free(FValues);
+}
+
+void TChartValueList::EnsureRoom() {
+    if (FCapacity >= FCount + 1) return;
+    // A fixed step, not doubling. realloc lets a large block grow in place, so
+    // the fixed step stays cheap for long series.
+    const int newCapacity = FCapacity + CapacityStep;
+    void* p = std::realloc(FValues, static_cast<std::size_t>(newCapacity) * sizeof(double));
+    if (!p) throw std::bad_alloc();
+    FValues = static_cast<double*>(p);
+    FCapacity = newCapacity;
+}
+
+void TChartValueList::StoreAt(int index, double value) {
+    EnsureRoom();
+    if (index < FCount)
+        std::memmove(FValues + index + 1, FValues + index,
+                     static_cast<std::size_t>(FCount - index) * sizeof(double));
+    FValues[index] = value;
+    ++FCount;
+    FStatsStale = true;
+}
+
+int TChartValueList::AddOrdered(double value) {
+    PendingValue = value;
+    int index = FCount;
+    if (FCount > 0) {
+        if (Order == loAscending) {
+            if (!(value >= FValues[FCount - 1])) {
+                int i = FCount - 1;
+                while (i >= 0 && FValues[i] > value)
+                    --i;
+                index = i + 1;
+            }
+        } else if (Order == loDescending) {
+            if (!(value <= FValues[FCount - 1])) {
+                int i = FCount - 1;
+                while (i >= 0 && FValues[i] < value)
+                    --i;
+                index = i + 1;
+            }
+        }
+    }
+    StoreAt(index, value);
+    return index;
+}
+
+void TChartValueList::InsertAt(int index, double value) {
+    StoreAt(index, value);
+}
+
+void TChartValueList::RemoveAt(int index) {
+    if (index < FCount - 1)
+        std::memmove(FValues + index, FValues + index + 1,
+                     static_cast<std::size_t>(FCount - index - 1) * sizeof(double));
+    --FCount;
+    FStatsStale = true;
+}
+
+void TChartValueList::RemoveRange(int start, int count) {
+    if (start < 0) {
+        count += start;
+        start = 0;
+    }
+    if (start >= FCount || count <= 0) return;
+    count = std::min(count, FCount - start);
+    const int tail = FCount - start - count;
+    if (tail > 0)
+        std::memmove(FValues + start, FValues + start + count,
+                     static_cast<std::size_t>(tail) * sizeof(double));
+    FCount -= count;
+    FStatsStale = true;
+}
+
+void TChartValueList::RemoveAll() {
+    std::free(FValues);
+    FValues = nullptr;
+    FCapacity = 0;
+    FCount = 0;
+    FStatsStale = true;
+}
+
+void TChartValueList::RecomputeStats() const {
+    // A count beyond the storage can only come from a fault elsewhere; never
+    // read past the array for it.
+    if (FCount > FCapacity) const_cast<TChartValueList*>(this)->FCount = FCapacity;
+    if (FCount == 0) {
+        FMinimum = FMaximum = FSum = FAbsSum = 0.0;
+    } else {
+        double mn = FValues[0], mx = mn, sum = mn, abssum = std::fabs(mn);
+        for (int i = 1; i < FCount; ++i) {
+            const double v = FValues[i];
+            if (v < mn)
+                mn = v;
+            else if (v > mx)
+                mx = v;
+            sum += v;
+            abssum += std::fabs(v);
+        }
+        FMinimum = mn;
+        FMaximum = mx;
+        FSum = sum;
+        FAbsSum = abssum;
+    }
+    FStatsStale = false;
+}
+
+double TChartValueList::Minimum() const {
+    if (FStatsStale) RecomputeStats();
+    return FMinimum;
+}
+double TChartValueList::Maximum() const {
+    if (FStatsStale) RecomputeStats();
+    return FMaximum;
+}
+double TChartValueList::Sum() const {
+    if (FStatsStale) RecomputeStats();
+    return FSum;
+}
+double TChartValueList::AbsSum() const {
+    if (FStatsStale) RecomputeStats();
+    return FAbsSum;
+}
+double TChartValueList::Spread() const {
+    if (FStatsStale) RecomputeStats();
+    return FMaximum - FMinimum;
+}
+
+void TChartValueList::SwapAt(int i, int j) {
+    std::swap(FValues[i], FValues[j]);
+    FStatsStale = true;
+    if (FOwner) FOwner->NotifyLinkedSeries(lscReordered, -1);
+}
+
+void TChartValueList::Renumber() {
+    for (int i = 0; i < FCount; ++i)
+        FValues[i] = i;
+    FStatsStale = true;
+    if (FOwner) FOwner->NotifyLinkedSeries(lscReordered, -1);
+}
+
+void TChartValueList::Rotate() {
+    if (FCount < 2) return;
+    std::rotate(FValues, FValues + 1, FValues + FCount);
+    FStatsStale = true;
+}
+
+int TChartValueList::CompareAt(int i, int j) const {
+    const double a = FValues[i], b = FValues[j];
+    const int c = a < b ? -1 : (a > b ? 1 : 0);
+    return Order == loDescending ? -c : c;
+}
+
+void TChartValueList::Permute(const std::vector<int>& order) {
+    std::vector<double> old(FValues, FValues + FCount);
+    for (int k = 0; k < FCount; ++k)
+        FValues[k] = old[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
+    FStatsStale = true;
+}
+
+void TChartValueList::SortValues() {
+    if (Order == loNone || FCount < 2) return;
+    std::vector<int> order(static_cast<std::size_t>(FCount));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return CompareAt(a, b) < 0; });
+    if (FOwner && FOwner->PointCount() == FCount) {
+        FOwner->ReorderPoints(order);
+        FOwner->NotifyLinkedSeries(lscReordered, -1);
+    } else {
+        Permute(order);
+    }
+}
+
+void TChartValueList::Assign(const TChartValueList& source) {
+    Order = source.Order;
+    FDateTime = source.FDateTime;
+    FValueSource = source.FValueSource;
+}
+
+void TChartValueList::SetDateTime(bool value) {
+    if (FDateTime == value) return;
+    FDateTime = value;
+    if (FOwner) FOwner->Repaint();
+}
+
+void TChartValueList::SetValueSource(const std::string& value) {
+    if (FValueSource == value) return;
+    FValueSource = value;
+    if (FOwner && FOwner->ParentChart() && FOwner->UpdateDepth() == 0)
+        FOwner->ParentChart()->CheckDataSource(FOwner);
+}
+
+// ===========================================================================
+// TChartValueLists, TLabelsList, TSeriesMarks
+
+void TChartValueLists::Remove(TChartValueList* list) {
+    auto it = std::find(FItems.begin(), FItems.end(), list);
+    if (it != FItems.end()) FItems.erase(it);
+}
+
+const std::string& TLabelsList::Label(int index) const {
+    static const std::string empty;
+    if (index < 0 || index >= Count()) return empty;
+    return FItems[static_cast<std::size_t>(index)];
+}
+
+void TLabelsList::PadTo(int count) {
+    if (Count() < count) FItems.resize(static_cast<std::size_t>(count));
+}
+
+void TLabelsList::SetLabel(int index, std::string_view text) {
+    if (index < 0) return;
+    PadTo(index + 1);
+    FItems[static_cast<std::size_t>(index)].assign(text);
+}
+
+void TLabelsList::Insert(int index, std::string_view text) {
+    if (index < 0) return;
+    PadTo(index);
+    FItems.emplace(FItems.begin() + index, text);
+}
+
+void TLabelsList::Delete(int index) {
+    if (index < 0 || index >= Count()) return;
+    FItems.erase(FItems.begin() + index);
+}
+
+void TLabelsList::DeleteRange(int start, int count) {
+    if (start < 0) {
+        count += start;
+        start = 0;
+    }
+    if (start >= Count() || count <= 0) return;
+    count = std::min(count, Count() - start);
+    FItems.erase(FItems.begin() + start, FItems.begin() + start + count);
+}
+
+void TSeriesMarks::Clear() {
+    Positions.clear();
+    Items.clear();
+}
+
+namespace {
+template <class V> void EraseAt(V& v, int index) {
+    if (index >= 0 && index < static_cast<int>(v.size())) v.erase(v.begin() + index);
+}
+template <class V> void EraseRange(V& v, int start, int count) {
+    const int n = static_cast<int>(v.size());
+    if (start < 0) {
+        count += start;
+        start = 0;
+    }
+    if (start >= n || count <= 0) return;
+    count = std::min(count, n - start);
+    v.erase(v.begin() + start, v.begin() + start + count);
+}
+// Reorders a per-point vector; a vector shorter than the points is padded with
+// `missing`, the value its absent entries read as.
+template <class V>
+void PermuteVector(V& v, const std::vector<int>& order,
+                   const typename V::value_type& missing = {}) {
+    if (v.empty()) return;
+    if (v.size() < order.size()) v.resize(order.size(), missing);
+    V old(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(order.size()));
+    for (std::size_t k = 0; k < order.size(); ++k)
+        v[k] = std::move(old[static_cast<std::size_t>(order[k])]);
+}
+} // namespace
+
+void TSeriesMarks::RemoveAt(int index) {
+    EraseAt(Positions, index);
+    EraseAt(Items, index);
+}
+
+void TSeriesMarks::RemoveRange(int start, int count) {
+    EraseRange(Positions, start, count);
+    EraseRange(Items, start, count);
+}
+
+// ===========================================================================
+// TCustomChartElement, TCustomChartSeries
+
+void TCustomChartElement::SetActive(bool value) {
+    if (FActive == value) return;
+    FActive = value;
+    Repaint();
+}
+
+void TCustomChartElement::Repaint() const {
+    if (FParentChart) FParentChart->Invalidate();
+}
+
+void TCustomChartSeries::SetTitle(const std::string& value) {
+    if (FTitle == value) return;
+    FTitle = value;
+    Repaint();
+    if (FParentChart)
+        if (auto* series = dynamic_cast<TChartSeries*>(this))
+            FParentChart->BroadcastSeriesEvent(series, sekTitleChanged);
+}
+
+// ===========================================================================
+// TChartSeries
+
+TChartSeries::TChartSeries()
+    : FXValues(std::make_unique<TChartValueList>(this, "X")),
+      FYValues(std::make_unique<TChartValueList>(this, "Y")),
+      FMarks(std::make_unique<TSeriesMarks>()) {
+    FXValues->Order = loAscending;
+    FYValues->Order = loNone;
+}
+
+TChartSeries::~TChartSeries() {
+    RemoveAllPoints();
+    FXValues.reset();
+    FYValues.reset();
+    FPointColors.reset();
+    FLabels.Clear();
+    FMarks.reset();
+    if (FParentChart) FParentChart->DetachSeries(this);
+    FParentChart = nullptr;
+}
+
+void TChartSeries::Broadcast(TSeriesEventKind kind) {
+    if (FParentChart) FParentChart->BroadcastSeriesEvent(this, kind);
+}
+
+// ---- joining a chart
+
+void TChartSeries::SetParentChart(TSeriesChartLink* chart) {
+    if (chart == FParentChart) return;
+    if (FParentChart) FParentChart->DetachSeries(this);
+    // The old chart may not have held the series in its list (and so not have
+    // called back); forget it all the same.
+    FParentChart = chart;
+    ParentChartChanged();
+    if (chart) chart->AttachSeries(this);
+}
+
+void TChartSeries::ParentChartChanged() {
+    if (FMarks) FMarks->SetParentChart(FParentChart);
+}
+
+TColor TChartSeries::FirstFreeColor() const {
+    const std::vector<TColor>* own = FParentChart ? FParentChart->Palette() : nullptr;
+    const TColor* colors = DefaultColorPalette.data();
+    std::size_t n = DefaultColorPalette.size();
+    if (own && !own->empty()) {
+        colors = own->data();
+        n = own->size();
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (FParentChart->IsFreeColor(colors[i], true, nullptr)) return colors[i];
+    return colors[n - 1];
+}
+
+void TChartSeries::ResolveAxes() {
+    if (FParentChart) {
+        FHorizAxisObject = FParentChart->AxisFor(FHorizAxis);
+        FVertAxisObject = FParentChart->AxisFor(FVertAxis);
+    } else {
+        FHorizAxisObject = nullptr;
+        FVertAxisObject = nullptr;
+    }
+}
+
+void TChartSeries::AttachedToChart() {
+    if (!FParentChart) return;
+    if (FColor == clDefault) {
+        FAutoColor = FirstFreeColor();
+        Broadcast(sekColorChanged);
+    }
+    ResolveAxes();
+    if (FUpdateDepth == 0) FParentChart->CheckDataSource(this);
+}
+
+void TChartSeries::DetachedFromChart() {
+    FParentChart = nullptr;
+    ResolveAxes();
+    ParentChartChanged();
+}
+
+void TChartSeries::SetHorizAxis(THorizAxis value) {
+    if (FHorizAxis == value) return;
+    FHorizAxis = value;
+    ResolveAxes();
+    Repaint();
+}
+
+void TChartSeries::SetVertAxis(TVertAxis value) {
+    if (FVertAxis == value) return;
+    FVertAxis = value;
+    ResolveAxes();
+    Repaint();
+}
+
+// ---- drawing hooks
+
+void TChartSeries::HorizMargins(int& left, int& right) {
+    left = right = 0;
+}
+void TChartSeries::VertMargins(int& top, int& bottom) {
+    top = bottom = 0;
+}
+
+void TChartSeries::ComputeShownRange() {
+    const int n = PointCount();
+    FirstShownIndex = n > 0 ? 0 : -1;
+    LastShownIndex = n - 1;
+}
+
+void TChartSeries::DrawAllPoints() {
+    if (FirstShownIndex < 0 || LastShownIndex < FirstShownIndex) return;
+    if (DrawForward())
+        for (int i = FirstShownIndex; i <= LastShownIndex; ++i)
+            DrawPoint(i);
+    else
+        for (int i = LastShownIndex; i >= FirstShownIndex; --i)
+            DrawPoint(i);
+}
+
+void TChartSeries::DrawPoint(int) {}
+int TChartSeries::PointXPixel(int) const {
+    return 0;
+}
+int TChartSeries::PointYPixel(int) const {
+    return 0;
+}
+bool TChartSeries::DrawForward() const {
+    return true;
+}
+
+// ---- colours
+
+TColor TChartSeries::PaletteColor(int index) const {
+    const std::vector<TColor>* own = FParentChart ? FParentChart->Palette() : nullptr;
+    if (own && !own->empty()) {
+        const int n = static_cast<int>(own->size());
+        return (*own)[static_cast<std::size_t>(((index % n) + n) % n)];
+    }
+    const int n = static_cast<int>(DefaultColorPalette.size());
+    return DefaultColorPalette[static_cast<std::size_t>(((index % n) + n) % n)];
+}
+
+TColor TChartSeries::PointColor(int index) const {
+    TColor c = clDefault;
+    if (FPointColors && index >= 0 && index < static_cast<int>(FPointColors->size()))
+        c = (*FPointColors)[static_cast<std::size_t>(index)];
+    if (c != clDefault) return c;
+    return FColorEachPoint ? PaletteColor(index) : SeriesColor();
+}
+
+void TChartSeries::SetColorEachPoint(bool value) {
+    if (FColorEachPoint == value) return;
+    FColorEachPoint = value;
+    Repaint();
+}
+
+void TChartSeries::SetSeriesColor(TColor value) {
+    if (FColor == clDefault && value == FAutoColor) return;
+    const bool changed = FColor != value;
+    FColor = value;
+    if (changed) Repaint();
+    FAutoColor = value;
+    Broadcast(sekColorChanged);
+}
+
+void TChartSeries::SetActive(bool value) {
+    TCustomChartElement::SetActive(value);
+    Broadcast(sekActiveChanged);
+}
+
+// ---- points
+
+int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor color) {
+    FXValues->PendingValue = x;
+    FYValues->PendingValue = y;
+    if (OnBeforeAdd && !OnBeforeAdd(this)) return -1;
+
+    const int index = FXValues->AddOrdered(x);
+    FYValues->InsertAt(index, y);
+    for (int i = 2; i < FValuesList.Count(); ++i) {
+        TChartValueList* list = FValuesList[i];
+        list->InsertAt(index, list->PendingValue);
+    }
+
+    if (FPointColors) {
+        FPointColors->insert(FPointColors->begin() + index, color);
+    } else if (color != clDefault) {
+        // Every point so far had the automatic colour.
+        FPointColors = std::make_unique<std::vector<TColor>>(
+            static_cast<std::size_t>(PointCount() - 1), clDefault);
+        FPointColors->insert(FPointColors->begin() + index, color);
+    }
+
+    if (!label.empty() || FLabels.Count() > 0) FLabels.Insert(index, label);
+
+    if (FUpdateDepth == 0) PointAdded(index);
+    return index;
+}
+
+void TChartSeries::PointAdded(int index) {
+    if (OnAfterAdd) OnAfterAdd(this, index);
+    NotifyLinkedSeries(lscAdded, index);
+    if (FActive) Repaint();
+}
+
+void TChartSeries::NotifyLinkedSeries(TLinkedSeriesChange, int) {}
+
+void TChartSeries::ClearDataLists() {
+    for (int i = 0; i < FValuesList.Count(); ++i)
+        FValuesList[i]->RemoveAll();
+    FPointColors.reset();
+    FLabels.Clear();
+    if (FMarks) FMarks->Clear();
+}
+
+void TChartSeries::RemoveAllPoints() {
+    FirstShownIndex = -1;
+    LastShownIndex = -1;
+    ClearDataLists();
+    if (OnClearValues) OnClearValues(this);
+    NotifyLinkedSeries(lscCleared, -1);
+    if (FActive && FParentChart && !FParentChart->IsDestroying()) FParentChart->Invalidate();
+}
+
+void TChartSeries::RemovePoint(int index) {
+    const int n = PointCount();
+    // A negative index is refused like one beyond the end: it would address
+    // memory before the arrays.
+    if (index < 0 || index >= n) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Series Delete: ValueIndex %d out of bounds (0 to %d).",
+                      index, n - 1);
+        throw ChartException(text);
+    }
+    for (int i = 0; i < FValuesList.Count(); ++i)
+        FValuesList[i]->RemoveAt(index);
+    if (FPointColors && index < static_cast<int>(FPointColors->size()))
+        FPointColors->erase(FPointColors->begin() + index);
+    FLabels.Delete(index);
+    FMarks->RemoveAt(index);
+    NotifyLinkedSeries(lscRemoved, index);
+    if (FActive) Repaint();
+}
+
+void TChartSeries::RemovePoints(int start, int count, bool renumber) {
+    const int n = PointCount();
+    if (start < 0) {
+        count += start;
+        start = 0;
+    }
+    if (start >= n || count <= 0) return;
+    count = std::min(count, n - start);
+    for (int i = 0; i < FValuesList.Count(); ++i)
+        FValuesList[i]->RemoveRange(start, count);
+    if (FPointColors) {
+        EraseRange(*FPointColors, start, count);
+        if (FPointColors->empty()) FPointColors.reset();
+    }
+    FLabels.DeleteRange(start, count);
+    FMarks->RemoveRange(start, count);
+    NotifyLinkedSeries(lscRemoved, -1);
+    if (FActive) Repaint();
+    if (renumber) FXValues->Renumber();
+}
+
+void TChartSeries::ReorderPoints(const std::vector<int>& order) {
+    for (int i = 0; i < FValuesList.Count(); ++i)
+        if (FValuesList[i]->ValueCount() == static_cast<int>(order.size()))
+            FValuesList[i]->Permute(order);
+    if (FPointColors) PermuteVector(*FPointColors, order, clDefault);
+    PermuteVector(FLabels.FItems, order);
+    PermuteVector(FMarks->Positions, order);
+    PermuteVector(FMarks->Items, order);
+}
+
+// ---- updates
+
+void TChartSeries::EndDataUpdate() {
+    if (FUpdateDepth == 0) return;
+    if (--FUpdateDepth > 0) return;
+    NotifyLinkedSeries(lscDataChanged, -1);
+    Broadcast(sekDataChanged);
+    // The additions inside the update asked for no repaint; one is due now.
+    if (FActive) Repaint();
+}
