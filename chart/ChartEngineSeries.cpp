@@ -107,19 +107,21 @@ void TChartValueList::RemoveAll() {
 void TChartValueList::RecomputeStats() const {
     // A count beyond the storage can only come from a fault elsewhere; never
     // read past the array for it.
-    if (FCount > FCapacity) const_cast<TChartValueList*>(this)->FCount = FCapacity;
-    if (FCount == 0) {
+    const int n = std::min(FCount, FCapacity);
+    if (n == 0) {
         FMinimum = FMaximum = FSum = FAbsSum = 0.0;
     } else {
         double mn = FValues[0], mx = mn, sum = mn, abssum = std::fabs(mn);
-        for (int i = 1; i < FCount; ++i) {
+        for (int i = 1; i < n; ++i) {
             const double v = FValues[i];
             if (v < mn)
                 mn = v;
             else if (v > mx)
                 mx = v;
-            sum += v;
-            abssum += std::fabs(v);
+            // Each sum is kept as a double: add with the wide significand,
+            // round on storing, step by step.
+            sum = static_cast<double>(static_cast<long double>(sum) + v);
+            abssum = static_cast<double>(static_cast<long double>(abssum) + std::fabs(v));
         }
         FMinimum = mn;
         FMaximum = mx;

@@ -138,6 +138,19 @@ TEST(ValueListStats, FirstValueSeedsBothExtremesAndNaNNeverBecomesOne) {
     EXPECT_TRUE(std::isnan(l.Sum()));
 }
 
+TEST(ValueListStats, SumsAddWithTheWideSignificandAndRoundOnStoring) {
+    // 1 + (2^-53 + 2^-64): plain double addition rounds up to 1 + 2^-52; with a
+    // 64-bit significand the sum first rounds to 1 + 2^-53, a tie that then
+    // rounds to 1 when stored.
+    const double small = std::ldexp(1.0, -53) + std::ldexp(1.0, -64);
+    TChartValueList l(nullptr, "Y");
+    l.AddOrdered(1.0);
+    l.AddOrdered(small);
+    EXPECT_EQ(l.Sum(), 1.0);
+    l.SetValue(1, -small);
+    EXPECT_EQ(l.AbsSum(), 1.0);
+}
+
 TEST(ValueListReorder, SwapRenumberRotateAndSort) {
     TChartValueList l(nullptr, "X");
     for (double v : {5.0, 8.0, 1.0, 8.0})
