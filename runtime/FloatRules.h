@@ -6,18 +6,48 @@
 //
 // Usage, formula by formula:
 //     double q = EvalFormula([&] { return (long double)a * 1e8L / b; });
+//
+// The formula must compute, and return, a long double: plain double
+// arithmetic would round every intermediate result to 53 bits. Overflow in
+// the final rounding to double counts as overflow.
 
 #include <cfenv>
+#include <memory>
+#include <type_traits>
 
-// Raises the exception for the first of division by zero, invalid operation or
-// overflow that is flagged in the status word, then clears the flags.
+inline constexpr int kFloatErrorFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
+
+// Raises the exception for the flag among division by zero, overflow and
+// invalid operation set in `flags`, in that order of precedence, after
+// clearing those flags in the status word. Returns when none is set.
+//
+// The order follows cause and effect: a division by zero or an overflow
+// yields an infinity, and the next operation on it (inf - inf, 0 * inf) is
+// often invalid, whereas a NaN raises nothing further. So when both are set,
+// the division or the overflow came first and is the error to report.
 void RaiseFloatFlags(int flags);
 
-template <class F>
-double EvalFormula(F&& formula) {
-    std::feclearexcept(FE_ALL_EXCEPT);
-    const double stored = static_cast<double>(static_cast<long double>(formula()));
-    const int flags = std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
-    if (flags) RaiseFloatFlags(flags);
+namespace float_rules_detail {
+
+template <class F> double Store(void* formula) {
+    return static_cast<double>((*static_cast<F*>(formula))());
+}
+
+} // namespace float_rules_detail
+
+template <class F> double EvalFormula(F&& formula) {
+    using Formula = std::remove_reference_t<F>;
+    static_assert(std::is_same_v<std::invoke_result_t<Formula&>, long double>,
+                  "compute the formula in long double and return that");
+    // The silent flags are left as they are; only the error flags must start clear.
+    if (const int pending = std::fetestexcept(kFloatErrorFlags)) std::feclearexcept(pending);
+    // GCC does not honour FENV_ACCESS and may move arithmetic across the flag
+    // calls. Calling through a volatile function pointer makes the formula an
+    // opaque call: its arithmetic and the rounding to double happen inside it,
+    // between the two flag calls, whatever the optimiser does.
+    double (*volatile store)(void*) = &float_rules_detail::Store<Formula>;
+    const double stored =
+        store(const_cast<void*>(static_cast<const void*>(std::addressof(formula))));
+    if (const int flags = std::fetestexcept(kFloatErrorFlags)) RaiseFloatFlags(flags);
     return stored;
 }
