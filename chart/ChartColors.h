@@ -35,3 +35,13 @@ inline constexpr TColor clScrollBar = SystemColor(0), clBackground = SystemColor
                         clBtnHighlight = SystemColor(20), cl3DDkShadow = SystemColor(21),
                         cl3DLight = SystemColor(22), clInfoText = SystemColor(23),
                         clInfoBk = SystemColor(24);
+
+inline constexpr TColor clHotLight = SystemColor(26), clGradientActiveCaption = SystemColor(27),
+                        clGradientInactiveCaption = SystemColor(28), clMenuHighlight = SystemColor(29),
+                        clMenuBar = SystemColor(30);
+
+// The RGB value (red in the low byte) a colour is painted in: system colours are
+// looked up in the platform's palette (the application palette once a GUI
+// application exists, a fixed classic palette before), clDefault paints black
+// and clNone white; any other value keeps its low three bytes.
+TColor ColorToRGB(TColor c);

@@ -1,0 +1,609 @@
+#include "ChartCanvas.h"
+
+#include <QLinearGradient>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+TRect IntersectRect(const TRect& a, const TRect& b) {
+    TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+            std::min(a.Bottom, b.Bottom)};
+    if (r.IsEmpty()) return {};
+    return r;
+}
+
+TChartFont::TChartFont(TChartChangeSink* sink)
+    : TChartObject(sink), FOutLine(sink), FShadow(sink), FGradient(sink) {}
+
+QStringList PlatformFontFamilies(const std::string& name) {
+    QStringList families{QString::fromStdString(name)};
+    // Metric-compatible free faces of the common Windows faces.
+    static const char* const kSubstitutes[][2] = {
+        {"Arial", "Liberation Sans"},          {"Helvetica", "Liberation Sans"},
+        {"MS Sans Serif", "Liberation Sans"},  {"Tahoma", "Liberation Sans"},
+        {"Verdana", "Liberation Sans"},        {"Times New Roman", "Liberation Serif"},
+        {"Courier New", "Liberation Mono"},    {"Courier", "Liberation Mono"},
+    };
+    for (const auto& s : kSubstitutes)
+        if (name == s[0]) families << QString::fromLatin1(s[1]);
+    // Chinese texts (titles, captions) come from this face whatever the name.
+    families << QStringLiteral("WenQuanYi Micro Hei");
+    return families;
+}
+
+// ---------------------------------------------------------------------------
+namespace {
+
+QPainter::CompositionMode RasterMode(TPenMode mode) {
+    switch (mode) {
+    case pmBlack: return QPainter::RasterOp_ClearDestination;
+    case pmWhite: return QPainter::RasterOp_SetDestination;
+    case pmNot: return QPainter::RasterOp_NotDestination;
+    case pmNotCopy: return QPainter::RasterOp_NotSource;
+    case pmMergePenNot: return QPainter::RasterOp_SourceOrNotDestination;
+    case pmMaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
+    case pmMergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
+    case pmMaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
+    case pmMerge: return QPainter::RasterOp_SourceOrDestination;
+    case pmNotMerge: return QPainter::RasterOp_NotSourceAndNotDestination;  // ~(s | d)
+    case pmMask: return QPainter::RasterOp_SourceAndDestination;
+    case pmNotMask: return QPainter::RasterOp_NotSourceOrNotDestination;    // ~(s & d)
+    case pmXor: return QPainter::RasterOp_SourceXorDestination;
+    case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
+    case pmNop:
+    case pmCopy: break;
+    }
+    return QPainter::CompositionMode_SourceOver;
+}
+
+// Dash patterns of one-pixel pens, in pixels: on, off, on, off, ...
+struct TDashPattern {
+    int Count = 0;  // 0: solid
+    int Lengths[6] = {};
+    int Period = 0;
+};
+
+TDashPattern PatternFor(const TSurfacePen& pen) {
+    TDashPattern p;
+    auto set = [&p](std::initializer_list<int> lengths) {
+        for (int v : lengths) p.Lengths[p.Count++] = v, p.Period += v;
+    };
+    if (pen.AlternateSpace >= 0) {
+        set({1, 1 + pen.AlternateSpace});
+        return p;
+    }
+    switch (pen.Style) {
+    case psDash: set({18, 6}); break;
+    case psDot: set({3, 3}); break;
+    case psDashDot: set({9, 6, 3, 6}); break;
+    case psDashDotDot: set({9, 3, 3, 3, 3, 3}); break;
+    default: break;
+    }
+    return p;
+}
+
+// Whether pixel number i of a styled line is painted (even slots are "on").
+bool PatternOn(const TDashPattern& p, int i) {
+    if (p.Count == 0) return true;
+    int k = i % p.Period;
+    for (int slot = 0; slot < p.Count; ++slot) {
+        if (k < p.Lengths[slot]) return (slot & 1) == 0;
+        k -= p.Lengths[slot];
+    }
+    return true;
+}
+
+Qt::PenStyle QtPenStyle(TPenStyle s) {
+    switch (s) {
+    case psDash: return Qt::DashLine;
+    case psDot: return Qt::DotLine;
+    case psDashDot: return Qt::DashDotLine;
+    case psDashDotDot: return Qt::DashDotDotLine;
+    case psClear: return Qt::NoPen;
+    default: return Qt::SolidLine;
+    }
+}
+
+Qt::BrushStyle QtHatch(TBrushStyle s) {
+    switch (s) {
+    case bsHorizontal: return Qt::HorPattern;
+    case bsVertical: return Qt::VerPattern;
+    case bsFDiagonal: return Qt::FDiagPattern;
+    case bsBDiagonal: return Qt::BDiagPattern;
+    case bsCross: return Qt::CrossPattern;
+    case bsDiagCross: return Qt::DiagCrossPattern;
+    default: return Qt::SolidPattern;
+    }
+}
+
+// Windows' MulDiv: the product over the divisor, halves away from zero.
+int MulDiv(int a, int b, int c) {
+    const long long p = static_cast<long long>(a) * b;
+    const long long q = (std::llabs(p) * 2 + c) / (2LL * c);
+    return static_cast<int>(p < 0 ? -q : q);
+}
+
+QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+TChartCanvas::TChartCanvas() { ResetSurface(); }
+
+TChartCanvas::~TChartCanvas() {
+    FBufferPainter.reset();
+}
+
+void TChartCanvas::SetPixelsPerInch(int ppi) {
+    if (ppi > 0 && ppi != FPixelsPerInch) {
+        FPixelsPerInch = ppi;
+        if (FChartFont) SelectChartFont(*FChartFont);
+    }
+}
+
+void TChartCanvas::SetFontZoom(int percent) {
+    if (percent != FFontZoom) {
+        FFontZoom = percent;
+        if (FChartFont) SelectChartFont(*FChartFont);
+    }
+}
+
+void TChartCanvas::SetControlCanvas(QPainter* painter) {
+    const bool drawingOnControl = FTarget == FControl;
+    FControl = painter;
+    if (drawingOnControl) SetTarget(painter);
+}
+
+void TChartCanvas::SetTarget(QPainter* painter) {
+    FTarget = painter;
+    if (FTarget) {
+        FTarget->setRenderHint(QPainter::Antialiasing, false);
+        FTarget->setRenderHint(QPainter::SmoothPixmapTransform, false);
+        ApplyClip();
+    }
+}
+
+TRect TChartCanvas::StartBuffer(QPainter* canvas, const TRect& rect) {
+    if (!FBufferedDisplay) {
+        SetTarget(canvas);
+        return rect;
+    }
+    const int w = std::max(rect.Width(), 0), h = std::max(rect.Height(), 0);
+    FBufferPainter.reset();
+    // A bitmap of no pixels cannot be painted on; keep one pixel, draw nothing off it.
+    const int bw = std::max(w, 1), bh = std::max(h, 1);
+    if (FBitmap.width() != bw || FBitmap.height() != bh) FBitmap = QImage(bw, bh, QImage::Format_RGB32);
+    FBufferPainter = std::make_unique<QPainter>(&FBitmap);
+    SetTarget(FBufferPainter.get());
+    return {0, 0, w, h};
+}
+
+void TChartCanvas::CopyBufferTo(QPainter* canvas, const TRect& rect) {
+    if (FBufferedDisplay) {
+        FBufferPainter.reset();
+        if (canvas && !FBitmap.isNull()) {
+            canvas->save();
+            canvas->setCompositionMode(QPainter::CompositionMode_Source);
+            canvas->drawImage(QPoint(rect.Left, rect.Top), FBitmap);
+            canvas->restore();
+        }
+    }
+    FBufferDirty = false;
+    SetTarget(FControl);
+}
+
+bool TChartCanvas::RecopyBuffer() {
+    if (FBufferDirty || !FBufferedDisplay || FBitmap.isNull()) return false;
+    if (FControl) {
+        FControl->save();
+        FControl->setCompositionMode(QPainter::CompositionMode_Source);
+        FControl->setClipping(false);
+        FControl->drawImage(QPoint(0, 0), FBitmap);
+        FControl->restore();
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+void TChartCanvas::SelectChartPen(const TChartPen& pen, TColor color) {
+    if (FMonochrome) color = clBlack;
+    if (!pen.Visible()) {
+        FPen.Style = psClear;
+        return;
+    }
+    if (pen.SmallDots()) {
+        FPen = TSurfacePen{};
+        FPen.Color = color;
+        FPen.Mode = pen.Mode();
+        FPen.AlternateSpace = pen.SmallSpace() <= 0 ? 0 : pen.SmallSpace();
+        return;
+    }
+    FPen.Color = color;
+    FPen.Style = pen.Style();
+    FPen.Width = pen.Width();
+    FPen.Mode = pen.Mode();
+    FPen.EndStyle = pen.EndStyle();
+    FPen.Wide = pen.Width() >= 2;
+    FPen.AlternateSpace = -1;
+}
+
+void TChartCanvas::SelectBrush(TColor color, TBrushStyle style) {
+    FBrush.Color = color;
+    FBrush.Style = style;
+    FBrush.Pattern = QImage();
+}
+
+void TChartCanvas::SelectChartBrush(const TChartBrush& brush, TColor color, TColor backColor) {
+    if (FMonochrome) color = clWhite;
+    if (!brush.Image().isNull()) {
+        FBrush.Color = color;
+        FBrush.Style = bsClear;
+        FBrush.Pattern = brush.Image();
+        FBackColor = backColor;
+        FBackMode = bmOpaque;
+        return;
+    }
+    FBrush.Color = color;
+    FBrush.Style = brush.Style();
+    FBrush.Pattern = QImage();
+    if (backColor == clNone) {
+        FBackMode = bmTransparent;
+    } else {
+        FBackMode = bmOpaque;
+        FBackColor = backColor;
+    }
+}
+
+void TChartCanvas::SelectChartFont(const TChartFont& font) {
+    int points = font.Size();
+    if (FFontZoom != 100) points = static_cast<int>(std::nearbyint(points * static_cast<long double>(FFontZoom) * 0.01L));
+    QFont f;
+    f.setFamilies(PlatformFontFamilies(font.Name()));
+    f.setPixelSize(std::max(1, MulDiv(std::abs(points), FPixelsPerInch, 72)));
+    f.setBold(font.Style() & fsBold);
+    f.setItalic(font.Style() & fsItalic);
+    f.setUnderline(font.Style() & fsUnderline);
+    f.setStrikeOut(font.Style() & fsStrikeOut);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, font.InterCharSize());
+    f.setKerning(false);
+    f.setStyleStrategy(QFont::NoAntialias);  // pixel-exact like the lines
+    FFont = f;
+    FFontColor = FMonochrome ? clBlack : font.Color();
+    FChartFont = &font;
+    UpdateMetrics();
+}
+
+void TChartCanvas::ResetSurface() {
+    FPen = TSurfacePen{};
+    FBrush = TSurfaceBrush{};
+    QFont f;
+    f.setFamilies(PlatformFontFamilies("Arial"));
+    f.setPixelSize(MulDiv(8, FPixelsPerInch, 72));
+    f.setKerning(false);
+    f.setStyleStrategy(QFont::NoAntialias);
+    FFont = f;
+    FFontColor = clBlack;
+    FChartFont = nullptr;
+    FBackColor = clWhite;
+    FBackMode = bmTransparent;
+    FAlign = TA_LEFT | TA_TOP;
+    UpdateMetrics();
+}
+
+const QFontMetrics& TChartCanvas::Metrics() const {
+    if (!FMetrics) FMetrics = std::make_unique<QFontMetrics>(FFont);
+    return *FMetrics;
+}
+
+// ---------------------------------------------------------------------------
+int TChartCanvas::CharHeight() const {
+    int h = Metrics().height();
+    if (FChartFont) h += std::abs(FChartFont->Shadow().VertSize());
+    return h;
+}
+
+int TChartCanvas::MeasureWidth(std::string_view text) const {
+    int w = Metrics().horizontalAdvance(ToQString(text));
+    if (FChartFont) w += std::abs(FChartFont->Shadow().HorizSize());
+    return w;
+}
+
+void TChartCanvas::DrawTextAt(int x, int y, std::string_view text, const QColor& color, bool opaque) {
+    const QString s = ToQString(text);
+    const int w = Metrics().horizontalAdvance(s), h = Metrics().height();
+    if ((FAlign & TA_CENTER) == TA_CENTER)
+        x -= w / 2;
+    else if (FAlign & TA_RIGHT)
+        x -= w;
+    if (FAlign & TA_BOTTOM) y -= h;
+    if (opaque) {
+        FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        FTarget->fillRect(QRect(x, y, w, h), ToQColor(FBackColor));
+    }
+    FTarget->setFont(FFont);
+    FTarget->setPen(color);
+    FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    FTarget->drawText(QPoint(x, y + Metrics().ascent()), s);
+}
+
+void TChartCanvas::WriteText(int x, int y, std::string_view text) {
+    if (!FTarget || text.empty()) return;
+    int dx = 0, dy = 0;
+    if (FChartFont) {
+        const TChartShadow& sh = FChartFont->Shadow();
+        if (sh.HorizSize() != 0 || sh.VertSize() != 0) {
+            // A negative size leaves the shadow at the point and moves the text instead.
+            const int sx = std::max(sh.HorizSize(), 0), sy = std::max(sh.VertSize(), 0);
+            dx = std::max(-sh.HorizSize(), 0);
+            dy = std::max(-sh.VertSize(), 0);
+            FTarget->save();
+            if (sh.Transparency() > 0) FTarget->setOpacity((100 - std::min(sh.Transparency(), 100)) / 100.0);
+            DrawTextAt(x + sx, y + sy, text, ToQColor(FMonochrome ? clBlack : sh.Color()), false);
+            FTarget->restore();
+        }
+    }
+    DrawTextAt(x + dx, y + dy, text, ToQColor(FFontColor), FBackMode == bmOpaque);
+}
+
+void TChartCanvas::WriteRotatedText(int x, int y, int angle, std::string_view text) {
+    while (angle > 360) angle -= 360;
+    FBrush.Style = bsClear;
+    if (!FTarget) return;
+    FTarget->save();
+    FTarget->translate(x, y);
+    FTarget->rotate(-angle);  // counter-clockwise on screen
+    WriteText(0, 0, text);
+    FTarget->restore();
+}
+
+// ---------------------------------------------------------------------------
+void TChartCanvas::Plot(int x, int y, int w, int h, QPainter::CompositionMode mode, const QColor& c) {
+    FTarget->setCompositionMode(mode);
+    FTarget->fillRect(QRect(x, y, w, h), c);
+}
+
+// One-pixel lines: every pixel from the start up to, not including, the end.
+void TChartCanvas::CosmeticLine(int x0, int y0, int x1, int y1) {
+    const TDashPattern pattern = PatternFor(FPen);
+    const QPainter::CompositionMode mode = RasterMode(FPen.Mode);
+    const QColor color = ToQColor(FPen.Color);
+    const bool fillGaps = pattern.Count > 0 && FBackMode == bmOpaque;
+    const QColor gapColor = ToQColor(FBackColor);
+
+    const int dx = x1 - x0, dy = y1 - y0;
+    const int adx = std::abs(dx), ady = std::abs(dy);
+    const int sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
+    const bool xMajor = adx >= ady;
+    const int steps = xMajor ? adx : ady;
+    const long long major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
+
+    // Pixels are collected into runs along the major axis, one fill per run.
+    int runStart = 0, runLen = 0, runMinor = 0;
+    bool runOn = false;
+    auto flush = [&] {
+        if (runLen == 0) return;
+        if (runOn || fillGaps) {
+            const QColor& c = runOn ? color : gapColor;
+            const QPainter::CompositionMode m = runOn ? mode : QPainter::CompositionMode_SourceOver;
+            if (xMajor) {
+                const int first = sx > 0 ? x0 + runStart : x0 - (runStart + runLen - 1);
+                Plot(first, y0 + runMinor, runLen, 1, m, c);
+            } else {
+                const int first = sy > 0 ? y0 + runStart : y0 - (runStart + runLen - 1);
+                Plot(x0 + runMinor, first, 1, runLen, m, c);
+            }
+        }
+        runLen = 0;
+    };
+    for (int i = 0; i < steps; ++i) {
+        // Minor offset: the nearest grid line, halves rounded away from the start.
+        const int m = static_cast<int>((2 * i * minor + major) / (2 * major));
+        const int minorOff = (xMajor ? sy : sx) * m;
+        const bool on = PatternOn(pattern, i);
+        if (runLen > 0 && (minorOff != runMinor || on != runOn)) flush();
+        if (runLen == 0) {
+            runStart = i;
+            runMinor = minorOff;
+            runOn = on;
+        }
+        ++runLen;
+    }
+    flush();
+}
+
+void TChartCanvas::WideLine(int x0, int y0, int x1, int y1) {
+    QPen qp(ToQColor(FPen.Color));
+    qp.setWidth(FPen.Width);
+    qp.setStyle(QtPenStyle(FPen.Style));
+    switch (FPen.EndStyle) {
+    case esRound: qp.setCapStyle(Qt::RoundCap), qp.setJoinStyle(Qt::RoundJoin); break;
+    case esSquare: qp.setCapStyle(Qt::SquareCap), qp.setJoinStyle(Qt::BevelJoin); break;
+    case esFlat: qp.setCapStyle(Qt::FlatCap), qp.setJoinStyle(Qt::MiterJoin); break;
+    }
+    FTarget->setCompositionMode(RasterMode(FPen.Mode));
+    FTarget->setPen(qp);
+    FTarget->setBrush(Qt::NoBrush);
+    FTarget->drawLine(x0, y0, x1, y1);
+}
+
+void TChartCanvas::Line(int x0, int y0, int x1, int y1) {
+    if (!FTarget || FPen.Style == psClear || FPen.Mode == pmNop) return;
+    if (FPen.Wide && FPen.AlternateSpace < 0)
+        WideLine(x0, y0, x1, y1);
+    else if (x0 != x1 || y0 != y1)
+        CosmeticLine(x0, y0, x1, y1);
+}
+
+void TChartCanvas::HorizontalLine(int x0, int x1, int y) {
+    Line(x0, y, x1, y);
+    MoveTo(x1, y);
+}
+
+void TChartCanvas::VerticalLine(int x, int y0, int y1) {
+    Line(x, y0, x, y1);
+    MoveTo(x, y1);
+}
+
+void TChartCanvas::LineTo(int x, int y) {
+    Line(FPenX, FPenY, x, y);
+    MoveTo(x, y);
+}
+
+// ---------------------------------------------------------------------------
+// Fills [left, right) x [top, bottom) with the current brush.
+void TChartCanvas::FillInside(int left, int top, int right, int bottom) {
+    if (!FTarget || right <= left || bottom <= top) return;
+    const QRect r(left, top, right - left, bottom - top);
+    if (!FBrush.Pattern.isNull()) {
+        // A pattern bitmap: brush colour where the pattern is dark, background elsewhere.
+        QImage tile = FBrush.Pattern.convertToFormat(QImage::Format_RGB32);
+        const QRgb fg = ToQColor(FBrush.Color).rgb(), bg = ToQColor(FBackColor).rgb();
+        for (int y = 0; y < tile.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
+            for (int x = 0; x < tile.width(); ++x) line[x] = qGray(line[x]) < 128 ? fg : bg;
+        }
+        FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        FTarget->setBrushOrigin(0, 0);
+        FTarget->fillRect(r, QBrush(tile));
+        return;
+    }
+    if (FBrush.Style == bsClear) return;
+    FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (FBrush.Style == bsSolid) {
+        FTarget->fillRect(r, ToQColor(FBrush.Color));
+        return;
+    }
+    if (FBackMode == bmOpaque) FTarget->fillRect(r, ToQColor(FBackColor));
+    FTarget->setBrushOrigin(0, 0);
+    FTarget->fillRect(r, QBrush(ToQColor(FBrush.Color), QtHatch(FBrush.Style)));
+}
+
+void TChartCanvas::FillRectangle(const TRect& r) { FillInside(r.Left, r.Top, r.Right, r.Bottom); }
+
+void TChartCanvas::RectangleOutline(int left, int top, int right, int bottom) {
+    if (!FTarget) return;
+    if (left > right) std::swap(left, right);
+    if (top > bottom) std::swap(top, bottom);
+    const bool outline = FPen.Style != psClear && FPen.Mode != pmNop;
+    if (!outline) {
+        FillInside(left, top, right, bottom);
+        return;
+    }
+    if (FPen.Wide && FPen.AlternateSpace < 0) {
+        FillInside(left, top, right, bottom);
+        QPen qp(ToQColor(FPen.Color));
+        qp.setWidth(FPen.Width);
+        qp.setStyle(QtPenStyle(FPen.Style));
+        qp.setJoinStyle(FPen.EndStyle == esRound ? Qt::RoundJoin : Qt::MiterJoin);
+        FTarget->setCompositionMode(RasterMode(FPen.Mode));
+        FTarget->setPen(qp);
+        FTarget->setBrush(Qt::NoBrush);
+        FTarget->drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+        return;
+    }
+    if (right - left < 1 || bottom - top < 1) return;
+    FillInside(left + 1, top + 1, right - 1, bottom - 1);
+    const int r = right - 1, b = bottom - 1;
+    if (r == left || b == top) {
+        // One pixel wide or high: a single line, each pixel painted once.
+        Line(left, top, r + (r == left ? 0 : 1), b + (r == left ? 1 : 0));
+        return;
+    }
+    // A closed loop painting every frame pixel once, so that an inverting
+    // mode drawn twice restores the picture.
+    Line(left, top, r, top);
+    Line(r, top, r, b);
+    Line(r, b, left, b);
+    Line(left, b, left, top);
+}
+
+void TChartCanvas::RoundRectangle(const TRect& r, int radius) {
+    if (!FTarget || r.IsEmpty()) return;
+    QPen qp(ToQColor(FPen.Color));
+    qp.setWidth(std::max(FPen.Width, 1));
+    qp.setStyle(QtPenStyle(FPen.Style));
+    FTarget->setCompositionMode(RasterMode(FPen.Mode));
+    FTarget->setPen(FPen.Style == psClear ? QPen(Qt::NoPen) : qp);
+    if (FBrush.Style == bsSolid)
+        FTarget->setBrush(ToQColor(FBrush.Color));
+    else if (FBrush.Style == bsClear)
+        FTarget->setBrush(Qt::NoBrush);
+    else
+        FTarget->setBrush(QBrush(ToQColor(FBrush.Color), QtHatch(FBrush.Style)));
+    FTarget->drawRoundedRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1), radius, radius);
+}
+
+void TChartCanvas::DrawFrame3D(TRect& r, TColor topColor, TColor bottomColor, int width) {
+    TSurfacePen pen;  // solid, one pixel, copy mode
+    const TSurfacePen saved = FPen;
+    for (int i = 0; i < width; ++i) {
+        const int right = r.Right - 1, bottom = r.Bottom - 1;
+        pen.Color = topColor;
+        SelectPen(pen);
+        VerticalLine(r.Left, bottom, r.Top);   // up the left side
+        HorizontalLine(r.Left, right, r.Top);  // along the top
+        pen.Color = bottomColor;
+        SelectPen(pen);
+        VerticalLine(right, r.Top, bottom);         // down the right side
+        HorizontalLine(right, r.Left - 1, bottom);  // along the bottom, corner included
+        r = InflateRect(r, -1, -1);
+    }
+    FPen = saved;
+}
+
+void TChartCanvas::FillGradient(const TRect& r, const TChartGradient& gradient) {
+    if (!FTarget || r.IsEmpty()) return;
+    QPointF a(r.Left, r.Top), b(r.Left, r.Bottom);
+    switch (gradient.Direction()) {
+    case gdTopBottom: break;
+    case gdBottomTop: std::swap(a, b); break;
+    case gdLeftRight: b = QPointF(r.Right, r.Top); break;
+    case gdRightLeft: a = QPointF(r.Right, r.Top), b = QPointF(r.Left, r.Top); break;
+    }
+    QLinearGradient g(a, b);
+    g.setColorAt(0, ToQColor(gradient.StartColor()));
+    g.setColorAt(1, ToQColor(gradient.EndColor()));
+    FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    FTarget->fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), QBrush(g));
+}
+
+void TChartCanvas::DrawImage(const TRect& r, const QImage& image) {
+    if (!FTarget || r.IsEmpty() || image.isNull()) return;
+    FTarget->save();
+    FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    FTarget->setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()), Qt::IntersectClip);
+    FTarget->drawImage(QPoint(r.Left, r.Top), image);
+    FTarget->restore();
+}
+
+// ---------------------------------------------------------------------------
+void TChartCanvas::ClipToRectangle(const TRect& r) {
+    const QRegion region(r.IsEmpty() ? QRect() : QRect(r.Left, r.Top, r.Width(), r.Height()));
+    FSaved = FClip;  // one level only: an earlier remembered region is forgotten
+    FClip = FClip ? FClip->intersected(region) : region;
+    ApplyClip();
+}
+
+void TChartCanvas::RemoveClip() {
+    if (FSaved && *FSaved)
+        FClip = **FSaved;
+    else
+        FClip.reset();
+    FSaved.reset();
+    ApplyClip();
+}
+
+void TChartCanvas::ApplyClip() {
+    if (!FTarget) return;
+    if (FClip)
+        FTarget->setClipRegion(*FClip);
+    else
+        FTarget->setClipping(false);
+}
+
+QColor ToQColor(TColor c) {
+    const TColor rgb = ColorToRGB(c);
+    return QColor(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>((rgb >> 16) & 0xFF));
+}

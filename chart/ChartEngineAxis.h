@@ -1,0 +1,397 @@
+#pragma once
+// The axis half of the chart engine: the axes (range, pixel mapping, label step,
+// the room they take beside the chart rectangle) and the axis panel, the part of
+// the chart control that owns the series list and the axes and runs the paint
+// pipeline.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChartEngine.h"
+#include "ChartPanel.h"
+
+class TCustomAxisPanel;
+
+// Errors of the axis setters.
+class AxisException : public Exception {
+    using Exception::Exception;
+};
+
+// Screen positions computed from data values stay within this bound, so that
+// the graphics layer's 32-bit coordinates never overflow.
+inline constexpr int PixelClampLimit = 67108863;  // 2^26 - 1
+
+enum TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText, talPointValue };
+enum TAxisLabelAlign { alDefault, alOpposite };
+enum TAxisLineMode { lmLine, lmCylinder, lmRectangle };
+
+// The axis line's pen: black, two pixels, drawn as a line.
+class TChartAxisPen : public TChartPen {
+public:
+    explicit TChartAxisPen(TChartChangeSink* sink) : TChartPen(sink) { FWidth = 2; }
+    TAxisLineMode LineMode() const { return FLineMode; }
+    void SetLineMode(TAxisLineMode v) { Store(FLineMode, v); }
+
+private:
+    TAxisLineMode FLineMode = lmLine;
+};
+
+// Grid lines: grey, dotted, at every DrawEvery-th label.
+class TAxisGridPen : public TDottedGrayPen {
+public:
+    explicit TAxisGridPen(TChartChangeSink* sink) : TDottedGrayPen(sink) {}
+    int DrawEvery() const { return FDrawEvery; }
+    bool Centered() const { return FCentered; }
+    void SetDrawEvery(int v) { Store(FDrawEvery, v); }
+    void SetCentered(bool v) { Store(FCentered, v); }
+
+private:
+    int FDrawEvery = 1;
+    bool FCentered = false;
+};
+
+class TChartAxisTitle : public TChartObject {
+public:
+    TChartAxisTitle(TChartChangeSink* sink, int angle) : TChartObject(sink), FAngle(angle), FFont(sink) {}
+
+    const std::string& Caption() const { return FCaption; }
+    void SetCaption(const std::string& v) { Store(FCaption, v); }
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool v) { Store(FVisible, v); }
+    int Angle() const { return FAngle; }
+    void SetAngle(int v);  // stored modulo 360
+    TChartFont& Font() { return FFont; }
+
+private:
+    std::string FCaption;
+    bool FVisible = true;
+    int FAngle;
+    TChartFont FFont;
+};
+
+// ---------------------------------------------------------------------------
+class TChartAxis {
+public:
+    // The axis adds itself to the chart's axis list.
+    TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, int titleAngle);
+    virtual ~TChartAxis();
+    TChartAxis(const TChartAxis&) = delete;
+    TChartAxis& operator=(const TChartAxis&) = delete;
+
+    TCustomAxisPanel* ParentChart() const { return FChart; }
+    bool Horizontal() const { return FHorizontal; }
+    bool OtherSide() const { return FOtherSide; }
+    virtual bool IsDepthAxis() const { return false; }
+
+    // -- Range ------------------------------------------------------------------
+    bool Automatic() const { return FAutomatic; }
+    bool AutomaticMinimum() const { return FAutomaticMinimum; }
+    bool AutomaticMaximum() const { return FAutomaticMaximum; }
+    // Outside loading, also sets AutomaticMinimum and AutomaticMaximum.
+    void SetAutomatic(bool v);
+    void SetAutomaticMinimum(bool v);
+    void SetAutomaticMaximum(bool v);
+    double Minimum() const { return FMinimum; }
+    double Maximum() const { return FMaximum; }
+    // Raise AxisException for a minimum above the maximum (and the reverse),
+    // except while the chart loads its stored layout.
+    void SetMinimum(double v);
+    void SetMaximum(double v);
+    // Stores both ends without those checks (undoing a zoom).
+    void SetMinMaxUnchecked(double minimum, double maximum);
+    double Increment() const { return FIncrement; }
+    void SetIncrement(double v);
+    bool Inverted() const { return FInverted; }
+    void SetInverted(bool v) { StoreProperty(FInverted, v); }
+    bool Logarithmic() const { return FLogarithmic; }
+    void SetLogarithmic(bool v);
+    double LogarithmicBase() const { return FLogarithmicBase; }
+    void SetLogarithmicBase(double v);
+    int MinimumOffset() const { return FMinimumOffset; }
+    void SetMinimumOffset(int v) { StoreProperty(FMinimumOffset, v); }
+    int MaximumOffset() const { return FMaximumOffset; }
+    void SetMaximumOffset(int v) { StoreProperty(FMaximumOffset, v); }
+    double StartPosition() const { return FStartPosition; }
+    void SetStartPosition(double v) { StoreProperty(FStartPosition, v); }
+    double EndPosition() const { return FEndPosition; }
+    void SetEndPosition(double v) { StoreProperty(FEndPosition, v); }
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool v) { StoreProperty(FVisible, v); }
+
+    // -- Labels -----------------------------------------------------------------
+    bool Labels() const { return FLabels; }
+    void SetLabels(bool v) { StoreProperty(FLabels, v); }
+    TChartFont& LabelsFont() { return FLabelsFont; }
+    const std::string& AxisValuesFormat() const { return FAxisValuesFormat; }
+    void SetAxisValuesFormat(const std::string& v) { StoreProperty(FAxisValuesFormat, v); }
+    TAxisLabelStyle LabelStyle() const { return FLabelStyle; }
+    void SetLabelStyle(TAxisLabelStyle v) { StoreProperty(FLabelStyle, v); }
+    int LabelsAngle() const { return FLabelsAngle; }
+    void SetLabelsAngle(int v);  // stored modulo 360
+    int LabelsSeparation() const { return FLabelsSeparation; }
+    void SetLabelsSeparation(int v);
+    bool LabelsAlternate() const { return FLabelsAlternate; }
+    void SetLabelsAlternate(bool v) { StoreProperty(FLabelsAlternate, v); }
+    int LabelsSize() const { return FLabelsSize; }
+    void SetLabelsSize(int v) { StoreProperty(FLabelsSize, v); }
+    TAxisLabelAlign LabelsAlign() const { return FLabelsAlign; }
+    void SetLabelsAlign(TAxisLabelAlign v) { StoreProperty(FLabelsAlign, v); }
+    bool LabelsOnAxis() const { return FLabelsOnAxis; }
+    void SetLabelsOnAxis(bool v) { StoreProperty(FLabelsOnAxis, v); }
+    bool LabelsMultiLine() const { return FLabelsMultiLine; }
+    void SetLabelsMultiLine(bool v) { StoreProperty(FLabelsMultiLine, v); }
+    bool LabelsExponent() const { return FLabelsExponent; }
+    void SetLabelsExponent(bool v) { StoreProperty(FLabelsExponent, v); }
+    bool RoundFirstLabel() const { return FRoundFirstLabel; }
+    void SetRoundFirstLabel(bool v) { StoreProperty(FRoundFirstLabel, v); }
+    bool TickOnLabelsOnly() const { return FTickOnLabelsOnly; }
+    void SetTickOnLabelsOnly(bool v) { StoreProperty(FTickOnLabelsOnly, v); }
+
+    // -- Lines ------------------------------------------------------------------
+    TChartAxisPen& Axis() { return FAxisPen; }
+    TDarkGrayPen& Ticks() { return FTicks; }
+    TDarkGrayPen& TicksInner() { return FTicksInner; }
+    TDarkGrayPen& MinorTicks() { return FMinorTicks; }
+    TChartHiddenPen& MinorGrid() { return FMinorGrid; }
+    TAxisGridPen& Grid() { return FGrid; }
+    int TickLength() const { return FTickLength; }
+    void SetTickLength(int v) { StoreProperty(FTickLength, v); }
+    int TickInnerLength() const { return FTickInnerLength; }
+    void SetTickInnerLength(int v) { StoreProperty(FTickInnerLength, v); }
+    int MinorTickLength() const { return FMinorTickLength; }
+    void SetMinorTickLength(int v) { StoreProperty(FMinorTickLength, v); }
+    int MinorTickCount() const { return FMinorTickCount; }
+    void SetMinorTickCount(int v) { StoreProperty(FMinorTickCount, v); }
+
+    // -- Title and position -------------------------------------------------------
+    TChartAxisTitle& Title() { return FTitle; }
+    int TitleSize() const { return FTitleSize; }
+    void SetTitleSize(int v) { StoreProperty(FTitleSize, v); }
+    double PositionPercent() const { return FPositionPercent; }
+    void SetPositionPercent(double v) { StoreProperty(FPositionPercent, v); }
+    TMarginUnits PositionUnits() const { return FPositionUnits; }
+    void SetPositionUnits(TMarginUnits v) { StoreProperty(FPositionUnits, v); }
+
+    // -- State of the last paint ----------------------------------------------------
+    double ScaleMin = 0, ScaleMax = 0, ScaleRange = 0;
+    bool RangeIsZero = true;
+    int PixelStart = 0, PixelEnd = 0, PixelLength = 0, PixelCentre = 0;
+    double PixelsPerUnit = 0;
+    bool IsShown = false;
+    int AxisLinePos = 0, LabelsEdgePos = 0, TitleEdgePos = 0;
+    std::vector<int> TickPositions;
+
+    // Whether a series bound to the axis holds date-times on it.
+    bool IsDateTimeAxis() const;
+
+    // -- The layout pass --------------------------------------------------------
+    // The visibility rule of this paint.
+    bool ComputeIsShown() const;
+    void ComputeAutoRange();
+    void ComputePixelExtent();
+    void RefreshScale();
+    void ExtendRangeByPixels(int before, int after);
+    // The series' pixel margins and the offsets.
+    void ApplyPixelMargins();
+
+    // -- Mappings ---------------------------------------------------------------
+    int ValueToPixel(double value) const;
+    double PixelToValue(int pixel) const;
+
+    // -- Label step -----------------------------------------------------------------
+    // The caller has selected the labels font.
+    int LabelExtentAlongAxis(double value);
+    double ComputeLabelStep();
+    static double NextNiceStep(double x);
+
+    // -- Changing the range by hand -----------------------------------------------------
+    void SetRange(double minimum, double maximum);
+    void ShiftRange(double delta, bool checkLimits);
+
+    // -- Room beside the chart rectangle -------------------------------------------------
+    void ReserveAxisSpace(TRect& rect, bool shrink);
+    int TickAreaSize() const;
+    int LabelsBandSize();
+    int MaxValueLabelWidth();
+    // The band a font takes across the axis; a text of its own, or the widest value label.
+    int BandSizeFor(TChartFont& font, int angle, int fixedSize, const std::string* text);
+    int ApplyPositionPercent(int pos, const TRect& rect) const;
+    TAxisLabelStyle ResolveLabelStyle() const;
+    std::string FormatAxisValue(double value) const;
+
+    // Paints the axis: its line position now; title, labels, ticks and grid
+    // join here as the axis drawing grows.
+    virtual void DrawAxis();
+
+    virtual void Publish(TPublisher& p);
+
+protected:
+    template <class T, class U>
+    void StoreProperty(T& field, const U& value);
+    void Changed();
+    bool ChartLoading() const;
+    // The side of PlotRect the axis stands on, moved outward by n.
+    int Outward(int pos, int n) const;
+
+    TCustomAxisPanel* FChart;
+
+private:
+    int MultiLineWidth(const std::string& text) const;
+
+    bool FHorizontal, FOtherSide;
+    bool FAutomatic = true, FAutomaticMinimum = true, FAutomaticMaximum = true;
+    double FMinimum = 0, FMaximum = 0, FIncrement = 0;
+    bool FInverted = false;
+    bool FLogarithmic = false;
+    double FLogarithmicBase = 10;
+    int FMinimumOffset = 0, FMaximumOffset = 0;
+    double FStartPosition = 0, FEndPosition = 100;
+    bool FVisible = true;
+
+    bool FLabels = true;
+    TChartFont FLabelsFont;
+    std::string FAxisValuesFormat = "#,##0.###";
+    TAxisLabelStyle FLabelStyle = talAuto;
+    int FLabelsAngle = 0;
+    int FLabelsSeparation = 10;
+    bool FLabelsAlternate = false;
+    int FLabelsSize = 0;
+    TAxisLabelAlign FLabelsAlign = alDefault;
+    bool FLabelsOnAxis = true, FLabelsMultiLine = false, FLabelsExponent = false;
+    bool FRoundFirstLabel = true, FTickOnLabelsOnly = true;
+
+    TChartAxisPen FAxisPen;
+    TDarkGrayPen FTicks, FTicksInner, FMinorTicks;
+    TChartHiddenPen FMinorGrid;
+    TAxisGridPen FGrid;
+    int FTickLength = 4, FTickInnerLength = 0, FMinorTickLength = 2, FMinorTickCount = 3;
+
+    TChartAxisTitle FTitle;
+    int FTitleSize = 0;
+    double FPositionPercent = 0;
+    TMarginUnits FPositionUnits = muPercent;
+};
+
+// The axes of 3D depth: hidden, and shown only in 3D charts.
+class TChartDepthAxis : public TChartAxis {
+public:
+    TChartDepthAxis(TCustomAxisPanel* chart, bool otherSide);
+    bool IsDepthAxis() const override { return true; }
+};
+
+// The chart's axes in creation order; the chart owns them.
+class TChartAxes {
+public:
+    int Count() const { return static_cast<int>(FItems.size()); }
+    TChartAxis* operator[](int i) const { return FItems[static_cast<std::size_t>(i)]; }
+    void Add(TChartAxis* axis) { FItems.push_back(axis); }
+    void Remove(TChartAxis* axis);
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+
+private:
+    std::vector<TChartAxis*> FItems;
+};
+
+// Paging of the points (none: MaxPointsPerPage 0).
+struct TChartPage {
+    int MaxPointsPerPage = 0;
+    int Page = 1;
+};
+
+// ---------------------------------------------------------------------------
+class TCustomAxisPanel : public TCustomChartPanelExtended, public TSeriesChartLink {
+public:
+    TCustomAxisPanel();
+    // Detaches and frees the series still attached, then the axes.
+    ~TCustomAxisPanel() override;
+
+    // -- Series -------------------------------------------------------------------
+    const std::vector<TChartSeries*>& SeriesList() const { return FSeriesList; }
+    int SeriesCount() const { return static_cast<int>(FSeriesList.size()); }
+    TChartSeries* Series(int i) const { return FSeriesList[static_cast<std::size_t>(i)]; }
+    int ActiveSeriesCount() const;
+    void AttachSeries(TChartSeries* series) override;
+    void DetachSeries(TChartSeries* series) override;
+    // Whether the series is bound to the axis (to it alone or to its pair).
+    bool IsSeriesBoundTo(const TChartSeries& series, const TChartAxis& axis) const;
+    // The smallest or largest data value of the series bound to the axis.
+    double DataExtremeForAxis(const TChartAxis& axis, bool wantMinimum) const;
+
+    // -- Axes -----------------------------------------------------------------------
+    TChartAxes& Axes() { return FAxes; }
+    const TChartAxes& Axes() const { return FAxes; }
+    TChartAxis& BottomAxis() { return *FBottomAxis; }
+    TChartAxis& TopAxis() { return *FTopAxis; }
+    TChartAxis& LeftAxis() { return *FLeftAxis; }
+    TChartAxis& RightAxis() { return *FRightAxis; }
+    TChartAxis& DepthAxis() { return *FDepthAxis; }
+    TChartAxis& DepthTopAxis() { return *FDepthTopAxis; }
+
+    bool AxisBehind() const { return FAxisBehind; }
+    void SetAxisBehind(bool v) { StoreProperty(FAxisBehind, v); }
+    bool AxisVisible() const { return FAxisVisible; }
+    void SetAxisVisible(bool v) { StoreProperty(FAxisVisible, v); }
+    bool ClipPoints() const { return FClipPoints; }
+    void SetClipPoints(bool v) { StoreProperty(FClipPoints, v); }
+    bool View3DWalls() const { return FView3DWalls; }
+    void SetView3DWalls(bool v) { StoreProperty(FView3DWalls, v); }
+    int Chart3DPercent() const { return FChart3DPercent; }
+    void SetChart3DPercent(int v) { StoreProperty(FChart3DPercent, v); }
+    TChartPage& Pages() { return *FPages; }
+    // The chart's own palette (empty: the default one).
+    std::vector<TColor> ColorPalette;
+
+    // -- Pipeline ---------------------------------------------------------------------
+    void RenderChart(const TRect& bounds) override;
+    // Visibility, automatic ranges, pixel extents, reserved space, the shrunk chart rectangle.
+    void AxisLayoutPass();
+    // Every axis' pixel margins, in list order.
+    void AxisMarginsPass();
+    virtual void PaintTitles(bool beforeSeries) { (void)beforeSeries; }
+    virtual void FitForWalls();
+    virtual int WallOffset(const TChartAxis& axis) const { (void)axis; return 0; }
+    virtual void PaintWalls() {}
+    virtual bool IsBackFaceCulled(int z) const;
+    virtual void PaintAxes();
+    virtual void PaintSeries();
+    virtual void DrawZoomRectangle() {}
+    bool IsFreeColor(TColor color, bool checkBackground, const TChartSeries* except) const override;
+
+    // -- What series need of their chart ----------------------------------------------------
+    void Invalidate() override { TCustomChartPanelExtended::Invalidate(); }
+    void BroadcastSeriesEvent(TChartSeries* series, TSeriesEventKind kind) override;
+    const std::vector<TColor>* Palette() const override { return ColorPalette.empty() ? nullptr : &ColorPalette; }
+    TChartAxis* AxisFor(THorizAxis axis) override;
+    TChartAxis* AxisFor(TVertAxis axis) override;
+    void CheckDataSource(TChartSeries*) override {}
+    bool IsDestroying() const override { return FDestroying; }
+
+    std::function<void(TCustomAxisPanel* Sender)> OnBeforeDrawChart;
+    std::function<void(TCustomAxisPanel* Sender)> OnBeforeDrawAxes;
+    std::function<void(TCustomAxisPanel* Sender)> OnBeforeDrawSeries;
+    std::function<void(TChartAxis* Sender, TChartSeries* Series, int ValueIndex, std::string& LabelText)> OnGetAxisLabel;
+    std::function<void(TChartAxis* Sender, int LabelIndex, double& LabelValue, bool& Stop)> OnGetNextAxisLabel;
+
+    void Publish(TPublisher& p) override;
+
+protected:
+    TChartAxes FAxes;
+    std::unique_ptr<TChartAxis> FBottomAxis, FTopAxis, FLeftAxis, FRightAxis, FDepthAxis, FDepthTopAxis;
+
+private:
+    std::vector<TChartSeries*> FSeriesList;
+    std::unique_ptr<TChartPage> FPages;
+    bool FAxisBehind = true, FAxisVisible = true, FClipPoints = true, FView3DWalls = true;
+    int FChart3DPercent = 15;
+};
+
+template <class T, class U>
+void TChartAxis::StoreProperty(T& field, const U& value) {
+    if (!(field == value)) {
+        field = value;
+        Changed();
+    }
+}
