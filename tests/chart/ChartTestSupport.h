@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#ifdef QUELMORA_TEST_WIDGETS
+#include <QApplication>
+#endif
 #include <QImage>
 
 #include <memory>
@@ -19,7 +22,11 @@ public:
         static int argc = 1;
         static char name[] = "chart_tests";
         static char* argv[] = {name, nullptr};
+#ifdef QUELMORA_TEST_WIDGETS
+        if (!QCoreApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
+#else
         if (!QCoreApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
+#endif
     }
     void TearDown() override { app_.reset(); }
 

@@ -1,0 +1,49 @@
+#pragma once
+// The window control that hosts a chart: it hands the engine its size, its
+// canvas while painting and its mouse input, and repaints when the engine asks.
+// It never lets the system erase its background; the chart paints every pixel.
+
+#include <QWidget>
+
+#include <memory>
+
+#include "Chart.h"
+
+class TChartWidget : public QWidget, public TChartHost {
+public:
+    // A widget with a chart of its own.
+    explicit TChartWidget(QWidget* parent = nullptr);
+    // A widget showing a chart that lives elsewhere (and outlives the widget).
+    TChartWidget(TChart& chart, QWidget* parent);
+    ~TChartWidget() override;
+
+    TChart& Chart() { return *FChart; }
+    const TChart& Chart() const { return *FChart; }
+
+    // -- TChartHost
+    void InvalidateWindow() override;
+    void PaintNow() override;
+    bool ParentColor(TColor& color) const override;
+    void SetCursor(int cursor) override;
+    void BoundsChanged() override;
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+
+private:
+    void Attach();
+
+    std::unique_ptr<TChart> FOwned;
+    TChart* FChart;
+    bool FApplyingBounds = false;
+    int FWheelRemainder = 0;
+};
