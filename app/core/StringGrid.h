@@ -3,27 +3,46 @@
 // widgets. The actions write it; a Qt view shows it and is refreshed once after
 // each action, never per cell.
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TStringGrid {
 public:
     explicit TStringGrid(int colCount = 5, int rowCount = 5);
+    TStringGrid(TStringGrid&&) noexcept = default;
+    TStringGrid& operator=(TStringGrid&&) noexcept = default;
 
     int RowCount() const;
     // Rows beyond the new count are dropped; new rows start with empty cells.
     void SetRowCount(int rows);
+    // Room for rows to come, so that adding them one by one moves nothing.
+    void ReserveRows(int rows);
     int ColCount() const;
     void SetColCount(int cols);
 
     // Cells[col, row]; an empty text for a cell never written.
+    // A view stays valid until the grid is next changed.
     std::string_view Cell(int col, int row) const;
     void SetCell(int col, int row, std::string_view text);
+
+    // Replaces a whole row at once: cells 0 .. count-1 from cells, the rest
+    // empty. The texts may be views of this grid's own cells. This is the
+    // cheap way to fill a row: one encoding, one allocation.
+    void SetRowCells(int row, const std::string_view* cells, int count);
+    // Reads cells 0 .. count-1 of a row into cells (views as Cell gives them).
+    void GetRowCells(int row, std::string_view* cells, int count) const;
 
     int ColWidth(int col) const;
     void SetColWidth(int col, int width);
     int RowHeight(int row) const;
     void SetRowHeight(int row, int height);
+
+    // Bytes held for cell texts and row records (for the memory budget).
+    std::size_t StorageBytes() const;
 
     int DefaultColWidth = 64;
     int DefaultRowHeight = 24;
@@ -31,5 +50,37 @@ public:
     int FixedCols = 1;
 
 private:
-    // The storage is the implementation's (compact: a million rows must fit).
+    // A row is one block of bytes: for each cell up to the last non-empty one
+    // its length (7 bits a byte, low bits first) and its bytes. Blocks live in
+    // large chunks; a chunk whose blocks have all moved or gone is freed, so
+    // rewriting every row (load, then compute) does not keep the old copies.
+    static constexpr std::uint32_t kNoChunk = 0xFFFFFFFFu;
+    struct Row {
+        std::uint32_t chunk = kNoChunk;
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
+        std::uint32_t capacity = 0;
+    };
+    struct Chunk {
+        std::unique_ptr<char[]> bytes;
+        std::size_t capacity = 0;
+        std::size_t used = 0;
+        std::size_t live = 0;
+    };
+
+    const char* RowBytes(const Row& row) const;
+    Row Allocate(std::size_t size);
+    void ReleaseRow(Row& row);
+    static void EncodeCells(char* out, const std::string_view* cells, int count);
+    void CheckCell(int col, int row) const;
+
+    int colCount_ = 0;
+    std::vector<Row> rows_;
+    std::vector<Chunk> chunks_;
+    std::vector<std::uint32_t> freeChunks_;
+    std::uint32_t current_ = kNoChunk;
+    std::vector<int> colWidths_;    // -1: the default width
+    std::vector<int> rowHeights_;   // empty until a height is set; -1: the default
+    std::string scratch_;
+    std::vector<std::string_view> cellScratch_;
 };

@@ -1,0 +1,301 @@
+#include "StringGrid.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+// Blocks are cut from chunks of this size; a block larger than kOwnChunk gets
+// a chunk of its own so that one long cell does not strand a shared chunk.
+constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr std::size_t kOwnChunk = 16 * 1024;
+
+std::size_t LengthBytes(std::size_t length) {
+    std::size_t bytes = 1;
+    while (length >= 0x80) {
+        length >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+char* PutLength(char* p, std::size_t length) {
+    while (length >= 0x80) {
+        *p++ = static_cast<char>(0x80 | (length & 0x7F));
+        length >>= 7;
+    }
+    *p++ = static_cast<char>(length);
+    return p;
+}
+
+// Cells are mostly a handful of bytes: two overlapping moves of a fixed
+// size each are cheaper than a call, and never touch a byte outside either text.
+inline void CopyBytes(char* to, const char* from, std::size_t n) {
+    if (n >= 8) {
+        if (n > 16) {
+            std::memcpy(to, from, n);
+            return;
+        }
+        std::uint64_t a, b;
+        std::memcpy(&a, from, 8);
+        std::memcpy(&b, from + n - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, from, 4);
+        std::memcpy(&b, from + n - 4, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+    } else if (n >= 2) {
+        std::uint16_t a, b;
+        std::memcpy(&a, from, 2);
+        std::memcpy(&b, from + n - 2, 2);
+        std::memcpy(to, &a, 2);
+        std::memcpy(to + n - 2, &b, 2);
+    } else if (n == 1) {
+        *to = *from;
+    }
+}
+
+// Reads one length at p (p < end); returns the position after it.
+inline const char* ReadLength(const char* p, const char* end, std::size_t& length) {
+    const auto first = static_cast<unsigned char>(*p++);
+    if (first < 0x80) [[likely]] {
+        length = first;
+        return p;
+    }
+    std::size_t value = first & 0x7F;
+    int shift = 7;
+    while (p < end) {
+        const auto byte = static_cast<unsigned char>(*p++);
+        value |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        if (byte < 0x80) break;
+        shift += 7;
+    }
+    length = value;
+    return p;
+}
+
+}  // namespace
+
+TStringGrid::TStringGrid(int colCount, int rowCount) {
+    SetColCount(colCount);
+    SetRowCount(rowCount);
+}
+
+int TStringGrid::RowCount() const { return static_cast<int>(rows_.size()); }
+
+void TStringGrid::SetRowCount(int rows) {
+    if (rows < 0) throw std::out_of_range("TStringGrid: negative row count");
+    const auto count = static_cast<std::size_t>(rows);
+    for (std::size_t r = count; r < rows_.size(); ++r) ReleaseRow(rows_[r]);
+    rows_.resize(count);
+    if (!rowHeights_.empty()) rowHeights_.resize(count, -1);
+}
+
+int TStringGrid::ColCount() const { return colCount_; }
+
+void TStringGrid::SetColCount(int cols) {
+    if (cols < 0) throw std::out_of_range("TStringGrid: negative column count");
+    if (cols < colCount_) {
+        // Cut every row after its first cols cells; the block keeps its place.
+        for (Row& row : rows_) {
+            if (row.size == 0) continue;
+            const char* begin = RowBytes(row);
+            const char* p = begin;
+            const char* end = begin + row.size;
+            for (int c = 0; c < cols && p < end; ++c) {
+                std::size_t length = 0;
+                p = ReadLength(p, end, length);
+                p += length;
+            }
+            row.size = static_cast<std::uint32_t>(p - begin);
+            if (row.size == 0) ReleaseRow(row);
+        }
+    }
+    colCount_ = cols;
+    colWidths_.resize(static_cast<std::size_t>(cols), -1);
+    cellScratch_.resize(static_cast<std::size_t>(cols));
+}
+
+const char* TStringGrid::RowBytes(const Row& row) const {
+    return chunks_[row.chunk].bytes.get() + row.offset;
+}
+
+std::string_view TStringGrid::Cell(int col, int row) const {
+    if (col < 0 || col >= colCount_ || row < 0 || row >= RowCount()) return {};
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    if (r.size == 0) return {};
+    const char* p = RowBytes(r);
+    const char* end = p + r.size;
+    for (int c = 0; p < end; ++c) {
+        std::size_t length = 0;
+        p = ReadLength(p, end, length);
+        if (c == col) return {p, length};
+        p += length;
+    }
+    return {};
+}
+
+void TStringGrid::GetRowCells(int row, std::string_view* cells, int count) const {
+    int c = 0;
+    if (row >= 0 && row < RowCount()) {
+        const Row& r = rows_[static_cast<std::size_t>(row)];
+        if (r.size != 0) {
+            const char* p = RowBytes(r);
+            const char* const end = p + r.size;
+            const int last = count < colCount_ ? count : colCount_;
+            for (; c < last && p < end; ++c) {
+                std::size_t length;
+                p = ReadLength(p, end, length);
+                cells[c] = std::string_view(p, length);
+                p += length;
+            }
+        }
+    }
+    for (; c < count; ++c) cells[c] = {};
+}
+
+void TStringGrid::CheckCell(int col, int row) const {
+    if (col < 0 || col >= colCount_ || row < 0 || row >= RowCount())
+        throw std::out_of_range("TStringGrid: cell outside the grid");
+}
+
+void TStringGrid::SetCell(int col, int row, std::string_view text) {
+    CheckCell(col, row);
+    GetRowCells(row, cellScratch_.data(), colCount_);
+    cellScratch_[static_cast<std::size_t>(col)] = text;
+    SetRowCells(row, cellScratch_.data(), colCount_);
+}
+
+void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count) {
+    CheckCell(0, row);
+    if (count > colCount_) count = colCount_;
+    while (count > 0 && cells[count - 1].empty()) --count;
+    std::size_t size = 0;
+    for (int c = 0; c < count; ++c) size += LengthBytes(cells[c].size()) + cells[c].size();
+    Row& r = rows_[static_cast<std::size_t>(row)];
+    if (size == 0) {
+        ReleaseRow(r);
+        return;
+    }
+    if (r.chunk != kNoChunk && size <= r.capacity) {
+        // In place; the texts may lie in this very block, so through a copy.
+        if (scratch_.size() < size) scratch_.resize(size);
+        EncodeCells(scratch_.data(), cells, count);
+        std::memcpy(chunks_[r.chunk].bytes.get() + r.offset, scratch_.data(), size);
+        r.size = static_cast<std::uint32_t>(size);
+        return;
+    }
+    // A new block: the old one, which the texts may lie in, goes afterwards.
+    const Row block = Allocate(size);
+    EncodeCells(chunks_[block.chunk].bytes.get() + block.offset, cells, count);
+    Row& target = rows_[static_cast<std::size_t>(row)];
+    ReleaseRow(target);
+    target = block;
+}
+
+void TStringGrid::EncodeCells(char* out, const std::string_view* cells, int count) {
+    for (int c = 0; c < count; ++c) {
+        const std::size_t length = cells[c].size();
+        out = PutLength(out, length);
+        CopyBytes(out, cells[c].data(), length);
+        out += length;
+    }
+}
+
+void TStringGrid::ReserveRows(int rows) {
+    if (rows > 0) rows_.reserve(static_cast<std::size_t>(rows));
+}
+
+TStringGrid::Row TStringGrid::Allocate(std::size_t size) {
+    if (size > 0xFFFFFFFFu) throw std::length_error("TStringGrid: row too long");
+    auto newChunk = [&](std::size_t capacity) {
+        std::uint32_t index;
+        if (!freeChunks_.empty()) {
+            index = freeChunks_.back();
+            freeChunks_.pop_back();
+        } else {
+            chunks_.emplace_back();
+            index = static_cast<std::uint32_t>(chunks_.size() - 1);
+        }
+        Chunk& c = chunks_[index];
+        c.bytes = std::make_unique_for_overwrite<char[]>(capacity);
+        c.capacity = capacity;
+        c.used = 0;
+        c.live = 0;
+        return index;
+    };
+    std::uint32_t chunkIndex;
+    if (size > kOwnChunk) {
+        chunkIndex = newChunk(size);
+    } else {
+        if (current_ == kNoChunk || chunks_[current_].capacity - chunks_[current_].used < size) {
+            const std::uint32_t previous = current_;
+            current_ = newChunk(kChunkSize);
+            if (previous != kNoChunk && chunks_[previous].live == 0) {
+                chunks_[previous].bytes.reset();
+                chunks_[previous].capacity = chunks_[previous].used = 0;
+                freeChunks_.push_back(previous);
+            }
+        }
+        chunkIndex = current_;
+    }
+    Chunk& chunk = chunks_[chunkIndex];
+    Row block;
+    block.chunk = chunkIndex;
+    block.offset = static_cast<std::uint32_t>(chunk.used);
+    block.size = block.capacity = static_cast<std::uint32_t>(size);
+    chunk.used += size;
+    chunk.live += size;
+    return block;
+}
+
+void TStringGrid::ReleaseRow(Row& row) {
+    if (row.chunk == kNoChunk) return;
+    Chunk& c = chunks_[row.chunk];
+    c.live -= row.capacity;
+    if (c.live == 0) {
+        if (row.chunk == current_) {
+            c.used = 0;
+        } else {
+            c.bytes.reset();
+            c.capacity = c.used = 0;
+            freeChunks_.push_back(row.chunk);
+        }
+    }
+    row = Row{};
+}
+
+int TStringGrid::ColWidth(int col) const {
+    if (col < 0 || col >= colCount_) return DefaultColWidth;
+    const int width = colWidths_[static_cast<std::size_t>(col)];
+    return width < 0 ? DefaultColWidth : width;
+}
+
+void TStringGrid::SetColWidth(int col, int width) {
+    if (col < 0 || col >= colCount_) throw std::out_of_range("TStringGrid: column outside the grid");
+    colWidths_[static_cast<std::size_t>(col)] = width < 0 ? 0 : width;
+}
+
+int TStringGrid::RowHeight(int row) const {
+    if (row < 0 || row >= RowCount() || rowHeights_.empty()) return DefaultRowHeight;
+    const int height = rowHeights_[static_cast<std::size_t>(row)];
+    return height < 0 ? DefaultRowHeight : height;
+}
+
+void TStringGrid::SetRowHeight(int row, int height) {
+    if (row < 0 || row >= RowCount()) throw std::out_of_range("TStringGrid: row outside the grid");
+    if (rowHeights_.empty()) {
+        if (height == DefaultRowHeight) return;
+        rowHeights_.assign(rows_.size(), -1);
+    }
+    rowHeights_[static_cast<std::size_t>(row)] = height < 0 ? 0 : height;
+}
+
+std::size_t TStringGrid::StorageBytes() const {
+    std::size_t bytes = rows_.capacity() * sizeof(Row) + rowHeights_.capacity() * sizeof(int);
+    for (const Chunk& c : chunks_) bytes += c.capacity;
+    return bytes;
+}

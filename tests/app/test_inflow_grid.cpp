@@ -1,0 +1,229 @@
+// The grid model: cells, counts, sizes, and its memory budget.
+
+#include "StringGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Resident memory of this process, in bytes.
+std::size_t ResidentBytes() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long size = 0, resident = 0;
+    const int got = std::fscanf(f, "%lu %lu", &size, &resident);
+    std::fclose(f);
+    return got == 2 ? resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+}  // namespace
+
+TEST(StringGrid, CellsStartEmptyAndKeepWhatIsWritten) {
+    TStringGrid grid(9, 5);
+    EXPECT_EQ(grid.ColCount(), 9);
+    EXPECT_EQ(grid.RowCount(), 5);
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 9; ++c) EXPECT_EQ(grid.Cell(c, r), "");
+
+    grid.SetCell(6, 2, "90");
+    grid.SetCell(0, 2, "2007-07-29 06-00-00");
+    grid.SetCell(8, 2, "x");
+    grid.SetCell(1, 2, " 524.84");
+    EXPECT_EQ(grid.Cell(0, 2), "2007-07-29 06-00-00");
+    EXPECT_EQ(grid.Cell(1, 2), " 524.84");
+    EXPECT_EQ(grid.Cell(6, 2), "90");
+    EXPECT_EQ(grid.Cell(8, 2), "x");
+    EXPECT_EQ(grid.Cell(7, 2), "");
+    EXPECT_EQ(grid.Cell(6, 3), "");
+
+    // Overwriting with shorter, longer and empty texts.
+    grid.SetCell(0, 2, "t");
+    grid.SetCell(6, 2, std::string(300, 'q'));
+    grid.SetCell(8, 2, "");
+    EXPECT_EQ(grid.Cell(0, 2), "t");
+    EXPECT_EQ(grid.Cell(1, 2), " 524.84");
+    EXPECT_EQ(grid.Cell(6, 2), std::string(300, 'q'));
+    EXPECT_EQ(grid.Cell(8, 2), "");
+
+    // Outside the grid: reading gives nothing, writing is refused.
+    EXPECT_EQ(grid.Cell(9, 0), "");
+    EXPECT_EQ(grid.Cell(0, 5), "");
+    EXPECT_EQ(grid.Cell(-1, 0), "");
+    EXPECT_THROW(grid.SetCell(9, 0, "a"), std::out_of_range);
+    EXPECT_THROW(grid.SetCell(0, 5, "a"), std::out_of_range);
+}
+
+TEST(StringGrid, TextsOfAnyBytesAndLengthSurvive) {
+    TStringGrid grid(3, 2);
+    const std::string withNul("1.5\0junk", 8);
+    const std::string huge(100000, 'z');   // larger than a shared block
+    std::string binary;
+    for (int b = 0; b < 256; ++b) binary.push_back(static_cast<char>(b));
+    grid.SetCell(0, 0, withNul);
+    grid.SetCell(1, 0, huge);
+    grid.SetCell(2, 0, binary);
+    grid.SetCell(0, 1, std::string(128, 'a'));   // the first length of two bytes
+    grid.SetCell(1, 1, std::string(127, 'b'));
+    EXPECT_EQ(grid.Cell(0, 0), withNul);
+    EXPECT_EQ(grid.Cell(1, 0), huge);
+    EXPECT_EQ(grid.Cell(2, 0), binary);
+    EXPECT_EQ(grid.Cell(0, 1), std::string(128, 'a'));
+    EXPECT_EQ(grid.Cell(1, 1), std::string(127, 'b'));
+}
+
+TEST(StringGrid, RowCountDropsAndAddsEmptyRows) {
+    TStringGrid grid(2, 5);
+    for (int r = 0; r < 5; ++r) grid.SetCell(1, r, "r" + std::to_string(r));
+    grid.SetRowCount(3);
+    EXPECT_EQ(grid.RowCount(), 3);
+    EXPECT_EQ(grid.Cell(1, 2), "r2");
+    grid.SetRowCount(6);
+    EXPECT_EQ(grid.Cell(1, 2), "r2");
+    for (int r = 3; r < 6; ++r) EXPECT_EQ(grid.Cell(1, r), "") << r;
+    EXPECT_THROW(grid.SetRowCount(-1), std::out_of_range);
+    grid.SetRowCount(0);
+    EXPECT_EQ(grid.RowCount(), 0);
+    EXPECT_EQ(grid.Cell(0, 0), "");
+}
+
+TEST(StringGrid, FewerColumnsCutTheRows) {
+    TStringGrid grid(4, 2);
+    grid.SetCell(0, 0, "a");
+    grid.SetCell(3, 0, "d");
+    grid.SetCell(2, 1, "c");
+    grid.SetColCount(2);
+    EXPECT_EQ(grid.Cell(0, 0), "a");
+    EXPECT_EQ(grid.Cell(2, 1), "");
+    grid.SetColCount(4);
+    EXPECT_EQ(grid.Cell(3, 0), "") << "a cut cell must not come back";
+    EXPECT_EQ(grid.Cell(2, 1), "");
+    EXPECT_EQ(grid.Cell(0, 0), "a");
+}
+
+TEST(StringGrid, WholeRowsAtOnce) {
+    TStringGrid grid(9, 3);
+    grid.SetCell(8, 1, "old");
+    const std::string_view cells[] = {"t", "z", "", "", "", "", "q"};
+    grid.SetRowCells(1, cells, 7);
+    EXPECT_EQ(grid.Cell(0, 1), "t");
+    EXPECT_EQ(grid.Cell(1, 1), "z");
+    EXPECT_EQ(grid.Cell(6, 1), "q");
+    EXPECT_EQ(grid.Cell(8, 1), "") << "cells beyond the count are emptied";
+
+    // The texts may be the row's own cells, moved about.
+    std::string_view own[9];
+    grid.GetRowCells(1, own, 9);
+    std::swap(own[0], own[6]);
+    own[4] = own[1];
+    grid.SetRowCells(1, own, 9);
+    EXPECT_EQ(grid.Cell(0, 1), "q");
+    EXPECT_EQ(grid.Cell(6, 1), "t");
+    EXPECT_EQ(grid.Cell(4, 1), "z");
+
+    grid.SetRowCells(1, nullptr, 0);
+    for (int c = 0; c < 9; ++c) EXPECT_EQ(grid.Cell(c, 1), "");
+}
+
+TEST(StringGrid, WidthsAndHeights) {
+    TStringGrid grid(3, 4);
+    EXPECT_EQ(grid.ColWidth(0), 64);
+    EXPECT_EQ(grid.RowHeight(3), 24);
+    grid.SetColWidth(1, 140);
+    grid.SetRowHeight(2, 30);
+    EXPECT_EQ(grid.ColWidth(1), 140);
+    EXPECT_EQ(grid.ColWidth(2), 64);
+    EXPECT_EQ(grid.RowHeight(2), 30);
+    EXPECT_EQ(grid.RowHeight(1), 24);
+    grid.SetRowCount(10);
+    EXPECT_EQ(grid.RowHeight(9), 24);
+    EXPECT_EQ(grid.RowHeight(2), 30);
+    EXPECT_THROW(grid.SetColWidth(3, 10), std::out_of_range);
+}
+
+// The model against a plain table of strings under random writes.
+TEST(StringGrid, RandomWritesMatchAPlainTable) {
+    std::mt19937 rng(7);
+    const int cols = 9;
+    int rows = 20;
+    TStringGrid grid(cols, rows);
+    std::vector<std::vector<std::string>> plain(rows, std::vector<std::string>(cols));
+    auto randomText = [&] {
+        const int length = std::uniform_int_distribution<int>(0, 3)(rng) == 0
+                               ? 0
+                               : std::uniform_int_distribution<int>(1, 200)(rng);
+        std::string s;
+        for (int i = 0; i < length; ++i) s.push_back(static_cast<char>(rng()));
+        return s;
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int action = std::uniform_int_distribution<int>(0, 99)(rng);
+        if (action < 2) {
+            rows = std::uniform_int_distribution<int>(0, 40)(rng);
+            grid.SetRowCount(rows);
+            plain.resize(rows, std::vector<std::string>(cols));
+        } else if (rows > 0 && action < 30) {
+            const int r = std::uniform_int_distribution<int>(0, rows - 1)(rng);
+            std::vector<std::string> texts(cols);
+            std::vector<std::string_view> views(cols);
+            const int count = std::uniform_int_distribution<int>(0, cols)(rng);
+            for (int c = 0; c < count; ++c) views[c] = texts[c] = randomText();
+            grid.SetRowCells(r, views.data(), count);
+            for (int c = 0; c < cols; ++c) plain[r][c] = c < count ? texts[c] : std::string();
+        } else if (rows > 0) {
+            const int r = std::uniform_int_distribution<int>(0, rows - 1)(rng);
+            const int c = std::uniform_int_distribution<int>(0, cols - 1)(rng);
+            const std::string text = randomText();
+            grid.SetCell(c, r, text);
+            plain[r][c] = text;
+        }
+    }
+    ASSERT_EQ(grid.RowCount(), rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) ASSERT_EQ(grid.Cell(c, r), plain[r][c]) << c << "," << r;
+}
+
+// A million rows of nine cells, as a long flood record fills the calculation
+// table: loaded (three cells a row), then computed (all nine).
+TEST(StringGrid, AMillionRowsFitTheBudget) {
+    const std::size_t before = ResidentBytes();
+    {
+        TStringGrid grid(9, 2);
+        const int rows = 1000000;
+        std::string_view cells[9] = {};
+        for (int r = 2; r < rows + 2; ++r) {
+            grid.SetRowCount(grid.RowCount() + 1);
+            cells[0] = "2007-07-29 06-00-00";
+            cells[1] = "524.84";
+            cells[6] = "4999.99";
+            grid.SetRowCells(r, cells, 9);
+        }
+        const std::size_t loaded = grid.StorageBytes();
+        for (int r = 2; r < rows + 2; ++r) {
+            grid.GetRowCells(r, cells, 9);
+            cells[2] = "4.9797";
+            cells[3] = "-2.6397";
+            cells[4] = "3600";
+            cells[5] = "-4444.4444";
+            cells[7] = "2499.995";
+            cells[8] = "75867.8258";
+            grid.SetRowCells(r, cells, 9);
+        }
+        const std::size_t computed = grid.StorageBytes();
+        const std::size_t resident = ResidentBytes() - before;
+        EXPECT_EQ(grid.Cell(0, rows + 1), "2007-07-29 06-00-00");
+        EXPECT_EQ(grid.Cell(8, rows + 1), "75867.8258");
+        // About 16 bytes a row record and 75 of cells; the copies made while
+        // loading must be gone once every row was rewritten.
+        EXPECT_LT(computed, 120u << 20);
+        EXPECT_LT(loaded, 60u << 20);
+        EXPECT_LT(resident, 150u << 20);
+        std::printf("grid of a million rows: %.1f MiB held, %.1f MiB resident\n",
+                    computed / 1048576.0, resident / 1048576.0);
+    }
+}

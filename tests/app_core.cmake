@@ -1,0 +1,5 @@
+# The window's work without widgets: grid model, readers, computation,
+# result file.
+quelmora_test(test_inflow
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_grid.cpp
+    LIBS app_core)
