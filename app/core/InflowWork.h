@@ -31,16 +31,23 @@ public:
     void FormCreate();
 
     // The first button: the table reset (before the file dialog), then the read.
+    // A file that cannot be opened leaves the curve as it was; one that fails
+    // while being read leaves no curve at all (CurvePoints and Series1 empty),
+    // never part of the old one and part of the new.
     void ResetCurveTable();
     void ReadCurve(const std::string& fileName);
-    // The second button.
+    // The second button; a failed read likewise leaves FloodSteps empty.
     void ResetFloodTable();
     void ReadFlood(const std::string& fileName);
-    // The third button.
+    // The third button: rows 2 .. 1 + FloodSteps.size() of StringGrid1 (no
+    // further than the table goes).
     void Compute();
-    // The fourth button.
+    // The fourth button: the result file, replaced as a whole or not at all.
     void WriteResult(const std::string& fileName);
 
     static void DivideComma(std::string_view line, TStringList& list);
+    // Storage for a level on CurvePoints; a level outside the curve, or a
+    // curve of fewer than two points, raises an error naming the level and
+    // the curve's range.
     double FromZGetV(double Z) const;
 };

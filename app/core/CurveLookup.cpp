@@ -1,0 +1,117 @@
+#include "CurveLookup.h"
+
+#include "Currency.h"
+#include "Exceptions.h"
+#include "FloatRules.h"
+
+#include <cstddef>
+
+namespace {
+
+// The interpolation, in its grouping: the product first, then the quotient,
+// then the sum.
+inline double Interpolate(const TCurvePoint& lo, const TCurvePoint& hi, double level) {
+    return EvalFormula([&] {
+        return static_cast<long double>(lo.V) +
+               ((static_cast<long double>(hi.V) - lo.V) * (static_cast<long double>(level) - lo.Z)) /
+                   (static_cast<long double>(hi.Z) - lo.Z);
+    });
+}
+
+std::string LevelText(double level) {
+    try {
+        return DecimalToText(DecimalFromReal(level));
+    } catch (const EMathError&) {
+        return std::to_string(level);
+    }
+}
+
+}  // namespace
+
+TCurveLookup::TCurveLookup(const std::vector<TCurvePoint>& points) : points_(points) {
+    const std::size_t n = points.size();
+    ascending_ = true;
+    for (std::size_t i = 1; i < n; ++i) {
+        // "!(a <= b)" so that a level that is not a number counts as a fall.
+        if (!(points[i - 1].Z <= points[i].Z)) {
+            ascending_ = false;
+            break;
+        }
+    }
+    topCovered_ = n >= 2 && points[n - 2].Z < points[n - 1].Z;
+}
+
+bool TCurveLookup::ScanStorage(const std::vector<TCurvePoint>& points, double level,
+                               double& storage) {
+    const std::size_t n = points.size();
+    bool found = false;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const TCurvePoint& lo = points[i];
+        const TCurvePoint& hi = points[i + 1];
+        if (level >= lo.Z && level < hi.Z) {
+            storage = Interpolate(lo, hi, level);
+            found = true;
+        }
+    }
+    // The last interval, when it rises, is closed at its top: it is also the
+    // last one examined, so it wins over any earlier match.
+    if (n >= 2 && points[n - 2].Z < points[n - 1].Z && level == points[n - 1].Z) {
+        storage = points[n - 1].V;
+        found = true;
+    }
+    return found;
+}
+
+bool TCurveLookup::TryStorage(double level, double& storage) const {
+    if (!ascending_) return ScanStorage(points_, level, storage);
+    const std::size_t n = points_.size();
+    if (n < 2) return false;
+    if (level == points_[n - 1].Z) {
+        if (!topCovered_) return false;
+        storage = points_[n - 1].V;
+        return true;
+    }
+    // With levels that never fall at most one interval can match, so an
+    // interval that holds the level is the one. A flood record's levels move
+    // little from one record to the next: the interval of the last level, or
+    // a neighbour, mostly holds the next one.
+    for (std::size_t i = hint_ > 0 ? hint_ - 1 : 0, k = 0; k < 3 && i + 1 < n; ++i, ++k) {
+        if (level >= points_[i].Z && level < points_[i + 1].Z) {
+            hint_ = i;
+            storage = Interpolate(points_[i], points_[i + 1], level);
+            return true;
+        }
+    }
+    // Otherwise the interval that starts at the last point at or below the
+    // level, by halving without branches on the levels.
+    if (!(level >= points_[0].Z)) return false;   // below the curve, or not a number
+    const TCurvePoint* base = points_.data();
+    std::size_t length = n;
+    while (length > 1) {
+        const std::size_t half = length / 2;
+        base = level < base[half].Z ? base : base + half;
+        length -= half;
+    }
+    const auto i = static_cast<std::size_t>(base - points_.data());
+    if (i + 1 >= n) return false;   // at or above the last point, handled above
+    hint_ = i;
+    storage = Interpolate(points_[i], points_[i + 1], level);
+    return true;
+}
+
+double TCurveLookup::Storage(double level) const {
+    double storage = 0.0;
+    if (!TryStorage(level, storage)) RaiseOutside(level);
+    return storage;
+}
+
+void TCurveLookup::RaiseOutside(double level) const {
+    if (points_.size() < 2) throw Exception("库容水位曲线少于两个点");
+    double low = points_[0].Z, high = points_[0].Z;
+    for (const TCurvePoint& p : points_) {
+        if (p.Z < low) low = p.Z;
+        if (p.Z > high) high = p.Z;
+    }
+    throw Exception("水位 " + LevelText(level) + " m 超出库容水位曲线范围（" + LevelText(low) +
+                    " – " + LevelText(high) + " m）");
+}

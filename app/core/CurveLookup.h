@@ -1,0 +1,42 @@
+#pragma once
+// Storage from level on the level-storage curve, as stored in file order: the
+// interval i with Z[i] <= level < Z[i+1] gives
+//     V[i] + ((V[i+1] - V[i]) * (level - Z[i])) / (Z[i+1] - Z[i]),
+// the last matching interval winning, and the last interval, when it rises,
+// also covers its top point (a level equal to the last point's level gets the
+// last point's storage). Any other level has no storage.
+//
+// A lookup decides once whether the levels never fall; then the one interval
+// that can match is found by binary search, otherwise every interval is
+// scanned. Both give the same result bit for bit. A lookup serves one
+// computation on one thread: it remembers where the last level lay.
+
+#include "InflowTypes.h"
+
+#include <cstddef>
+#include <vector>
+
+class TCurveLookup {
+public:
+    // The points are referenced, not copied: they must outlive the lookup and
+    // stay unchanged while it is used.
+    explicit TCurveLookup(const std::vector<TCurvePoint>& points);
+
+    // Storage for a level; false when no interval covers it.
+    bool TryStorage(double level, double& storage) const;
+    // Storage for a level; raises the curve's range error when none is defined.
+    double Storage(double level) const;
+
+    bool Ascending() const { return ascending_; }
+
+    // The full scan, whatever the shape of the curve (the reference).
+    static bool ScanStorage(const std::vector<TCurvePoint>& points, double level, double& storage);
+
+private:
+    [[noreturn]] void RaiseOutside(double level) const;
+
+    const std::vector<TCurvePoint>& points_;
+    bool ascending_ = false;
+    bool topCovered_ = false;
+    mutable std::size_t hint_ = 0;   // the interval that held the last level
+};
