@@ -1,0 +1,13 @@
+#pragma once
+// The batch mode: the four buttons' work without a window, for scripts.
+//
+//     quelmora --curve CURVE [--flood FLOOD] [--out RESULT]
+//
+// reads the curve, then (with --flood) the flood record, computes and writes
+// the result file to RESULT, or to standard output when --out is absent or
+// "-". Exit status 0 on success; 1 after an error, whose message goes to
+// standard error as "quelmora: MESSAGE" (as the error display shows it); 2 for
+// bad arguments (with the usage text on standard error). --help and --version
+// answer on standard output and exit with 0.
+
+int RunBatch(int argc, char** argv);
