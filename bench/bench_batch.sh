@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Times the batch mode against the pandas script a user would otherwise write,
+# on the same generated files, and checks our results.
+#
+# Settings (environment variables, defaults in brackets):
+#   QUELMORA  the program                         [build/quelmora, built when missing]
+#   PEERS     the peer scripts and generator      [../shared/bench beside the repository]
+#   WORK      scratch folder                      [/tmp/quelmora-bench]
+#   SIZES     "NCURVE:NRECORDS ..."               [1000:100000 10000:1000000]
+#   REPEAT    runs of each program and size       [5]
+#   PY        Python with pandas and numpy        [/usr/bin/python3]
+#   SLOW      1: also time the peer without --fast-time [0]
+#
+# Each row gives the median wall time and the median of the peak resident
+# memory over the runs (/usr/bin/time -v). Our results are then compared with
+# the peers' reference script, under a locale that writes yyyy-mm-dd dates and
+# hh:mm:ss times (sv_SE.UTF-8, generated when missing).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+PEERS=${PEERS:-$ROOT/../shared/bench}
+WORK=${WORK:-/tmp/quelmora-bench}
+SIZES=${SIZES:-"1000:100000 10000:1000000"}
+REPEAT=${REPEAT:-5}
+PY=${PY:-/usr/bin/python3}
+SLOW=${SLOW:-0}
+TIME=/usr/bin/time
+CHECK_LOCALE=sv_SE.UTF-8
+
+# --- what the benchmark needs
+need=()
+[ -x "$TIME" ] || need+=(time)
+"$PY" -c 'import numpy' 2>/dev/null || need+=(python3-numpy)
+"$PY" -c 'import pandas' 2>/dev/null || need+=(python3-pandas)
+command -v localedef >/dev/null || need+=(locales)
+if [ ${#need[@]} -gt 0 ]; then
+    echo "Installing: ${need[*]}" >&2
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
+fi
+if ! locale -a 2>/dev/null | grep -qi '^sv_SE\.utf-\?8$'; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo localedef -i sv_SE -f UTF-8 "$CHECK_LOCALE" || echo "bench: cannot make $CHECK_LOCALE" >&2
+fi
+for f in gen.py peer_pandas.py ref_spec.py compare.py hand/curve.txt hand/flood.txt hand/expected.txt; do
+    [ -f "$PEERS/$f" ] || { echo "bench: $PEERS/$f not found (set PEERS)" >&2; exit 1; }
+done
+
+if [ -z "${QUELMORA:-}" ]; then
+    QUELMORA=$ROOT/build/quelmora
+    if [ ! -x "$QUELMORA" ]; then
+        (cd "$ROOT" && source tools/setup.sh && quelmora_install >&2 && quelmora_build build >&2)
+    fi
+fi
+[ -x "$QUELMORA" ] || { echo "bench: $QUELMORA is not a program" >&2; exit 1; }
+
+mkdir -p "$WORK"
+ROWS="$WORK/rows.tsv"
+: > "$ROWS"
+
+# median of the numbers on standard input
+median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+
+# time_runs CASE NAME COMMAND...: $REPEAT runs under /usr/bin/time -v
+time_runs() {
+    local case=$1 name=$2; shift 2
+    local walls=() rsss=() failed=0 r tf
+    for r in $(seq 1 "$REPEAT"); do
+        tf="$WORK/time.$r"
+        if ! "$TIME" -v -o "$tf" "$@" >/dev/null 2>"$WORK/stderr.$r"; then
+            failed=$((failed + 1))
+            sed 's/^/    /' "$WORK/stderr.$r" >&2
+        fi
+        walls+=("$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($NF, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$tf")")
+        rsss+=("$(awk -F': ' '/Maximum resident set size/ {print $NF / 1024}' "$tf")")
+    done
+    printf '%s\t%s\t%s\t%s\t%.2f\t%.1f\n' "$case" "$name" "$REPEAT" "$failed" \
+        "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${rsss[@]}" | median)" >> "$ROWS"
+}
+
+CHECKS=""
+for size in $SIZES; do
+    nc=${size%%:*}; nr=${size##*:}
+    case="c${nc}_f${nr}"
+    dir="$WORK/$case"
+    if [ ! -f "$dir/flood.txt" ]; then
+        "$PY" "$PEERS/gen.py" "$dir" "$nc" "$nr" >&2
+    fi
+    time_runs "$case" "quelmora --out FILE" "$QUELMORA" --curve "$dir/curve.txt" --flood "$dir/flood.txt" --out "$dir/out_ours.txt"
+    time_runs "$case" "pandas --fast-time" "$PY" "$PEERS/peer_pandas.py" --fast-time "$dir/curve.txt" "$dir/flood.txt" "$dir/out_peer.txt"
+    if [ "$SLOW" = 1 ]; then
+        time_runs "$case" "pandas" "$PY" "$PEERS/peer_pandas.py" "$dir/curve.txt" "$dir/flood.txt" "$dir/out_peer.txt"
+    fi
+
+    # Our result against the reference: times exactly, numbers within one
+    # unit of the fourth decimal. (A step between two time stamps held as
+    # days carries a rounding of about 1e-6 s, which can move a storage rate
+    # by one unit there; 0.00011 lets the float form of 0.0001 pass.)
+    [ -f "$dir/out_ref.txt" ] || "$PY" "$PEERS/ref_spec.py" "$dir/curve.txt" "$dir/flood.txt" "$dir/out_ref.txt"
+    LC_ALL=$CHECK_LOCALE "$QUELMORA" --curve "$dir/curve.txt" --flood "$dir/flood.txt" --out "$dir/out_check.txt"
+    CHECKS+="$case vs ref_spec.py: $("$PY" "$PEERS/compare.py" "$dir/out_check.txt" "$dir/out_ref.txt" 0.00011 | tail -1)"$'\n'
+done
+
+LC_ALL=$CHECK_LOCALE "$QUELMORA" --curve "$PEERS/hand/curve.txt" --flood "$PEERS/hand/flood.txt" --out "$WORK/hand.txt"
+CHECKS+="hand case vs hand/expected.txt: $("$PY" "$PEERS/compare.py" "$WORK/hand.txt" "$PEERS/hand/expected.txt" 0.00011 | tail -1)"$'\n'
+
+echo "# batch benchmark  $(date -u '+%Y-%m-%d %H:%M UTC')  $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
+echo "# $REPEAT runs each; medians of wall time and of peak resident memory"
+printf '%-16s %-20s %4s %6s %13s %12s\n' case program runs failed wall_median_s peak_rss_mib
+awk -F'\t' '{printf "%-16s %-20s %4s %6s %13.2f %12.1f\n", $1, $2, $3, $4, $5, $6}' "$ROWS"
+awk -F'\t' '{w[$1 FS $2] = $5} END {for (k in w) { split(k, p, FS); if (p[2] ~ /^quelmora/) { o = w[p[1] FS "pandas --fast-time"]; if (o && w[k]) printf "%s: %.1fx faster than pandas --fast-time\n", p[1], o / w[k] } } }' "$ROWS" | sort
+echo
+printf '%s' "$CHECKS"
