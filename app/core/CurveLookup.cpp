@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "FloatRules.h"
 
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -39,6 +40,22 @@ TCurveLookup::TCurveLookup(const std::vector<TCurvePoint>& points) : points_(poi
         }
     }
     topCovered_ = n >= 2 && points[n - 2].Z < points[n - 1].Z;
+
+    // Buckets of equal width over the levels, each with the last point at or
+    // below its lower edge: a level's bucket puts the search next to its
+    // interval at once.
+    if (!ascending_ || n < 2) return;
+    const double low = points[0].Z, span = points[n - 1].Z - low;
+    const double scale = static_cast<double>(n) / span;
+    if (!(span > 0) || !std::isfinite(span) || !std::isfinite(scale)) return;
+    scale_ = scale;
+    starts_.resize(n);
+    std::size_t i = 0;
+    for (std::size_t b = 0; b < n; ++b) {
+        const double edge = low + static_cast<double>(b) / scale;
+        while (i + 1 < n && points[i + 1].Z <= edge) ++i;
+        starts_[b] = static_cast<std::uint32_t>(i);
+    }
 }
 
 bool TCurveLookup::ScanStorage(const std::vector<TCurvePoint>& points, double level,
@@ -71,32 +88,41 @@ bool TCurveLookup::TryStorage(double level, double& storage) const {
         storage = points_[n - 1].V;
         return true;
     }
-    // With levels that never fall at most one interval can match, so an
-    // interval that holds the level is the one. A flood record's levels move
-    // little from one record to the next: the interval of the last level, or
-    // a neighbour, mostly holds the next one.
-    for (std::size_t i = hint_ > 0 ? hint_ - 1 : 0, k = 0; k < 3 && i + 1 < n; ++i, ++k) {
-        if (level >= points_[i].Z && level < points_[i + 1].Z) {
-            hint_ = i;
-            storage = Interpolate(points_[i], points_[i + 1], level);
-            return true;
-        }
-    }
-    // Otherwise the interval that starts at the last point at or below the
-    // level, by halving without branches on the levels.
+    // With levels that never fall at most one interval can match: the one
+    // that starts at the last point at or below the level.
     if (!(level >= points_[0].Z)) return false;   // below the curve, or not a number
-    const TCurvePoint* base = points_.data();
-    std::size_t length = n;
+    if (level > points_[n - 1].Z) return false;
+    std::size_t i;
+    if (!starts_.empty()) {
+        // From the bucket's first candidate, a few steps to the interval.
+        const double position = (level - points_[0].Z) * scale_;
+        const std::size_t buckets = starts_.size();
+        i = starts_[position < static_cast<double>(buckets) ? static_cast<std::size_t>(position)
+                                                            : buckets - 1];
+        while (i > 0 && points_[i].Z > level) --i;   // the bucket's edge rounded past the level
+        int steps = 0;
+        while (points_[i + 1].Z <= level && ++steps <= kWalk) ++i;
+        if (steps > kWalk) i = LastAtOrBelow(level, i);
+    } else {
+        i = LastAtOrBelow(level, 0);
+    }
+    storage = Interpolate(points_[i], points_[i + 1], level);
+    return true;
+}
+
+// The last point at or below the level, from `from` on (which is at or below
+// it, as is the first point; the last point is above it): by halving, without
+// branches on the levels, which a flood record's levels give a predictor
+// nothing to learn from.
+std::size_t TCurveLookup::LastAtOrBelow(double level, std::size_t from) const {
+    const TCurvePoint* base = points_.data() + from;
+    std::size_t length = points_.size() - from;
     while (length > 1) {
         const std::size_t half = length / 2;
         base = level < base[half].Z ? base : base + half;
         length -= half;
     }
-    const auto i = static_cast<std::size_t>(base - points_.data());
-    if (i + 1 >= n) return false;   // at or above the last point, handled above
-    hint_ = i;
-    storage = Interpolate(points_[i], points_[i + 1], level);
-    return true;
+    return static_cast<std::size_t>(base - points_.data());
 }
 
 double TCurveLookup::Storage(double level) const {

@@ -7,13 +7,14 @@
 // last point's storage). Any other level has no storage.
 //
 // A lookup decides once whether the levels never fall; then the one interval
-// that can match is found by binary search, otherwise every interval is
-// scanned. Both give the same result bit for bit. A lookup serves one
-// computation on one thread: it remembers where the last level lay.
+// that can match is found through buckets of levels and binary search, in
+// O(log n) at worst; otherwise every interval is scanned. Both give the same
+// result bit for bit.
 
 #include "InflowTypes.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class TCurveLookup {
@@ -37,6 +38,13 @@ private:
 
     const std::vector<TCurvePoint>& points_;
     bool ascending_ = false;
+    std::size_t LastAtOrBelow(double level, std::size_t from) const;
+
+    // Steps from a bucket's candidate before halving takes over (levels
+    // crowded into few buckets).
+    static constexpr int kWalk = 8;
+
     bool topCovered_ = false;
-    mutable std::size_t hint_ = 0;   // the interval that held the last level
+    std::vector<std::uint32_t> starts_;   // per bucket; empty: no buckets
+    double scale_ = 0.0;                  // buckets per metre
 };

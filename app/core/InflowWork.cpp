@@ -99,7 +99,9 @@ public:
         bytes_ += length + 1;
         if (++lines_ != kSample || fileSize_ == 0) return 0;
         const double perLine = static_cast<double>(bytes_) / static_cast<double>(lines_);
-        return static_cast<std::size_t>(static_cast<double>(fileSize_) / perLine * 1.05) + kSample;
+        const double guess = static_cast<double>(fileSize_) / perLine * 1.05;
+        // A record line with a time stamp is hardly shorter than this.
+        return static_cast<std::size_t>(std::min(guess, static_cast<double>(fileSize_ / 8))) + kSample;
     }
 
 private:
@@ -247,7 +249,10 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                 ++count;
                 GrowFor(StringGrid1, row);
                 // One write for the three cells; the row's other cells stay.
-                StringGrid1.GetRowCells(row, cells.data(), kFloodColumns);
+                if (StringGrid1.RowEmpty(row))
+                    cells.fill({});
+                else
+                    StringGrid1.GetRowCells(row, cells.data(), kFloodColumns);
                 cells[0] = pieces[0];
                 cells[1] = pieces[1];
                 cells[6] = pieces[2];

@@ -33,6 +33,8 @@ public:
     // empty. The texts may be views of this grid's own cells. This is the
     // cheap way to fill a row: one encoding, one allocation.
     void SetRowCells(int row, const std::string_view* cells, int count);
+    // True when every cell of the row (one of the grid's) is empty.
+    bool RowEmpty(int row) const { return rows_[static_cast<std::size_t>(row)].size == 0; }
     // Reads cells 0 .. count-1 of a row into cells (views as Cell gives them).
     void GetRowCells(int row, std::string_view* cells, int count) const;
 

@@ -41,6 +41,8 @@ double PickLevel(std::mt19937& rng, const std::vector<TCurvePoint>& curve) {
     }
 }
 
+std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+
 }  // namespace
 
 TEST(CurveLookup, TheHelpTextCurve) {
@@ -140,7 +142,7 @@ TEST(CurveLookup, SearchEqualsScanOnRandomCurves) {
             const bool scanFound = TCurveLookup::ScanStorage(curve, level, scan);
             ASSERT_EQ(fastFound, scanFound) << "trial " << trial << " level " << level;
             if (scanFound) {
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(scan))
+                ASSERT_EQ(Bits(fast), Bits(scan))
                     << "trial " << trial << " level " << level;
                 ++covered;
             } else {
@@ -153,6 +155,26 @@ TEST(CurveLookup, SearchEqualsScanOnRandomCurves) {
     EXPECT_GT(scanned, 500);
     EXPECT_GT(covered, 20000);
     EXPECT_GT(uncovered, 5000);
+}
+
+// Levels crowded into a few of the search's buckets, far from the rest.
+TEST(CurveLookup, CrowdedLevelsAreFoundAsTheScanFindsThem) {
+    std::vector<TCurvePoint> curve;
+    for (int i = 0; i < 2000; ++i) curve.push_back({450 + i * 1e-5, 0.2 + i * 1e-4});
+    curve.push_back({450.05, 0.5});
+    curve.push_back({1000, 9});
+    curve.push_back({1000, 9.5});
+    curve.push_back({1000.0001, 9.6});
+    const TCurveLookup lookup(curve);
+    ASSERT_TRUE(lookup.Ascending());
+    std::mt19937 rng(3);
+    for (int k = 0; k < 20000; ++k) {
+        const double level = k % 2 ? PickLevel(rng, curve)
+                                   : 450 + std::uniform_real_distribution<double>(0, 0.03)(rng);
+        double fast = -1, scan = -1;
+        ASSERT_EQ(lookup.TryStorage(level, fast), TCurveLookup::ScanStorage(curve, level, scan)) << level;
+        ASSERT_EQ(Bits(fast), Bits(scan)) << level;
+    }
 }
 
 TEST(CurveLookup, RisingCurveIsSearchedAndFallingOneScanned) {

@@ -126,8 +126,13 @@ TEST(StringGrid, WholeRowsAtOnce) {
     EXPECT_EQ(grid.Cell(6, 1), "t");
     EXPECT_EQ(grid.Cell(4, 1), "z");
 
+    EXPECT_FALSE(grid.RowEmpty(1));
     grid.SetRowCells(1, nullptr, 0);
     for (int c = 0; c < 9; ++c) EXPECT_EQ(grid.Cell(c, 1), "");
+    EXPECT_TRUE(grid.RowEmpty(1));
+    grid.SetCell(3, 1, "x");
+    grid.SetCell(3, 1, "");
+    EXPECT_TRUE(grid.RowEmpty(1)) << "a row whose cells were all emptied again";
 }
 
 TEST(StringGrid, WidthsAndHeights) {
