@@ -101,7 +101,7 @@ for size in $SIZES; do
     # by one unit there; 0.00011 lets the float form of 0.0001 pass.)
     [ -f "$dir/out_ref.txt" ] || "$PY" "$PEERS/ref_spec.py" "$dir/curve.txt" "$dir/flood.txt" "$dir/out_ref.txt"
     LC_ALL=$CHECK_LOCALE "$QUELMORA" --curve "$dir/curve.txt" --flood "$dir/flood.txt" --out "$dir/out_check.txt"
-    CHECKS+="$case vs ref_spec.py: $("$PY" "$PEERS/compare.py" "$dir/out_check.txt" "$dir/out_ref.txt" 0.00011 | tail -1)"$'\n'
+    CHECKS+="$case vs the reference: $("$PY" "$PEERS/compare.py" "$dir/out_check.txt" "$dir/out_ref.txt" 0.00011 | tail -1)"$'\n'
 done
 
 LC_ALL=$CHECK_LOCALE "$QUELMORA" --curve "$PEERS/hand/curve.txt" --flood "$PEERS/hand/flood.txt" --out "$WORK/hand.txt"
