@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 TRect IntersectRect(const TRect& a, const TRect& b) {
@@ -173,8 +174,11 @@ TRect TChartCanvas::StartBuffer(QPainter* canvas, const TRect& rect) {
     FBufferPainter.reset();
     // A bitmap of no pixels cannot be painted on; keep one pixel, draw nothing off it.
     const int bw = std::max(w, 1), bh = std::max(h, 1);
+    FBits = nullptr;
     if (FBitmap.width() != bw || FBitmap.height() != bh) FBitmap = QImage(bw, bh, QImage::Format_RGB32);
     FBufferPainter = std::make_unique<QPainter>(&FBitmap);
+    FBits = reinterpret_cast<std::uint32_t*>(FBitmap.bits());
+    FStride = FBitmap.bytesPerLine() / 4;
     SetTarget(FBufferPainter.get());
     return {0, 0, w, h};
 }
@@ -182,6 +186,7 @@ TRect TChartCanvas::StartBuffer(QPainter* canvas, const TRect& rect) {
 void TChartCanvas::CopyBufferTo(QPainter* canvas, const TRect& rect) {
     if (FBufferedDisplay) {
         FBufferPainter.reset();
+        FBits = nullptr;
         if (canvas && !FBitmap.isNull()) {
             canvas->save();
             canvas->setCompositionMode(QPainter::CompositionMode_Source);
@@ -358,15 +363,57 @@ void TChartCanvas::WriteRotatedText(int x, int y, int angle, std::string_view te
 }
 
 // ---------------------------------------------------------------------------
-void TChartCanvas::Plot(int x, int y, int w, int h, QPainter::CompositionMode mode, const QColor& c) {
-    FTarget->setCompositionMode(mode);
+// The raster operation of a pen on a screen pixel, on the colour bits.
+static inline std::uint32_t ApplyMode(TPenMode mode, std::uint32_t pen, std::uint32_t screen) {
+    switch (mode) {
+    case pmBlack: return 0;
+    case pmWhite: return ~0u;
+    case pmNop: return screen;
+    case pmNot: return ~screen;
+    case pmCopy: return pen;
+    case pmNotCopy: return ~pen;
+    case pmMergePenNot: return pen | ~screen;
+    case pmMaskPenNot: return pen & ~screen;
+    case pmMergeNotPen: return ~pen | screen;
+    case pmMaskNotPen: return ~pen & screen;
+    case pmMerge: return pen | screen;
+    case pmNotMerge: return ~(pen | screen);
+    case pmMask: return pen & screen;
+    case pmNotMask: return ~(pen & screen);
+    case pmXor: return pen ^ screen;
+    case pmNotXor: return ~(pen ^ screen);
+    }
+    return pen;
+}
+
+void TChartCanvas::Plot(int x, int y, int w, int h, TPenMode mode, const QColor& c) {
+    if (FBits && FTarget == FBufferPainter.get()) {
+        // Into the chart's own bitmap: straight into its pixels, inside the clip.
+        int x0 = std::max(x, 0), y0 = std::max(y, 0);
+        int x1 = std::min(x + w, FBitmap.width()), y1 = std::min(y + h, FBitmap.height());
+        if (FClip) {
+            const QRect cr = FClip->boundingRect();
+            x0 = std::max(x0, cr.left()), y0 = std::max(y0, cr.top());
+            x1 = std::min(x1, cr.left() + cr.width()), y1 = std::min(y1, cr.top() + cr.height());
+        }
+        const std::uint32_t pen = c.rgb();
+        for (int row = y0; row < y1; ++row) {
+            std::uint32_t* line = FBits + static_cast<std::ptrdiff_t>(row) * FStride;
+            if (mode == pmCopy)
+                std::fill(line + x0, line + std::max(x0, x1), pen);
+            else
+                for (int col = x0; col < x1; ++col) line[col] = ApplyMode(mode, pen, line[col]) | 0xFF000000u;
+        }
+        return;
+    }
+    FTarget->setCompositionMode(RasterMode(mode));
     FTarget->fillRect(QRect(x, y, w, h), c);
 }
 
 // One-pixel lines: every pixel from the start up to, not including, the end.
 void TChartCanvas::CosmeticLine(int x0, int y0, int x1, int y1) {
     const TDashPattern pattern = PatternFor(FPen);
-    const QPainter::CompositionMode mode = RasterMode(FPen.Mode);
+    const TPenMode mode = FPen.Mode;
     const QColor color = ToQColor(FPen.Color);
     const bool fillGaps = pattern.Count > 0 && FBackMode == bmOpaque;
     const QColor gapColor = ToQColor(FBackColor);
@@ -385,7 +432,7 @@ void TChartCanvas::CosmeticLine(int x0, int y0, int x1, int y1) {
         if (runLen == 0) return;
         if (runOn || fillGaps) {
             const QColor& c = runOn ? color : gapColor;
-            const QPainter::CompositionMode m = runOn ? mode : QPainter::CompositionMode_SourceOver;
+            const TPenMode m = runOn ? mode : pmCopy;
             if (xMajor) {
                 const int first = sx > 0 ? x0 + runStart : x0 - (runStart + runLen - 1);
                 Plot(first, y0 + runMinor, runLen, 1, m, c);
@@ -471,7 +518,7 @@ void TChartCanvas::FillInside(int left, int top, int right, int bottom) {
     if (FBrush.Style == bsClear) return;
     FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (FBrush.Style == bsSolid) {
-        FTarget->fillRect(r, ToQColor(FBrush.Color));
+        Plot(left, top, right - left, bottom - top, pmCopy, ToQColor(FBrush.Color));
         return;
     }
     if (FBackMode == bmOpaque) FTarget->fillRect(r, ToQColor(FBackColor));

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -402,7 +403,7 @@ public:
 private:
     void SetTarget(QPainter* painter);
     void ApplyClip();
-    void Plot(int x, int y, int w, int h, QPainter::CompositionMode mode, const QColor& c);
+    void Plot(int x, int y, int w, int h, TPenMode mode, const QColor& c);
     void CosmeticLine(int x0, int y0, int x1, int y1);
     void WideLine(int x0, int y0, int x1, int y1);
     void Line(int x0, int y0, int x1, int y1);
@@ -419,6 +420,8 @@ private:
 
     QImage FBitmap;
     std::unique_ptr<QPainter> FBufferPainter;
+    std::uint32_t* FBits = nullptr;  // the bitmap's pixels while a buffer is open
+    int FStride = 0;                 // pixels per bitmap row
     QPainter* FControl = nullptr;
     QPainter* FTarget = nullptr;
 

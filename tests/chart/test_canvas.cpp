@@ -453,3 +453,56 @@ TEST(CanvasColours, SystemColoursComeFromThePlatformPalette) {
     EXPECT_EQ(ToQColor(clRed), QColor(255, 0, 0));
     EXPECT_EQ(ToQColor(0x00336699), QColor(0x99, 0x66, 0x33));
 }
+
+// The chart's own bitmap is written directly; any other target goes through the
+// painter. Both must give the same pixels.
+TEST(CanvasBuffer, BitmapAndPainterTargetsPaintTheSamePixels) {
+    auto scene = [](TChartCanvas& c) {
+        for (int band = 0; band < 8; ++band) {
+            c.SelectBrush(0x102030u * static_cast<TColor>(band + 1), bsSolid);
+            c.FillRectangle({0, band * 10, 90, band * 10 + 10});
+        }
+        TSurfacePen pen;
+        for (int mode = pmBlack; mode <= pmNotXor; ++mode) {
+            pen.Mode = static_cast<TPenMode>(mode);
+            pen.Color = 0x3366CC;
+            c.SelectPen(pen);
+            c.MoveTo(2, 2 + 4 * mode);
+            c.LineTo(60 + mode, 9 + 4 * mode);
+        }
+        pen = TSurfacePen{};
+        pen.Style = psDashDot;
+        pen.Color = clRed;
+        c.SelectPen(pen);
+        c.SetBackgroundMode(bmOpaque);
+        c.SetBackgroundColour(clYellow);
+        c.VerticalLine(70, 78, 0);
+        c.SetBackgroundMode(bmTransparent);
+        c.ClipToRectangle({20, 30, 80, 70});
+        pen = TSurfacePen{};
+        pen.Mode = pmNotXor;
+        c.SelectPen(pen);
+        c.SelectBrush(clLime, bsSolid);
+        c.RectangleOutline(10, 25, 85, 75);
+        c.MoveTo(0, 79);
+        c.LineTo(89, 0);
+        c.RemoveClip();
+        TRect r{40, 5, 88, 60};
+        c.DrawFrame3D(r, clWhite, clGray, 2);
+    };
+    TChartCanvas buffered;
+    QImage viaPainter(90, 80, QImage::Format_RGB32);
+    viaPainter.fill(Qt::black);
+    {
+        QPainter p(&viaPainter);
+        buffered.StartBuffer(&p, {0, 0, 90, 80});
+        scene(buffered);
+        buffered.CopyBufferTo(&p, {0, 0, 90, 80});
+    }
+    Surface direct(90, 80);
+    scene(direct.canvas);
+    const QImage& img = direct.Done();
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 90; ++x) ASSERT_EQ(PixelColor(viaPainter, x, y), PixelColor(img, x, y)) << x << "," << y;
+    EXPECT_EQ(buffered.Bitmap().convertToFormat(QImage::Format_RGB32), viaPainter);
+}
