@@ -66,6 +66,29 @@ inline void AppendNumber(std::string& out, double value) {
     AppendDecimalText(out, DecimalFromReal(value));
 }
 
+// The text of a column's values that mostly repeat the one before in their
+// four decimals (the time step of records at a fixed interval): made once
+// per run of equal values.
+class TRepeatedNumberText {
+public:
+    void Append(std::string& out, double value) {
+        const Currency units = DecimalFromReal(value);
+        if (!valid_ || units != units_) {
+            valid_ = false;
+            text_.clear();
+            AppendDecimalText(text_, units);
+            units_ = units;
+            valid_ = true;
+        }
+        out += text_;
+    }
+
+private:
+    bool valid_ = false;
+    Currency units_;
+    std::string text_;
+};
+
 // The first pieces of a line as DivideComma cuts it; false when the line has
 // fewer than `count` pieces (the caller then takes the list's own road, which
 // fails at the first missing piece).
@@ -309,6 +332,7 @@ void InflowWork::Compute() {
     std::array<std::size_t, 6> ends{};
     std::string texts;
     texts.reserve(128);
+    TRepeatedNumberText stepTexts;
 
     for (int r = kFirstDataRow; r <= static_cast<int>(lastRow); ++r) {
         grid.GetRowCells(r, cells.data(), kFloodColumns);
@@ -317,6 +341,10 @@ void InflowWork::Compute() {
         std::size_t made = 0;
         auto text = [&](double value) {
             AppendNumber(texts, value);
+            ends[made++] = texts.size();
+        };
+        auto stepText = [&](double value) {
+            stepTexts.Append(texts, value);
             ends[made++] = texts.size();
         };
         // Writes the texts made so far into the row: on success all of them,
@@ -341,7 +369,7 @@ void InflowWork::Compute() {
                 text(step.dV);
                 step.dt = EvalFormula(
                     [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; });
-                text(step.dt);
+                stepText(step.dt);
                 step.dVdt = EvalFormula([&] { return static_cast<long double>(step.dV) * 1e8L / step.dt; });
                 text(step.dVdt);
                 step.qMean =
@@ -379,6 +407,7 @@ void InflowWork::WriteResult(const std::string& fileName) {
         StringGrid1.RowCount() > 2 ? static_cast<std::size_t>(StringGrid1.RowCount() - 2) : 0;
     const std::size_t n = std::min(tableRows, FloodSteps.size());
     TStampTexts stamps;
+    TRepeatedNumberText stepTexts;
     std::string line;
     line.reserve(160);
     for (std::size_t e = 0; e < n; ++e) {
@@ -386,7 +415,13 @@ void InflowWork::WriteResult(const std::string& fileName) {
         line.clear();
         stamps.Append(line, s.T);
         line += ',';
-        for (const double value : {s.Z, s.V, s.dV, s.dt, s.dVdt, s.Qout, s.qMean, s.Qin}) {
+        for (const double value : {s.Z, s.V, s.dV}) {
+            AppendNumber(line, value);
+            line += ',';
+        }
+        stepTexts.Append(line, s.dt);
+        line += ',';
+        for (const double value : {s.dVdt, s.Qout, s.qMean, s.Qin}) {
             AppendNumber(line, value);
             line += ',';
         }
