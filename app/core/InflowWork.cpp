@@ -74,7 +74,6 @@ public:
     void Append(std::string& out, double value) {
         const Currency units = DecimalFromReal(value);
         if (!valid_ || units != units_) {
-            valid_ = false;
             text_.clear();
             AppendDecimalText(text_, units);
             units_ = units;
@@ -89,8 +88,8 @@ private:
     std::string text_;
 };
 
-// The first pieces of a line as DivideComma cuts it; false when the line has
-// fewer than `count` pieces (the caller then takes the list's own road, which
+// The first N pieces of a line as DivideComma cuts it; false when the line
+// has fewer (the caller then takes the list's own road, which
 // fails at the first missing piece).
 template <std::size_t N>
 bool FirstPieces(std::string_view line, std::array<std::string_view, N>& pieces) {
