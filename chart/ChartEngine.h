@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ChartCanvas.h"
 #include "ChartColors.h"
 #include "Exceptions.h"
 
@@ -266,8 +267,10 @@ class TSeriesMarks {
 };
 
 // ---------------------------------------------------------------------------
-// The base of everything a chart shows as an element of its own.
-class TCustomChartElement {
+// The base of everything a chart shows as an element of its own. The element
+// owns a pen and a brush; it is their change sink, so that changing either
+// asks the element's chart to repaint.
+class TCustomChartElement : public TChartChangeSink {
   public:
     TCustomChartElement() = default;
     virtual ~TCustomChartElement() = default;
@@ -282,6 +285,13 @@ class TCustomChartElement {
 
     // Asks the chart, when there is one, to repaint.
     void Repaint() const;
+    // An owned object changed: repaint.
+    void ObjectChanged(TChartObject* sender) override;
+
+    TChartPen& Pen() { return FPen; }
+    const TChartPen& Pen() const { return FPen; }
+    TChartBrush& Brush() { return FBrush; }
+    const TChartBrush& Brush() const { return FBrush; }
 
     bool ShowInEditor = true;
     std::intptr_t Tag = 0;
@@ -289,6 +299,10 @@ class TCustomChartElement {
   protected:
     bool FActive = true;
     TSeriesChartLink* FParentChart = nullptr; // not owned
+
+  private:
+    TChartPen FPen{this};
+    TChartBrush FBrush{this};
 };
 
 class TCustomChartSeries : public TCustomChartElement {

@@ -317,6 +317,10 @@ void TCustomChartElement::Repaint() const {
     if (FParentChart) FParentChart->Invalidate();
 }
 
+void TCustomChartElement::ObjectChanged(TChartObject*) {
+    Repaint();
+}
+
 void TCustomChartSeries::SetTitle(const std::string& value) {
     if (FTitle == value) return;
     FTitle = value;
