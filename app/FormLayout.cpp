@@ -115,3 +115,9 @@ void SetOuterSize(QWidget* window, QSize outer) {
     const QSize frame = window->frameGeometry().size() - window->geometry().size();
     window->resize(outer - frame);
 }
+
+void FitOuterSizeOnce(QWidget* window, QSize outer, bool& done) {
+    if (done || window->frameGeometry().size() == window->geometry().size()) return;
+    done = true;
+    SetOuterSize(window, outer);
+}

@@ -38,3 +38,8 @@ int MeasuredTextHeight(const QWidget* form);
 // included, is outer; before the frame is known the whole size goes to the
 // client area.
 void SetOuterSize(QWidget* window, QSize outer);
+
+// Once the window manager has framed the window (known at the first show or
+// move event that reports a frame), sizes it to outer once more so that the
+// frame and caption fit inside. done records that it happened.
+void FitOuterSizeOnce(QWidget* window, QSize outer, bool& done);

@@ -1,5 +1,5 @@
-# The window's work without widgets: grid model, readers, computation,
-# result file.
+# The window's work without widgets (grid model, readers, computation, result
+# file), and the batch mode through the built program.
 quelmora_test(test_inflow
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_grid.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_curve.cpp
@@ -7,3 +7,8 @@ quelmora_test(test_inflow
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_work.cpp
     LIBS app_core)
 
+quelmora_test(test_batch
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_batch.cpp
+    LIBS app_core)
+target_compile_definitions(test_batch PRIVATE QUELMORA_EXECUTABLE="$<TARGET_FILE:quelmora>")
+add_dependencies(test_batch quelmora)

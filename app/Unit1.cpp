@@ -1,0 +1,171 @@
+#include "Unit1.h"
+
+#include "AboutUnit2.h"
+#include "FormLayout.h"
+#include "ImageBox.h"
+#include "Series.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QPainter>
+
+namespace {
+
+// Stored window size and place, frame and caption included.
+constexpr QRect kStoredWindow(306, 152, 1110, 612);
+
+// A click or menu choice, delivered to the window through the application
+// object: an exception thrown by the handler then leaves only our own frames
+// before the application's notify() catches it, never Qt's signal machinery.
+class THandlerEvent : public QEvent {
+public:
+    static QEvent::Type EventType() {
+        static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    explicit THandlerEvent(void (TForm1::*handler)()) : QEvent(EventType()), Handler(handler) {}
+    void (TForm1::*Handler)();
+};
+
+// Chart1 until the chart control is in: a panel painting its background.
+class TChartPlaceholder : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), palette().brush(QPalette::Button));
+    }
+};
+
+// Refreshes a view when the action ends, also when it ends by an exception.
+class TRefreshOnExit {
+public:
+    explicit TRefreshOnExit(TStringGridView* view) : view_(view) {}
+    ~TRefreshOnExit() { view_->Refresh(); }
+    TRefreshOnExit(const TRefreshOnExit&) = delete;
+    TRefreshOnExit& operator=(const TRefreshOnExit&) = delete;
+
+private:
+    TStringGridView* view_;
+};
+
+}  // namespace
+
+QWidget* TForm1::CreateChart1(QWidget* parent) {
+    auto* chart = new TChartPlaceholder(parent);
+    chart->setObjectName(QStringLiteral("Chart1"));
+    chart->setGeometry(208, 56, 505, 313);
+    return chart;
+}
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<TLineSeries>()) {
+    InstallFontSubstitutes();
+    setupUi(this);
+    Chart1 = CreateChart1(TabSheet1);
+    ApplyStoredFonts(this);
+    ScaleLayout(this, ScreenPixelsPerInch());
+    PageControl1->setCurrentIndex(0);
+    move(kStoredWindow.topLeft());
+    SetOuterSize(this, kStoredWindow.size());
+
+    Work.Series1 = Series1.get();
+    Work.RepaintChart = [this] { Chart1->repaint(); };
+    ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn1Click); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn2Click); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn3Click); });
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn4Click); });
+    connect(about1, &QAction::triggered, this, [this] { RunHandler(&TForm1::about1Click); });
+
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::RunHandler(Handler handler) {
+    THandlerEvent event(handler);
+    QCoreApplication::sendEvent(this, &event);
+}
+
+bool TForm1::event(QEvent* event) {
+    if (event->type() == THandlerEvent::EventType()) {
+        (this->*static_cast<THandlerEvent*>(event)->Handler)();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FitOuterSizeOnce(this, kStoredWindow.size(), outerSizeFitted_);
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    FitOuterSizeOnce(this, kStoredWindow.size(), outerSizeFitted_);
+}
+
+void TForm1::FormCreate() {
+    Work.FormCreate();
+    StringGrid1->SetGrid(&Work.StringGrid1);
+    StringGrid2->SetGrid(&Work.StringGrid2);
+}
+
+std::string TForm1::ShowOpenDialog1() {
+    if (!OpenDialog1) {
+        OpenDialog1 = new QFileDialog(this);
+        OpenDialog1->setNameFilter(QString::fromUtf8("文本文件 (*.txt)"));
+        OpenDialog1->setFileMode(QFileDialog::AnyFile);
+        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
+        OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
+        OpenDialog1->setOption(QFileDialog::ReadOnly, false);
+    }
+    const int result = OpenDialog1->exec();
+    // A name typed and confirmed at once can leave the name box's completion
+    // list open after the dialog has gone; it would swallow the next click.
+    for (QCompleter* completer : OpenDialog1->findChildren<QCompleter*>())
+        if (completer->popup() && completer->popup()->isVisible()) completer->popup()->hide();
+    if (result != QDialog::Accepted) return {};
+    const QStringList files = OpenDialog1->selectedFiles();
+    if (files.isEmpty()) return {};
+    return QFile::encodeName(files.first()).toStdString();
+}
+
+void TForm1::BitBtn1Click() {
+    TRefreshOnExit refresh(StringGrid2);
+    Work.ResetCurveTable();
+    const std::string fileName = ExecuteOpenDialog();
+    if (fileName.empty()) return;
+    Work.ReadCurve(fileName);
+}
+
+void TForm1::BitBtn2Click() {
+    TRefreshOnExit refresh(StringGrid1);
+    Work.ResetFloodTable();
+    const std::string fileName = ExecuteOpenDialog();
+    if (fileName.empty()) return;
+    Work.ReadFlood(fileName);
+}
+
+void TForm1::BitBtn3Click() {
+    TRefreshOnExit refresh(StringGrid1);
+    Work.Compute();
+}
+
+void TForm1::BitBtn4Click() {
+    const std::string fileName = ExecuteOpenDialog();
+    if (fileName.empty()) return;
+    Work.WriteResult(fileName);
+}
+
+void TForm1::about1Click() {
+    auto box = std::make_unique<TAboutForm>(this);
+    box->exec();
+}

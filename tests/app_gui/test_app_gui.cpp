@@ -1,0 +1,259 @@
+// The application object's error display, the layout loading rules, the
+// picture decoding and the About box.
+
+#include "AboutUnit2.h"
+#include "AppGuiTestSupport.h"
+#include "Exceptions.h"
+#include "FormLayout.h"
+#include "JpegImage.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Throws from an event handler, as a button handler does.
+class TThrowingReceiver : public QObject {
+public:
+    std::function<void()> action;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            action();
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+void Deliver(TThrowingReceiver& receiver, std::function<void()> action) {
+    receiver.action = std::move(action);
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&receiver, &event);
+}
+
+}  // namespace
+
+TEST(ErrorDisplay, CaptionIsTheProgramFileNameByTheTitleRule) {
+    // The title comes from the program file (test_app_gui), not from the
+    // command line's first word (set to something else by App()).
+    EXPECT_EQ(App().Title(), "test_app_gui");
+    EXPECT_EQ(App().Title(), ApplicationTitle(ProgramFilePath()));
+}
+
+TEST(ErrorDisplay, ExceptionsLeavingAHandlerReachTheDisplayWithThePeriodRule) {
+    ShownMessages m;
+    m.Install();
+    TThrowingReceiver receiver;
+    Deliver(receiver, [] { throw EConvertError("'abc' is not a valid floating point value"); });
+    Deliver(receiver, [] { throw EStringListError("List index out of bounds (1)"); });
+    Deliver(receiver, [] { throw EInOutError(2); });
+    Deliver(receiver, [] { throw EAbort(); });
+    Deliver(receiver, [] { throw EConvertError("库容水位曲线少于两个点"); });
+    Deliver(receiver, [] { throw EZeroDivide(); });
+    // The loop goes on: an ordinary event is still delivered afterwards.
+    bool delivered = false;
+    Deliver(receiver, [&] { delivered = true; });
+    App().MessageBox = &TApplication::ShowErrorBox;
+
+    const std::string t = "test_app_gui";
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {t, "'abc' is not a valid floating point value."},
+        {t, "List index out of bounds (1)"},
+        {t, "File not found."},
+        {t, "库容水位曲线少于两个点."},
+        {t, "Floating point division by zero."},
+    };
+    EXPECT_EQ(m.shown, expected);
+    EXPECT_TRUE(delivered);
+}
+
+TEST(ErrorDisplay, MouseGrabIsReleasedBeforeTheMessageShows) {
+    App();
+    QWidget grabber;
+    grabber.resize(50, 50);
+    grabber.show();
+    grabber.grabMouse();
+    if (QWidget::mouseGrabber() != &grabber) GTEST_SKIP() << "no mouse grab on this platform";
+    QWidget* grabDuringDisplay = &grabber;
+    App().MessageBox = [&](const std::string&, const std::string&) {
+        grabDuringDisplay = QWidget::mouseGrabber();
+    };
+    TThrowingReceiver receiver;
+    Deliver(receiver, [] { throw EInOutError(5); });
+    App().MessageBox = &TApplication::ShowErrorBox;
+    EXPECT_EQ(grabDuringDisplay, nullptr);
+}
+
+TEST(ErrorDisplay, DefaultDisplayIsAModalStopBoxWithOneOkButton) {
+    App();
+    bool seen = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QString caption, text;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen = true;
+        icon = box->icon();
+        buttons = box->standardButtons();
+        caption = box->windowTitle();
+        text = box->text();
+        modal = box->isModal();
+        box->accept();
+    });
+    TThrowingReceiver receiver;
+    Deliver(receiver, [] { throw EInOutError(3); });
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(caption.toStdString(), "test_app_gui");
+    EXPECT_EQ(text.toStdString(), "Invalid filename.");
+    EXPECT_TRUE(modal);
+}
+
+TEST(FormLayout, MulDivRoundsHalfAwayFromZero) {
+    EXPECT_EQ(MulDiv(13, 96, 120), 10);    // 10.4
+    EXPECT_EQ(MulDiv(13, 144, 120), 16);   // 15.6
+    EXPECT_EQ(MulDiv(5, 3, 2), 8);         // 7.5
+    EXPECT_EQ(MulDiv(-5, 3, 2), -8);
+    EXPECT_EQ(MulDiv(744, 15, 16), 698);   // 697.5
+    EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);  // no overflow on the way
+    EXPECT_EQ(MulDiv(7, 1, 0), 0);
+}
+
+TEST(FormLayout, ScalesComponentsAndTheirOwnFontsByTheMeasuredTextHeight) {
+    App();
+    InstallFontSubstitutes();
+    QWidget form;
+    form.setProperty("fontHeight", -13);
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    form.setFont(formFont);
+    form.resize(1110, 612);
+    auto* button = new QPushButton(&form);
+    button->setObjectName("BitBtn1");
+    button->setFont(formFont);
+    button->setProperty("fontHeight", -17);
+    button->setGeometry(744, 8, 161, 41);
+    auto* plain = new QPushButton(&form);  // a component inheriting the form's font
+    plain->setObjectName("BitBtn9");
+    plain->setGeometry(100, 200, 64, 24);
+    auto* inner = new QWidget(&form);      // a toolkit-internal child: not a component
+    inner->setGeometry(10, 10, 30, 30);
+    auto* pages = new QStackedWidget(&form);
+    pages->setObjectName("PageControl1");
+    pages->setGeometry(0, 0, 729, 537);
+    auto* page = new QWidget;
+    page->setObjectName("TabSheet1");
+    pages->addWidget(page);
+    auto* onPage = new QWidget(page);
+    onPage->setObjectName("StringGrid2");
+    onPage->setGeometry(0, 9, 193, 496);
+
+    ApplyStoredFonts(&form);
+    ASSERT_EQ(form.font().pixelSize(), 13);
+    ASSERT_EQ(button->font().pixelSize(), 17);
+    const QRect pageBefore = page->geometry();
+
+    ScaleLayout(&form, 96);
+    EXPECT_EQ(form.font().pixelSize(), 10);  // 13 * 96 / 120, rounded
+    QFont measuredFont(QStringLiteral("MS Sans Serif"));
+    measuredFont.setPixelSize(10);
+    const int m = QFontMetrics(measuredFont).height();
+    ASSERT_NE(m, 16) << "the scaling step would not run";
+    EXPECT_EQ(MeasuredTextHeight(&form), m);
+    auto s = [m](int v) { return (2 * v * m + 16) / 32; };
+    EXPECT_EQ(button->geometry(), QRect(s(744), s(8), s(161), s(41)));
+    EXPECT_EQ(button->font().pixelSize(), s(17));
+    EXPECT_EQ(plain->geometry(), QRect(s(100), s(200), s(64), s(24)));
+    EXPECT_EQ(plain->font().pixelSize(), 10);  // follows the form, not scaled twice
+    EXPECT_EQ(pages->geometry(), QRect(0, 0, s(729), s(537)));
+    EXPECT_EQ(onPage->geometry(), QRect(0, s(9), s(193), s(496)));
+    EXPECT_EQ(page->geometry(), pageBefore);  // placed by its page control
+    EXPECT_EQ(inner->geometry(), QRect(10, 10, 30, 30));
+    EXPECT_EQ(form.size(), QSize(1110, 612));  // the form's own size is not scaled
+}
+
+TEST(Picture, DecodedInColourDrawnUnscaledOrStretchedAndBadDataRefused) {
+    App();
+    TForm1 form;
+    const QImage& picture = form.Image1->Picture();
+    ASSERT_EQ(picture.size(), QSize(700, 497));
+    const QColor sky = picture.pixelColor(10, 10), hill = picture.pixelColor(10, 480);
+    EXPECT_GT(sky.blue(), sky.red() + 40);  // a colour picture: sky on top, hills below
+    EXPECT_GT(hill.green(), hill.blue() + 20);
+    // At its own size from the top-left corner, clipped to the smaller box.
+    ASSERT_LT(form.Image1->width(), picture.width());
+    const QImage shot = form.Image1->grab().toImage();
+    for (QPoint p : {QPoint(3, 3), QPoint(150, 100), QPoint(form.Image1->width() - 1, 200)})
+        EXPECT_EQ(shot.pixel(p), picture.pixel(p)) << p.x() << "," << p.y();
+
+    // The About icon is stretched: its pixel (26, 28), inside the dam, lands
+    // outside the icon's own 32 x 32.
+    TAboutForm box;
+    const QImage& icon = box.Image1->Picture();
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    const int x = (26 * box.Image1->width() + box.Image1->width() / 2) / 32;
+    const int y = (28 * box.Image1->height() + box.Image1->height() / 2) / 32;
+    ASSERT_GT(x, 32);
+    ASSERT_GT(y, 32);
+    EXPECT_EQ(QColor(box.Image1->grab().toImage().pixel(x, y)).rgb(), QColor(icon.pixel(26, 28)).rgb());
+
+    QFile file(":/pictures/reservoir.jpg");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    std::string error;
+    const std::string junk = "not a picture at all";
+    EXPECT_TRUE(DecodeJpeg(reinterpret_cast<const unsigned char*>(junk.data()), junk.size(), &error).isNull());
+    EXPECT_FALSE(error.empty());
+    // Cut short inside the header: refused, not a picture of garbage sizes.
+    EXPECT_TRUE(DecodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()), 200, &error).isNull());
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(AboutBox, SizedFromTheScreenByTruncation) {
+    const std::vector<std::pair<QSize, QSize>> cases{
+        {{1440, 900}, {635, 374}},  {{1024, 768}, {451, 319}}, {{1920, 1080}, {846, 448}},
+        {{288, 450}, {127, 187}},   {{1366, 768}, {602, 319}}, {{2880, 2160}, {1270, 897}},
+        {{800, 600}, {352, 249}},
+    };
+    for (const auto& [screen, size] : cases)
+        EXPECT_EQ(TAboutForm::SizeForScreen(screen), size) << screen.width() << "x" << screen.height();
+
+    App();
+    const auto saved = TAboutForm::ScreenSize;
+    for (const auto& [screen, size] : cases) {
+        TAboutForm::ScreenSize = [screen = screen] { return screen; };
+        TAboutForm box;
+        EXPECT_EQ(box.frameGeometry().size(), size);
+        EXPECT_EQ(AboutForm, &box);
+    }
+    TAboutForm::ScreenSize = saved;
+    EXPECT_EQ(AboutForm, nullptr);
+}
+
+TEST(AboutBox, TextsAndFontsOfTheLayout) {
+    App();
+    TAboutForm box;
+    EXPECT_EQ(box.windowTitle().toStdString(), "关于本程序");
+    EXPECT_EQ(box.Label1->text().toStdString(), "      Quelmora程序 ");
+    EXPECT_EQ(box.Label2->text().toStdString(), "FOR WINDOWS 9X/2000/NT/XP/WIN7   ");
+    EXPECT_TRUE(box.Label6->text().startsWith("电话：000-"));
+    EXPECT_TRUE(box.Label9->text().startsWith("E_Mail：") && box.Label9->text().endsWith("@example.org"));
+    const int m = MeasuredTextHeight(&box);
+    EXPECT_EQ(box.Label1->font().pixelSize(), MulDiv(27, m, 16));
+    EXPECT_EQ(box.Label1->font().family().toStdString(), "华文中宋");
+    EXPECT_EQ(box.Label2->font().pixelSize(), MulDiv(15, m, 16));
+    EXPECT_EQ(box.Label8->font().pixelSize(), MulDiv(18, m, 16));
+    EXPECT_EQ(box.Label8->font().family().toStdString(), "新宋体");
+    EXPECT_EQ(box.Label2->pos(), QPoint(MulDiv(226, m, 16), MulDiv(94, m, 16)));
+    for (QLabel* label : box.findChildren<QLabel*>())  // whole texts shown
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->objectName().toStdString();
+}

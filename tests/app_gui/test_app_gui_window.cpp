@@ -1,0 +1,296 @@
+// The main window driven through its real handlers: buttons clicked, the file
+// dialog and the message box replaced.
+
+#include "AboutUnit2.h"
+#include "AppGuiTestSupport.h"
+#include "FormLayout.h"
+#include "Series.h"
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace {
+
+std::string Blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+
+std::string Text(const QVariant& v) { return v.toString().toStdString(); }
+
+// What the user sees in a cell: grid row 0 is the view's header.
+std::string Shown(TStringGridView* view, int col, int gridRow) {
+    QAbstractItemModel* m = view->model();
+    if (gridRow == 0) return Text(m->headerData(col, Qt::Horizontal));
+    return Text(m->data(m->index(gridRow - 1, col)));
+}
+
+int ShownRows(TStringGridView* view) { return view->model()->rowCount() + 1; }
+
+const char* kCurve = "水位H(m),库容V(亿m3)\n524,2\n525,2.1\n526,2.3\n";
+const char* kFlood =
+    "时间T(m),库水位V(m),出库流量(m3/s)\n"
+    "2007-07-29 00-00-00,524.5,0\n"
+    "2007-07-29 06-00-00,524.8,90\n"
+    "2007-07-29 07-00-00,525.5,110\n";
+
+}  // namespace
+
+TEST_F(WindowTest, StartsOnTheFirstPageWithTheStoredLayoutAndEmptyTables) {
+    EXPECT_EQ(form->windowTitle().toStdString(), "Quelmora");
+    EXPECT_EQ(form->pos(), QPoint(306, 152));
+    EXPECT_EQ(form->frameGeometry().size(), QSize(1110, 612));
+    EXPECT_EQ(form->font().pixelSize(), MulDiv(13, ScreenPixelsPerInch(), 120));
+    EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
+    EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "库容水位曲线 ");
+    EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "入库洪水计算表");
+    EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "  说  明");
+
+    const int m = MeasuredTextHeight(form.get());
+    auto s = [m](int v) { return MulDiv(v, m, 16); };
+    const std::vector<std::pair<QPushButton*, std::string>> buttons{
+        {form->BitBtn1, "读取库容水位曲线"}, {form->BitBtn2, "读取库水及泄流过程"},
+        {form->BitBtn3, "计    算"}, {form->BitBtn4, "输    出"}};
+    for (const auto& [b, caption] : buttons) {
+        EXPECT_EQ(b->text().toStdString(), caption);
+        EXPECT_EQ(b->font().pixelSize(), s(17));
+    }
+    EXPECT_EQ(form->BitBtn4->geometry(), QRect(s(920), s(80), s(161), s(41)));
+    EXPECT_EQ(form->StringGrid1->geometry(), QRect(0, s(3), s(721), s(502)));
+    ASSERT_NE(form->Chart1, nullptr);
+    EXPECT_EQ(form->Chart1->parentWidget(), form->TabSheet1);
+    EXPECT_EQ(form->Chart1->geometry(), QRect(s(208), s(56), s(505), s(313)));
+    const QList<QAction*> items = form->MainMenu1->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text().toStdString(), "about");
+    EXPECT_EQ(items[0]->menu(), nullptr);
+
+    // Headings and units, three empty data rows; sizes from the grid plus
+    // the view's grid line.
+    ASSERT_EQ(ShownRows(form->StringGrid1), 5);
+    ASSERT_EQ(ShownRows(form->StringGrid2), 5);
+    EXPECT_EQ(form->StringGrid1->model()->columnCount(), 9);
+    EXPECT_EQ(Shown(form->StringGrid1, 0, 0), Blanks(17) + "时" + Blanks(3) + "间");
+    EXPECT_EQ(Shown(form->StringGrid1, 2, 1), "10^8m^3");
+    EXPECT_EQ(Shown(form->StringGrid2, 1, 0), Blanks(6) + "库" + Blanks(1) + "容" + Blanks(1) + "V");
+    for (int r = 2; r < 5; ++r)
+        for (int c = 0; c < 9; ++c) EXPECT_EQ(Shown(form->StringGrid1, c, r), "");
+    const int widths[9] = {140, 50, 65, 70, 45, 45, 75, 95, 95};
+    for (int c = 0; c < 9; ++c)
+        EXPECT_EQ(form->StringGrid1->horizontalHeader()->sectionSize(c), widths[c] + 1) << c;
+    EXPECT_EQ(form->StringGrid2->rowHeight(0), 25);
+    EXPECT_EQ(form->StringGrid2->horizontalHeader()->height(), 25);
+}
+
+TEST_F(WindowTest, TablesDrawFixedCellsAsFixedAndNeverEdit) {
+    form->show();
+    TStringGridView* view = form->StringGrid2;
+    QAbstractItemModel* m = view->model();
+    EXPECT_TRUE(view->horizontalHeader()->isVisible());  // row 0
+    EXPECT_FALSE(view->verticalHeader()->isVisible());
+    EXPECT_TRUE(m->data(m->index(0, 0), Qt::BackgroundRole).isValid());  // column 0
+    EXPECT_FALSE(m->data(m->index(0, 1), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(m->flags(m->index(1, 0)) & Qt::ItemIsSelectable);
+    for (int r = 0; r < m->rowCount(); ++r)
+        for (int c = 0; c < m->columnCount(); ++c) EXPECT_FALSE(m->flags(m->index(r, c)) & Qt::ItemIsEditable);
+    const QRect cell = view->visualRect(m->index(1, 1));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::keyClick(view, Qt::Key_F2);
+    QTest::keyClicks(view, "9");
+    EXPECT_EQ(view->findChild<QLineEdit*>(), nullptr);  // no cell editor
+    EXPECT_TRUE(view->selectionModel()->isSelected(m->index(1, 1)));
+    EXPECT_EQ(Shown(view, 1, 2), "");
+}
+
+TEST_F(WindowTest, HelpTextHasItsTwentyOneLinesExactly) {
+    const std::vector<std::string> lines{
+        Blanks(51) + "说" + Blanks(6) + "明",
+        "",
+        "输入数据文件为txt格式（文件开头、结尾都不允许有空行），文件格式如下：",
+        "库容水位曲线文件，第一行为说明，第二行开始为数据。数据行每行两个数据：水位H(m),库容V(亿m3)，数据间逗号分隔。",
+        "例",
+        "",
+        "水位H(m),库容V(亿m3)",
+        "495,1.58",
+        "496,1.66" + std::string(9, '\t'),
+        "497,1.74" + std::string(11, '\t'),
+        "",
+        "入库洪水信息文件也是txt文件，第一行为说明，第二行开始为数据（注意，库水位对应库容单位为10^8 m^3）。",
+        "数据每行三个数据，分别为时间，库水位（m）和入库流量(m3/s),数据间加逗号分隔。",
+        "时间格式为 yyyy-mm-dd hh-mm-ss",
+        "例",
+        "",
+        "时间T(m),库水位V(m),出库流量(m3/s)",
+        "2007-07-29 00-00-00,524.75,0",
+        "2007-07-29 06-00-00,524.84,90",
+        "2007-07-29 07-00-00,524.88,90",
+        "2007-07-29 08-00-00,524.89,90",
+    };
+    QPlainTextEdit* memo = form->Memo1;
+    ASSERT_EQ(memo->document()->blockCount(), 21);
+    for (int i = 0; i < 21; ++i)
+        EXPECT_EQ(memo->document()->findBlockByNumber(i).text().toStdString(), lines[static_cast<std::size_t>(i)])
+            << "line " << i + 1;
+    EXPECT_FALSE(memo->isReadOnly());
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST_F(WindowTest, CurveFloodComputeAndOutputThroughTheButtons) {
+    WriteFile(Path("curve.txt"), kCurve);
+    WriteFile(Path("flood.txt"), kFlood);
+    Answer(Path("curve.txt"));
+    Answer(Path("flood.txt"));
+    Answer(Path("result.txt"));
+
+    const int curveRefreshes = form->StringGrid2->RefreshCount();
+    form->BitBtn1->click();
+    EXPECT_EQ(form->StringGrid2->RefreshCount(), curveRefreshes + 1);
+    ASSERT_EQ(ShownRows(form->StringGrid2), 10);
+    EXPECT_EQ(Shown(form->StringGrid2, 0, 2), "524");
+    EXPECT_EQ(Shown(form->StringGrid2, 1, 4), "2.3");
+    EXPECT_EQ(Shown(form->StringGrid2, 0, 5), "");
+    ASSERT_EQ(form->Work.CurvePoints.size(), 3u);
+    EXPECT_EQ(form->Work.CurvePoints[1].V, 2.1);
+    ASSERT_EQ(form->Series1->PointCount(), 3);  // the form's series is the one filled
+    EXPECT_EQ(form->Series1->XValueAt(2), 2.3);
+
+    const int floodRefreshes = form->StringGrid1->RefreshCount();
+    form->BitBtn2->click();
+    form->BitBtn3->click();
+    EXPECT_EQ(form->StringGrid1->RefreshCount(), floodRefreshes + 2);
+    ASSERT_EQ(ShownRows(form->StringGrid1), 10);
+    EXPECT_EQ(Shown(form->StringGrid1, 0, 3), "2007-07-29 06-00-00");
+    EXPECT_EQ(Shown(form->StringGrid1, 2, 2), "2.05");
+    EXPECT_EQ(Shown(form->StringGrid1, 3, 2), "");
+    EXPECT_EQ(Shown(form->StringGrid1, 5, 3), "138.8889");
+    EXPECT_EQ(Shown(form->StringGrid1, 8, 4), "3433.3333");
+
+    form->BitBtn4->click();
+    EXPECT_EQ(dialogs, 3);
+    EXPECT_TRUE(messages.shown.empty());
+    const std::string expected =
+        Blanks(17) + "时" + Blanks(3) + "间 , 库水位Z , " + Blanks(4) + "库容V , 库容增量dV , " +
+        " 时段dt ,  dV/dt , 出库流量Q出 , 平均出库流量q出 , 平均入库流量Q入\r\n" +
+        "yyyy-mm-dd hh-mm-ss , " + Blanks(5) + "m , 10^8m^3 , " + Blanks(2) + "10^8m^3 , " +
+        Blanks(5) + "s ,  m^3/s , " + Blanks(6) + "m^3/s , " + Blanks(9) + "m^3/s , " +
+        Blanks(10) + "m^3/s\r\n" +
+        "2007-07-29,524.5,2.05,0,0,0,0,0,0,\r\n"
+        "2007-07-29 06:00:00,524.8,2.08,0.03,21600,138.8889,90,45,183.8889,\r\n"
+        "2007-07-29 07:00:00,525.5,2.2,0.12,3600,3333.3333,110,100,3433.3333,\r\n";
+    EXPECT_EQ(ReadFile(Path("result.txt")), expected);
+}
+
+TEST_F(WindowTest, BadFilesShowTheExactMessageAndLeaveWhatWasRead) {
+    WriteFile(Path("nocomma.txt"), "h\n524,2\n525\n");
+    WriteFile(Path("notnumber.txt"), "h\n524,2\n525,abc\n");
+    const std::string title = App().Title();
+
+    Answer(Path("nocomma.txt"));
+    const int refreshes = form->StringGrid2->RefreshCount();
+    form->BitBtn1->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], std::make_pair(title, std::string("List index out of bounds (1)")));
+    EXPECT_EQ(form->StringGrid2->RefreshCount(), refreshes + 1);  // also when the action fails
+    EXPECT_EQ(Shown(form->StringGrid2, 1, 2), "2");
+    EXPECT_TRUE(form->Work.CurvePoints.empty());
+
+    Answer(Path("notnumber.txt"));
+    form->BitBtn1->click();
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].second, "'abc' is not a valid floating point value.");
+    EXPECT_EQ(Shown(form->StringGrid2, 1, 3), "abc");  // the table shows where reading stopped
+    EXPECT_TRUE(form->Work.CurvePoints.empty());
+
+    Answer(Path("missing.txt"));
+    form->BitBtn1->click();
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].second, "File not found.");
+    EXPECT_EQ(ShownRows(form->StringGrid2), 10);
+    EXPECT_EQ(Shown(form->StringGrid2, 1, 3), "");
+
+    for (const auto& shown : messages.shown) EXPECT_EQ(shown.first, title);
+}
+
+TEST_F(WindowTest, CancelResetsTheTableButKeepsTheData) {
+    WriteFile(Path("curve.txt"), kCurve);
+    WriteFile(Path("flood.txt"), kFlood);
+    Answer(Path("curve.txt"));
+    Answer(Path("flood.txt"));
+    form->BitBtn1->click();
+    form->BitBtn2->click();
+    ASSERT_EQ(form->Work.CurvePoints.size(), 3u);
+    ASSERT_EQ(form->Work.FloodSteps.size(), 3u);
+
+    form->BitBtn1->click();  // the dialog is cancelled
+    EXPECT_EQ(ShownRows(form->StringGrid2), 10);
+    for (int r = 2; r < 10; ++r) EXPECT_EQ(Shown(form->StringGrid2, 0, r), "") << r;
+    ASSERT_EQ(form->Work.CurvePoints.size(), 3u);
+    EXPECT_EQ(form->Work.CurvePoints[2].Z, 526.0);
+    EXPECT_EQ(form->Series1->PointCount(), 3);
+
+    form->BitBtn2->click();
+    EXPECT_EQ(Shown(form->StringGrid1, 1, 2), "");
+    ASSERT_EQ(form->Work.FloodSteps.size(), 3u);
+    EXPECT_EQ(form->Work.FloodSteps[2].Qout, 110.0);
+
+    Answer("");  // an empty name counts as a cancel
+    form->BitBtn4->click();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(WindowTest, ALargeRecordReachesTheViewInOneRefresh) {
+    std::string flood = "h\n";
+    const int records = 20000;
+    for (int i = 0; i < records; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "2007-07-%02d %02d-00-00,524.%d,90\n", 1 + i / 24 % 28,
+                      i % 24, i % 10);
+        flood += line;
+    }
+    WriteFile(Path("big.txt"), flood);
+    Answer(Path("big.txt"));
+    QSignalSpy resets(form->StringGrid1->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(form->StringGrid1->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy changes(form->StringGrid1->model(), &QAbstractItemModel::dataChanged);
+    form->BitBtn2->click();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(inserts.count(), 0);
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(ShownRows(form->StringGrid1), records + 2);
+    EXPECT_EQ(Shown(form->StringGrid1, 1, records + 1), "524.9");
+}
+
+TEST_F(WindowTest, AboutOpensAFreshModalBoxEachTime) {
+    std::vector<QSize> sizes;
+    std::vector<const void*> boxes;
+    auto closeWhenShown = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
+            if (!box) return;
+            sizes.push_back(box->frameGeometry().size());
+            boxes.push_back(AboutForm == box ? box : nullptr);
+            box->reject();
+        });
+    };
+    const auto saved = TAboutForm::ScreenSize;
+    TAboutForm::ScreenSize = [] { return QSize(1024, 768); };
+    form->show();
+    closeWhenShown();
+    form->about1->trigger();
+    EXPECT_EQ(AboutForm, nullptr);  // freed when the modal loop returned
+    closeWhenShown();
+    form->about1->trigger();
+    TAboutForm::ScreenSize = saved;
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0], QSize(451, 319));
+    EXPECT_EQ(sizes[1], sizes[0]);
+    EXPECT_NE(boxes[0], nullptr);
+    EXPECT_EQ(AboutForm, nullptr);
+}
