@@ -3,6 +3,8 @@
 #include "AboutUnit2.h"
 #include "FormLayout.h"
 #include "ImageBox.h"
+#include "Chart.h"
+#include "ChartWidget.h"
 #include "Series.h"
 
 #include <QAbstractItemView>
@@ -31,17 +33,6 @@ public:
     void (TForm1::*Handler)();
 };
 
-// Chart1 until the chart control is in: a panel painting its background.
-class TChartPlaceholder : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(rect(), palette().brush(QPalette::Button));
-    }
-};
-
 // Refreshes a view when the action ends, also when it ends by an exception.
 class TRefreshOnExit {
 public:
@@ -57,8 +48,9 @@ private:
 }  // namespace
 
 QWidget* TForm1::CreateChart1(QWidget* parent) {
-    auto* chart = new TChartPlaceholder(parent);
+    auto* chart = new TChartWidget(parent);
     chart->setObjectName(QStringLiteral("Chart1"));
+    chart->Chart().LoadLayout(Chart1StoredLayout());
     chart->setGeometry(208, 56, 505, 313);
     return chart;
 }
@@ -73,6 +65,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     move(kStoredWindow.topLeft());
     SetOuterSize(this, kStoredWindow.size());
 
+    // The form owns Series1 and frees it before its children: a series that
+    // goes first leaves its chart, so the chart never frees it again.
+    Series1->SetParentChart(&static_cast<TChartWidget*>(Chart1)->Chart());
     Work.Series1 = Series1.get();
     Work.RepaintChart = [this] { Chart1->repaint(); };
     ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
