@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 constexpr const char* kBevels[] = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
@@ -258,6 +260,326 @@ void TCustomChart::DrawZoomRectangle() {
     c.SelectChartPen(pen, ColorToRGB(pen.Color()) ^ k);
     if (!zoom.HasBrush() || zoom.Brush().Style() == bsClear) c.SetBackgroundMode(bmTransparent);
     c.RectangleOutline(zoom.StartX, zoom.StartY, zoom.CurrentX, zoom.CurrentY);
+}
+
+// -- Mouse zoom and scroll ---------------------------------------------------------------
+namespace {
+// Chart arithmetic carries the wide significand and rounds to double when stored.
+using real = long double;
+
+bool KeysHeld(TShiftState wanted, TShiftState shift) { return (wanted & ~shift) == 0; }
+}  // namespace
+
+void TCustomChart::MoveZoomRectangle(bool erase, int x, int y, bool draw) {
+    TChartCanvas& c = *FCanvas;
+    const QImage& kept = c.Bitmap();
+    const bool usable = c.BufferedDisplay() && !c.BufferDirty() && kept.width() == Width() && kept.height() == Height();
+    if (usable) {
+        c.StartBuffer(nullptr, PanelRectangle());
+        if (erase) DrawZoomRectangle();
+    }
+    FZoom->CurrentX = x;
+    FZoom->CurrentY = y;
+    if (!usable) {
+        Invalidate();
+        return;
+    }
+    if (draw) DrawZoomRectangle();
+    c.SetPenMode(pmCopy);
+    c.CopyBufferTo(nullptr, PanelRectangle());  // the picture is still the last paint's, with the band
+    if (FHost) FHost->InvalidateWindow();
+}
+
+TChartClickedPart TCustomChart::CalcClickedPart(int x, int y) {
+    TChartClickedPart part;
+    const TChartLegend& legend = *FLegend;
+    const bool legendHit = legend.Visible() && !legend.Bounds.IsEmpty() && PointInRect(legend.Bounds, x, y);
+    if (legendHit && legend.CustomPosition()) {
+        part.Part = cpLegend;
+        return part;
+    }
+    for (TChartAxis* axis : FAxes) {
+        if (!axis->IsShown) continue;
+        const int along = axis->Horizontal() ? x : y, across = axis->Horizontal() ? y : x;
+        const int a0 = std::min(axis->PixelStart, axis->PixelEnd), a1 = std::max(axis->PixelStart, axis->PixelEnd);
+        int c0, c1;
+        if (axis->LabelsEdgePos < axis->AxisLinePos)
+            c0 = axis->LabelsEdgePos, c1 = axis->AxisLinePos + 3;
+        else
+            c0 = axis->AxisLinePos - 3, c1 = axis->LabelsEdgePos;
+        if (a0 <= along && along <= a1 && c0 <= across && across <= c1) {
+            part.Part = cpAxis;
+            part.AAxis = axis;
+            return part;
+        }
+    }
+    if (legendHit) {
+        part.Part = cpLegend;
+        return part;
+    }
+    for (TChartTitle* t : {FTitle.get(), FSubTitle.get(), static_cast<TChartTitle*>(FFoot.get()),
+                           static_cast<TChartTitle*>(FSubFoot.get())})
+        // A title without text is never drawn, so its bounds are no place on screen.
+        if (t->Visible() && !t->Text().empty() && PointInRect(t->TitleBounds, x, y)) {
+            part.Part = cpTitle;
+            part.ATitle = t;
+            return part;
+        }
+    if (PointInRect(PlotRect(), x, y) && ActiveSeriesCount() > 0) part.Part = cpChartRect;
+    return part;
+}
+
+bool TCustomChart::StartDrag(TMouseButton button, TShiftState shift, int x, int y) {
+    // Every series of this engine is drawn on axes, so a drag may always start.
+    bool started = false;
+    TChartZoom& zoom = *FZoom;
+    const TRect r = PlotRect();
+    if (zoom.Allow() && button == zoom.MouseButton() && KeysHeld(zoom.KeyShift(), shift)) {
+        if (zoom.Direction() == tzdVertical) x = r.Left;
+        if (zoom.Direction() == tzdHorizontal) y = r.Top;
+        zoom.Activate(x, y);
+        int cx = x, cy = y;
+        if (zoom.Direction() == tzdVertical) cx = r.Right;
+        if (zoom.Direction() == tzdHorizontal) cy = r.Bottom;
+        MoveZoomRectangle(false, cx, cy, true);
+        started = true;
+    }
+    if (AllowPanning() != pmNone && button == FScrollMouseButton && KeysHeld(ScrollModifierKeys, shift)) {
+        FScroll->Activate(x, y);
+        started = true;
+    }
+    if (started) SetCursor(RestCursor());
+    return started;
+}
+
+void TCustomChart::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    MouseHandled = false;
+    TCustomAxisPanel::MouseDown(button, shift, x, y);
+    TChartMouseEvent event;
+    event.Kind = TChartMouseEvent::cmeDown;
+    event.Button = button, event.Shift = shift, event.X = x, event.Y = y;
+    Broadcast(event);
+    if (MouseHandled || FZoom->Dragging || FScroll->Dragging) return;
+
+    // A hook claims the press by leaving MouseHandled set.
+    auto hook = [this](auto& fn, auto&&... args) {
+        if (!fn) return false;
+        MouseHandled = true;
+        fn(std::forward<decltype(args)>(args)...);
+        return MouseHandled;
+    };
+    bool handled = false;
+    const TChartClickedPart part = CalcClickedPart(x, y);
+    switch (part.Part) {
+    case cpAxis:
+        handled = hook(OnClickAxis, this, part.AAxis, button, shift, x, y) || StartDrag(button, shift, x, y);
+        break;
+    case cpSeries:
+        handled = hook(OnClickSeries, this, part.ASeries, part.PointIndex, button, shift, x, y) ||
+                  StartDrag(button, shift, x, y);
+        break;
+    case cpTitle:
+        handled = hook(OnClickTitle, this, part.ATitle, button, shift, x, y) || StartDrag(button, shift, x, y);
+        break;
+    case cpChartRect:
+        handled = hook(OnClickBackground, this, button, shift, x, y) || StartDrag(button, shift, x, y);
+        break;
+    case cpLegend:
+        handled = hook(OnClickLegend, this, button, shift, x, y);
+        break;
+    case cpSeriesMarks:
+    case cpNone:
+        break;
+    }
+    if (!handled) hook(OnClickBackground, this, button, shift, x, y);
+    MouseHandled = false;
+}
+
+void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
+    MouseHandled = false;
+    TCustomAxisPanel::MouseMove(shift, x, y);
+    TChartMouseEvent event;
+    event.Kind = TChartMouseEvent::cmeMove;
+    event.Shift = shift, event.X = x, event.Y = y;
+    Broadcast(event);
+    if (MouseHandled) return;
+
+    TChartZoom& zoom = *FZoom;
+    const TRect r = PlotRect();
+    if (zoom.Dragging) {
+        // The axes stay while the rectangle follows the pointer.
+        if (zoom.Direction() == tzdVertical) x = r.Right;
+        if (zoom.Direction() == tzdHorizontal) y = r.Bottom;
+        if (x != zoom.CurrentX || y != zoom.CurrentY) MoveZoomRectangle(true, x, y, true);
+        return;
+    }
+    TZoomPanning& scroll = *FScroll;
+    if (scroll.Dragging) {
+        if (!PointInRect(r, x, y)) {
+            scroll.Deactivate();
+            return;
+        }
+        if (x == scroll.CurrentX && y == scroll.CurrentY) return;
+        bool scrolled = false;
+        SaveScales();
+        const TPanningMode panning = AllowPanning();
+        if (x != scroll.CurrentX && (panning == pmHorizontal || panning == pmBoth)) {
+            for (TChartAxis* axis : FAxes)
+                if (axis->Horizontal() && !axis->IsDepthAxis()) ScrollAxis(*axis, scroll.CurrentX, x);
+            scrolled = true;
+        }
+        if (y != scroll.CurrentY && (panning == pmVertical || panning == pmBoth)) {
+            for (TChartAxis* axis : FAxes)
+                if (!axis->Horizontal() && !axis->IsDepthAxis()) ScrollAxis(*axis, scroll.CurrentY, y);
+            scrolled = true;
+        }
+        scroll.CurrentX = x;
+        scroll.CurrentY = y;
+        if (scrolled) {
+            if (OnScroll) OnScroll(this);
+            Invalidate();
+        }
+        return;
+    }
+    SetCursor(RestCursor());
+}
+
+void TCustomChart::ScrollAxis(TChartAxis& axis, int fromPixel, int toPixel) {
+    // The data under the pointer moves with it.
+    const double delta = static_cast<double>(static_cast<real>(axis.PixelToValue(fromPixel)) - axis.PixelToValue(toPixel));
+    double aMin = static_cast<double>(static_cast<real>(axis.Minimum()) + delta);
+    double aMax = static_cast<double>(static_cast<real>(axis.Maximum()) + delta);
+    bool allow = true;
+    if (OnAllowScroll) OnAllowScroll(&axis, aMin, aMax, allow);
+    if (allow) axis.SetRange(aMin, aMax);
+}
+
+void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    MouseHandled = false;
+    TCustomAxisPanel::MouseUp(button, shift, x, y);
+    TChartMouseEvent event;
+    event.Kind = TChartMouseEvent::cmeUp;
+    event.Button = button, event.Shift = shift, event.X = x, event.Y = y;
+    Broadcast(event);
+
+    TChartZoom& zoom = *FZoom;
+    if (zoom.Dragging && button == zoom.MouseButton()) {
+        zoom.Deactivate();
+        MoveZoomRectangle(true, zoom.CurrentX, zoom.CurrentY, false);
+        const TChartZoomDirection dir = zoom.Direction();
+        if (dir != tzdVertical) zoom.CurrentX = x;
+        if (dir != tzdHorizontal) zoom.CurrentY = y;
+        const int minimum = zoom.MinimumPixels();
+        // A drag of exactly MinimumPixels is too small.
+        const bool large = (dir == tzdVertical || std::abs(zoom.CurrentX - zoom.StartX) > minimum) &&
+                           (dir == tzdHorizontal || std::abs(zoom.CurrentY - zoom.StartY) > minimum);
+        if (large) {
+            // With both directions only the horizontal one decides.
+            const bool zoomIn = zoom.UpLeftZooms() || (dir == tzdVertical && zoom.StartY < zoom.CurrentY) ||
+                                (dir != tzdVertical && zoom.StartX < zoom.CurrentX);
+            if (zoomIn)
+                ZoomToRect();
+            else
+                ResetZoom();
+            Invalidate();
+        }
+    }
+    FScroll->Deactivate();
+}
+
+void TCustomChart::MouseLeave() {
+    // A zoom drag goes on: its button may come back inside.
+    SetCursor(RestCursor());
+    FScroll->Deactivate();
+}
+
+bool TCustomChart::MouseWheel(int steps, TShiftState shift, int x, int y) {
+    if (TCustomAxisPanel::MouseWheel(steps, shift, x, y)) return true;
+    if (!WheelScrollEnabled || steps == 0) return false;
+    // Each notch moves the vertical axes by 3 % of their range: up toward the
+    // larger values for a turn toward the user, down for one away.
+    const int notches = std::abs(steps);
+    for (int i = 0; i < notches; ++i)
+        for (TChartAxis* axis : FAxes) {
+            if (axis->Horizontal()) continue;
+            const double d = static_cast<double>((static_cast<real>(axis->Maximum()) - axis->Minimum()) * 3 * 0.01L);
+            axis->ShiftRange(steps < 0 ? d : -d, false);
+        }
+    return true;
+}
+
+void TCustomChart::SaveScales() {
+    if (ScalesSaved) return;
+    SavedScales.assign(static_cast<std::size_t>(FAxes.Count()), TSavedAxisScale{});
+    for (int i = 0; i < FAxes.Count(); ++i) {
+        const TChartAxis& a = *FAxes[i];
+        if (a.IsDepthAxis()) continue;
+        TSavedAxisScale& s = SavedScales[static_cast<std::size_t>(i)];
+        s.Automatic = a.Automatic();
+        s.AutomaticMinimum = a.AutomaticMinimum();
+        s.AutomaticMaximum = a.AutomaticMaximum();
+        s.Minimum = a.Minimum();
+        s.Maximum = a.Maximum();
+    }
+    ScalesSaved = true;
+}
+
+void TCustomChart::ZoomToRect() {
+    TChartZoom& z = *FZoom;
+    if (z.StartX > z.CurrentX) std::swap(z.StartX, z.CurrentX);
+    if (z.StartY > z.CurrentY) std::swap(z.StartY, z.CurrentY);
+    // All eight values come from the mapping of the last paint, before any range moves.
+    const double topMin = FTopAxis->PixelToValue(z.StartX), topMax = FTopAxis->PixelToValue(z.CurrentX);
+    const double bottomMin = FBottomAxis->PixelToValue(z.StartX), bottomMax = FBottomAxis->PixelToValue(z.CurrentX);
+    const double leftMin = FLeftAxis->PixelToValue(z.CurrentY), leftMax = FLeftAxis->PixelToValue(z.StartY);
+    const double rightMin = FRightAxis->PixelToValue(z.CurrentY), rightMax = FRightAxis->PixelToValue(z.StartY);
+    ZoomToValues(topMin, topMax, bottomMin, bottomMax, leftMin, leftMax, rightMin, rightMax);
+}
+
+void TCustomChart::ZoomToValues(double topMin, double topMax, double bottomMin, double bottomMax, double leftMin,
+                                double leftMax, double rightMin, double rightMax) {
+    SaveScales();
+    struct Target {
+        TChartAxis* Axis;
+        double Min, Max;
+    };
+    const Target targets[] = {{FLeftAxis.get(), leftMin, leftMax},
+                              {FRightAxis.get(), rightMin, rightMax},
+                              {FTopAxis.get(), topMin, topMax},
+                              {FBottomAxis.get(), bottomMin, bottomMax}};
+    if (FZoom->Animated()) {
+        // Each step covers a third of the distance still left.
+        for (int step = 1; step < FZoom->AnimatedSteps(); ++step) {
+            for (const Target& t : targets) {
+                const real lo = t.Axis->Minimum(), hi = t.Axis->Maximum();
+                t.Axis->SetRange(static_cast<double>(lo + (t.Min - lo) / 3), static_cast<double>(hi - (hi - t.Max) / 3));
+            }
+            Refresh();
+        }
+    }
+    for (const Target& t : targets) t.Axis->SetRange(t.Min, t.Max);
+    IsZoomed = true;
+    if (OnZoom) OnZoom(this);
+}
+
+void TCustomChart::ResetZoom() {
+    if (ScalesSaved) {
+        const int n = std::min(FAxes.Count(), static_cast<int>(SavedScales.size()));
+        for (int i = 0; i < n; ++i) {
+            TChartAxis& a = *FAxes[i];
+            if (a.IsDepthAxis()) continue;
+            const TSavedAxisScale& s = SavedScales[static_cast<std::size_t>(i)];
+            a.SetAutomatic(s.Automatic);
+            a.SetAutomaticMinimum(s.AutomaticMinimum);
+            a.SetAutomaticMaximum(s.AutomaticMaximum);
+            a.SetMinMaxUnchecked(s.Minimum, s.Maximum);
+        }
+        SavedScales.clear();
+        ScalesSaved = false;
+    }
+    if (OnUndoZoom) OnUndoZoom(this);
+    Invalidate();
+    IsZoomed = false;
 }
 
 // -- Stored layout --------------------------------------------------------------------

@@ -171,6 +171,9 @@ public:
     explicit TChartLegend(TChartChangeSink* sink) : TChartCustomShapePosition(sink) {}
     TLegendAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TLegendAlignment v) { Store(FAlignment, v); }
+    // Where the legend stood in the last paint; empty while it is not drawn
+    // (this engine lays out no legend), and then nothing clicks on it.
+    TRect Bounds;
 
     void Publish(TPublisher& p) override;
 
@@ -182,6 +185,17 @@ private:
 struct TSavedAxisScale {
     bool Automatic = true, AutomaticMinimum = true, AutomaticMaximum = true;
     double Minimum = 0, Maximum = 0;
+};
+
+// The part of the chart under a point, as a press finds it.
+enum TChartClickedPartStyle { cpNone, cpLegend, cpAxis, cpSeries, cpSeriesMarks, cpTitle, cpChartRect };
+
+struct TChartClickedPart {
+    TChartClickedPartStyle Part = cpNone;
+    int PointIndex = -1;
+    TChartSeries* ASeries = nullptr;
+    TChartAxis* AAxis = nullptr;
+    TChartTitle* ATitle = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -205,8 +219,36 @@ public:
     TMouseButton ScrollMouseButton() const { return FScrollMouseButton; }
     void SetScrollMouseButton(TMouseButton v) { StoreProperty(FScrollMouseButton, v); }
 
+    // One record per axis of the axis list (the depth axes' records unused).
     std::vector<TSavedAxisScale> SavedScales;
     bool ScalesSaved = false;
+
+    // Shared by every chart: the keys a scroll drag needs, and whether the
+    // wheel moves the vertical axes.
+    static inline TShiftState ScrollModifierKeys = 0;
+    static inline bool WheelScrollEnabled = true;
+
+    // -- Mouse zoom and scroll -------------------------------------------------------
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseLeave() override;
+    bool MouseWheel(int steps, TShiftState shift, int x, int y) override;
+
+    // The part under (x, y), tested in a fixed order, the first match winning:
+    // a custom-positioned legend, the series (points are not hit-tested: no
+    // series here has click hooks), the shown axes, the legend, the titles,
+    // the chart rectangle while a series is active.
+    TChartClickedPart CalcClickedPart(int x, int y);
+    // The axes' ranges from the zoom rectangle, every corner converted with the
+    // last paint's mapping before any range changes.
+    virtual void ZoomToRect();
+    // Back to the scales from before the first zoom or scroll.
+    virtual void ResetZoom();
+    void ZoomToValues(double topMin, double topMax, double bottomMin, double bottomMax, double leftMin,
+                      double leftMax, double rightMin, double rightMax);
+    // Keeps the axes' scales for ResetZoom, once until it restores them.
+    void SaveScales();
 
     // -- The chart's part of the pipeline -----------------------------------------
     TColor BackColor() const override;
@@ -238,6 +280,17 @@ public:
     TLayoutRecord StoreLayout();
 
 protected:
+    // Starts the zoom and/or scroll drag a press may start; true when one did.
+    bool StartDrag(TMouseButton button, TShiftState shift, int x, int y);
+    // Moves one axis' range by the values between two pixels.
+    void ScrollAxis(TChartAxis& axis, int fromPixel, int toPixel);
+    // Outside painting the zoom rectangle is inverted straight into the kept
+    // bitmap, which is then shown as it is (no render): erases it where it is
+    // (erase), moves its corner to (x, y), draws it there (draw). A bitmap that
+    // is out of date is rendered anew instead, which draws the rectangle at
+    // the end of the paint.
+    void MoveZoomRectangle(bool erase, int x, int y, bool draw);
+
     std::unique_ptr<TChartTitle> FTitle, FSubTitle;
     std::unique_ptr<TChartFootTitle> FFoot, FSubFoot;
     std::unique_ptr<TChartWalls> FWalls;

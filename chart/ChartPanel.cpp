@@ -228,7 +228,15 @@ void TCustomChartPanel::MouseUp(TMouseButton button, TShiftState shift, int x, i
 
 void TCustomChartPanel::MouseLeave() {}
 
-bool TCustomChartPanel::MouseWheel(int, TShiftState, int, int) { return false; }
+bool TCustomChartPanel::MouseWheel(int steps, TShiftState shift, int x, int y) {
+    bool handled = false;
+    if (OnMouseWheel) OnMouseWheel(this, shift, steps * 120, x, y, handled);
+    if (!handled) {
+        if (steps < 0 && OnMouseWheelDown) OnMouseWheelDown(this, shift, x, y, handled);
+        if (steps > 0 && OnMouseWheelUp) OnMouseWheelUp(this, shift, x, y, handled);
+    }
+    return handled;
+}
 
 void TCustomChartPanel::Loaded() {
     FLoading = false;

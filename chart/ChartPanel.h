@@ -136,7 +136,13 @@ public:
         StartY = CurrentY = y;
         Dragging = true;
     }
+    void Deactivate() { Dragging = false; }
 };
+
+// Mouse tests count all four edges as inside: left <= x <= right, top <= y <= bottom.
+inline bool PointInRect(const TRect& r, int x, int y) {
+    return r.Left <= x && x <= r.Right && r.Top <= y && y <= r.Bottom;
+}
 
 class TChartZoom : public TZoomPanning {
 public:
@@ -338,7 +344,8 @@ public:
     virtual void MouseMove(TShiftState shift, int x, int y);
     virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseLeave();
-    // Wheel steps away from the user are positive; returns whether it was used.
+    // Whole wheel notches, positive away from the user (wheel up); returns
+    // whether the turn was used. The panel only runs the wheel hooks.
     virtual bool MouseWheel(int steps, TShiftState shift, int x, int y);
     // The platform's colours changed.
     void SystemColorsChanged() { Invalidate(); }
@@ -346,6 +353,12 @@ public:
     std::function<void(TCustomChartPanel* Sender, TMouseButton, TShiftState, int X, int Y)> OnMouseDown;
     std::function<void(TCustomChartPanel* Sender, TShiftState, int X, int Y)> OnMouseMove;
     std::function<void(TCustomChartPanel* Sender, TMouseButton, TShiftState, int X, int Y)> OnMouseUp;
+    // The wheel hooks: OnMouseWheel first (WheelDelta 120 per notch, positive
+    // away from the user), then, unless it handled the turn, the hook of the
+    // turn's direction. A hook that sets Handled keeps the turn from the chart.
+    std::function<void(TCustomChartPanel* Sender, TShiftState, int WheelDelta, int X, int Y, bool& Handled)> OnMouseWheel;
+    std::function<void(TCustomChartPanel* Sender, TShiftState, int X, int Y, bool& Handled)> OnMouseWheelDown;
+    std::function<void(TCustomChartPanel* Sender, TShiftState, int X, int Y, bool& Handled)> OnMouseWheelUp;
 
     // -- Stored layout -------------------------------------------------------------
     virtual void Publish(TPublisher& p);
