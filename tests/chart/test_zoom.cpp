@@ -231,20 +231,6 @@ TEST(ChartPress, HooksClaimThePressAndASecondButtonDuringADragIsIgnored) {
     EXPECT_TRUE(chart.IsZoomed);
 }
 
-TEST(ChartPress, OneButtonForBothDragsLetsTheZoomTakeTheMoves) {
-    CurveChart f;
-    TChart& chart = f.chart;
-    chart.SetScrollMouseButton(mbLeft);
-    chart.MouseDown(mbLeft, 0, 100, 100);
-    EXPECT_TRUE(chart.Zoom().Dragging);
-    EXPECT_TRUE(chart.ScrollState().Dragging);
-    chart.MouseMove(0, 110, 105);
-    EXPECT_TRUE(chart.BottomAxis().Automatic());
-    chart.MouseUp(mbLeft, 0, 110, 105);
-    EXPECT_FALSE(chart.ScrollState().Dragging);
-    EXPECT_FALSE(chart.IsZoomed);
-}
-
 TEST(ScrollDrag, TheDataFollowsThePointer) {
     PinnedChart right, left, down;
     right.Drag(mbRight, 200, 100, 210, 100);

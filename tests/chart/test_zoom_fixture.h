@@ -9,6 +9,18 @@
 #include "ChartTestHost.h"
 #include "Series.h"
 
+// The example curve of the distribution: X = storage, Y = level.
+inline void LoadExampleCurve(TChartSeries& series) {
+    std::ifstream in(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
+    std::string line;
+    std::getline(in, line);
+    series.RemoveAllPoints();
+    double z, v;
+    char comma;
+    while (std::getline(in, line))
+        if (std::istringstream(line) >> z >> comma >> v) series.AddPoint(v, z);
+}
+
 struct ZoomChart {
     ZoomChart() {
         chart.Canvas().SetPixelsPerInch(120);
@@ -17,19 +29,7 @@ struct ZoomChart {
         series = new TLineSeries;  // the chart frees it
         series->SetParentChart(&chart);
     }
-    // The example curve of the distribution: X = storage, Y = level.
-    void LoadExampleCurve() {
-        std::ifstream in(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
-        std::string line;
-        std::getline(in, line);
-        series->RemoveAllPoints();
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            double z, v;
-            char comma;
-            if (fields >> z >> comma >> v) series->AddPoint(v, z);
-        }
-    }
+    void LoadExampleCurve() { ::LoadExampleCurve(*series); }
     void Paint() { chart.Refresh(); }
     void Drag(TMouseButton button, int x0, int y0, int x1, int y1) {
         chart.MouseDown(button, 0, x0, y0);

@@ -22,13 +22,7 @@ struct ShownChart {
         chart.LoadLayout(Chart1StoredLayout());
         series = new TLineSeries;
         series->SetParentChart(&chart);
-        std::ifstream in(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
-        std::string line;
-        std::getline(in, line);
-        double z, v;
-        char comma;
-        while (std::getline(in, line))
-            if (std::istringstream(line) >> z >> comma >> v) series->AddPoint(v, z);
+        LoadExampleCurve(*series);
         widget.show();
         Settle();
     }
