@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "LocaleFormats.h"
 
@@ -16,8 +17,8 @@ int Nearest(real x) { return static_cast<int>(std::nearbyint(x)); }
 
 // trunc of a quotient as a whole number; quotients beyond the 64-bit range
 // (a huge value over a tiny step) are cut without overflowing.
-double TruncQuotient(double q) {
-    if (std::fabs(q) < 9.2e18) return static_cast<double>(static_cast<long long>(q));
+real TruncQuotient(real q) {
+    if (std::fabs(q) < 9.2e18L) return static_cast<real>(static_cast<long long>(q));
     return std::trunc(q);
 }
 
@@ -143,7 +144,7 @@ void TChartAxisTitle::SetAngle(int v) { Store(FAngle, ((v % 360) + 360) % 360); 
 TChartAxis::TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, int titleAngle)
     : FChart(chart), FHorizontal(horizontal), FOtherSide(otherSide),
       FLabelsFont(chart), FAxisPen(chart), FTicks(chart), FTicksInner(chart), FMinorTicks(chart),
-      FMinorGrid(chart), FGrid(chart), FTitle(chart, titleAngle) {
+      FMinorGrid(chart), FGrid(chart), FTitle(chart, titleAngle), FItems(chart) {
     if (FChart) FChart->Axes().Add(this);
 }
 
@@ -514,8 +515,8 @@ int TChartAxis::MaxValueLabelWidth() {
     const double step = ComputeLabelStep();
     double low = ScaleMin, high = ScaleMax;
     if (FRoundFirstLabel) {
-        low = static_cast<double>(TruncQuotient(ScaleMin / step) * static_cast<real>(step));
-        high = static_cast<double>(TruncQuotient(ScaleMax / step) * static_cast<real>(step));
+        low = static_cast<double>(TruncQuotient(static_cast<real>(ScaleMin) / step) * step);
+        high = static_cast<double>(TruncQuotient(static_cast<real>(ScaleMax) / step) * step);
     }
     // The application's label hook does not take part in measuring.
     auto hook = std::move(FChart->OnGetAxisLabel);
@@ -574,8 +575,101 @@ std::string TChartAxis::FormatAxisValue(double value) const {
     return text;
 }
 
+// -- Drawing ---------------------------------------------------------------------------------------
+namespace {
+
+// A value written with 15 significant digits: two values that read the same
+// this way are one label.
+bool SameAt15Digits(double a, double b) {
+    char x[40], y[40];
+    std::snprintf(x, sizeof x, "%.15g", a);
+    std::snprintf(y, sizeof y, "%.15g", b);
+    return std::strcmp(x, y) == 0;
+}
+
+// Where the lines of an axis text go: the alignment they are written with,
+// the shift of the anchor before the first line, and the step before each line.
+struct TTextPlacement {
+    int Align = TA_LEFT | TA_TOP;
+    int PreX = 0, PreY = 0, StepX = 0, StepY = 0;
+};
+
+enum TAxisSide { sideBottom, sideTop, sideLeft, sideRight };
+
+// Angles 0 and 90 are the ones the chart uses; 180 and 270 mirror them, so
+// that the text still stands outside the anchor, centred on it.
+TTextPlacement PlacementFor(TAxisSide side, int angle, int h, int n) {
+    const int half = h / 2;
+    const int centred = Nearest(h * 0.5L * (n + 1));
+    const int block = Nearest(static_cast<real>(h) * n);
+    TTextPlacement t;
+    switch (angle) {
+    case 90:
+        t.StepX = h;
+        switch (side) {
+        case sideBottom: t.Align = TA_RIGHT | TA_TOP, t.PreX = -half - centred; break;
+        case sideTop: t.Align = TA_LEFT | TA_TOP, t.PreX = -half - centred; break;
+        case sideLeft: t.Align = TA_CENTER | TA_BOTTOM, t.PreX = -block; break;
+        case sideRight: t.Align = TA_CENTER | TA_TOP, t.PreX = -h; break;
+        }
+        break;
+    case 180:
+        t.StepY = -h;
+        switch (side) {
+        case sideBottom: t.Align = TA_CENTER | TA_TOP, t.PreY = block + h; break;
+        case sideTop: t.Align = TA_CENTER | TA_TOP, t.PreY = h; break;
+        case sideLeft: t.Align = TA_LEFT | TA_TOP, t.PreY = half + centred; break;
+        case sideRight: t.Align = TA_RIGHT | TA_TOP, t.PreY = half + centred; break;
+        }
+        break;
+    case 270:
+        t.StepX = -h;
+        switch (side) {
+        case sideBottom: t.Align = TA_LEFT | TA_TOP, t.PreX = half + centred; break;
+        case sideTop: t.Align = TA_RIGHT | TA_TOP, t.PreX = half + centred; break;
+        case sideLeft: t.Align = TA_CENTER | TA_TOP, t.PreX = h; break;
+        case sideRight: t.Align = TA_CENTER | TA_TOP, t.PreX = block + h; break;
+        }
+        break;
+    default:  // 0, and any other angle placed as if it were 0
+        t.StepY = h;
+        switch (side) {
+        case sideBottom: t.Align = TA_CENTER | TA_TOP, t.PreY = -h; break;
+        case sideTop: t.Align = TA_CENTER | TA_BOTTOM, t.PreY = -block; break;
+        case sideLeft: t.Align = TA_RIGHT | TA_TOP, t.PreY = -half - centred; break;
+        case sideRight: t.Align = TA_LEFT | TA_TOP, t.PreY = -half - centred; break;
+        }
+        break;
+    }
+    return t;
+}
+
+// The screen box of one line of width w written at (x, y) with the alignment
+// and angle (a multiple of 90 degrees).
+TRect LineBox(int x, int y, int w, int h, int align, int angle) {
+    int l0, l1, t0, t1;  // the box in the text's own frame
+    if ((align & TA_CENTER) == TA_CENTER)
+        l0 = -(w / 2);
+    else if (align & TA_RIGHT)
+        l0 = -w;
+    else
+        l0 = 0;
+    l1 = l0 + w;
+    t0 = (align & TA_BOTTOM) ? -h : 0;
+    t1 = t0 + h;
+    switch (angle) {
+    case 90: return {x + t0, y - l1, x + t1, y - l0};
+    case 180: return {x - l1, y - t1, x - l0, y - t0};
+    case 270: return {x - t1, y + l0, x - t0, y + l1};
+    default: return {x + l0, y + t0, x + l1, y + t1};
+    }
+}
+
+}  // namespace
+
 void TChartAxis::DrawAxis() {
     if (!FChart) return;
+    TChartCanvas& c = FChart->Canvas();
     const TRect& r = FChart->PlotRect();
     int edge;
     if (FHorizontal)
@@ -583,7 +677,272 @@ void TChartAxis::DrawAxis() {
     else
         edge = FOtherSide ? r.Right : r.Left;
     AxisLinePos = ApplyPositionPercent(edge, r);
+
+    DrawAxisTitle();
     TickPositions.clear();
+
+    const TAxisLabelStyle style = ResolveLabelStyle();
+    if (style != talNone) {
+        c.SelectChartFont(FLabelsFont);
+        const double step = ComputeLabelStep();
+        if (step > 0 && ScaleMax >= ScaleMin) {
+            if (style == talValue)
+                DrawValueLabels(step);
+            else
+                DrawSeriesLabels(style);
+        }
+    }
+
+    c.ClearBrush();
+    c.SetBackgroundMode(bmTransparent);
+    DrawAxisLine();
+    DrawTicks(FTicks, 1, FTickLength);
+    DrawGridLines();
+    DrawTicks(FTicksInner, -1, -FTickInnerLength);
+    DrawMinorTicks(FMinorTicks, false);
+    DrawMinorTicks(FMinorGrid, true);
+    c.SetBackgroundMode(bmOpaque);
+}
+
+void TChartAxis::DrawValueLabels(double step) {
+    const real s = step;
+    // Not "q >= 10000": a range that is not a number draws nothing either.
+    if (!(std::fabs(ScaleRange / s) < 10000)) return;
+
+    if (FChart->OnGetNextAxisLabel) {
+        // The application lists the values itself; the list ends when it says
+        // so, and no later than the value labels' own limit.
+        for (int i = 0; i < 10000; ++i) {
+            double value = 0;
+            bool stop = false;
+            FChart->OnGetNextAxisLabel(this, i, value, stop);
+            if (stop) break;
+            DrawLabelAt(value);
+        }
+        return;
+    }
+
+    double v = ScaleMax;
+    if (FRoundFirstLabel && !SameAt15Digits(ScaleMin, ScaleMax))
+        v = static_cast<double>(TruncQuotient(ScaleMax / s) * s);
+    // A step below the spacing of values this large would leave v where it is.
+    while (v > ScaleMax) {
+        const double next = static_cast<double>(v - s);
+        if (!(next < v)) break;
+        v = next;
+    }
+
+    if (RangeIsZero || std::fabs(static_cast<real>(ScaleMax) - ScaleMin) < 1e-10L ||
+        SameAt15Digits(v, static_cast<double>(v - s))) {
+        DrawLabelAt(v);
+        return;
+    }
+    // Repeated subtraction may leave the lowest label a hair below a
+    // non-negative minimum; it still belongs to the range.
+    const double low = ScaleMin >= 0 ? static_cast<double>((ScaleMin - 1e-12L) / (1 + 1e-12L)) : ScaleMin;
+    while (v >= low) {
+        DrawLabelAt(v);
+        v = static_cast<double>(v - s);
+    }
+}
+
+void TChartAxis::DrawSeriesLabels(TAxisLabelStyle style) {
+    for (const TChartSeries* s : FChart->SeriesList()) {
+        if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this) || s->YIsValue != FHorizontal) continue;
+        const int count = s->PointCount();
+        for (int i = 0; i < count; ++i) {
+            const double value = FHorizontal ? s->XValueAt(i) : s->YValueAt(i);
+            if (style == talText) {
+                const std::string& text = s->Labels().Label(i);
+                if (!text.empty()) DrawLabelAt(value, &text);
+            } else if (style == talMark) {
+                const auto& items = s->Marks().Items;
+                if (i < static_cast<int>(items.size()) && !items[static_cast<std::size_t>(i)].Text.empty())
+                    DrawLabelAt(value, &items[static_cast<std::size_t>(i)].Text);
+            } else {
+                DrawLabelAt(value);
+            }
+        }
+        return;  // the first series on the axis gives the labels
+    }
+}
+
+void TChartAxis::DrawLabelAt(double value, const std::string* text) {
+    const int p = ValueToPixel(value);
+    if (!FLabelsOnAxis && !(PixelStart < p && p < PixelEnd)) return;
+    if (!FTickOnLabelsOnly) TickPositions.push_back(p);
+    if (!FLabels) return;
+    const std::string own = text ? std::string() : FormatAxisValue(value);
+    if (FTickOnLabelsOnly) TickPositions.push_back(p);
+    TChartCanvas& c = FChart->Canvas();
+    // Selecting the font again costs a font and its metrics per label.
+    if (c.RememberedFont() != &FLabelsFont) c.SelectChartFont(FLabelsFont);
+    c.ClearBrush();
+    // Text over a clear brush leaves the background showing.
+    c.SetBackgroundMode(bmTransparent);
+    const std::string& shown = text ? *text : own;
+    if (FHorizontal)
+        PlaceAxisText(p, LabelsEdgePos, shown, FLabelsAngle, true);
+    else
+        PlaceAxisText(LabelsEdgePos, p, shown, FLabelsAngle, true);
+}
+
+void TChartAxis::PlaceAxisText(int x, int y, const std::string& text, int angle, bool labelBox) {
+    TChartCanvas& c = FChart->Canvas();
+    const int h = c.CharHeight();
+    const int n = CountLines(text);
+    const TAxisSide side = FHorizontal ? (FOtherSide ? sideTop : sideBottom) : (FOtherSide ? sideRight : sideLeft);
+    TTextPlacement t = PlacementFor(side, angle, h, n);
+    if (labelBox && !FHorizontal && FLabelsAlign == alOpposite && angle == 0) {
+        // Aligned to the band's far side, toward the chart rectangle.
+        if (FOtherSide) {
+            t.Align = TA_RIGHT | TA_TOP;
+            x += LabelsBandSize();
+        } else {
+            t.Align = TA_LEFT | TA_TOP;
+            x -= LabelsBandSize();
+        }
+        c.SelectChartFont(FLabelsFont);  // LabelsBandSize may have measured in it
+    }
+    x += t.PreX;
+    y += t.PreY;
+    const int quarter = angle % 90 == 0 ? angle : 0;
+
+    if (labelBox && !FItems.Format().Transparent() && n > 0) {
+        // The box around every line, widened along the text by half a "W".
+        const int pad = c.MeasureWidth("W") / 2;
+        TRect box{0, 0, 0, 0};
+        int lx = x, ly = y;
+        std::size_t start = 0;
+        for (int i = 0; i < n; ++i) {
+            const std::size_t cr = text.find('\r', start);
+            const std::string_view line = std::string_view(text).substr(start, cr == std::string::npos ? std::string::npos : cr - start);
+            start = cr + 1;
+            lx += t.StepX;
+            ly += t.StepY;
+            const TRect b = LineBox(lx, ly, c.MeasureWidth(line) + 2 * pad, h, t.Align, quarter);
+            box = i == 0 ? b : TRect{std::min(box.Left, b.Left), std::min(box.Top, b.Top), std::max(box.Right, b.Right), std::max(box.Bottom, b.Bottom)};
+        }
+        const TAxisLabelFormat& f = FItems.Format();
+        c.SelectChartPen(f.Pen());
+        c.SelectBrush(f.Color(), bsSolid);
+        c.RectangleOutline(box);
+        c.ClearBrush();
+    }
+
+    c.SetTextAlignment(t.Align);
+    std::size_t start = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::size_t cr = text.find('\r', start);
+        const std::string_view line = std::string_view(text).substr(start, cr == std::string::npos ? std::string::npos : cr - start);
+        start = cr + 1;
+        x += t.StepX;
+        y += t.StepY;
+        if (angle == 0)
+            c.WriteText(x, y, line);
+        else
+            c.WriteRotatedText(x, y, angle, line);
+    }
+    c.SetTextAlignment(TA_LEFT | TA_TOP);
+}
+
+void TChartAxis::DrawAxisTitle() {
+    if (!FTitle.Visible() || FTitle.Caption().empty()) return;
+    TChartCanvas& c = FChart->Canvas();
+    c.SelectChartFont(FTitle.Font());
+    c.SetBackgroundMode(bmTransparent);
+    if (FHorizontal)
+        PlaceAxisText(PixelCentre, TitleEdgePos, FTitle.Caption(), FTitle.Angle());
+    else
+        PlaceAxisText(TitleEdgePos, PixelCentre, FTitle.Caption(), FTitle.Angle());
+}
+
+void TChartAxis::DrawAxisLine() {
+    if (!FAxisPen.Visible()) return;
+    TChartCanvas& c = FChart->Canvas();
+    if (FAxisPen.LineMode() != lmLine) {
+        // A band as wide as the pen, centred on the axis line.
+        const int w = std::max(FAxisPen.Width(), 1), from = AxisLinePos - w / 2;
+        c.SelectBrush(FAxisPen.Color(), bsSolid);
+        c.FillRectangle(FHorizontal ? TRect{PixelStart, from, PixelEnd, from + w} : TRect{from, PixelStart, from + w, PixelEnd});
+        c.ClearBrush();
+        return;
+    }
+    c.SelectChartPen(FAxisPen);
+    if (FHorizontal)
+        c.HorizontalLine(PixelStart, PixelEnd, AxisLinePos);
+    else
+        c.VerticalLine(AxisLinePos, PixelStart, PixelEnd);
+}
+
+void TChartAxis::TickAt(int t, int offset, int length) {
+    TChartCanvas& c = FChart->Canvas();
+    // Outward is +y below the chart and +x right of it.
+    const int dir = (FHorizontal != FOtherSide) ? 1 : -1;
+    const int from = AxisLinePos + dir * offset, to = from + dir * length;
+    if (FHorizontal)
+        c.VerticalLine(t, from, to);
+    else
+        c.HorizontalLine(from, to, t);
+}
+
+void TChartAxis::DrawTicks(const TChartPen& pen, int offset, int length) {
+    if (!pen.Visible() || TickPositions.empty()) return;
+    FChart->Canvas().SelectChartPen(pen);
+    for (const int t : TickPositions) TickAt(t, offset, length);
+}
+
+void TChartAxis::GridLineAt(int t) {
+    // The ends of the axis lie on the frame: no grid line over it.
+    if (!(PixelStart < t && t < PixelEnd)) return;
+    TChartCanvas& c = FChart->Canvas();
+    const TRect& r = FChart->PlotRect();
+    if (FHorizontal)
+        c.VerticalLine(t, r.Top + 1, r.Bottom);
+    else
+        c.HorizontalLine(r.Left + 1, r.Right, t);
+}
+
+void TChartAxis::DrawGridLines() {
+    if (!FGrid.Visible() || TickPositions.empty()) return;
+    FChart->Canvas().SelectChartPen(FGrid, FGrid.Color() == clDefault ? clChartGray : FGrid.Color());
+    const int every = std::max(FGrid.DrawEvery(), 1);  // 0 or less: every line
+    const int count = static_cast<int>(TickPositions.size());
+    if (!FGrid.Centered()) {
+        for (int i = 0; i < count; i += every) GridLineAt(TickPositions[static_cast<std::size_t>(i)]);
+        return;
+    }
+    for (int i = every; i < count; i += every) {
+        const auto k = static_cast<std::size_t>(i);
+        GridLineAt(Nearest((static_cast<real>(TickPositions[k]) + TickPositions[k - 1]) * 0.5L));
+    }
+}
+
+void TChartAxis::DrawMinorTicks(const TChartPen& pen, bool grid) {
+    const int m = FMinorTickCount;
+    if (TickPositions.empty() || !pen.Visible() || m < 1) return;
+    FChart->Canvas().SelectChartPen(pen);
+    auto mark = [&](int q) {
+        if (!(PixelStart < q && q < PixelEnd)) return;
+        if (grid)
+            GridLineAt(q);
+        else
+            TickAt(q, 1, FMinorTickLength);
+    };
+    const std::vector<int>& t = TickPositions;
+    const std::size_t count = t.size();
+    if (count >= 2) {
+        // The spacing of the first two labels continues beyond both ends.
+        const real d = static_cast<real>(t[1] - t[0]) / (m + 1);
+        for (int j = 1; j <= m; ++j) {
+            mark(t[0] - Nearest(j * d));
+            mark(t[count - 1] + Nearest(j * d));
+        }
+    }
+    for (std::size_t i = 1; i < count; ++i) {
+        const real d = static_cast<real>(t[i] - t[i - 1]) / (m + 1);
+        for (int j = 1; j <= m; ++j) mark(t[i] - Nearest(j * d));
+    }
 }
 
 // -- Stored layout -------------------------------------------------------------------------------

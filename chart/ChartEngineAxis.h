@@ -52,6 +52,35 @@ private:
     bool FCentered = false;
 };
 
+// The box behind each value label: transparent unless asked otherwise, then
+// filled in its colour and framed with its pen.
+class TAxisLabelFormat : public TChartObject {
+public:
+    explicit TAxisLabelFormat(TChartChangeSink* sink) : TChartObject(sink), FPen(sink) {}
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool v) { Store(FTransparent, v); }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor v) { Store(FColor, v); }
+    TChartPen& Pen() { return FPen; }
+    const TChartPen& Pen() const { return FPen; }
+
+private:
+    bool FTransparent = true;
+    TColor FColor = clWhite;
+    TChartPen FPen;
+};
+
+// The axis' label items: their common format (custom items are not kept).
+class TAxisItems {
+public:
+    explicit TAxisItems(TChartChangeSink* sink) : FFormat(sink) {}
+    TAxisLabelFormat& Format() { return FFormat; }
+    const TAxisLabelFormat& Format() const { return FFormat; }
+
+private:
+    TAxisLabelFormat FFormat;
+};
+
 class TChartAxisTitle : public TChartObject {
 public:
     TChartAxisTitle(TChartChangeSink* sink, int angle) : TChartObject(sink), FAngle(angle), FFont(sink) {}
@@ -221,9 +250,30 @@ public:
     TAxisLabelStyle ResolveLabelStyle() const;
     std::string FormatAxisValue(double value) const;
 
-    // Paints the axis: its line position now; title, labels, ticks and grid
-    // join here as the axis drawing grows.
+    TAxisItems& Items() { return FItems; }
+
+    // -- Drawing ------------------------------------------------------------------
+    // Title and labels first, then the axis line, ticks, grid, inner ticks,
+    // minor ticks and minor grid over them.
     virtual void DrawAxis();
+    // The value labels from the top of the range down, at multiples of step.
+    void DrawValueLabels(double step);
+    // One label at the value's pixel: counted in TickPositions and, while
+    // Labels is on, written (its own text, or the value's).
+    void DrawLabelAt(double value, const std::string* text = nullptr);
+    // Writes a text of one or more lines beside the axis, anchored at (x, y),
+    // in the current font; labelBox draws the label format's box behind it
+    // and honours LabelsAlign.
+    void PlaceAxisText(int x, int y, const std::string& text, int angle, bool labelBox = false);
+    void DrawAxisTitle();
+    void DrawAxisLine();
+    // A tick at every entry of TickPositions; a positive offset starts
+    // outside the axis line, a negative one inside, and the tick runs
+    // length pixels outward (negative: inward).
+    void DrawTicks(const TChartPen& pen, int offset, int length);
+    void DrawGridLines();
+    // Minor ticks (grid False) or minor grid lines between and beyond the ticks.
+    void DrawMinorTicks(const TChartPen& pen, bool grid);
 
     virtual void Publish(TPublisher& p);
 
@@ -239,6 +289,11 @@ protected:
 
 private:
     int MultiLineWidth(const std::string& text) const;
+    // One tick from AxisLinePos + offset (outward), length pixels outward.
+    void TickAt(int t, int offset, int length);
+    void GridLineAt(int t);
+    // Point labels of the series whose values lie on this axis.
+    void DrawSeriesLabels(TAxisLabelStyle style);
 
     bool FHorizontal, FOtherSide;
     bool FAutomatic = true, FAutomaticMinimum = true, FAutomaticMaximum = true;
@@ -269,6 +324,7 @@ private:
     int FTickLength = 4, FTickInnerLength = 0, FMinorTickLength = 2, FMinorTickCount = 3;
 
     TChartAxisTitle FTitle;
+    TAxisItems FItems;
     int FTitleSize = 0;
     double FPositionPercent = 0;
     TMarginUnits FPositionUnits = muPercent;

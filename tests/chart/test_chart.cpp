@@ -134,12 +134,13 @@ TEST(ChartLayout, ShownAxesTakeTheirBandsOffTheLeftAndBottom) {
     EXPECT_DOUBLE_EQ(bottom.Maximum(), 7.185);
     EXPECT_EQ(left.Minimum(), 495);
     EXPECT_EQ(left.Maximum(), 530);
-    // The frame stands on the shrunk rectangle.
+    // The frame stands on the shrunk rectangle (the two-pixel axis lines cover
+    // it and the pixel left of it, above it).
     const TRect r = f.chart.PlotRect();
     EXPECT_EQ(PixelColor(f.host->screen, r.Left, r.Top + 10), clBlack);
-    EXPECT_EQ(PixelColor(f.host->screen, r.Left - 1, r.Top + 10), Face());
+    EXPECT_EQ(PixelColor(f.host->screen, r.Left + 1, r.Top + 10), Face());
     EXPECT_EQ(PixelColor(f.host->screen, r.Left + 10, r.Bottom), clBlack);
-    EXPECT_EQ(PixelColor(f.host->screen, r.Left + 10, r.Bottom + 1), Face());
+    EXPECT_EQ(PixelColor(f.host->screen, r.Left + 10, r.Bottom - 2), Face());
 }
 
 TEST(ChartLayout, WithoutSeriesEveryVisibleAxisIsShown) {
