@@ -11,7 +11,7 @@ namespace {
 // One piece of a strftime pattern: a conversion or a run of literal text.
 struct Token {
     bool conversion = false;
-    char spec = 0;     // the conversion letter
+    char letter = 0;     // the conversion letter
     char pad = 0;      // '-' unpadded, '0' zero-padded, 0 the conversion's own padding
     std::string text;  // literal text
 };
@@ -47,10 +47,10 @@ void Tokenize(std::string_view format, const PosixLocaleData& data, int depth,
         while (j < format.size() && format[j] >= '0' && format[j] <= '9') ++j;
         while (j < format.size() && (format[j] == 'E' || format[j] == 'O')) ++j;
         if (j >= format.size()) break; // an unfinished conversion at the end
-        const char spec = format[j];
+        const char letter = format[j];
         i = j + 1;
         std::string_view expansion;
-        switch (spec) {
+        switch (letter) {
         case 'r':
             usesR = true;
             expansion = data.timeFormatAmPm.empty() ? std::string_view("%I:%M:%S %p")
@@ -69,7 +69,7 @@ void Tokenize(std::string_view format, const PosixLocaleData& data, int depth,
         default: {
             Token token;
             token.conversion = true;
-            token.spec = spec;
+            token.letter = letter;
             token.pad = pad;
             tokens.push_back(std::move(token));
             continue;
@@ -119,7 +119,7 @@ void AppendLiteral(std::string& out, std::string_view text, char dateMark, char 
 void AppendConversion(std::string& out, const Token& token) {
     const bool unpadded = token.pad == '-';
     const bool zeroPadded = token.pad == '0';
-    switch (token.spec) {
+    switch (token.letter) {
     case 'Y': case 'G': out += "yyyy"; break;
     case 'y': case 'g': out += "yy"; break;
     case 'm': out += unpadded ? "m" : "mm"; break;
@@ -147,8 +147,8 @@ std::string PatternFromTokens(const std::vector<Token>& tokens, char dateMark, c
     return out;
 }
 
-bool IsDateField(char spec) {
-    switch (spec) {
+bool IsDateField(char letter) {
+    switch (letter) {
     case 'd': case 'e': case 'm': case 'y': case 'Y': case 'C': case 'G': case 'g':
     case 'b': case 'B': case 'h':
         return true;
@@ -157,8 +157,8 @@ bool IsDateField(char spec) {
     }
 }
 
-bool IsTimeField(char spec) {
-    switch (spec) {
+bool IsTimeField(char letter) {
+    switch (letter) {
     case 'H': case 'I': case 'k': case 'l': case 'M': case 'S': case 'p': case 'P':
     case 'Z': case 'z': case 's':
         return true;
@@ -172,7 +172,7 @@ bool IsTimeField(char spec) {
 // 年 of "%Y年%m月%d日") gives none.
 bool SeparatorAfter(const std::vector<Token>& tokens, bool (*isField)(char), char& mark) {
     for (std::size_t i = 0; i < tokens.size(); ++i) {
-        if (!tokens[i].conversion || !isField(tokens[i].spec)) continue;
+        if (!tokens[i].conversion || !isField(tokens[i].letter)) continue;
         if (i + 1 >= tokens.size() || tokens[i + 1].conversion) return false;
         const unsigned char first = static_cast<unsigned char>(tokens[i + 1].text[0]);
         if (first >= 0x80) return false;
@@ -182,7 +182,7 @@ bool SeparatorAfter(const std::vector<Token>& tokens, bool (*isField)(char), cha
     return false;
 }
 
-bool IsHour(char spec) { return spec == 'H' || spec == 'I' || spec == 'k' || spec == 'l'; }
+bool IsHour(char letter) { return letter == 'H' || letter == 'I' || letter == 'k' || letter == 'l'; }
 
 char MarkFrom(const std::string& text, char fallback) {
     if (text.empty() || static_cast<unsigned char>(text[0]) >= 0x80) return fallback;
@@ -231,13 +231,13 @@ LocaleFormats TranslateLocale(const PosixLocaleData& data) {
     for (std::size_t i = 0; i < time.size(); ++i) {
         const Token& token = time[i];
         if (!token.conversion) continue;
-        if (token.spec == 'I' || token.spec == 'l') twelveHour = true;
+        if (token.letter == 'I' || token.letter == 'l') twelveHour = true;
         if (hourSeen) continue;
-        if (token.spec == 'p' || token.spec == 'P') markerSeen = true;
-        if (!IsHour(token.spec)) continue;
+        if (token.letter == 'p' || token.letter == 'P') markerSeen = true;
+        if (!IsHour(token.letter)) continue;
         hourSeen = true;
         markerFirst = markerSeen;
-        leadingZero = (token.spec == 'H' || token.spec == 'I') ? token.pad != '-' : token.pad == '0';
+        leadingZero = (token.letter == 'H' || token.letter == 'I') ? token.pad != '-' : token.pad == '0';
         if (i + 1 < time.size() && !time[i + 1].conversion)
             f.timeMark = MarkFrom(time[i + 1].text, f.timeMark);
     }
@@ -259,7 +259,7 @@ LocaleFormats TranslateLocale(const PosixLocaleData& data) {
     std::vector<Token> dateTime = Tokenize(data.dateTimeFormat, data);
     std::vector<Token> longDate;
     for (std::size_t i = 0; i < dateTime.size(); ++i) {
-        if (dateTime[i].conversion && IsTimeField(dateTime[i].spec)) {
+        if (dateTime[i].conversion && IsTimeField(dateTime[i].letter)) {
             if (i + 1 < dateTime.size() && !dateTime[i + 1].conversion) ++i;
             continue;
         }
