@@ -9,6 +9,8 @@ QUELMORA_PACKAGES=(
   fonts-liberation fonts-wqy-microhei
   xvfb xauth
   python3
+  clang libclang-rt-14-dev
+  xdotool imagemagick
 )
 
 quelmora_install() {
