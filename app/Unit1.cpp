@@ -81,7 +81,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The grid views read the form's grids while they hide; hide them now,
+    // while the grids exist, not in QWidget's destructor after they are gone.
+    hide();
+}
 
 void TForm1::RunHandler(Handler handler) {
     THandlerEvent event(handler);

@@ -294,3 +294,18 @@ TEST_F(WindowTest, AboutOpensAFreshModalBoxEachTime) {
     EXPECT_NE(boxes[0], nullptr);
     EXPECT_EQ(AboutForm, nullptr);
 }
+
+TEST_F(WindowTest, AWindowStillOnScreenIsDestroyedSafely) {
+    // Quitting with the window open: the views are hidden while the tables
+    // they read still exist.
+    WriteFile(Path("curve.txt"), kCurve);
+    WriteFile(Path("flood.txt"), kFlood);
+    Answer(Path("curve.txt"));
+    Answer(Path("flood.txt"));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->BitBtn1->click();
+    form->BitBtn2->click();
+    form.reset();  // with the views' relayout after the loads still pending
+    EXPECT_TRUE(messages.shown.empty());
+}
