@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include "AppVersion.h"
+#include "ChartExport.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
 #include "InflowWork.h"
@@ -14,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT]\n"
+    "usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]\n"
     "       quelmora --help | --version\n"
     "       quelmora                      (the window)\n"
     "\n"
@@ -28,6 +29,9 @@ constexpr const char* kUsage =
     "                  only the curve is read\n"
     "  --out RESULT    where the result file goes; standard output when absent\n"
     "                  or \"-\" (needs --flood)\n"
+    "  --chart PNG     draws the curve chart as the window shows it after the\n"
+    "                  curve is read (505 x 313 pixels) into a PNG file;\n"
+    "                  \"-\" for standard output\n"
     "  --help          this text\n"
     "  --version       the program's version\n";
 
@@ -35,6 +39,7 @@ struct BatchOptions {
     std::optional<std::string> curve;
     std::optional<std::string> flood;
     std::optional<std::string> out;
+    std::optional<std::string> chart;
     bool help = false;
     bool version = false;
 };
@@ -48,7 +53,15 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
     if (name == "--curve") return &options.curve;
     if (name == "--flood") return &options.flood;
     if (name == "--out") return &options.out;
+    if (name == "--chart") return &options.chart;
     return nullptr;
+}
+
+bool IsStdout(const std::optional<std::string>& name) { return name && *name == "-"; }
+
+// The channel writes a non-regular target such as standard output directly.
+std::string Target(const std::optional<std::string>& name) {
+    return !name || *name == "-" ? std::string("/dev/stdout") : *name;
 }
 
 BatchOptions ParseArguments(int argc, char** argv) {
@@ -81,22 +94,31 @@ BatchOptions ParseArguments(int argc, char** argv) {
     if (options.help || options.version) return options;
     if (!options.curve) throw UsageError{"--curve is required"};
     if (options.out && !options.flood) throw UsageError{"--out needs --flood"};
+    if (IsStdout(options.chart) && options.flood && (!options.out || IsStdout(options.out)))
+        throw UsageError{"the chart and the result cannot both go to standard output"};
     return options;
 }
 
 void Run(const BatchOptions& options) {
     InflowWork work;
     work.FormCreate();
+    std::optional<TChartExport> chart;
+    if (options.chart) {
+        chart.emplace();
+        work.Series1 = &chart->Series();
+    }
     work.ResetCurveTable();
     work.ReadCurve(*options.curve);
+    if (chart) {
+        std::fflush(stdout);
+        chart->SavePng(Target(options.chart));
+    }
     if (!options.flood) return;
     work.ResetFloodTable();
     work.ReadFlood(*options.flood);
     work.Compute();
-    const bool toStdout = !options.out || *options.out == "-";
-    // The channel writes a non-regular target such as standard output directly.
     std::fflush(stdout);
-    work.WriteResult(toStdout ? std::string("/dev/stdout") : *options.out);
+    work.WriteResult(Target(options.out));
 }
 
 }  // namespace

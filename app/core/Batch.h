@@ -1,9 +1,9 @@
 #pragma once
 // The batch mode: the four buttons' work without a window, for scripts.
 //
-//     quelmora --curve CURVE [--flood FLOOD] [--out RESULT]
+//     quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]
 //
-// reads the curve, then (with --flood) the flood record, computes and writes
+// reads the curve (and with --chart draws its chart into a PNG file), then (with --flood) the flood record, computes and writes
 // the result file to RESULT, or to standard output when --out is absent or
 // "-". Exit status 0 on success; 1 after an error, whose message goes to
 // standard error as "quelmora: MESSAGE" (as the error display shows it); 2 for

@@ -77,7 +77,7 @@ TEST_F(Batch, VersionAndHelp) {
 
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT]\n"));
+    EXPECT_TRUE(help.out.starts_with("usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]\n"));
     EXPECT_EQ(help.err, "");
 }
 
@@ -86,7 +86,8 @@ TEST_F(Batch, BadArgumentsShowTheUsage) {
     for (const std::string& args :
          {std::string("--flood ") + curve, std::string("--curve"), "--curve " + curve + " --curve " + curve,
           std::string("--bogus"), "--curve " + curve + " stray", "--curve " + curve + " --out r.txt",
-          std::string("--curve=")}) {
+          std::string("--curve="), "--curve " + curve + " --flood " + curve + " --chart -",
+          "--curve " + curve + " --flood " + curve + " --out - --chart=-"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.out, "") << args;
@@ -158,4 +159,51 @@ TEST_F(Batch, ErrorsAsTheErrorDisplayShowsThem) {
     WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,x,0"}));
     EXPECT_EQ(Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt")).err,
               "quelmora: 'x' is not a valid floating point value.\n");
+}
+
+namespace {
+
+// Width and height from a PNG's header chunk, or {-1, -1} when it is none.
+std::pair<long, long> PngSize(const std::string& png) {
+    if (png.size() < 24 || !png.starts_with("\x89PNG\r\n\x1a\n") || png.compare(12, 4, "IHDR") != 0)
+        return {-1, -1};
+    auto be32 = [&](std::size_t at) {
+        long v = 0;
+        for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(png[at + i]);
+        return v;
+    };
+    return {be32(16), be32(20)};
+}
+
+}  // namespace
+
+TEST_F(Batch, ChartPicture) {
+    const std::string curve = kExamples + "curve.txt", flood = kExamples + "flood.txt";
+    const std::string png = dir / "chart.png";
+    // With the curve alone: the picture and nothing on standard output.
+    const Outcome alone = Run("--curve " + Q(curve) + " --chart " + Q(png));
+    EXPECT_EQ(alone.status, 0);
+    EXPECT_EQ(alone.out, "");
+    EXPECT_EQ(alone.err, "");
+    const std::string picture = ReadFile(png);
+    EXPECT_EQ(PngSize(picture), (std::pair<long, long>{505, 313}));
+
+    // Beside the result; the same picture again, to standard output when asked.
+    const std::string result = dir / "result.txt";
+    const Outcome both = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --out " + Q(result) + " --chart -");
+    EXPECT_EQ(both.status, 0);
+    EXPECT_EQ(both.out, picture);
+    EXPECT_EQ(ReadFile(result), Expected(curve, flood));
+
+    // A curve that fails to read draws nothing: an earlier picture stays.
+    WriteFile(dir / "bad.txt", Lines({"level,storage", "495,1.5", "496"}));
+    const Outcome bad = Run("--curve " + Q(dir / "bad.txt") + " --chart " + Q(png));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "quelmora: List index out of bounds (1)\n");
+    EXPECT_EQ(ReadFile(png), picture);
+
+    // An unwritable target is reported like a result file that cannot be written.
+    const Outcome folder = Run("--curve " + Q(curve) + " --chart " + Q(dir / "no/such/x.png"));
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "quelmora: Invalid filename.\n");
 }

@@ -1,0 +1,65 @@
+#include "ChartExport.h"
+
+#include "Chart.h"
+#include "Exceptions.h"
+#include "LineFile.h"
+#include "Series.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cstdio>
+
+namespace {
+
+// The application object wants argc and argv that outlive it.
+int gArgc = 3;
+char gArg0[] = "quelmora";
+char gArg1[] = "-platform";
+char gArg2[] = "offscreen";
+char* gArgv[] = {gArg0, gArg1, gArg2, nullptr};
+
+// Qt's remarks about its own set-up (no runtime folder, say) are no business
+// of a script reading the batch mode's standard error; real trouble still shows.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+TChartExport::TChartExport() {
+    // Fonts need a GUI application; the off-screen platform needs no display.
+    if (!QGuiApplication::instance()) {
+        qInstallMessageHandler(QuietMessages);
+        FApp = std::make_unique<QGuiApplication>(gArgc, gArgv);
+    }
+    FChart = std::make_unique<TChart>();
+    FChart->Canvas().SetPixelsPerInch(120);
+    FChart->LoadLayout(Chart1StoredLayout());
+    FSeries = new TLineSeries;
+    FSeries->SetParentChart(FChart.get());
+}
+
+TChartExport::~TChartExport() {
+    FChart.reset();  // frees the series, then the canvas, while fonts still exist
+}
+
+std::string TChartExport::PngBytes() {
+    FChart->Refresh();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!FChart->Canvas().Bitmap().save(&buffer, "PNG")) throw Exception("The chart could not be encoded as PNG");
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void TChartExport::SavePng(const std::string& fileName) {
+    const std::string png = PngBytes();
+    LineFile file;
+    file.OpenWriteAtomic(fileName, 1 << 16);
+    file.Write(png);
+    file.Close();
+}
