@@ -15,11 +15,15 @@ using real = long double;
 
 int Nearest(real x) { return static_cast<int>(std::nearbyint(x)); }
 
-// trunc of a quotient as a whole number; quotients beyond the 64-bit range
-// (a huge value over a tiny step) are cut without overflowing.
-real TruncQuotient(real q) {
-    if (std::fabs(q) < 9.2e18L) return static_cast<real>(static_cast<long long>(q));
-    return std::trunc(q);
+// The whole number of steps in value, cut toward zero, times the step. The
+// quotient is rounded to double before it is cut: in the wider type 1 / 0.1
+// lies just under 10, and a value that is a whole number of steps (a range
+// from 0 to 1 by 0.1) would lose a step. Quotients beyond the 64-bit range (a
+// huge value over a tiny step) are cut without overflowing.
+real WholeSteps(real value, real step) {
+    const double q = static_cast<double>(value / step);
+    const real whole = std::fabs(q) < 9.2e18 ? static_cast<real>(static_cast<long long>(q)) : std::trunc(q);
+    return whole * step;
 }
 
 int CountLines(const std::string& text) {
@@ -515,8 +519,8 @@ int TChartAxis::MaxValueLabelWidth() {
     const double step = ComputeLabelStep();
     double low = ScaleMin, high = ScaleMax;
     if (FRoundFirstLabel) {
-        low = static_cast<double>(TruncQuotient(static_cast<real>(ScaleMin) / step) * step);
-        high = static_cast<double>(TruncQuotient(static_cast<real>(ScaleMax) / step) * step);
+        low = static_cast<double>(WholeSteps(ScaleMin, step));
+        high = static_cast<double>(WholeSteps(ScaleMax, step));
     }
     // The application's label hook does not take part in measuring.
     auto hook = std::move(FChart->OnGetAxisLabel);
@@ -723,8 +727,8 @@ void TChartAxis::DrawValueLabels(double step) {
     }
 
     double v = ScaleMax;
-    if (FRoundFirstLabel && !SameAt15Digits(ScaleMin, ScaleMax))
-        v = static_cast<double>(TruncQuotient(ScaleMax / s) * s);
+    // A quotient rounded up past the top is brought back by the loop below.
+    if (FRoundFirstLabel && !SameAt15Digits(ScaleMin, ScaleMax)) v = static_cast<double>(WholeSteps(ScaleMax, s));
     // A step below the spacing of values this large would leave v where it is.
     while (v > ScaleMax) {
         const double next = static_cast<double>(v - s);

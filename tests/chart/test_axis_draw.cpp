@@ -279,11 +279,15 @@ TEST(AxisDraw, LabelValuesKeepTheirBounds) {
     t = f.Run(-3, -2, 0.1);
     ASSERT_EQ(t.size(), 10u);
     EXPECT_EQ(t.back(), a.ValueToPixel(-2.9));
-    // The quotient of the top and the step is cut in extended precision:
-    // 1 / 0.1 lies just under 10 there (in double it is 10), so the first
-    // label is 0.9.
+    // A top that is a whole number of steps keeps its label although 1 / 0.1
+    // lies just under 10 in the wider type; likewise 0.2 and 0.3.
     t = f.Run(0.5, 1, 0.1);
-    ASSERT_EQ(t.size(), 5u);
+    ASSERT_EQ(t.size(), 6u);
+    EXPECT_EQ(t.front(), a.ValueToPixel(1));
+    EXPECT_EQ(f.Run(0, 1, 0.2).front(), a.ValueToPixel(1));
+    EXPECT_EQ(f.Run(0, 0.9, 0.3).size(), 4u);
+    // A top a hair under a whole number of steps starts one step lower.
+    t = f.Run(0.5, 0.9999999999999999, 0.1);
     EXPECT_EQ(t.front(), a.ValueToPixel(0.9));
 
     // A range of zero, or too narrow to tell values apart: one label.
