@@ -11,6 +11,7 @@ QUELMORA_PACKAGES=(
   python3
   clang libclang-rt-14-dev
   xdotool imagemagick
+  desktop-file-utils
 )
 
 quelmora_install() {
