@@ -31,8 +31,11 @@ struct LocaleFormats {
     bool multiByteCharset = true;
 };
 
-// The process-wide record.
-LocaleFormats& Formats();
+// The process-wide record. Constant-initialised, so it is there before any
+// other static object asks for it, and reached without a guard on the hot paths
+// that turn numbers into text.
+extern constinit LocaleFormats ProcessFormats;
+inline LocaleFormats& Formats() { return ProcessFormats; }
 
 // Fills Formats() from the user's POSIX locale (setlocale(LC_ALL, "")). The
 // program's locale is put back as it was afterwards, so reading the record has

@@ -1,6 +1,3 @@
 #include "LocaleFormats.h"
 
-LocaleFormats& Formats() {
-    static LocaleFormats record;
-    return record;
-}
+constinit LocaleFormats ProcessFormats;
