@@ -567,3 +567,55 @@ TEST_F(Work, ResultFileReplacedAtomically) {
 
     EXPECT_EQ(MessageOf([&] { work.WriteResult(dir / "no-such-folder/result.txt"); }), "Invalid filename");
 }
+
+// A record long enough for the result file to be made in stretches side by
+// side: every line in its place, each value the text the table shows, and a
+// failure anywhere leaves the earlier file as it was.
+TEST_F(Work, LongResultFileInOrderAndWholeOrNotAtAll) {
+    ReadCurveText(Lines({kCurveHeading, "520,1", "530,3.5"}));
+    const int n = 50000;  // one a second from midnight
+    std::vector<std::string> lines{kFloodHeading};
+    for (int k = 0; k < n; ++k) {
+        char line[64];
+        std::snprintf(line, sizeof line, "2007-07-29 %02d-%02d-%02d,%s,%d", k / 3600, k / 60 % 60, k % 60,
+                      DecimalToText(Currency{5240000 + k % 9000 + k / 7}).c_str(), k % 500);
+        lines.push_back(line);
+    }
+    ReadFloodText(Lines(lines));
+    work.Compute();
+    const std::string target = dir / "result.txt";
+    work.WriteResult(target);
+
+    const std::string written = ReadFile(target);
+    std::vector<std::string_view> got;
+    for (std::size_t at = 0; at < written.size();) {
+        const std::size_t end = written.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        got.emplace_back(written.data() + at, end - at);
+        at = end + 2;
+    }
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(n) + 2);
+    const TStringGrid& grid = work.StringGrid1;
+    for (int e = 1; e < n; ++e) {
+        std::string want(grid.Cell(0, e + 2));  // the time of day written with ':'
+        want[13] = want[16] = ':';
+        for (int c = 1; c < 9; ++c) (want += ',') += grid.Cell(c, e + 2);
+        want += ',';
+        if (got[static_cast<std::size_t>(e) + 2] != want) {
+            ADD_FAILURE() << "record " << e << ": " << got[static_cast<std::size_t>(e) + 2] << " / " << want;
+            break;
+        }
+    }
+
+    // A value beyond the decimal texts in the first stretch, in the one made
+    // beside it, and in the last: the message, the earlier file intact, no
+    // temporary.
+    for (const std::size_t bad : {100u, 20000u, 49999u}) {
+        const double kept = work.FloodSteps[bad].Qin;
+        work.FloodSteps[bad].Qin = 1e300;
+        EXPECT_EQ(MessageOf([&] { work.WriteResult(target); }), "Invalid floating point operation") << bad;
+        work.FloodSteps[bad].Qin = kept;
+        EXPECT_EQ(ReadFile(target), written) << bad;
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"curve.txt", "flood.txt", "result.txt"})) << bad;
+    }
+}
