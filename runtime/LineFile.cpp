@@ -114,25 +114,55 @@ int CloseFd(int fd) {
 // True when name reaches its file through a link to an open descriptor
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N). Such a name must never be
 // renamed over: it would replace the link itself, not the file.
-bool ReachedThroughDescriptorLink(const std::string& name) {
+// The number N when path names one of this process's own descriptors as
+// /proc/self/fd/N (or /proc/thread-self/fd/N, /proc/PID/fd/N with our PID),
+// -1 otherwise.
+int OwnDescriptorNumber(const std::string& path) {
+    const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    std::string_view rest;
+    for (const std::string_view prefix : {std::string_view("/proc/self/fd/"), std::string_view("/proc/thread-self/fd/"),
+                                          std::string_view(own)})
+        if (path.starts_with(prefix)) rest = std::string_view(path).substr(prefix.size());
+    if (rest.empty() || rest.size() > 9) return -1;
+    int n = 0;
+    for (const char c : rest) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// Follows the symbolic links of name: kOwnDescriptor + N when they lead to
+// this process's descriptor N (/dev/stdout, /dev/fd/3, ...), kOtherDescriptor
+// when they pass through another descriptor link, kNoDescriptor otherwise.
+constexpr int kNoDescriptor = -1, kOtherDescriptor = -2;
+int DescriptorBehind(const std::string& name) {
     std::string path = name;
     for (int hop = 0; hop < 40; ++hop) {
+        // The folders on the way may be links themselves (/dev/fd is one).
+        if (char* real = ::realpath(FolderOf(path).c_str(), nullptr)) {
+            const auto slash = path.rfind('/');
+            const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+            path = std::string(real) + (std::string_view(real) == "/" ? "" : "/") + base;
+            std::free(real);
+        }
+        if (const int n = OwnDescriptorNumber(path); n >= 0) return n;
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return kNoDescriptor;
         const std::string folder = FolderOf(path);
 #ifdef __linux__
         struct statfs fs;
-        if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) return true;
+        if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) return kOtherDescriptor;
 #else
-        if (path.rfind("/dev/fd/", 0) == 0 || path.rfind("/dev/std", 0) == 0) return true;
+        if (path.rfind("/dev/fd/", 0) == 0 || path.rfind("/dev/std", 0) == 0) return kOtherDescriptor;
 #endif
         char target[PATH_MAX];
         const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
-        if (n <= 0) return false;
+        if (n <= 0) return kNoDescriptor;
         std::string next(target, static_cast<std::size_t>(n));
         path = next.front() == '/' ? next : folder + "/" + next;
     }
-    return false;
+    return kNoDescriptor;
 }
 
 // Creates a fresh temporary beside target, named ".<name>.XXXXXX". Created
@@ -267,12 +297,24 @@ void LineFile::OpenWrite(const std::string& fileName, std::size_t writeBuffer) {
 void LineFile::OpenWriteAtomic(const std::string& fileName, std::size_t writeBuffer) {
     PrepareWrite(fileName, writeBuffer);
 
+    // One of our own descriptors (standard output as /dev/stdout, say) is
+    // written through that descriptor: a shell that redirected it to a file
+    // and writes there before or after us shares its position, so nothing
+    // overwrites anything. Reopening the name would start a position of its own.
+    const int behind = DescriptorBehind(fileName);
+    if (behind >= 0) {
+        const int fd = ::fcntl(behind, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) throw EInOutError(InOutNumber(errno, fileName));
+        StartWriting(fd);
+        return;
+    }
+
     std::string target = fileName;
     bool exists = false;
     struct stat st;
     if (::stat(fileName.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw EInOutError(5);
-        if (!S_ISREG(st.st_mode) || ReachedThroughDescriptorLink(fileName)) {
+        if (!S_ISREG(st.st_mode) || behind == kOtherDescriptor) {
             // Pipes, terminals and devices cannot be replaced; a file behind a
             // descriptor link belongs to whoever opened it, who may be appending.
             const int flags =

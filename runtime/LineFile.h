@@ -30,9 +30,11 @@ class LineFile {
     void OpenWrite(const std::string& fileName, std::size_t writeBuffer = 128);
     // Like OpenWrite, but into a temporary beside fileName that Close() renames
     // over it: an earlier file of that name survives a failed write intact.
-    // A target that exists and is no regular file (a FIFO, a device, standard
-    // output reached as /dev/stdout) is written directly; a regular file reached
-    // through a descriptor link (/dev/stdout redirected to a file) is appended to.
+    // A name for one of this process's descriptors (/dev/stdout, /dev/fd/N)
+    // writes through that descriptor, sharing its position with whoever else
+    // writes there. A target that exists and is no regular file (a FIFO, a
+    // device) is written directly; a regular file reached through another
+    // process's descriptor link is appended to.
     // A writable file in a folder that takes no new files is written in place.
     void OpenWriteAtomic(const std::string& fileName, std::size_t writeBuffer = 128);
 

@@ -207,3 +207,13 @@ TEST_F(Batch, ChartPicture) {
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(folder.err, "quelmora: Invalid filename.\n");
 }
+
+TEST_F(Batch, StandardOutputSharedWithTheShell) {
+    // A script writing before and after the result into one redirected file.
+    const std::string curve = kExamples + "curve.txt", flood = kExamples + "flood.txt";
+    const std::string file = dir / "log.txt";
+    const std::string command = "(echo before; LC_ALL=C.UTF-8 '" + std::string(QUELMORA_EXECUTABLE) + "' --curve " +
+                                Q(curve) + " --flood " + Q(flood) + "; echo after) >" + Q(file) + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFile(file), "before\n" + Expected(curve, flood) + "after\n");
+}

@@ -188,4 +188,42 @@ TEST_F(AtomicWrite, StandardOutputRedirectedToAFile) {
     EXPECT_EQ(Names(dir), V{"result.txt"});
 }
 
+// A shell that redirected standard output with ">" and writes there itself
+// before and after: the position is shared, so nothing overwrites anything.
+// The same for a descriptor named /dev/fd/N or /proc/self/fd/N.
+TEST_F(AtomicWrite, OwnDescriptorsShareTheirPosition) {
+    if (!fs::is_symlink("/dev/stdout")) GTEST_SKIP() << "no /dev/stdout link";
+    const int fd = open(target().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "before\n", 7), 7);
+    std::fflush(stdout);
+    const int savedOut = dup(1);
+    dup2(fd, 1);
+    auto put = [](const std::string& name, const char* text) {
+        return ErrorOf([&] {
+            LineFile f;
+            f.OpenWriteAtomic(name);
+            f.Write(text);
+            f.EndLine();
+            f.Close();
+        });
+    };
+    const int viaStdout = put("/dev/stdout", "result");
+    const int viaFd = put("/dev/fd/" + std::to_string(fd), "second");
+    const int viaProc = put("/proc/self/fd/" + std::to_string(fd), "third");
+    dup2(savedOut, 1);
+    close(savedOut);
+    EXPECT_EQ(write(fd, "after\n", 6), 6);
+    close(fd);
+    EXPECT_EQ(viaStdout, 0);
+    EXPECT_EQ(viaFd, 0);
+    EXPECT_EQ(viaProc, 0);
+    EXPECT_EQ(Get(target()), "before\nresult\r\nsecond\r\nthird\r\nafter\n");
+    EXPECT_EQ(Names(dir), V{"result.txt"});
+
+    // A descriptor that is not open is an error, and nothing is created.
+    EXPECT_NE(put("/proc/self/fd/987", "lost"), 0);
+    EXPECT_TRUE(fs::is_symlink("/dev/stdout"));
+}
+
 } // namespace
