@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "FormLayout.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -20,6 +21,12 @@ TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv), MessageBox(&TApplication::ShowErrorBox),
       title_(ApplicationTitle(ProgramFilePath())) {
     InstallFontSubstitutes();
+    // The desktop's name for the program: its menu entry and its task icon.
+    setDesktopFileName(QStringLiteral("quelmora"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/quelmora-48.png"));
+    icon.addFile(QStringLiteral(":/icons/quelmora-256.png"));
+    setWindowIcon(icon);
 }
 
 TApplication* TApplication::Instance() { return qobject_cast<TApplication*>(instance()); }

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,6 +46,13 @@ TEST(ErrorDisplay, CaptionIsTheProgramFileNameByTheTitleRule) {
     // command line's first word (set to something else by App()).
     EXPECT_EQ(App().Title(), "test_app_gui");
     EXPECT_EQ(App().Title(), ApplicationTitle(ProgramFilePath()));
+}
+
+TEST(Desktop, TheProgramNamesItsDesktopEntryAndShowsItsIcon) {
+    EXPECT_EQ(App().desktopFileName(), "quelmora");
+    const QIcon icon = App().windowIcon();
+    EXPECT_EQ(icon.actualSize(QSize(48, 48)), QSize(48, 48));
+    EXPECT_EQ(icon.actualSize(QSize(256, 256)), QSize(256, 256));
 }
 
 TEST(ErrorDisplay, ExceptionsLeavingAHandlerReachTheDisplayWithThePeriodRule) {
