@@ -24,10 +24,29 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// A message that quotes a huge text (a line of a hundred megabytes read as a
+// number) cannot be shown or read whole: a message box takes minutes to lay it
+// out. Its start and its end are shown, joined by how much was left out.
+constexpr std::size_t kLongestShown = 1000;
+constexpr std::size_t kHeadShown = 600;
+constexpr std::size_t kTailShown = 200;
+
+std::string Shortened(std::string_view message) {
+    if (message.size() <= kLongestShown) return std::string(message);
+    std::size_t headEnd = kHeadShown;
+    while (headEnd > 0 && IsContinuationByte(message[headEnd])) --headEnd;
+    std::size_t tailStart = message.size() - kTailShown;
+    while (tailStart < message.size() && IsContinuationByte(message[tailStart])) ++tailStart;
+    return std::string(message.substr(0, headEnd)) + " … (" + std::to_string(tailStart - headEnd) +
+           " bytes left out) … " + std::string(message.substr(tailStart));
+}
+
 } // namespace
 
 std::string ErrorDisplayText(std::string_view message) {
-    std::string text(message);
+    std::string text = Shortened(message);
     if (!message.empty() && static_cast<unsigned char>(message[LastCharacterStart(message)]) > '.')
         text += '.';
     return text;

@@ -8,7 +8,9 @@
 #include <string_view>
 
 // Appends "." when the last character of message is greater than '.' in byte
-// order; for a UTF-8 character its lead byte counts.
+// order; for a UTF-8 character its lead byte counts. A message of more than
+// 1000 bytes shows its first 600 and its last 200 bytes (whole characters
+// only), joined by " … (N bytes left out) … ".
 std::string ErrorDisplayText(std::string_view message);
 
 // The program file's name without folder and its last extension, the first

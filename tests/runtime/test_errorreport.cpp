@@ -21,6 +21,23 @@ TEST(ErrorDisplayText, PeriodAfterCharactersAboveTheDot) {
     EXPECT_EQ(ErrorDisplayText(")\xA9"), ")\xA9."); // a stray byte counts by itself
 }
 
+TEST(ErrorDisplayText, HugeMessageShowsItsStartAndEndInWholeCharacters) {
+    const std::string exact(1000, 'x');
+    EXPECT_EQ(ErrorDisplayText(exact), exact + ".");
+    // 1 + 3 * 400 + 1 bytes: byte 600 and the 200th byte from the end fall
+    // inside three-byte characters, which go whole or not at all.
+    std::string wide = "'";
+    for (int i = 0; i < 400; ++i) wide += "水";
+    wide += "'";
+    const std::string shown = ErrorDisplayText(wide);
+    std::string head = "'", tail;
+    for (int i = 0; i < 199; ++i) head += "水";
+    for (int i = 0; i < 66; ++i) tail += "水";
+    EXPECT_EQ(shown, head + " … (405 bytes left out) … " + tail + "'");
+    EXPECT_EQ(ErrorDisplayText(std::string(5000, 'a') + "b"),
+              std::string(600, 'a') + " … (4201 bytes left out) … " + std::string(199, 'a') + "b.");
+}
+
 TEST(ApplicationTitle, NameWithoutFolderAndExtension) {
     EXPECT_EQ(ApplicationTitle("FLOOD.EXE"), "Flood");
     EXPECT_EQ(ApplicationTitle("/usr/bin/quelmora"), "quelmora");
