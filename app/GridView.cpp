@@ -7,11 +7,24 @@
 #include <QPalette>
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 // The grid's sizes count the cell alone; the view's sections include the
 // 1-pixel grid line.
 constexpr int kGridLineWidth = 1;
+
+// A cell clips its text at its edge, so no cell shows more than its first
+// few hundred characters; a longer text (a huge line of a bad file) is handed
+// to the view cut, or every repaint would lay out all of it.
+constexpr std::size_t kLongestCellShown = 1000;
+
+std::string_view ShownPart(std::string_view text) {
+    if (text.size() <= kLongestCellShown) return text;
+    std::size_t end = kLongestCellShown;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
 }  // namespace
 
 TStringGridModel::TStringGridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -51,7 +64,7 @@ QString TStringGridModel::CellText(int gridCol, int gridRow) const {
     if (!grid_ || gridCol < 0 || gridRow < 0 || gridCol >= grid_->ColCount() ||
         gridRow >= grid_->RowCount())
         return {};
-    const std::string_view text = grid_->Cell(gridCol, gridRow);
+    const std::string_view text = ShownPart(grid_->Cell(gridCol, gridRow));
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
