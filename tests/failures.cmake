@@ -8,3 +8,9 @@ quelmora_test(test_failure_messages
   LIBS app_gui Qt6::Test)
 target_compile_definitions(test_failure_messages PRIVATE QUELMORA_EXECUTABLE="$<TARGET_FILE:quelmora>")
 add_dependencies(test_failure_messages quelmora)
+
+quelmora_test(test_failure_injection
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_failure_injection.cpp
+  LIBS app_gui Qt6::Test)
+target_compile_definitions(test_failure_injection PRIVATE QUELMORA_EXECUTABLE="$<TARGET_FILE:quelmora>")
+add_dependencies(test_failure_injection quelmora)
