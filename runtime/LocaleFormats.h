@@ -34,8 +34,14 @@ struct LocaleFormats {
 // The process-wide record. Constant-initialised, so it is there before any
 // other static object asks for it, and reached without a guard on the hot paths
 // that turn numbers into text.
+#if defined(__clang__)
+// clang cannot constant-initialise libstdc++'s std::string: a guarded static
+// then keeps the record ready for whoever asks first.
+LocaleFormats& Formats();
+#else
 extern constinit LocaleFormats ProcessFormats;
 inline LocaleFormats& Formats() { return ProcessFormats; }
+#endif
 
 // Fills Formats() from the user's POSIX locale (setlocale(LC_ALL, "")). The
 // program's locale is put back as it was afterwards, so reading the record has
