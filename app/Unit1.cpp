@@ -13,6 +13,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPainter>
 
 namespace {
@@ -126,6 +127,11 @@ std::string TForm1::ShowOpenDialog1() {
         OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
         OpenDialog1->setOption(QFileDialog::ReadOnly, false);
     }
+    // The dialog is kept between uses, and with it the name last chosen in its
+    // name box; a name typed over that one and confirmed while the completion
+    // list is open comes back joined to it. Each use starts with an empty box.
+    if (auto* nameBox = OpenDialog1->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        nameBox->clear();
     const int result = OpenDialog1->exec();
     // A name typed and confirmed at once can leave the name box's completion
     // list open after the dialog has gone; it would swallow the next click.
