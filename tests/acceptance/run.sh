@@ -1,0 +1,417 @@
+#!/usr/bin/env bash
+# The real program in a real X server, driven like a user with xdotool:
+# read the curve and the flood record through the file dialog, compute, write
+# the result, open and close the About box, close the window. The result file
+# must be byte for byte what the batch mode writes for the same inputs.
+#
+#     tests/acceptance/run.sh [PROGRAM [SHOTS_DIR]]
+#
+# PROGRAM      the program (default: $QUELMORA_PROGRAM, else build/quelmora)
+# SHOTS_DIR    where the screenshots of each step go (default:
+#              $QUELMORA_ACCEPTANCE_DIR, else acceptance/ beside PROGRAM)
+#
+# Environment:
+#   QUELMORA_PROBE              the layout probe (default: tests/acceptance_probe
+#                               beside PROGRAM)
+#   QUELMORA_ACCEPTANCE_SCREEN  the X screen, WIDTHxHEIGHTxDEPTH (1280x1024x24)
+#   QUELMORA_ACCEPTANCE_TRACE   when set, the steps run under bash -x
+#   everything else (QT_FONT_DPI, ...) reaches the program unchanged.
+#
+# One line per step; exit 0 when every step passed, 1 with a "FAIL:" line
+# otherwise, and 0 with a "SKIP:" line when there is no X server to be had.
+# No window manager runs: windows are placed where the program puts them,
+# keyboard focus is given by hand, and closing is asked for with the window
+# protocol's delete message.
+
+set -uo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+say() { printf '%s\n' "$*"; }
+
+absolute() { (cd "$(dirname "$1")" 2>/dev/null && printf '%s/%s\n' "$(pwd)" "$(basename "$1")"); }
+
+# ---------------------------------------------------------------------------
+# Inside the X server.
+
+inner() {
+    local program=$1 shots=$2 probe=$3 scratch=$4
+    : >"$scratch/started"
+
+    export QT_QPA_PLATFORM=xcb
+    # The flood record's time stamps and the result's number texts follow the
+    # locale; both runs compared below share this one.
+    export LC_ALL=C.UTF-8
+    # The file dialog remembers its folders in the user's settings: not ours.
+    export XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache
+    export XDG_DATA_HOME=$scratch/data XDG_RUNTIME_DIR=$scratch/runtime
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+
+    local curve=$root/examples/curve.txt flood=$root/examples/flood.txt
+    local result=$scratch/result.txt batch=$scratch/batch.txt
+    local step=0 wid="" new_window=""
+    pid="" t0=$SECONDS tstep=$SECONDS
+
+    finish() {
+        if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then
+            kill "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    }
+    trap finish EXIT
+
+    fail() {
+        say "FAIL: step $step: $*"
+        import -window root "$shots/failure.png" 2>/dev/null &&
+            say "      screen at the failure: $shots/failure.png"
+        if [ -s "$scratch/program.log" ]; then
+            say "      program output:"
+            sed 's/^/      | /' "$scratch/program.log" | tail -20
+        fi
+        exit 1
+    }
+
+    passed() {
+        say "ok   $step: $* ($((SECONDS - tstep)) s)"
+        step=$((step + 1))
+        tstep=$SECONDS
+    }
+
+    need_alive() {
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            local rc=$?
+            pid=""
+            fail "the program ended unexpectedly (exit status $rc)"
+        fi
+    }
+
+    # The visible windows of the program other than the main window.
+    others() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$wid"; }
+
+    # Waits up to $1 seconds for a window of the program besides the main one;
+    # its id goes to new_window. (Not in a subshell: a failure must end the
+    # steps, and only this shell can wait for the program.)
+    wait_new_window() {
+        local deadline=$((SECONDS + $1))
+        new_window=""
+        while [ $SECONDS -le $deadline ]; do
+            need_alive
+            new_window=$(others | head -1)
+            [ -n "$new_window" ] && return 0
+            sleep 0.05
+        done
+        return 1
+    }
+
+    # Waits up to $1 seconds until the main window is the only one shown.
+    wait_only_main() {
+        local deadline=$((SECONDS + $1))
+        while [ $SECONDS -le $deadline ]; do
+            need_alive
+            [ -z "$(others)" ] && return 0
+            sleep 0.05
+        done
+        return 1
+    }
+
+    # A second window that stays after an action is an error box (or a
+    # dialog that did not close): show what it says.
+    fail_if_others() {
+        local w
+        w=$(others | head -1)
+        [ -z "$w" ] && return 0
+        import -window "$w" "$shots/unexpected-window.png" 2>/dev/null
+        fail "$1: a window \"$(xdotool getwindowname "$w" 2>/dev/null)\" is open" \
+             "(picture: $shots/unexpected-window.png)"
+    }
+
+    # Controls by name, from the layout probe: click the middle of one.
+    click() {
+        local name=$1 x y
+        [ -n "${L_X[$name]:-}" ] || fail "the probe did not report $name"
+        x=$((L_X[$name] + L_W[$name] / 2))
+        y=$((L_Y[$name] + L_H[$name] / 2))
+        # No --sync: it waits for a move, and there is none when the pointer
+        # is already there. The server takes the move before the click anyway.
+        xdotool mousemove --window "$wid" "$x" "$y" click 1 ||
+            fail "xdotool could not click $name"
+    }
+
+    # The pixels of a control's rectangle in the main window, as a PPM file.
+    grab() {
+        local name=$1 out=$2
+        import -window "$wid" -crop "${L_W[$name]}x${L_H[$name]}+${L_X[$name]}+${L_Y[$name]}" \
+            +repage "ppm:$out" 2>/dev/null || fail "could not grab $name"
+    }
+
+    # Grabs the control $1 into $2 until two grabs 0.1 s apart agree: a
+    # repaint that is under way has ended.
+    settle() {
+        local name=$1 out=$2 deadline=$((SECONDS + 5))
+        while [ $SECONDS -le $deadline ]; do
+            sleep 0.1
+            grab "$name" "$scratch/settle.ppm"
+            cmp -s "$out" "$scratch/settle.ppm" && return 0
+            mv "$scratch/settle.ppm" "$out"
+        done
+        fail "$name keeps changing"
+    }
+
+    # Waits up to $2 seconds until the control $1 shows more than one colour
+    # (painted at all) and holds still; its look goes to $3.
+    wait_painted() {
+        local name=$1 deadline=$((SECONDS + $2)) out=$3
+        while [ $SECONDS -le $deadline ]; do
+            need_alive
+            grab "$name" "$out"
+            if [ "$(identify -format '%k' "ppm:$out" 2>/dev/null)" -gt 1 ] 2>/dev/null; then
+                settle "$name" "$out"
+                return 0
+            fi
+            sleep 0.1
+        done
+        fail "$name was not painted within $2 s"
+    }
+
+    # Waits up to $3 seconds until the control $1 no longer looks as in $2;
+    # the new look, once it holds still, goes to $4. An error box that appears
+    # instead ends it.
+    wait_changed() {
+        local name=$1 before=$2 deadline=$((SECONDS + $3)) after=$4
+        while [ $SECONDS -le $deadline ]; do
+            need_alive
+            fail_if_others "$5"
+            grab "$name" "$after"
+            if ! cmp -s "$before" "$after"; then
+                settle "$name" "$after"
+                return 0
+            fi
+            sleep 0.1
+        done
+        fail "$5: $name did not change within $3 s"
+    }
+
+    # Shows the page of tab $1 and waits until the area of control $2 shows
+    # it; the page's look there goes to $3.
+    show_page() {
+        grab "$2" "$scratch/page-before.ppm"
+        click "$1"
+        wait_changed "$2" "$scratch/page-before.ppm" 10 "$3" "page $1"
+    }
+
+    shoot() {
+        import -window root "$shots/$1.png" 2>/dev/null || fail "no screenshot $1"
+        import -window "${2:-$wid}" "$shots/$1-window.png" 2>/dev/null ||
+            fail "no screenshot $1-window"
+    }
+
+    # The file dialog: wait for it, type the name into its name box, Return.
+    # The dialog shows before the name is typed; a name box that loses what
+    # was typed shows in the result.
+    choose_file() {
+        local what=$1 path=$2 shot=$3 dialog
+        wait_new_window 15 || fail "$what: no file dialog within 15 s"
+        dialog=$new_window
+        xdotool windowfocus --sync "$dialog" || fail "$what: cannot focus the file dialog"
+        xdotool type --delay 8 "$path" || fail "$what: xdotool could not type"
+        import -window root "$shots/$shot.png" 2>/dev/null
+        xdotool key Return
+        wait_only_main 15 || fail_if_others "$what: after Return in the file dialog"
+    }
+
+    say "X display $DISPLAY, screen $(xdotool getdisplaygeometry | tr ' ' x)"
+    say "screenshots in $shots"
+
+    # --- 0: where the controls are.
+    declare -A L_X L_Y L_W L_H
+    "$probe" >"$scratch/layout.txt" 2>"$scratch/probe.log" ||
+        fail "the layout probe failed: $(tail -3 "$scratch/probe.log")"
+    local name x y w h
+    while read -r name x y w h; do
+        L_X[$name]=$x L_Y[$name]=$y L_W[$name]=$w L_H[$name]=$h
+    done <"$scratch/layout.txt"
+    local screen_w screen_h
+    read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+    for name in BitBtn1 BitBtn2 BitBtn3 BitBtn4 about1 Tab1 Tab2 Tab3 StringGrid1 StringGrid2 Chart1; do
+        [ -n "${L_X[$name]:-}" ] || fail "the probe did not report $name"
+        [ $((L_X[$name] + L_W[$name])) -le "$screen_w" ] &&
+            [ $((L_Y[$name] + L_H[$name])) -le "$screen_h" ] ||
+            fail "$name lies outside a ${screen_w}x${screen_h} screen"
+    done
+    passed "layout: BitBtn1 at ${L_X[BitBtn1]},${L_Y[BitBtn1]}, about1 at ${L_X[about1]},${L_Y[about1]}"
+
+    # --- 1: the main window.
+    "$program" >"$scratch/program.log" 2>&1 &
+    pid=$!
+    local deadline=$((SECONDS + 20))
+    while [ -z "$wid" ] && [ $SECONDS -le $deadline ]; do
+        need_alive
+        wid=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Quelmora$' 2>/dev/null | head -1)
+        [ -n "$wid" ] || sleep 0.1
+    done
+    [ -n "$wid" ] || fail "no window \"Quelmora\" within 20 s"
+    # No window manager keeps it on the screen: the stored place is wider
+    # than some screens.
+    xdotool windowmove --sync "$wid" 0 0 || fail "cannot move the main window"
+    fail_if_others "at start"
+    # Both tables empty, to tell later that they filled.
+    wait_painted StringGrid2 10 "$scratch/grid2-empty.ppm"
+    wait_painted Chart1 10 "$scratch/chart-empty.ppm"
+    show_page Tab2 StringGrid1 "$scratch/grid1-empty.ppm"
+    show_page Tab1 StringGrid1 "$scratch/page1.ppm"
+    shoot 01-start
+    passed "main window $wid shown; page 1 and page 2 empty; 01-start.png"
+
+    # --- 2: the curve.
+    click BitBtn1
+    choose_file "curve" "$curve" 02-curve-dialog
+    wait_changed StringGrid2 "$scratch/grid2-empty.ppm" 10 "$scratch/grid2-curve.ppm" "curve table"
+    wait_changed Chart1 "$scratch/chart-empty.ppm" 10 "$scratch/chart-curve.ppm" "chart"
+    fail_if_others "after reading the curve"
+    shoot 02-curve
+    passed "curve read from examples/curve.txt: table and chart drawn; 02-curve.png"
+
+    # --- 3: the flood record, shown on page 2.
+    click BitBtn2
+    choose_file "flood record" "$flood" 03-flood-dialog
+    fail_if_others "after reading the flood record"
+    show_page Tab2 StringGrid1 "$scratch/grid1-flood.ppm"
+    cmp -s "$scratch/grid1-empty.ppm" "$scratch/grid1-flood.ppm" && fail "the flood table is still empty"
+    shoot 03-flood
+    passed "flood record read from examples/flood.txt: table filled; 03-flood.png"
+
+    # --- 4: compute.
+    click BitBtn3
+    wait_changed StringGrid1 "$scratch/grid1-flood.ppm" 10 "$scratch/grid1-computed.ppm" "compute"
+    fail_if_others "after computing"
+    shoot 04-compute
+    passed "computed: the calculation table changed; 04-compute.png"
+
+    # --- 5: the result file, against the batch mode.
+    rm -f "$result"
+    click BitBtn4
+    choose_file "output" "$result" 05-write-dialog
+    deadline=$((SECONDS + 10))
+    while [ ! -s "$result" ] && [ $SECONDS -le $deadline ]; do
+        need_alive
+        sleep 0.05
+    done
+    [ -s "$result" ] || fail "no result file $result within 10 s"
+    fail_if_others "after writing the result"
+    shoot 05-write
+    "$program" --curve "$curve" --flood "$flood" --out "$batch" >"$scratch/batch.log" 2>&1 ||
+        fail "the batch mode failed: $(cat "$scratch/batch.log")"
+    if ! cmp -s "$result" "$batch"; then
+        say "      window: $(wc -l <"$result") lines, batch: $(wc -l <"$batch") lines"
+        diff -a "$batch" "$result" | head -12 | sed 's/^/      /'
+        fail "the window's result file differs from the batch mode's"
+    fi
+    passed "result file written: $(wc -l <"$result") lines, identical to the batch mode's; 05-write.png"
+
+    # --- 6: the help page and the About box, twice: the same both times.
+    show_page Tab3 StringGrid1 "$scratch/help.ppm"
+    shoot 06-help
+    local want_w want_h box geometry first=""
+    want_w=$(awk -v s="$screen_w" 'BEGIN { print int(s / 1440 * 635) }')
+    want_h=$(awk -v s="$screen_h" 'BEGIN { print int(s / 900 * 374) }')
+    for round in 1 2; do
+        click about1
+        wait_new_window 15 || fail "no About box within 15 s"
+        box=$new_window
+        [ "$(xdotool getwindowname "$box")" = "关于本程序" ] ||
+            fail "the About box's caption is \"$(xdotool getwindowname "$box")\""
+        geometry=$(xdotool getwindowgeometry --shell "$box" | grep -E '^(WIDTH|HEIGHT)=' | tr '\n' ' ')
+        [ "$geometry" = "WIDTH=$want_w HEIGHT=$want_h " ] ||
+            fail "the About box is ${geometry}on a ${screen_w}x${screen_h} screen, not ${want_w}x${want_h}"
+        # Let it paint; then it must hold still and, the second time, look the same.
+        sleep 0.3
+        import -window "$box" "ppm:$scratch/about-$round.ppm" 2>/dev/null || fail "cannot grab the About box"
+        if [ "$round" = 1 ]; then
+            shoot 07-about "$box"
+        elif ! cmp -s "$scratch/about-1.ppm" "$scratch/about-2.ppm"; then
+            import -window "$box" "$shots/07-about-again-window.png" 2>/dev/null
+            fail "the About box looks different when opened again (07-about-again-window.png)"
+        fi
+        xdotool windowfocus --sync "$box" && xdotool key Escape
+        wait_only_main 10 || fail_if_others "Escape in the About box"
+    done
+    passed "help page shown; About box opened twice at ${want_w}x${want_h}, alike, closed by Escape; 06-help.png, 07-about.png"
+
+    # --- 7: close the main window: the program ends with 0.
+    python3 "$here/close_window.py" "$wid" || fail "cannot ask the main window to close"
+    deadline=$((SECONDS + 10))
+    while kill -0 "$pid" 2>/dev/null && [ $SECONDS -le $deadline ]; do sleep 0.05; done
+    kill -0 "$pid" 2>/dev/null && fail "the program still runs 10 s after its window was closed"
+    local rc=0
+    wait "$pid" || rc=$?
+    pid=""
+    [ "$rc" = 0 ] || fail "the program ended with exit status $rc"
+    passed "main window closed; the program ended with exit status 0"
+
+    cp "$scratch/program.log" "$shots/program.log"
+    [ -s "$shots/program.log" ] &&
+        say "note: the program wrote $(wc -l <"$shots/program.log") lines of output: $shots/program.log"
+    say "PASS: acceptance, $((SECONDS - t0)) s in the X server"
+}
+
+if [ "${1:-}" = "--inner" ]; then
+    shift
+    inner "$@"
+    exit $?
+fi
+
+# ---------------------------------------------------------------------------
+# Outside: find the pieces, start an X server of our own, run the steps in it.
+
+program=${1:-${QUELMORA_PROGRAM:-$root/build/quelmora}}
+[ -x "$program" ] || { say "FAIL: no program at $program (build it first)"; exit 1; }
+program=$(absolute "$program")
+bindir=$(dirname "$program")
+shots=${2:-${QUELMORA_ACCEPTANCE_DIR:-$bindir/acceptance}}
+probe=${QUELMORA_PROBE:-$bindir/tests/acceptance_probe}
+[ -x "$probe" ] || { say "FAIL: no layout probe at $probe (build the target acceptance_probe)"; exit 1; }
+screen=${QUELMORA_ACCEPTANCE_SCREEN:-1280x1024x24}
+
+for tool in xvfb-run Xvfb xauth; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        say "SKIP: no X server ($tool is not installed)"
+        exit 0
+    fi
+done
+for tool in xdotool import python3; do
+    command -v "$tool" >/dev/null 2>&1 ||
+        { say "FAIL: $tool is not installed (tools/setup.sh installs it)"; exit 1; }
+done
+
+mkdir -p "$shots" || { say "FAIL: cannot create $shots"; exit 1; }
+shots=$(cd "$shots" && pwd)
+# Only pictures of ours: the folder may be the caller's.
+rm -f "$shots"/[0-9][0-9]-*.png "$shots/failure.png" "$shots/unexpected-window.png" "$shots/program.log"
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/quelmora-acceptance.XXXXXX") ||
+    { say "FAIL: no scratch folder"; exit 1; }
+
+# Parallel runs pick their displays with -a; two that pick the same number at
+# once leave one without a server, which then simply tries again.
+rc=1
+for attempt in 1 2 3; do
+    rm -f "$scratch/started"
+    xvfb-run -a -e "$scratch/xvfb.log" -s "-screen 0 $screen -nolisten tcp -noreset" \
+        "$BASH" ${QUELMORA_ACCEPTANCE_TRACE:+-x} "${BASH_SOURCE[0]}" --inner "$program" "$shots" "$probe" "$scratch"
+    rc=$?
+    [ -e "$scratch/started" ] && break
+    say "note: the X server did not start (attempt $attempt): $(tail -2 "$scratch/xvfb.log" 2>/dev/null | tr '\n' ' ')"
+    sleep 1
+done
+if [ ! -e "$scratch/started" ]; then
+    say "FAIL: Xvfb did not start; its log: $scratch/xvfb.log"
+    exit 1
+fi
+if [ "$rc" = 0 ]; then
+    rm -rf "$scratch"
+else
+    say "      scratch folder kept: $scratch"
+fi
+exit "$rc"
