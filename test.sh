@@ -10,6 +10,11 @@ if [ "${1:-}" = "--sanitize" ]; then
   dir=build-sanitize
   opts=(-DQUELMORA_SANITIZE=ON)
   shift
+  # Every finding fails its test, in the test programs and in the programs
+  # they start.
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS=suppressions=$PWD/tests/sanitize.supp:print_suppressions=0
 fi
 quelmora_install
 quelmora_build "$dir" "${opts[@]}"
