@@ -26,6 +26,9 @@ constexpr int kCurveColumns = 2;
 // Rows of a table after its reset: headings, units, eight data rows.
 constexpr int kResetRows = 10;
 constexpr int kFirstDataRow = 2;
+// Room a record's row keeps for the six texts the computation adds (a few
+// digits each), so that computing rewrites the row where it stands.
+constexpr std::size_t kComputedTextRoom = 48;
 // The result file goes out in pieces of this size.
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 
@@ -280,7 +283,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                 cells[0] = pieces[0];
                 cells[1] = pieces[1];
                 cells[6] = pieces[2];
-                StringGrid1.SetRowCells(row, cells.data(), kFloodColumns);
+                StringGrid1.SetRowCells(row, cells.data(), kFloodColumns, kComputedTextRoom);
             } else {
                 // Fewer than three pieces: the pieces there are land in their
                 // columns before the missing one fails.
@@ -316,6 +319,72 @@ void InflowWork::ReadFlood(const std::string& fileName) {
 // ---------------------------------------------------------------------------
 // The computation
 
+namespace {
+
+// The texts the computation puts into a stretch of rows, kept as the decimal
+// values they show until they are written out. Finding the values, and every
+// failure, happens row by row in order; only turning the values into text is
+// handed to a second thread, while the next stretch is computed.
+struct TComputedStretch {
+    static constexpr int kTexts = 6;   // storage, dV, dt, dV/dt, mean outflow, inflow
+    int firstRow = 0;
+    int rows = 0;
+    std::vector<std::array<Currency, kTexts>> values;
+    std::vector<std::uint8_t> made;    // texts of each row: 6, 1 for the first record, fewer after a failure
+    std::string texts;
+    std::vector<std::uint32_t> ends;   // where each made text ends in texts
+
+    // Texts in row order; the time step mostly repeats, so its text is reused.
+    void MakeTexts() {
+        texts.clear();
+        ends.clear();
+        bool stepValid = false;
+        Currency stepUnits{};
+        std::string stepText;
+        for (int i = 0; i < rows; ++i) {
+            const auto& v = values[static_cast<std::size_t>(i)];
+            for (int k = 0; k < made[static_cast<std::size_t>(i)]; ++k) {
+                if (k == 2) {
+                    if (!stepValid || !(v[2] == stepUnits)) {
+                        stepText.clear();
+                        AppendDecimalText(stepText, v[2]);
+                        stepUnits = v[2];
+                        stepValid = true;
+                    }
+                    texts += stepText;
+                } else {
+                    AppendDecimalText(texts, v[static_cast<std::size_t>(k)]);
+                }
+                ends.push_back(static_cast<std::uint32_t>(texts.size()));
+            }
+        }
+    }
+
+    // Writes the texts into their rows; the rows' other cells stay.
+    void WriteTexts(TStringGrid& grid) const {
+        static constexpr std::array<int, kTexts> column{2, 3, 4, 5, 7, 8};
+        std::array<std::string_view, kFloodColumns> cells;
+        std::size_t t = 0, start = 0;
+        for (int i = 0; i < rows; ++i) {
+            const int n = made[static_cast<std::size_t>(i)];
+            if (n == 0) continue;
+            const int r = firstRow + i;
+            grid.GetRowCells(r, cells.data(), kFloodColumns);
+            for (int k = 0; k < n; ++k, ++t) {
+                cells[static_cast<std::size_t>(column[static_cast<std::size_t>(k)])] =
+                    std::string_view(texts).substr(start, ends[t] - start);
+                start = ends[t];
+            }
+            grid.SetRowCells(r, cells.data(), kFloodColumns);
+        }
+    }
+};
+
+// Rows per stretch of the computation.
+constexpr int kComputeStretch = 16384;
+
+}  // namespace
+
 void InflowWork::Compute() {
     TStringGrid& grid = StringGrid1;
     const int rowCount = grid.RowCount();
@@ -327,64 +396,86 @@ void InflowWork::Compute() {
 
     const TCurveLookup curve(CurvePoints);
     std::array<std::string_view, kFloodColumns> cells;
-    // The new texts of a row, in the order they are made; column[k] is the
-    // column of the k-th, ends[k] where it ends in texts.
-    static constexpr std::array<int, 6> column{2, 3, 4, 5, 7, 8};
-    std::array<std::size_t, 6> ends{};
-    std::string texts;
-    texts.reserve(128);
-    TRepeatedNumberText stepTexts;
+    std::exception_ptr failure;
 
-    for (int r = kFirstDataRow; r <= static_cast<int>(lastRow); ++r) {
-        grid.GetRowCells(r, cells.data(), kFloodColumns);
-        TFloodStep& step = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow)];
-        texts.clear();
-        std::size_t made = 0;
-        auto text = [&](double value) {
-            AppendNumber(texts, value);
-            ends[made++] = texts.size();
-        };
-        auto stepText = [&](double value) {
-            stepTexts.Append(texts, value);
-            ends[made++] = texts.size();
-        };
-        // Writes the texts made so far into the row: on success all of them,
-        // after a failure the ones made before it.
-        auto commit = [&] {
-            std::size_t start = 0;
-            for (std::size_t k = 0; k < made; ++k) {
-                cells[static_cast<std::size_t>(column[k])] =
-                    std::string_view(texts).substr(start, ends[k] - start);
-                start = ends[k];
+    // The values of rows first .. first + count - 1, in order; stops at the
+    // first failure, whose row keeps the texts made before it.
+    auto computeStretch = [&](TComputedStretch& out, int first, int count) {
+        out.firstRow = first;
+        out.rows = 0;
+        out.values.resize(static_cast<std::size_t>(count));
+        out.made.assign(static_cast<std::size_t>(count), 0);
+        for (int i = 0; i < count; ++i) {
+            const int r = first + i;
+            grid.GetRowCells(r, cells.data(), kFloodColumns);
+            TFloodStep& step = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow)];
+            auto& v = out.values[static_cast<std::size_t>(i)];
+            std::uint8_t& made = out.made[static_cast<std::size_t>(i)];
+            out.rows = i + 1;
+            try {
+                // Both conversions of the level text give the same storage: one serves.
+                const double storage = curve.Storage(ReadNumber(cells[1]));
+                v[made] = DecimalFromReal(storage), ++made;
+                step.V = storage;
+                if (r > kFirstDataRow) {
+                    const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
+                    step.dV = EvalFormula([&] { return static_cast<long double>(step.V) - prev.V; });
+                    v[made] = DecimalFromReal(step.dV), ++made;
+                    step.dt = EvalFormula(
+                        [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; });
+                    v[made] = DecimalFromReal(step.dt), ++made;
+                    step.dVdt = EvalFormula([&] { return static_cast<long double>(step.dV) * 1e8L / step.dt; });
+                    v[made] = DecimalFromReal(step.dVdt), ++made;
+                    step.qMean =
+                        EvalFormula([&] { return (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L; });
+                    v[made] = DecimalFromReal(step.qMean), ++made;
+                    step.Qin = EvalFormula([&] { return static_cast<long double>(step.dVdt) + step.qMean; });
+                    v[made] = DecimalFromReal(step.Qin), ++made;
+                }
+            } catch (...) {
+                failure = std::current_exception();
+                return;
             }
-            if (made) grid.SetRowCells(r, cells.data(), kFloodColumns);
-        };
-        try {
-            // Both conversions of the level text give the same storage: one serves.
-            const double storage = curve.Storage(ReadNumber(cells[1]));
-            text(storage);
-            step.V = storage;
-            if (r > kFirstDataRow) {
-                const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
-                step.dV = EvalFormula([&] { return static_cast<long double>(step.V) - prev.V; });
-                text(step.dV);
-                step.dt = EvalFormula(
-                    [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; });
-                stepText(step.dt);
-                step.dVdt = EvalFormula([&] { return static_cast<long double>(step.dV) * 1e8L / step.dt; });
-                text(step.dVdt);
-                step.qMean =
-                    EvalFormula([&] { return (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L; });
-                text(step.qMean);
-                step.Qin = EvalFormula([&] { return static_cast<long double>(step.dVdt) + step.qMean; });
-                text(step.Qin);
-            }
-        } catch (...) {
-            commit();
-            throw;
         }
-        commit();
+    };
+
+    // One stretch is turned into text beside the computing of the next; a
+    // stretch's texts reach the table before the next stretch's.
+    TComputedStretch stretches[2];
+    int current = 0;
+    std::thread helper;
+    bool pending = false;  // stretches[1 - current] awaits its texts
+    auto finishPending = [&] {
+        if (!pending) return;
+        if (helper.joinable()) helper.join();
+        stretches[1 - current].WriteTexts(grid);
+        pending = false;
+    };
+    try {
+        for (int first = kFirstDataRow; first <= static_cast<int>(lastRow) && !failure; first += kComputeStretch) {
+            const int count = std::min<int>(kComputeStretch, static_cast<int>(lastRow) - first + 1);
+            TComputedStretch& mine = stretches[current];
+            computeStretch(mine, first, count);
+            finishPending();
+            if (failure || first + count > static_cast<int>(lastRow)) {
+                mine.MakeTexts();
+                mine.WriteTexts(grid);
+                break;
+            }
+            try {
+                helper = std::thread([&mine] { mine.MakeTexts(); });
+            } catch (const std::system_error&) {
+                mine.MakeTexts();  // no thread to be had: in turn
+            }
+            pending = true;
+            current = 1 - current;
+        }
+        finishPending();
+    } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "StringGrid.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <stdexcept>
 
@@ -169,7 +171,7 @@ void TStringGrid::SetCell(int col, int row, std::string_view text) {
     SetRowCells(row, cellScratch_.data(), colCount_);
 }
 
-void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count) {
+void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count, std::size_t room) {
     CheckCell(0, row);
     if (count > colCount_) count = colCount_;
     while (count > 0 && cells[count - 1].empty()) --count;
@@ -189,7 +191,7 @@ void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count)
         return;
     }
     // A new block: the old one, which the texts may lie in, goes afterwards.
-    const Row block = Allocate(size);
+    const Row block = Allocate(size, size + std::min<std::size_t>(room, kOwnChunk));
     EncodeCells(chunks_[block.chunk].bytes.get() + block.offset, cells, count);
     Row& target = rows_[static_cast<std::size_t>(row)];
     ReleaseRow(target);
@@ -209,9 +211,9 @@ void TStringGrid::ReserveRows(int rows) {
     if (rows > 0) rows_.reserve(static_cast<std::size_t>(rows));
 }
 
-TStringGrid::Row TStringGrid::Allocate(std::size_t size) {
-    if (size > 0xFFFFFFFFu) throw std::length_error("TStringGrid: row too long");
-    auto newChunk = [&](std::size_t capacity) {
+TStringGrid::Row TStringGrid::Allocate(std::size_t size, std::size_t capacity) {
+    if (capacity > 0xFFFFFFFFu) throw std::length_error("TStringGrid: row too long");
+    auto newChunk = [&](std::size_t chunkBytes) {
         std::uint32_t index;
         if (!freeChunks_.empty()) {
             index = freeChunks_.back();
@@ -221,17 +223,17 @@ TStringGrid::Row TStringGrid::Allocate(std::size_t size) {
             index = static_cast<std::uint32_t>(chunks_.size() - 1);
         }
         Chunk& c = chunks_[index];
-        c.bytes = std::make_unique_for_overwrite<char[]>(capacity);
-        c.capacity = capacity;
+        c.bytes = std::make_unique_for_overwrite<char[]>(chunkBytes);
+        c.capacity = chunkBytes;
         c.used = 0;
         c.live = 0;
         return index;
     };
     std::uint32_t chunkIndex;
-    if (size > kOwnChunk) {
-        chunkIndex = newChunk(size);
+    if (capacity > kOwnChunk) {
+        chunkIndex = newChunk(capacity);
     } else {
-        if (current_ == kNoChunk || chunks_[current_].capacity - chunks_[current_].used < size) {
+        if (current_ == kNoChunk || chunks_[current_].capacity - chunks_[current_].used < capacity) {
             const std::uint32_t previous = current_;
             current_ = newChunk(kChunkSize);
             if (previous != kNoChunk && chunks_[previous].live == 0) {
@@ -246,9 +248,10 @@ TStringGrid::Row TStringGrid::Allocate(std::size_t size) {
     Row block;
     block.chunk = chunkIndex;
     block.offset = static_cast<std::uint32_t>(chunk.used);
-    block.size = block.capacity = static_cast<std::uint32_t>(size);
-    chunk.used += size;
-    chunk.live += size;
+    block.size = static_cast<std::uint32_t>(size);
+    block.capacity = static_cast<std::uint32_t>(capacity);
+    chunk.used += capacity;
+    chunk.live += capacity;
     return block;
 }
 

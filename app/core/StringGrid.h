@@ -32,7 +32,9 @@ public:
     // Replaces a whole row at once: cells 0 .. count-1 from cells, the rest
     // empty. The texts may be views of this grid's own cells. This is the
     // cheap way to fill a row: one encoding, one allocation.
-    void SetRowCells(int row, const std::string_view* cells, int count);
+    // room: bytes held beyond what the texts need when the row gets a new
+    // block, so that a later rewrite with longer texts fits in place.
+    void SetRowCells(int row, const std::string_view* cells, int count, std::size_t room = 0);
     // True when every cell of the row (one of the grid's) is empty.
     bool RowEmpty(int row) const { return rows_[static_cast<std::size_t>(row)].size == 0; }
     // Reads cells 0 .. count-1 of a row into cells (views as Cell gives them).
@@ -71,7 +73,7 @@ private:
     };
 
     const char* RowBytes(const Row& row) const;
-    Row Allocate(std::size_t size);
+    Row Allocate(std::size_t size, std::size_t capacity);
     void ReleaseRow(Row& row);
     static void EncodeCells(char* out, const std::string_view* cells, int count);
     void CheckCell(int col, int row) const;

@@ -607,6 +607,14 @@ TEST_F(Work, LongResultFileInOrderAndWholeOrNotAtAll) {
         }
     }
 
+    // Each computed text is its value's four-decimal text.
+    for (int e = 1; e < n; e += 7) {
+        const TFloodStep& st = work.FloodSteps[static_cast<std::size_t>(e)];
+        const double values[] = {st.V, st.dV, st.dt, st.dVdt, 0, st.qMean, st.Qin};
+        for (int c : {2, 3, 4, 5, 7, 8})
+            ASSERT_EQ(grid.Cell(c, e + 2), DecimalToText(DecimalFromReal(values[c - 2]))) << e << "," << c;
+    }
+
     // A value beyond the decimal texts in the first stretch, in the one made
     // beside it, and in the last: the message, the earlier file intact, no
     // temporary.
@@ -617,5 +625,41 @@ TEST_F(Work, LongResultFileInOrderAndWholeOrNotAtAll) {
         work.FloodSteps[bad].Qin = kept;
         EXPECT_EQ(ReadFile(target), written) << bad;
         EXPECT_EQ(dir.Names(), (std::vector<std::string>{"curve.txt", "flood.txt", "result.txt"})) << bad;
+    }
+}
+
+// A long record whose computation fails far down, after stretches of rows
+// were already turned into text beside the computing: every row before the
+// failing one complete, the failing one with the texts made before its
+// failure, the rows after it untouched.
+TEST_F(Work, LongComputationStopsAtTheFailingRow) {
+    ReadCurveText(Lines({kCurveHeading, "520,1", "530,3.5"}));
+    const int n = 60000, bad = 40000;
+    std::vector<std::string> lines{kFloodHeading};
+    for (int k = 0; k < n; ++k) {
+        const int t = k == bad ? k - 1 : k;  // the same time twice: a zero time step
+        char line[64];
+        std::snprintf(line, sizeof line, "2007-07-29 %02d-%02d-%02d,%s,%d", t / 3600, t / 60 % 60, t % 60,
+                      DecimalToText(Currency{5240000 + k % 9000}).c_str(), k % 500);
+        lines.push_back(line);
+    }
+    ReadFloodText(Lines(lines));
+    EXPECT_EQ(MessageOf([&] { work.Compute(); }), "Floating point division by zero");
+    const TStringGrid& grid = work.StringGrid1;
+    for (int e = 1; e < bad; ++e)
+        if (grid.Cell(8, e + 2).empty() || grid.Cell(2, e + 2).empty()) {
+            ADD_FAILURE() << "record " << e << " lacks its texts";
+            break;
+        }
+    // Storage, its change and the time step were made; the rate failed.
+    const int row = bad + 2;
+    EXPECT_FALSE(grid.Cell(2, row).empty());
+    EXPECT_FALSE(grid.Cell(3, row).empty());
+    EXPECT_EQ(grid.Cell(4, row), "0");
+    for (int c : {5, 7, 8}) EXPECT_EQ(grid.Cell(c, row), "") << c;
+    EXPECT_EQ(work.FloodSteps[bad].dVdt, 0.0);
+    for (int e = bad + 1; e < n; e += 997) {
+        for (int c : {2, 3, 4, 5, 7, 8}) ASSERT_EQ(grid.Cell(c, e + 2), "") << e << "," << c;
+        EXPECT_EQ(work.FloodSteps[static_cast<std::size_t>(e)].V, 0.0);
     }
 }
