@@ -3,6 +3,7 @@
 // open, a few locale records, and the check that stops a run.
 
 #include "LocaleFormats.h"
+#include "../runtime/LocaleSamples.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -82,54 +83,6 @@ inline std::string ReadBytes(const std::string& path) {
     while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<std::size_t>(n));
     ::close(fd);
     return bytes;
-}
-
-// The settings glibc gives for a few locales, as the start-up reads them.
-inline PosixLocaleData CUtf8Locale() {
-    PosixLocaleData d;
-    d.dateFormat = "%m/%d/%y";
-    d.timeFormat = "%H:%M:%S";
-    d.timeFormatAmPm = "%I:%M:%S %p";
-    d.dateTimeFormat = "%a %b %e %H:%M:%S %Y";
-    d.amText = "AM";
-    d.pmText = "PM";
-    d.decimalPoint = ".";
-    return d;
-}
-
-inline PosixLocaleData EnUsLocale() {
-    PosixLocaleData d = CUtf8Locale();
-    d.dateFormat = "%m/%d/%Y";
-    d.timeFormat = "%r";
-    d.dateTimeFormat = "%a %d %b %Y %r %Z";
-    d.thousandsSeparator = ",";
-    return d;
-}
-
-inline PosixLocaleData DeDeLocale() {
-    PosixLocaleData d;
-    d.dateFormat = "%d.%m.%Y";
-    d.timeFormat = "%T";
-    d.dateTimeFormat = "%a %d %b %Y %T %Z";
-    d.decimalPoint = ",";
-    d.thousandsSeparator = ".";
-    d.shortMonthNames = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun",
-                         "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
-    d.shortDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
-    return d;
-}
-
-inline PosixLocaleData ZhCnLocale() {
-    PosixLocaleData d;
-    d.dateFormat = "%Y年%m月%d日";
-    d.timeFormat = "%H时%M分%S秒";
-    d.timeFormatAmPm = "%p %I时%M分%S秒";
-    d.dateTimeFormat = "%Y年%m月%d日 %A %H时%M分%S秒";
-    d.amText = "上午";
-    d.pmText = "下午";
-    d.decimalPoint = ".";
-    d.longDayNames = {"星期日", "星期一", "星期二", "星期三", "星期四", "星期五", "星期六"};
-    return d;
 }
 
 // ISO dates with '-', 24-hour times: the documented time stamps read whole

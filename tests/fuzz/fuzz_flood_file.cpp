@@ -22,8 +22,8 @@ std::array<LocaleFormats, 5>& Records() {
         fuzz::IsoFormats('-'),
         fuzz::IsoFormats(':'),
         LocaleFormats{},
-        TranslateLocale(fuzz::DeDeLocale()),
-        TranslateLocale(fuzz::ZhCnLocale()),
+        TranslateLocale(locale_samples::DeDe()),
+        TranslateLocale(locale_samples::ZhCn()),
     };
     return records;
 }

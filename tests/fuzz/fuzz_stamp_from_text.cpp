@@ -26,14 +26,14 @@ std::array<Record, 8>& Records() {
         std::array<Record, 8> r;
         r[0] = {LocaleFormats{}, "mm/dd/yyyy hh:nn:ss"};   // the fallbacks
         r[0].formats.multiByteCharset = false;
-        r[1] = {TranslateLocale(fuzz::CUtf8Locale()), "mm/dd/yyyy hh:nn:ss"};
-        r[2] = {TranslateLocale(fuzz::EnUsLocale()), "mm/dd/yyyy hh:nn:ss"};
-        r[3] = {TranslateLocale(fuzz::DeDeLocale()), "dd/mm/yyyy hh:nn:ss"};
-        r[4] = {TranslateLocale(fuzz::ZhCnLocale()), "yyyy/mm/dd hh:nn:ss"};
+        r[1] = {TranslateLocale(locale_samples::CUtf8()), "mm/dd/yyyy hh:nn:ss"};
+        r[2] = {TranslateLocale(locale_samples::EnUs()), "mm/dd/yyyy hh:nn:ss"};
+        r[3] = {TranslateLocale(locale_samples::DeDe()), "dd/mm/yyyy hh:nn:ss"};
+        r[4] = {TranslateLocale(locale_samples::ZhCn()), "yyyy/mm/dd hh:nn:ss"};
         r[5] = {fuzz::IsoFormats('-'), "yyyy/mm/dd hh:nn:ss"};
         // Dates that carry a day name, which the reading passes over: up to
         // the time's marker, or up to the next digit.
-        LocaleFormats named = TranslateLocale(fuzz::ZhCnLocale());
+        LocaleFormats named = TranslateLocale(locale_samples::ZhCn());
         named.shortDatePattern = "yyyy/m/d ddd";
         named.shortTimePattern = "AMPM h:mm";
         r[6] = {named, "yyyy/mm/dd ddd AMPM hh:nn:ss"};

@@ -23,9 +23,9 @@ std::array<LocaleFormats, 5>& Records() {
     static std::array<LocaleFormats, 5> records{
         fuzz::IsoFormats(':'),
         LocaleFormats{},
-        TranslateLocale(fuzz::EnUsLocale()),
-        TranslateLocale(fuzz::DeDeLocale()),
-        TranslateLocale(fuzz::ZhCnLocale()),
+        TranslateLocale(locale_samples::EnUs()),
+        TranslateLocale(locale_samples::DeDe()),
+        TranslateLocale(locale_samples::ZhCn()),
     };
     return records;
 }
