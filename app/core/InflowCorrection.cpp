@@ -1,0 +1,82 @@
+#include "InflowCorrection.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+// Index of position p in the series mirrored at both ends (..., x1, x0 | x0,
+// x1, ..., x[n-1] | x[n-1], ...), repeated as often as a short record needs.
+std::size_t Mirrored(long long p, long long n) {
+    const long long period = 2 * n;
+    long long q = p % period;
+    if (q < 0) q += period;
+    return static_cast<std::size_t>(q < n ? q : period - 1 - q);
+}
+
+} // namespace
+
+std::vector<double> SmoothInflow(std::span<const double> inflow, std::span<const double> dt,
+                                 int window) {
+    if (inflow.size() != dt.size()) throw std::invalid_argument("inflow and step lists differ in length");
+    if (window < 3 || window % 2 == 0) throw std::invalid_argument("the smoothing window must be odd and at least 3");
+    const long long n = static_cast<long long>(inflow.size());
+    const long long half = window / 2;
+    std::vector<double> out(inflow.begin(), inflow.end());
+    for (long long i = 0; i < n; ++i) {
+        if (!(dt[i] > 0)) continue;
+        long double water = 0, time = 0;
+        for (long long d = -half; d <= half; ++d) {
+            const std::size_t j = Mirrored(i + d, n);
+            if (!(dt[j] > 0)) continue;
+            water += static_cast<long double>(inflow[j]) * dt[j];
+            time += dt[j];
+        }
+        out[i] = static_cast<double>(water / time);
+    }
+    return out;
+}
+
+TRedistribution RedistributeNegativeInflow(std::span<const double> inflow, std::span<const double> dt) {
+    if (inflow.size() != dt.size()) throw std::invalid_argument("inflow and step lists differ in length");
+    const std::size_t n = inflow.size();
+    TRedistribution result;
+    result.inflow.assign(inflow.begin(), inflow.end());
+
+    long double total = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (dt[i] > 0) total += static_cast<long double>(inflow[i]) * dt[i];
+    if (total < 0) {
+        result.done = false;
+        return result;
+    }
+
+    // Water still owed by the negative steps met so far, m^3.
+    long double owed = 0;
+    std::vector<double>& q = result.inflow;
+    // Takes what step i can give towards `owed`; the step keeps the rest.
+    auto take = [&](std::size_t i) {
+        const long double has = static_cast<long double>(q[i]) * dt[i];
+        if (has >= owed) {
+            q[i] = static_cast<double>((has - owed) / dt[i]);
+            owed = 0;
+        } else {
+            q[i] = 0;
+            owed -= has;
+        }
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(dt[i] > 0)) continue;
+        if (q[i] < 0) {
+            owed -= static_cast<long double>(q[i]) * dt[i];
+            q[i] = 0;
+        } else if (owed > 0 && q[i] > 0) {
+            take(i);
+        }
+    }
+    for (std::size_t i = n; i-- > 0 && owed > 0;)
+        if (dt[i] > 0 && q[i] > 0) take(i);
+    // What rounding may leave owed when the total is next to zero is below
+    // any digit the results show; the series has no negative value either way.
+    return result;
+}

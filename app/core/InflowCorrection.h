@@ -1,0 +1,33 @@
+#pragma once
+// Corrections of a computed inflow series for noise and negative values, made
+// beside the computed series and never in its place.
+//
+// Both work on the steps of a record: value i is the mean inflow (m^3/s) over
+// step i, whose length is dt[i] seconds, so that value × length is the water
+// (m^3) that came in during the step. Both keep that water: the corrected
+// series has the computed series' volume.
+
+#include <span>
+#include <vector>
+
+// A centred moving average over `window` steps (odd, at least 3), each value
+// weighted by its step's length. Near the record's ends the window is mirrored
+// at the end (the first steps count again in reverse order) rather than
+// cut off on one side, so that it stays centred; with equal steps this keeps
+// the volume exactly and leaves a constant series unchanged. Steps of zero or
+// negative length carry no water and keep their value.
+std::vector<double> SmoothInflow(std::span<const double> inflow, std::span<const double> dt,
+                                 int window);
+
+struct TRedistribution {
+    std::vector<double> inflow;   // the corrected series
+    // False when the whole record's volume is negative: no series without
+    // negative values can keep it, and `inflow` is the input unchanged.
+    bool done = true;
+};
+
+// Every negative value is set to 0 and its water taken from the steps after it
+// (each giving what it has, in order), and what is still owed at the record's
+// end from the steps before it, from the last backwards.
+TRedistribution RedistributeNegativeInflow(std::span<const double> inflow,
+                                           std::span<const double> dt);

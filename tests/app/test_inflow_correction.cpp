@@ -1,0 +1,153 @@
+// Smoothing and redistribution of a computed inflow series: both keep the
+// water, neither leaves what it promises to remove.
+
+#include "InflowCorrection.h"
+#include "InflowTestSupport.h"
+#include "InflowWork.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+long double Volume(const std::vector<double>& q, const std::vector<double>& dt) {
+    long double v = 0;
+    for (std::size_t i = 0; i < q.size(); ++i) v += static_cast<long double>(q[i]) * dt[i];
+    return v;
+}
+
+// The computed inflow and step lengths of a real record (records after the first).
+struct Series {
+    std::vector<double> q, dt;
+};
+
+Series RealInflow(const std::string& curve, const std::string& flood) {
+    const std::string dir = std::string(QUELMORA_SOURCE_DIR) + "/../shared/realdata/";
+    InflowWork work;
+    work.FormCreate();
+    work.ReadCurve(dir + curve);
+    work.ReadFlood(dir + flood);
+    work.Compute();
+    Series s;
+    for (std::size_t i = 1; i < work.FloodSteps.size(); ++i) {
+        s.q.push_back(work.FloodSteps[i].Qin);
+        s.dt.push_back(work.FloodSteps[i].dt);
+    }
+    return s;
+}
+
+using inflow_test::IsoLocaleTest;
+
+} // namespace
+
+TEST(SmoothInflow, EqualStepsKeepVolumeAndConstants) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> flow(-500, 5000);
+    for (int n : {1, 2, 3, 4, 7, 50}) {
+        for (int window : {3, 5, 9, 101}) {
+            std::vector<double> q(n), dt(n, 10800);
+            for (double& v : q) v = flow(random);
+            const std::vector<double> s = SmoothInflow(q, dt, window);
+            ASSERT_EQ(s.size(), q.size());
+            EXPECT_NEAR(static_cast<double>(Volume(s, dt)), static_cast<double>(Volume(q, dt)), 1e-6 * n * 5000 * 10800)
+                << "n " << n << " window " << window;
+            const std::vector<double> flat = SmoothInflow(std::vector<double>(n, 123.5), dt, window);
+            for (double v : flat) EXPECT_DOUBLE_EQ(v, 123.5);
+        }
+    }
+}
+
+TEST(SmoothInflow, InteriorIsTheStepWeightedMean) {
+    const std::vector<double> q{10, 20, 40, 80, 160, 320, 640};
+    const std::vector<double> dt{3600, 3600, 7200, 3600, 3600, 10800, 3600};
+    const std::vector<double> s = SmoothInflow(q, dt, 3);
+    // Step 3 (80) between 40 over two hours and 160 over one.
+    EXPECT_DOUBLE_EQ(s[3], (40.0 * 7200 + 80 * 3600 + 160 * 3600) / (7200 + 3600 + 3600));
+    // At the first step the window mirrors: the first step counts twice.
+    EXPECT_DOUBLE_EQ(s[0], (10.0 * 3600 * 2 + 20 * 3600) / (3 * 3600));
+    // A spike is spread, not kept.
+    const std::vector<double> spike = SmoothInflow(std::vector<double>{0, 0, 0, 900, 0, 0, 0}, std::vector<double>(7, 1), 3);
+    EXPECT_EQ(spike, (std::vector<double>{0, 0, 300, 300, 300, 0, 0}));
+}
+
+TEST(SmoothInflow, RefusesEvenOrShortWindows) {
+    const std::vector<double> q{1, 2, 3}, dt{1, 1, 1};
+    EXPECT_THROW(SmoothInflow(q, dt, 2), std::invalid_argument);
+    EXPECT_THROW(SmoothInflow(q, dt, 4), std::invalid_argument);
+    EXPECT_THROW(SmoothInflow(q, dt, 1), std::invalid_argument);
+    EXPECT_THROW(SmoothInflow(q, std::vector<double>{1, 1}, 3), std::invalid_argument);
+}
+
+TEST(RedistributeNegativeInflow, TakesFromTheFollowingStepsThenThePreceding) {
+    const std::vector<double> dt(6, 100);
+    // -50 owes 5000 m^3: the next step gives its 3000, the one after 2000 of its 4000.
+    TRedistribution r = RedistributeNegativeInflow(std::vector<double>{10, -50, 30, 40, 5, 5}, dt);
+    EXPECT_TRUE(r.done);
+    EXPECT_EQ(r.inflow, (std::vector<double>{10, 0, 0, 20, 5, 5}));
+    // A negative value at the end takes from the steps before it, last first.
+    r = RedistributeNegativeInflow(std::vector<double>{10, 20, 7, 0, 0, -25}, dt);
+    EXPECT_TRUE(r.done);
+    EXPECT_EQ(r.inflow, (std::vector<double>{10, 2, 0, 0, 0, 0}));
+    // A record of only negative water cannot be mended: it is kept and said so.
+    r = RedistributeNegativeInflow(std::vector<double>{10, -20, 5}, std::vector<double>(3, 100));
+    EXPECT_FALSE(r.done);
+    EXPECT_EQ(r.inflow, (std::vector<double>{10, -20, 5}));
+    // Steps of unequal length count their water, not their rate.
+    r = RedistributeNegativeInflow(std::vector<double>{-10, 30}, std::vector<double>{200, 100});
+    EXPECT_EQ(r.inflow, (std::vector<double>{0, 10}));
+}
+
+TEST(RedistributeNegativeInflow, RandomSeriesKeepVolumeAndLoseEveryNegative) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> flow(-800, 1000), step(600, 86400);
+    for (int round = 0; round < 200; ++round) {
+        const int n = 1 + round % 40;
+        std::vector<double> q(n), dt(n);
+        for (int i = 0; i < n; ++i) q[i] = flow(random), dt[i] = step(random);
+        const TRedistribution r = RedistributeNegativeInflow(q, dt);
+        if (Volume(q, dt) < 0) {
+            EXPECT_FALSE(r.done);
+            EXPECT_EQ(r.inflow, q);
+            continue;
+        }
+        EXPECT_TRUE(r.done);
+        for (double v : r.inflow) EXPECT_GE(v, 0.0);
+        EXPECT_NEAR(static_cast<double>(Volume(r.inflow, dt)), static_cast<double>(Volume(q, dt)),
+                    1e-9 * n * 1000 * 86400);
+    }
+}
+
+class RealRecordCorrection : public IsoLocaleTest {};
+
+TEST_F(RealRecordCorrection, WholePowellRecordLosesItsNegativeDaysAndKeepsItsWater) {
+    const Series s = RealInflow("powell_curve_pre2017_live.txt", "powell_1963_2026_flood.txt");
+    ASSERT_GT(s.q.size(), 22000u);
+    const auto negatives = std::count_if(s.q.begin(), s.q.end(), [](double v) { return v < 0; });
+    EXPECT_GT(negatives, 50);   // the plain balance has dozens of negative days
+    const TRedistribution r = RedistributeNegativeInflow(s.q, s.dt);
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(std::count_if(r.inflow.begin(), r.inflow.end(), [](double v) { return v < 0; }), 0);
+    const long double before = Volume(s.q, s.dt), after = Volume(r.inflow, s.dt);
+    EXPECT_LT(std::fabs(static_cast<double>(after - before)), 1.0) << "m^3 of " << static_cast<double>(before);
+    // Smoothing first, then redistribution, keeps the daily record's water too.
+    const std::vector<double> smooth = SmoothInflow(s.q, s.dt, 7);
+    EXPECT_LT(std::fabs(static_cast<double>(Volume(smooth, s.dt) - before)), 1e-9 * static_cast<double>(before));
+    const TRedistribution both = RedistributeNegativeInflow(smooth, s.dt);
+    ASSERT_TRUE(both.done);
+    EXPECT_EQ(std::count_if(both.inflow.begin(), both.inflow.end(), [](double v) { return v < 0; }), 0);
+}
+
+TEST_F(RealRecordCorrection, TankanSmoothingKeepsTheFloodVolume) {
+    const Series s = RealInflow("tankan_curve.txt", "tankan_flood.txt");
+    ASSERT_EQ(s.q.size(), 30u);
+    for (double step : s.dt) ASSERT_EQ(step, 10800.0);   // 3-hourly throughout
+    const long double before = Volume(s.q, s.dt);
+    for (int window : {3, 5, 7}) {
+        const std::vector<double> smooth = SmoothInflow(s.q, s.dt, window);
+        EXPECT_NEAR(static_cast<double>(Volume(smooth, s.dt)), static_cast<double>(before), 1e-6 * static_cast<double>(before));
+        // Smoothing lowers the peak of a single flood.
+        EXPECT_LT(*std::max_element(smooth.begin(), smooth.end()), *std::max_element(s.q.begin(), s.q.end()));
+    }
+}
