@@ -26,18 +26,42 @@ struct DocumentedStamp {
     int hour = 0, minute = 0, second = 0;
 };
 
+// Reads "h:mm" or "h:mm:ss" at text[i] (one or two digits each), then blanks
+// to the end: the time of the ISO and the year-first slash forms.
+bool SplitColonTime(std::string_view text, std::size_t i, bool secondsOptional, DocumentedStamp& parts) {
+    if (!ReadSmall(text, i, parts.hour) || i >= text.size() || text[i++] != ':') return false;
+    if (!ReadSmall(text, i, parts.minute)) return false;
+    parts.second = 0;
+    if (i < text.size() && text[i] == ':') {
+        ++i;
+        if (!ReadSmall(text, i, parts.second)) return false;
+    } else if (!secondsOptional) {
+        return false;
+    }
+    SkipBlanks(text, i);
+    parts.hasTime = true;
+    return i == text.size();
+}
+
+// The documented form "yyyy-mm-dd hh-mm-ss" (or "hh:mm:ss"), and two forms
+// that spreadsheets and loggers write, which no locale reading is needed for
+// either: ISO's "yyyy-mm-ddThh:mm[:ss]" and the year-first "yyyy/m/d[ h:mm[:ss]]".
+// Day-first and month-first forms are ambiguous and stay with the locale.
 bool SplitDocumentedStamp(std::string_view text, DocumentedStamp& parts) {
     if (text.size() < 8) return false;
     for (std::size_t k = 0; k < 4; ++k)
         if (!IsDigit(text[k])) return false;
     parts.year = (text[0] - '0') * 1000 + (text[1] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
     std::size_t i = 4;
-    if (text[i++] != '-' || !ReadSmall(text, i, parts.month)) return false;
-    if (i >= text.size() || text[i++] != '-' || !ReadSmall(text, i, parts.day)) return false;
+    const char dateMark = text[i++];
+    if ((dateMark != '-' && dateMark != '/') || !ReadSmall(text, i, parts.month)) return false;
+    if (i >= text.size() || text[i++] != dateMark || !ReadSmall(text, i, parts.day)) return false;
     if (i == text.size()) return true;
+    if (dateMark == '-' && text[i] == 'T') return SplitColonTime(text, i + 1, true, parts);
     if (text[i] != ' ') return false;
     SkipBlanks(text, i);
     if (i == text.size()) return true;
+    if (dateMark == '/') return SplitColonTime(text, i, true, parts);
     if (!ReadSmall(text, i, parts.hour) || i >= text.size()) return false;
     const char mark = text[i++];
     if (mark != '-' && mark != ':') return false;

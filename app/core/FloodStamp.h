@@ -12,8 +12,10 @@
 // The documented form "yyyy-mm-dd hh-mm-ss", read whatever the locale: a
 // four-digit year, month and day of one or two digits joined by '-', then
 // optionally blanks and hour, minute and second of one or two digits joined by
-// '-' or by ':' (the same one twice); blanks may end the text. True and the
-// value when the text has this form and a valid date and time.
+// '-' or by ':' (the same one twice); blanks may end the text. Likewise ISO's
+// "yyyy-mm-ddThh:mm[:ss]" and the year-first "yyyy/m/d[ h:mm[:ss]]", whose
+// times are joined by ':' only. True and the value when the text has one of
+// these forms and a valid date and time.
 bool ReadDocumentedStamp(std::string_view text, DateTimeValue& value);
 
 // Reads the time stamps of one flood record: the documented form first, any

@@ -10,6 +10,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -77,6 +78,56 @@ TEST_F(StampTest, TextsOutsideTheDocumentedForm) {
         EXPECT_FALSE(ReadDocumentedStamp(text, v)) << text;
         EXPECT_EQ(v, 123) << text;
     }
+}
+
+TEST_F(StampTest, IsoAndYearFirstSlashFormsWhateverTheLocale) {
+    UseSlashLocale();
+    const struct {
+        const char* text;
+        DateTimeValue value;
+    } cases[] = {
+        {"2024-07-24T14:00:00", Encode(2024, 7, 24, 14)},
+        {"2024-07-24T14:05", Encode(2024, 7, 24, 14, 5)},
+        {"2024-7-4T9:05:07", Encode(2024, 7, 4, 9, 5, 7)},
+        {"2024/7/24 14:00", Encode(2024, 7, 24, 14)},
+        {"2024/07/24 14:00:30", Encode(2024, 7, 24, 14, 0, 30)},
+        {"2024/7/24", Encode(2024, 7, 24)},
+        {"2024/7/24  8:00  ", Encode(2024, 7, 24, 8)},
+    };
+    for (const auto& c : cases) {
+        DateTimeValue v = -1;
+        ASSERT_TRUE(ReadDocumentedStamp(c.text, v)) << c.text;
+        EXPECT_EQ(Bits(v), Bits(c.value)) << c.text;
+    }
+    for (const char* text : {"2024-07-24T14", "2024-07-24T14:00:", "2024-07-24T", "2024-07-24 T14:00",
+                             "2024/7/24T14:00", "2024/7-24 14:00", "2024-7/24", "2024/7/24 14", "2024/7/24 14-00",
+                             "24/7/2024 14:00", "2024/2/30", "2024/7/24 24:00", "2024-07-24T14:60"}) {
+        DateTimeValue v = 123;
+        EXPECT_FALSE(ReadDocumentedStamp(text, v)) << text;
+    }
+}
+
+// The real record as its source wrote it, and as ISO 8601 has it, read under
+// a locale whose own reading knows neither: the same values as the converted file.
+TEST_F(StampTest, RealRecordInSpreadsheetForms) {
+    UseSlashLocale();
+    const std::string dir = std::string(QUELMORA_SOURCE_DIR) + "/../shared/realdata/";
+    auto stamps = [&](const std::string& name) {
+        std::ifstream in(dir + name);
+        std::string line;
+        std::getline(in, line);
+        std::vector<std::uint64_t> out;
+        TFloodStampReader reader;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            out.push_back(Bits(reader.Read(line.substr(0, line.find(',')))));
+        }
+        return out;
+    };
+    const std::vector<std::uint64_t> documented = stamps("tankan_flood.txt");
+    ASSERT_EQ(documented.size(), 31u);
+    EXPECT_EQ(stamps("tankan_flood_slash_stamps.txt"), documented);
+    EXPECT_EQ(stamps("tankan_flood_iso_t_stamps.txt"), documented);
 }
 
 // Where the locale itself reads the documented form completely, both
