@@ -1,0 +1,204 @@
+#include "RecordCheck.h"
+
+#include "Currency.h"
+#include "CurveLookup.h"
+#include "Exceptions.h"
+#include "FloodStamp.h"
+#include "LineFile.h"
+#include "StringList.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+// The pieces of a line between its commas.
+void SplitAtCommas(std::string_view line, std::vector<std::string_view>& pieces) {
+    pieces.clear();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        pieces.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) return;
+        start = comma + 1;
+    }
+}
+
+std::string NumberText(double value) {
+    try {
+        return DecimalToText(DecimalFromReal(value));
+    } catch (const Exception&) {
+        return "?";
+    }
+}
+
+std::string FieldsText(std::size_t n) { return std::to_string(n) + (n == 1 ? " field" : " fields"); }
+
+class Checker {
+public:
+    explicit Checker(std::vector<TRecordProblem>& problems) : problems_(problems) {}
+
+    // Opens a file; a file that cannot be opened is its one problem.
+    bool Open(LineFile& file, const std::string& name) {
+        name_ = name;
+        line_ = 0;
+        try {
+            file.OpenRead(name);
+            if (!file.AtEnd()) Next(file);   // the heading
+            return true;
+        } catch (const Exception& e) {
+            line_ = 0;
+            Report(e.what());
+            return false;
+        }
+    }
+
+    std::string_view Next(LineFile& file) {
+        file.ReadLine(text_);
+        ++line_;
+        return TrimText(text_);
+    }
+
+    void Report(std::string message) { ReportAt(line_, std::move(message)); }
+    void ReportAt(std::int64_t line, std::string message) { problems_.push_back({name_, line, std::move(message)}); }
+
+    // The number in a field, or nothing (and the problem said) when it is none.
+    std::optional<double> Number(std::string_view text) {
+        try {
+            return DecimalToReal(DecimalFromText(text));
+        } catch (const Exception& e) {
+            Report(e.what());
+            return std::nullopt;
+        }
+    }
+
+    std::int64_t Line() const { return line_; }
+
+private:
+    std::vector<TRecordProblem>& problems_;
+    std::string name_;
+    std::int64_t line_ = 0;
+    std::string text_;
+};
+
+std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName) {
+    std::vector<TCurvePoint> points;
+    LineFile file;
+    if (!check.Open(file, fileName)) return points;
+    std::vector<std::string_view> pieces;
+    std::int64_t lastLine = 0;
+    while (!file.AtEnd()) {
+        SplitAtCommas(check.Next(file), pieces);
+        if (pieces.size() < 2) {
+            check.Report("expected level,storage: found " + FieldsText(pieces.size()));
+            continue;
+        }
+        const std::optional<double> level = check.Number(pieces[0]);
+        const std::optional<double> storage = check.Number(pieces[1]);
+        if (!level || !storage) continue;
+        if (!points.empty() && *level < points.back().Z)
+            check.Report("level " + NumberText(*level) + " m is below the level of line " + std::to_string(lastLine) +
+                         " (" + NumberText(points.back().Z) + " m): the curve's levels must rise");
+        points.push_back({*level, *storage});
+        lastLine = check.Line();
+    }
+    file.Close();
+    if (points.size() < 2) check.ReportAt(0, "the curve has fewer than two points");
+    return points;
+}
+
+void CheckFlood(Checker& check, const std::string& fileName, const std::vector<TCurvePoint>& curve,
+                const TRecordCheckOptions& options) {
+    LineFile file;
+    if (!check.Open(file, fileName)) return;
+    const TCurveLookup lookup(curve);
+    TFloodStampReader stamps;
+    std::vector<std::string_view> pieces;
+    struct Step {
+        double days;
+        std::int64_t line;
+    };
+    std::vector<Step> steps;
+    std::optional<double> lastStamp;
+    std::int64_t lastStampLine = 0;
+    while (!file.AtEnd()) {
+        SplitAtCommas(check.Next(file), pieces);
+        if (pieces.size() < 3) {
+            check.Report("expected time,level,outflow: found " + FieldsText(pieces.size()));
+            continue;
+        }
+        std::optional<double> stamp;
+        try {
+            stamp = stamps.Read(pieces[0]);
+        } catch (const Exception& e) {
+            check.Report(e.what());
+        }
+        if (const std::optional<double> level = check.Number(pieces[1]); level && curve.size() >= 2) {
+            double storage = 0;
+            if (!lookup.TryStorage(*level, storage)) {
+                try {
+                    lookup.Storage(*level);
+                } catch (const Exception& e) {
+                    check.Report(e.what());
+                }
+            }
+        }
+        check.Number(pieces[2]);
+        for (int f : options.lossFields) {
+            if (static_cast<std::size_t>(f) > pieces.size())
+                check.Report("no field " + std::to_string(f) + " (losses): found " + FieldsText(pieces.size()));
+            else
+                check.Number(pieces[static_cast<std::size_t>(f) - 1]);
+        }
+        if (!stamp) continue;
+        if (lastStamp) {
+            if (*stamp == *lastStamp)
+                check.Report("time stamp repeats line " + std::to_string(lastStampLine) + "'s");
+            else if (*stamp < *lastStamp)
+                check.Report("time stamp is earlier than line " + std::to_string(lastStampLine) + "'s (out of order)");
+            else
+                steps.push_back({*stamp - *lastStamp, check.Line()});
+        }
+        if (!lastStamp || *stamp > *lastStamp) {
+            lastStamp = stamp;
+            lastStampLine = check.Line();
+        }
+    }
+    file.Close();
+
+    if (steps.size() < 2) return;
+    std::vector<double> lengths(steps.size());
+    std::transform(steps.begin(), steps.end(), lengths.begin(), [](const Step& s) { return s.days; });
+    const auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
+    std::nth_element(lengths.begin(), middle, lengths.end());
+    const double usual = *middle;
+    for (const Step& s : steps) {
+        if (s.days > options.gapFactor * usual)
+            check.ReportAt(s.line, std::string("gap: a step of ") + NumberText(s.days * 24) + " h, where the record's usual step is " +
+                         NumberText(usual * 24) + " h");
+    }
+}
+
+} // namespace
+
+std::vector<TRecordProblem> CheckRecordFiles(const std::string& curveFile, const std::string& floodFile,
+                                             const TRecordCheckOptions& options) {
+    std::vector<TRecordProblem> problems;
+    Checker check(problems);
+    const std::vector<TCurvePoint> curve = CheckCurve(check, curveFile);
+    if (!floodFile.empty()) {
+        // The gaps are found after the whole record is read: keep every
+        // file's problems in line order.
+        const std::size_t floodStart = problems.size();
+        CheckFlood(check, floodFile, curve, options);
+        std::stable_sort(problems.begin() + static_cast<std::ptrdiff_t>(floodStart), problems.end(),
+                         [](const TRecordProblem& a, const TRecordProblem& b) { return a.line < b.line; });
+    }
+    return problems;
+}
+
+std::string ProblemText(const TRecordProblem& problem) {
+    if (problem.line == 0) return problem.file + ": " + problem.message;
+    return problem.file + ":" + std::to_string(problem.line) + ": " + problem.message;
+}
