@@ -1,0 +1,203 @@
+#include "FloodSummary.h"
+
+#include "Currency.h"
+#include "DateTime.h"
+#include "FloatRules.h"
+#include "LineFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+// The index of the first largest value of field over steps[first, last), or
+// last when none is a number.
+template <class Field>
+std::size_t FirstLargest(std::span<const TFloodStep> steps, std::size_t first, std::size_t last,
+                         Field field) {
+    std::size_t best = last;
+    for (std::size_t i = first; i < last; ++i) {
+        const double v = field(steps[i]);
+        if (std::isnan(v)) continue;
+        if (best == last || v > field(steps[best])) best = i;   // strictly larger: ties keep the first
+    }
+    return best;
+}
+
+template <class Field>
+std::optional<TFloodPeak> Peak(std::span<const TFloodStep> steps, std::size_t first, std::size_t last,
+                               Field field) {
+    const std::size_t i = FirstLargest(steps, first, last, field);
+    if (i == last) return std::nullopt;
+    return TFloodPeak{field(steps[i]), steps[i].T};
+}
+
+// ---------------------------------------------------------------- items
+
+struct TItemInfo {
+    const char* name;
+    const char* caption;
+    const char* unit;
+};
+
+// The order of the summary file and of the window's list.
+constexpr std::array<TItemInfo, 13> kItems{{
+    {"records", "记录数", ""},
+    {"start", "起始时间", ""},
+    {"end", "终止时间", ""},
+    {"peak_inflow", "洪峰流量 / 峰现时间", "m^3/s"},
+    {"peak_outflow", "最大出库流量", "m^3/s"},
+    {"max_level", "最高库水位", "m"},
+    {"inflow_volume", "入库洪量", "10^8m^3"},
+    {"outflow_volume", "出库洪量", "10^8m^3"},
+    {"storage_change", "库容变化", "10^8m^3"},
+    {"peak_attenuation", "削峰率", "%"},
+    {"peak_lag", "峰现滞时", "h"},
+    {"negative_inflow_steps", "负入流时段数", ""},
+    {"negative_inflow_volume", "负入流水量", "10^8m^3"},
+}};
+
+// One item's content: a count, or a value, a time, or both.
+struct TItem {
+    const TItemInfo* info;
+    std::optional<std::size_t> count;
+    std::optional<double> value;
+    std::optional<DateTimeValue> time;
+};
+
+std::array<TItem, kItems.size()> Items(const TFloodSummary& s) {
+    auto peak = [](const TItemInfo& info, const std::optional<TFloodPeak>& p) {
+        TItem item{&info, std::nullopt, std::nullopt, std::nullopt};
+        if (p) {
+            item.value = p->value;
+            item.time = p->time;
+        }
+        return item;
+    };
+    auto value = [](const TItemInfo& info, const std::optional<double>& v) {
+        return TItem{&info, std::nullopt, v, std::nullopt};
+    };
+    auto time = [](const TItemInfo& info, const std::optional<DateTimeValue>& t) {
+        return TItem{&info, std::nullopt, std::nullopt, t};
+    };
+    return {{
+        {&kItems[0], s.records, std::nullopt, std::nullopt},
+        time(kItems[1], s.start),
+        time(kItems[2], s.end),
+        peak(kItems[3], s.peakInflow),
+        peak(kItems[4], s.peakOutflow),
+        peak(kItems[5], s.maxLevel),
+        value(kItems[6], s.inflowVolume),
+        value(kItems[7], s.outflowVolume),
+        value(kItems[8], s.storageChange),
+        value(kItems[9], s.peakAttenuation),
+        value(kItems[10], s.peakLag),
+        {&kItems[11], s.negativeInflowSteps, std::nullopt, std::nullopt},
+        value(kItems[12], s.negativeInflowVolume),
+    }};
+}
+
+// The table's text of a number with '.' in place of the locale's mark: the
+// text is a minus sign, digits and at most one mark, so the one character
+// after the sign that is not a digit is the mark.
+void AppendScriptNumber(std::string& out, double value) {
+    const std::size_t from = out.size();
+    const Currency units = DecimalFromReal(value);
+    AppendDecimalText(out, units);
+    for (std::size_t i = from + (units.Units < 0 ? 1 : 0); i < out.size(); ++i) {
+        if (out[i] < '0' || out[i] > '9') {
+            out[i] = '.';
+            break;
+        }
+    }
+}
+
+// yyyy-mm-dd hh:mm:ss whatever the locale: the pattern's ':' would be the
+// locale's time mark, so it is quoted; '-' and the blank are literal anyway.
+// The minutes are "nn", which never reads as a month.
+constexpr std::string_view kScriptStampPattern = "yyyy-mm-dd hh':'nn':'ss";
+
+}  // namespace
+
+TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed) {
+    TFloodSummary s;
+    const std::size_t n = std::min(computed, steps.size());
+    s.records = n;
+    if (n == 0) return s;
+    s.start = steps[0].T;
+    s.end = steps[n - 1].T;
+    s.peakOutflow = Peak(steps, 0, n, [](const TFloodStep& r) { return r.Qout; });
+    s.maxLevel = Peak(steps, 0, n, [](const TFloodStep& r) { return r.Z; });
+    if (n < 2) return s;
+
+    // The first record has no step: its Qin, qMean and dt are not results.
+    s.peakInflow = Peak(steps, 1, n, [](const TFloodStep& r) { return r.Qin; });
+    long double inflow = 0, outflow = 0, negative = 0;
+    std::size_t negativeSteps = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        const long double in = static_cast<long double>(steps[i].Qin) * steps[i].dt;
+        inflow += in;
+        outflow += static_cast<long double>(steps[i].qMean) * steps[i].dt;
+        if (steps[i].Qin < 0) {
+            ++negativeSteps;
+            negative += in;
+        }
+    }
+    s.inflowVolume = EvalFormula([&] { return inflow / 1e8L; });
+    s.outflowVolume = EvalFormula([&] { return outflow / 1e8L; });
+    s.negativeInflowSteps = negativeSteps;
+    s.negativeInflowVolume = EvalFormula([&] { return negative / 1e8L; });
+    s.storageChange =
+        EvalFormula([&] { return static_cast<long double>(steps[n - 1].V) - steps[0].V; });
+
+    if (s.peakInflow && s.peakOutflow) {
+        const TFloodPeak in = *s.peakInflow, out = *s.peakOutflow;
+        // An inflow that never rises above zero has no peak to attenuate: the
+        // ratio would be meaningless (or a division by zero), so the item
+        // stays empty rather than showing a number nobody can read.
+        if (in.value > 0)
+            s.peakAttenuation =
+                EvalFormula([&] { return (1.0L - static_cast<long double>(out.value) / in.value) * 100.0L; });
+        s.peakLag = EvalFormula([&] { return (static_cast<long double>(out.time) - in.time) * 24.0L; });
+    }
+    return s;
+}
+
+std::string SummaryText(const TFloodSummary& summary) {
+    std::string text = "item,value,unit,time\r\n";
+    for (const TItem& item : Items(summary)) {
+        text += item.info->name;
+        text += ',';
+        if (item.count) text += std::to_string(*item.count);
+        if (item.value) AppendScriptNumber(text, *item.value);
+        text += ',';
+        text += item.info->unit;
+        text += ',';
+        if (item.time) AppendStampPattern(text, kScriptStampPattern, *item.time);
+        text += "\r\n";
+    }
+    return text;
+}
+
+void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName) {
+    const std::string text = SummaryText(summary);
+    LineFile file;
+    file.OpenWriteAtomic(fileName);
+    file.Write(text);
+    file.Close();
+}
+
+std::vector<TFloodSummaryRow> SummaryRows(const TFloodSummary& summary) {
+    std::vector<TFloodSummaryRow> rows;
+    for (const TItem& item : Items(summary)) {
+        TFloodSummaryRow& row = rows.emplace_back();
+        row.item = item.info->name;
+        row.caption = item.info->caption;
+        row.unit = item.info->unit;
+        if (item.count) row.value = std::to_string(*item.count);
+        if (item.value) row.value = DecimalToText(DecimalFromReal(*item.value));
+        if (item.time) row.time = StampToText(*item.time);
+    }
+    return rows;
+}

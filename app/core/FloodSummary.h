@@ -1,0 +1,72 @@
+#pragma once
+// The flood at a glance: peaks, volumes and their times, taken from a computed
+// flood record. What a hydrologist reads off the hydrograph, and what scripts
+// read from the summary file.
+
+#include "InflowTypes.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// A largest value and the time stamp of the record that holds it.
+struct TFloodPeak {
+    double value = 0.0;
+    DateTimeValue time = 0.0;
+};
+
+// Every item is empty when it cannot be computed: the start, the end, the
+// largest outflow and the highest level need one record; the items of the
+// steps between records (inflow, volumes, storage change, attenuation, lag,
+// negative inflows) need two.
+struct TFloodSummary {
+    std::size_t records = 0;                   // the records summarised
+    std::optional<DateTimeValue> start;        // T of the first record
+    std::optional<DateTimeValue> end;          // T of the last record
+    std::optional<TFloodPeak> peakInflow;      // m^3/s, largest Qin after the first record
+    std::optional<TFloodPeak> peakOutflow;     // m^3/s, largest recorded Qout
+    std::optional<TFloodPeak> maxLevel;        // m, largest Z
+    std::optional<double> inflowVolume;        // 10^8 m^3, sum of Qin * dt / 10^8
+    std::optional<double> outflowVolume;       // 10^8 m^3, sum of qMean * dt / 10^8
+    std::optional<double> storageChange;       // 10^8 m^3, V last - V first
+    std::optional<double> peakAttenuation;     // %, (1 - peak outflow / peak inflow) * 100
+    std::optional<double> peakLag;             // h, time of peak outflow - time of peak inflow
+    std::optional<std::size_t> negativeInflowSteps;   // records after the first with Qin < 0
+    std::optional<double> negativeInflowVolume;       // 10^8 m^3, their sum of Qin * dt (<= 0)
+};
+
+// The summary of the first `computed` records of a flood record (no more than
+// steps holds). After a computation that succeeded, computed is the number of
+// records; after one that stopped at a record, it is that record's index: the
+// summary then covers exactly the records whose rows were computed, as the
+// table shows them, and never reads the fields the failed run left stale.
+// Ties go to the first record. Sums are taken with a 64-bit significand and
+// rounded to double once, like every formula of the computation.
+TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed);
+
+// The summary for scripts: UTF-8, lines ending CR LF, the heading
+// "item,value,unit,time", then one line per item. Numbers are the table's
+// texts (at most four decimals, ties to even, no trailing zeros) but always
+// with '.'; times are always yyyy-mm-dd hh:mm:ss; whatever the locale. An
+// empty item keeps its unit and leaves value and time empty. A value beyond
+// the range of the table's numbers raises EInvalidOp, as the table does.
+std::string SummaryText(const TFloodSummary& summary);
+// SummaryText into fileName, replaced as a whole or not at all ("/dev/stdout"
+// and other non-regular targets are written directly). The text is made
+// before the file is touched, so a value that cannot be written leaves an
+// earlier file as it was.
+void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName);
+
+// One line of the summary as the window shows it: the Chinese caption, the
+// value in the locale's number form, the unit, and the time in the locale's
+// date and time form; texts of empty items are empty.
+struct TFloodSummaryRow {
+    std::string item;      // the name scripts read, "peak_inflow"
+    std::string caption;   // "洪峰流量 / 峰现时间"
+    std::string value;
+    std::string unit;
+    std::string time;
+};
+std::vector<TFloodSummaryRow> SummaryRows(const TFloodSummary& summary);
