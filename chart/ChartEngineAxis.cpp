@@ -164,14 +164,18 @@ void TChartAxis::ComputeAutoRange() {
 void TChartAxis::ComputePixelExtent() {
     if (FChart) {
         const TRect& r = FChart->PlotRect();
-        const int origin = FHorizontal ? r.Left : r.Top;
-        const real size = FHorizontal ? FChart->PlotWidth() : FChart->PlotHeight();
-        PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
-        PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
+        PixelExtentIn(r.Left, r.Top, FChart->PlotWidth(), FChart->PlotHeight());
     }
     PixelLength = PixelEnd - PixelStart;
     PixelCentre = (PixelStart + PixelEnd) / 2;
     RefreshScale();
+}
+
+void TChartAxis::PixelExtentIn(int left, int top, int width, int height) {
+    const int origin = FHorizontal ? left : top;
+    const real size = FHorizontal ? width : height;
+    PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
+    PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
 }
 
 void TChartAxis::RefreshScale() {
@@ -405,16 +409,21 @@ int TChartAxis::MaxValueLabelWidth() {
         }
         return widest;
     }
+    // The band holds the labels drawn at this scale, each of them: the widest
+    // may lie anywhere in the range (1.5 between 1 and 2).
+    int widest = 0;
     const double step = ComputeLabelStep();
-    double low = ScaleMin, high = ScaleMax;
-    if (FRoundFirstLabel) {
-        low = static_cast<double>(WholeSteps(ScaleMin, step));
-        high = static_cast<double>(WholeSteps(ScaleMax, step));
-    }
     // The application's label hook does not take part in measuring.
     auto hook = std::move(FChart->OnGetAxisLabel);
     FChart->OnGetAxisLabel = nullptr;
-    const int widest = std::max(MultiLineWidth(FormatAxisValue(high)), MultiLineWidth(FormatAxisValue(low)));
+    if (step > 0 && ScaleMax >= ScaleMin)
+        ForEachValueLabel(step, [&](double v) {
+            if (!FLabelsOnAxis) {
+                const int p = ValueToPixel(v);
+                if (!(PixelStart < p && p < PixelEnd)) return;
+            }
+            widest = std::max(widest, MultiLineWidth(FormatAxisValue(v)));
+        });
     FChart->OnGetAxisLabel = std::move(hook);
     return widest + FChart->Canvas().MeasureWidth(" ");
 }
@@ -451,7 +460,23 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
         TitleEdgePos = edge();
     }
     if (FLabels) {
-        cut(LabelsBandSize());
+        int band;
+        if (FChart && !FChart->FixedPlotRect()) {
+            // The labels are measured at the length the axis will have: the
+            // space still free, which the axes before this one have already
+            // narrowed across it. The step, and so the labels drawn, depend on it.
+            const int start = PixelStart, end = PixelEnd, length = PixelLength, centre = PixelCentre;
+            PixelExtentIn(rect.Left, rect.Top, rect.Width(), rect.Height());
+            PixelLength = PixelEnd - PixelStart;
+            PixelCentre = (PixelStart + PixelEnd) / 2;
+            RefreshScale();
+            band = LabelsBandSize();
+            PixelStart = start, PixelEnd = end, PixelLength = length, PixelCentre = centre;
+            RefreshScale();
+        } else {
+            band = LabelsBandSize();
+        }
+        cut(band);
         LabelsEdgePos = edge();
     }
     const int ticks = TickAreaSize() + (FChart ? FChart->WallOffset(*this) : 0);
@@ -594,11 +619,15 @@ void TChartAxis::DrawAxis() {
 }
 
 void TChartAxis::DrawValueLabels(double step) {
+    ForEachValueLabel(step, [this](double v) { DrawLabelAt(v); });
+}
+
+void TChartAxis::ForEachValueLabel(double step, const std::function<void(double)>& each) {
     const real s = step;
     // Not "q >= 10000": a range that is not a number draws nothing either.
     if (!(std::fabs(ScaleRange / s) < 10000)) return;
 
-    if (FChart->OnGetNextAxisLabel) {
+    if (FChart && FChart->OnGetNextAxisLabel) {
         // The application lists the values itself; the list ends when it says
         // so, and no later than the value labels' own limit.
         for (int i = 0; i < 10000; ++i) {
@@ -606,7 +635,7 @@ void TChartAxis::DrawValueLabels(double step) {
             bool stop = false;
             FChart->OnGetNextAxisLabel(this, i, value, stop);
             if (stop) break;
-            DrawLabelAt(value);
+            each(value);
         }
         return;
     }
@@ -623,14 +652,14 @@ void TChartAxis::DrawValueLabels(double step) {
 
     if (RangeIsZero || std::fabs(static_cast<real>(ScaleMax) - ScaleMin) < 1e-10L ||
         SameAt15Digits(v, static_cast<double>(v - s))) {
-        DrawLabelAt(v);
+        each(v);
         return;
     }
     // Repeated subtraction may leave the lowest label a hair below a
     // non-negative minimum; it still belongs to the range.
     const double low = ScaleMin >= 0 ? static_cast<double>((ScaleMin - 1e-12L) / (1 + 1e-12L)) : ScaleMin;
     while (v >= low) {
-        DrawLabelAt(v);
+        each(v);
         v = static_cast<double>(v - s);
     }
 }
