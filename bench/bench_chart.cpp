@@ -5,6 +5,7 @@
 //
 // Usage: bench_chart CURVE.txt [RUNS] [OUT.png]
 //        bench_chart --deep-zoom EXAMPLE_CURVE.txt [RUNS]
+//        bench_chart --pictures EXAMPLE_CURVE.txt DIR
 //   CURVE.txt  heading line, then "level,storage" lines
 //   RUNS       repaints timed for each view (default 200)
 //   OUT.png    where to save the full view as drawn (optional)
@@ -13,6 +14,11 @@
 // pixels outside the chart: the example curve after repeated mouse zooms
 // into its middle, and a 200-point zig-zag curve whose level axis is set to
 // ranges of 1e-3 m and 1e-10 m around the middle of its swing.
+//
+// --pictures writes PNGs of many views into DIR (the example curve whole,
+// zoomed, scrolled, deeply zoomed, with markers and a dotted line; the
+// zig-zag; a 100,000-point curve whole, zoomed and inverted), so that two
+// builds can be compared picture by picture (tests/chart/same_pictures.sh).
 
 #include <QGuiApplication>
 #include <QImage>
@@ -20,6 +26,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,8 +102,16 @@ struct BenchChart {
     void ZoomToMiddle(int percent) {
         chart.Refresh();
         const TRect r = chart.PlotRect();
+        ZoomAround((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2, percent);
+    }
+    // The same around a point of the curve, which then stays in view.
+    void ZoomToPoint(int index, int percent) {
+        chart.Refresh();
+        ZoomAround(series->PointXPixel(index), series->PointYPixel(index), percent);
+    }
+    void ZoomAround(int cx, int cy, int percent) {
+        const TRect r = chart.PlotRect();
         const int dx = r.Width() * percent / 200, dy = r.Height() * percent / 200;
-        const int cx = (r.Left + r.Right) / 2, cy = (r.Top + r.Bottom) / 2;
         chart.MouseDown(mbLeft, 0, cx - dx, cy - dy);
         chart.MouseMove(0, cx + dx, cy + dy);
         chart.MouseUp(mbLeft, 0, cx + dx, cy + dy);
@@ -135,9 +150,92 @@ int DeepZoom(const char* example, int runs) {
     return 0;
 }
 
+// A level-storage curve of n points with a little noise, the same every time.
+void LongCurve(int n, std::vector<double>& level, std::vector<double>& storage) {
+    unsigned state = 12345;
+    for (int i = 0; i < n; ++i) {
+        state = state * 1103515245u + 12345u;
+        const double t = static_cast<double>(i) / n;
+        storage.push_back(1 + 6 * t);
+        level.push_back(495 + 35 * std::sqrt(t) + 0.02 * static_cast<double>(state >> 16 & 1023) / 1024);
+    }
+}
+
+int Pictures(const char* example, const char* dir) {
+    std::vector<double> level, storage;
+    if (!ReadCurve(example, level, storage) || level.size() < 2) {
+        std::fprintf(stderr, "bench_chart: cannot read %s\n", example);
+        return 1;
+    }
+    bool ok = true;
+    auto save = [&](TChart& chart, const char* name) {
+        chart.Refresh();
+        ok = chart.Canvas().Bitmap().save(QString::fromLocal8Bit(dir) + "/" + name + ".png") && ok;
+    };
+    {
+        BenchChart c(level, storage);
+        const int middle = static_cast<int>(level.size() / 2);
+        save(c.chart, "example");
+        c.ZoomToPoint(middle, 30);
+        save(c.chart, "example-zoom1");
+        for (int i = 0; i < 3; ++i) c.ZoomToPoint(middle, 30);
+        save(c.chart, "example-zoom4");
+        // Scroll with the right button: a quarter of the chart to the left and up.
+        const TRect r = c.chart.PlotRect();
+        c.chart.MouseDown(mbRight, 0, r.Left + r.Width() / 2, r.Top + r.Height() / 2);
+        c.chart.MouseMove(0, r.Left + r.Width() / 4, r.Top + r.Height() / 4);
+        c.chart.MouseUp(mbRight, 0, r.Left + r.Width() / 4, r.Top + r.Height() / 4);
+        save(c.chart, "example-scrolled");
+        for (int i = 0; i < 6; ++i) c.ZoomToPoint(middle, 10);
+        save(c.chart, "example-deep");
+    }
+    {
+        BenchChart c(level, storage);
+        c.series->Pointer().SetVisible(true);
+        c.series->LinePen().SetStyle(psDot);
+        save(c.chart, "example-markers-dotted");
+        c.chart.BottomAxis().SetInverted(true);
+        c.chart.LeftAxis().SetInverted(true);
+        c.ZoomToPoint(static_cast<int>(level.size() / 3), 40);
+        save(c.chart, "example-inverted-zoom");
+    }
+    {
+        std::vector<double> zigLevel, zigStorage;
+        for (int i = 0; i < 200; ++i) {
+            zigLevel.push_back(i % 2 ? 510.0 : 500.0);
+            zigStorage.push_back(1 + 0.01 * i);
+        }
+        BenchChart c(zigLevel, zigStorage);
+        save(c.chart, "zigzag");
+        c.chart.LeftAxis().SetRange(505 - 5e-4, 505 + 5e-4);
+        save(c.chart, "zigzag-1e-3");
+        c.chart.LeftAxis().SetRange(505 - 5e-11, 505 + 5e-11);
+        save(c.chart, "zigzag-1e-10");
+    }
+    {
+        std::vector<double> longLevel, longStorage;
+        LongCurve(100000, longLevel, longStorage);
+        BenchChart c(longLevel, longStorage);
+        save(c.chart, "long");
+        c.ZoomToPoint(50000, 10);
+        save(c.chart, "long-zoom");
+        c.ZoomToPoint(50000, 10);
+        save(c.chart, "long-zoom2");
+        c.chart.BottomAxis().SetInverted(true);
+        save(c.chart, "long-zoom2-inverted");
+    }
+    if (!ok) std::fprintf(stderr, "bench_chart: cannot write the pictures into %s\n", dir);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--pictures") == 0) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return Pictures(argv[2], argv[3]);
+    }
     const bool deep = argc >= 2 && std::strcmp(argv[1], "--deep-zoom") == 0;
     if (deep ? (argc < 3 || argc > 4) : (argc < 2 || argc > 4)) {
         std::fprintf(stderr, "usage: bench_chart CURVE.txt [RUNS] [OUT.png]\n"
