@@ -8,6 +8,7 @@
 #   WORK         scratch folder                  [/tmp/quelmora-bench-chart]
 #   POINTS       points of the curve             [100000]
 #   RUNS         repaints timed by each side     [200 ours, 50 matplotlib]
+#   DEEP_RUNS    repaints of each deeply zoomed view [20]
 #   PY           Python with matplotlib          [/usr/bin/python3]
 set -euo pipefail
 
@@ -17,6 +18,7 @@ WORK=${WORK:-/tmp/quelmora-bench-chart}
 POINTS=${POINTS:-100000}
 RUNS=${RUNS:-200}
 PEER_RUNS=${PEER_RUNS:-50}
+DEEP_RUNS=${DEEP_RUNS:-20}
 PY=${PY:-/usr/bin/python3}
 
 if ! "$PY" -c 'import matplotlib' 2>/dev/null; then
@@ -43,10 +45,13 @@ dir="$WORK/p$POINTS"
 
 ours=$(QT_QPA_PLATFORM=offscreen "$BENCH_CHART" "$dir/curve.txt" "$RUNS" "$dir/ours.png")
 peer=$(MPLBACKEND=Agg "$PY" "$PEERS/peer_plot.py" "$dir/curve.txt" "$dir/peer.png" --time "$PEER_RUNS")
+deep=$(QT_QPA_PLATFORM=offscreen "$BENCH_CHART" --deep-zoom "$ROOT/examples/curve.txt" "$DEEP_RUNS")
 
 echo "# chart benchmark  $(date -u '+%Y-%m-%d %H:%M UTC')  $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
 echo "quelmora:   $ours" | sed '2,$s/^/            /'
 echo "matplotlib: $peer"
+echo "deep zoom (repaint medians):"
+printf '%s\n' "$deep" | sed 's/^/  /'
 full=$(printf '%s\n' "$ours" | awk '/^full repaint median/ {print $4}')
 zoom=$(printf '%s\n' "$ours" | awk '/^zoomed repaint median/ {print $4}')
 mpl=$(printf '%s\n' "$peer" | awk '/^draw median/ {print $3}')

@@ -85,9 +85,9 @@ TDashPattern PatternFor(const TSurfacePen& pen) {
 }
 
 // Whether pixel number i of a styled line is painted (even slots are "on").
-bool PatternOn(const TDashPattern& p, int i) {
+bool PatternOn(const TDashPattern& p, long long i) {
     if (p.Count == 0) return true;
-    int k = i % p.Period;
+    int k = static_cast<int>(i % p.Period);
     for (int slot = 0; slot < p.Count; ++slot) {
         if (k < p.Lengths[slot]) return (slot & 1) == 0;
         k -= p.Lengths[slot];
@@ -410,51 +410,115 @@ void TChartCanvas::Plot(int x, int y, int w, int h, TPenMode mode, const QColor&
     FTarget->fillRect(QRect(x, y, w, h), c);
 }
 
+// The pixels the current target can show, in its coordinates: the bitmap's
+// (or, on another target, the device's) rectangle and the clip's. False when
+// there are none. On another target the rectangle is a little larger than what
+// shows: anything beyond it falls off the device anyway.
+bool TChartCanvas::DrawableArea(TRect& area) const {
+    if (FBits && FTarget == FBufferPainter.get()) {
+        area = {0, 0, FBitmap.width(), FBitmap.height()};
+    } else {
+        const QPaintDevice* device = FTarget ? FTarget->device() : nullptr;
+        if (!device) return false;
+        const QRect onDevice(-2, -2, device->width() + 4, device->height() + 4);
+        const QTransform& t = FTarget->combinedTransform();
+        const QRect r = t.isIdentity() ? onDevice : t.inverted().mapRect(onDevice).adjusted(-2, -2, 2, 2);
+        area = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    }
+    if (FClip) {
+        const QRect c = FClip->boundingRect();
+        area = IntersectRect(area, {c.left(), c.top(), c.left() + c.width(), c.top() + c.height()});
+    }
+    return !area.IsEmpty();
+}
+
 // One-pixel lines: every pixel from the start up to, not including, the end.
+// Pixel i (i = 0 .. steps - 1) lies i steps along the major axis from the
+// start and, across it, on the grid line nearest to the exact line, halves
+// rounded away from the start. Only the pixels inside the drawable area are
+// stepped: a line of a deeply zoomed chart may run for millions of pixels
+// beyond the bitmap, and the part inside costs what it costs unzoomed.
 void TChartCanvas::CosmeticLine(int x0, int y0, int x1, int y1) {
+    __extension__ using wide = __int128;
+    TRect area;
+    if (!DrawableArea(area)) return;
+
+    const long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
+    const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const bool xMajor = adx >= ady;
+    const long long major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
+    const long long steps = major;
+    // Start, direction and visible bounds (inclusive) along each axis.
+    const long long a0 = xMajor ? x0 : y0, b0 = xMajor ? y0 : x0;
+    const int sa = (xMajor ? dx : dy) < 0 ? -1 : 1, sb = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    const long long aLow = xMajor ? area.Left : area.Top, aHigh = (xMajor ? area.Right : area.Bottom) - 1LL;
+    const long long bLow = xMajor ? area.Top : area.Left, bHigh = (xMajor ? area.Bottom : area.Right) - 1LL;
+
+    // The steps whose major coordinate a0 + sa * i is visible.
+    long long first = std::max(0LL, sa > 0 ? aLow - a0 : a0 - aHigh);
+    long long last = std::min(steps - 1, sa > 0 ? aHigh - a0 : a0 - aLow);
+    // The minor offsets m whose coordinate b0 + sb * m is visible; m(i) =
+    // floor((2 i minor + major) / (2 major)) never falls as i grows.
+    const long long mLow = std::max(0LL, sb > 0 ? bLow - b0 : b0 - bHigh);
+    const long long mHigh = std::min(minor, sb > 0 ? bHigh - b0 : b0 - bLow);
+    if (mLow > mHigh) return;
+    const wide twoMajor = 2 * static_cast<wide>(major), twoMinor = 2 * static_cast<wide>(minor);
+    if (minor == 0) {
+        if (mLow > 0) return;  // the row (or column) of the line is not visible
+    } else {
+        // m(i) >= mLow  <=>  2 i minor >= 2 major mLow - major
+        const wide needLow = twoMajor * mLow - major;
+        if (needLow > 0) first = std::max(first, static_cast<long long>((needLow + twoMinor - 1) / twoMinor));
+        // m(i) <= mHigh  <=>  2 i minor < 2 major (mHigh + 1) - major
+        const wide needHigh = twoMajor * (mHigh + 1) - major;
+        last = std::min(last, static_cast<long long>((needHigh - 1) / twoMinor));
+    }
+    if (first > last) return;
+    FLineSteps += last - first + 1;
+
     const TDashPattern pattern = PatternFor(FPen);
     const TPenMode mode = FPen.Mode;
     const QColor color = ToQColor(FPen.Color);
     const bool fillGaps = pattern.Count > 0 && FBackMode == bmOpaque;
     const QColor gapColor = ToQColor(FBackColor);
 
-    const int dx = x1 - x0, dy = y1 - y0;
-    const int adx = std::abs(dx), ady = std::abs(dy);
-    const int sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
-    const bool xMajor = adx >= ady;
-    const int steps = xMajor ? adx : ady;
-    const long long major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
-
     // Pixels are collected into runs along the major axis, one fill per run.
-    int runStart = 0, runLen = 0, runMinor = 0;
+    long long runStart = 0, runLen = 0, runMinor = 0;
     bool runOn = false;
     auto flush = [&] {
         if (runLen == 0) return;
         if (runOn || fillGaps) {
             const QColor& c = runOn ? color : gapColor;
             const TPenMode m = runOn ? mode : pmCopy;
-            if (xMajor) {
-                const int first = sx > 0 ? x0 + runStart : x0 - (runStart + runLen - 1);
-                Plot(first, y0 + runMinor, runLen, 1, m, c);
-            } else {
-                const int first = sy > 0 ? y0 + runStart : y0 - (runStart + runLen - 1);
-                Plot(x0 + runMinor, first, 1, runLen, m, c);
-            }
+            const long long from = sa > 0 ? a0 + runStart : a0 - (runStart + runLen - 1);
+            const int across = static_cast<int>(b0 + sb * runMinor), along = static_cast<int>(from);
+            if (xMajor)
+                Plot(along, across, static_cast<int>(runLen), 1, m, c);
+            else
+                Plot(across, along, 1, static_cast<int>(runLen), m, c);
         }
         runLen = 0;
     };
-    for (int i = 0; i < steps; ++i) {
-        // Minor offset: the nearest grid line, halves rounded away from the start.
-        const int m = static_cast<int>((2 * i * minor + major) / (2 * major));
-        const int minorOff = (xMajor ? sy : sx) * m;
+    // The minor offset of the first visible step, then carried along as in
+    // Bresenham's stepper: the remainder grows by 2 minor per step.
+    const wide start = static_cast<wide>(first) * twoMinor + major;
+    long long m = static_cast<long long>(start / twoMajor);
+    long long rest = static_cast<long long>(start % twoMajor);
+    const long long grow = static_cast<long long>(twoMinor), wrap = static_cast<long long>(twoMajor);
+    for (long long i = first; i <= last; ++i) {
         const bool on = PatternOn(pattern, i);
-        if (runLen > 0 && (minorOff != runMinor || on != runOn)) flush();
+        if (runLen > 0 && (m != runMinor || on != runOn)) flush();
         if (runLen == 0) {
             runStart = i;
-            runMinor = minorOff;
+            runMinor = m;
             runOn = on;
         }
         ++runLen;
+        rest += grow;
+        if (rest >= wrap) {
+            rest -= wrap;
+            ++m;
+        }
     }
     flush();
 }

@@ -400,10 +400,15 @@ public:
     bool IsClipped() const { return FClip.has_value(); }
     const std::optional<QRegion>& ClipRegion() const { return FClip; }
 
+    // Pixels the one-pixel line stepper has visited since the surface was
+    // made: each visible pixel of a line once, none outside what can show.
+    long long LineSteps() const { return FLineSteps; }
+
 private:
     void SetTarget(QPainter* painter);
     void ApplyClip();
     void Plot(int x, int y, int w, int h, TPenMode mode, const QColor& c);
+    bool DrawableArea(TRect& area) const;
     void CosmeticLine(int x0, int y0, int x1, int y1);
     void WideLine(int x0, int y0, int x1, int y1);
     void Line(int x0, int y0, int x1, int y1);
@@ -435,6 +440,7 @@ private:
     TBackgroundMode FBackMode = bmTransparent;
     TColor FBackColor = clWhite;
     int FPenX = 0, FPenY = 0;
+    long long FLineSteps = 0;
 
     std::optional<QRegion> FClip;                 // none: unclipped
     std::optional<std::optional<QRegion>> FSaved; // the one remembered clip

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 #include "LocaleFormats.h"
+#include "NumberPattern.h"
 
 // Geometry runs in the 64-bit-significand type and is stored as double where
 // the chart keeps a double; nearest() rounds to the nearest integer, ties to even.
@@ -28,116 +27,6 @@ real WholeSteps(real value, real step) {
 
 int CountLines(const std::string& text) {
     return text.empty() ? 0 : 1 + static_cast<int>(std::count(text.begin(), text.end(), '\r'));
-}
-
-// ---------------------------------------------------------------------------
-// Number patterns: '0' a digit always shown, '#' a digit shown when significant,
-// '.' the decimal separator, ',' thousands grouping, quoted or other text kept,
-// up to three sections (positive;negative;zero).
-struct TPatternSection {
-    std::string Prefix, Suffix;
-    int MinIntDigits = 0, MinDecimals = 0, MaxDecimals = 0;
-    bool Thousands = false, HasDigits = false;
-};
-
-TPatternSection ParseSection(std::string_view s) {
-    TPatternSection sec;
-    bool afterPoint = false, seenDigit = false;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '\'' || c == '"') {
-            const std::size_t close = s.find(c, i + 1);
-            const std::string_view lit = s.substr(i + 1, close == std::string_view::npos ? std::string_view::npos : close - i - 1);
-            (seenDigit ? sec.Suffix : sec.Prefix) += lit;
-            if (close == std::string_view::npos) break;
-            i = close;
-        } else if (c == '0' || c == '#') {
-            if (!sec.Suffix.empty()) continue;  // digits after trailing text: not supported, dropped
-            seenDigit = sec.HasDigits = true;
-            if (afterPoint) {
-                ++sec.MaxDecimals;
-                if (c == '0') sec.MinDecimals = sec.MaxDecimals;
-            } else if (c == '0') {
-                ++sec.MinIntDigits;
-            }
-        } else if (c == '.' && !afterPoint) {
-            afterPoint = true;
-            seenDigit = true;
-        } else if (c == ',') {
-            if (!afterPoint) sec.Thousands = true;
-        } else {
-            (seenDigit ? sec.Suffix : sec.Prefix) += c;
-        }
-    }
-    return sec;
-}
-
-// |v| written by the section, digits only; sets `zero` when every digit is 0.
-std::string FormatDigits(double v, const TPatternSection& sec, char decimalMark, char thousandsMark, bool& zero) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", sec.MaxDecimals, std::fabs(v));
-    std::string digits(buf);
-    std::string intPart = digits, frac;
-    if (const std::size_t dot = digits.find('.'); dot != std::string::npos) {
-        intPart = digits.substr(0, dot);
-        frac = digits.substr(dot + 1);
-    }
-    while (static_cast<int>(frac.size()) > sec.MinDecimals && !frac.empty() && frac.back() == '0') frac.pop_back();
-    zero = intPart.find_first_not_of('0') == std::string::npos && frac.find_first_not_of('0') == std::string::npos;
-    // Leading zeros only as far as the pattern asks for them.
-    const std::size_t firstNonZero = intPart.find_first_not_of('0');
-    intPart = firstNonZero == std::string::npos ? std::string() : intPart.substr(firstNonZero);
-    if (static_cast<int>(intPart.size()) < sec.MinIntDigits)
-        intPart.insert(0, static_cast<std::size_t>(sec.MinIntDigits) - intPart.size(), '0');
-    if (sec.Thousands && intPart.size() > 3) {
-        std::string grouped;
-        const std::size_t n = intPart.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (i > 0 && (n - i) % 3 == 0) grouped += thousandsMark;
-            grouped += intPart[i];
-        }
-        intPart = std::move(grouped);
-    }
-    if (!frac.empty()) intPart += decimalMark + frac;
-    return intPart;
-}
-
-std::string FormatNumber(double v, const std::string& pattern) {
-    const LocaleFormats& f = Formats();
-    if (std::isnan(v)) return "NAN";
-    if (std::isinf(v)) return v < 0 ? "-INF" : "INF";
-    if (pattern.empty()) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.15g", v);
-        std::string s(buf);
-        std::replace(s.begin(), s.end(), '.', f.decimalMark);
-        return s;
-    }
-    std::vector<std::string_view> sections;
-    std::string_view rest(pattern);
-    for (std::size_t pos; (pos = rest.find(';')) != std::string_view::npos && sections.size() < 2;) {
-        sections.push_back(rest.substr(0, pos));
-        rest = rest.substr(pos + 1);
-    }
-    sections.push_back(rest);
-
-    const TPatternSection first = ParseSection(sections[0]);
-    bool zero = false;
-    if (!first.HasDigits) return first.Prefix + first.Suffix;
-    std::string digits = FormatDigits(v, first, f.decimalMark, f.thousandsMark, zero);
-    if (zero && sections.size() == 3 && !sections[2].empty()) {
-        const TPatternSection z = ParseSection(sections[2]);
-        bool dummy;
-        return z.Prefix + (z.HasDigits ? FormatDigits(0, z, f.decimalMark, f.thousandsMark, dummy) : "") + z.Suffix;
-    }
-    if (v < 0 && sections.size() >= 2 && !sections[1].empty()) {
-        const TPatternSection neg = ParseSection(sections[1]);
-        if (!neg.HasDigits) return neg.Prefix + neg.Suffix;
-        return neg.Prefix + FormatDigits(v, neg, f.decimalMark, f.thousandsMark, zero) + neg.Suffix;
-    }
-    // A value that rounds to zero is written without a sign.
-    const bool minus = v < 0 && !zero;
-    return (minus ? "-" : "") + first.Prefix + digits + first.Suffix;
 }
 
 }  // namespace
@@ -275,14 +164,18 @@ void TChartAxis::ComputeAutoRange() {
 void TChartAxis::ComputePixelExtent() {
     if (FChart) {
         const TRect& r = FChart->PlotRect();
-        const int origin = FHorizontal ? r.Left : r.Top;
-        const real size = FHorizontal ? FChart->PlotWidth() : FChart->PlotHeight();
-        PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
-        PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
+        PixelExtentIn(r.Left, r.Top, FChart->PlotWidth(), FChart->PlotHeight());
     }
     PixelLength = PixelEnd - PixelStart;
     PixelCentre = (PixelStart + PixelEnd) / 2;
     RefreshScale();
+}
+
+void TChartAxis::PixelExtentIn(int left, int top, int width, int height) {
+    const int origin = FHorizontal ? left : top;
+    const real size = FHorizontal ? width : height;
+    PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
+    PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
 }
 
 void TChartAxis::RefreshScale() {
@@ -516,16 +409,21 @@ int TChartAxis::MaxValueLabelWidth() {
         }
         return widest;
     }
+    // The band holds the labels drawn at this scale, each of them: the widest
+    // may lie anywhere in the range (1.5 between 1 and 2).
+    int widest = 0;
     const double step = ComputeLabelStep();
-    double low = ScaleMin, high = ScaleMax;
-    if (FRoundFirstLabel) {
-        low = static_cast<double>(WholeSteps(ScaleMin, step));
-        high = static_cast<double>(WholeSteps(ScaleMax, step));
-    }
     // The application's label hook does not take part in measuring.
     auto hook = std::move(FChart->OnGetAxisLabel);
     FChart->OnGetAxisLabel = nullptr;
-    const int widest = std::max(MultiLineWidth(FormatAxisValue(high)), MultiLineWidth(FormatAxisValue(low)));
+    if (step > 0 && ScaleMax >= ScaleMin)
+        ForEachValueLabel(step, [&](double v) {
+            if (!FLabelsOnAxis) {
+                const int p = ValueToPixel(v);
+                if (!(PixelStart < p && p < PixelEnd)) return;
+            }
+            widest = std::max(widest, MultiLineWidth(FormatAxisValue(v)));
+        });
     FChart->OnGetAxisLabel = std::move(hook);
     return widest + FChart->Canvas().MeasureWidth(" ");
 }
@@ -562,7 +460,23 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
         TitleEdgePos = edge();
     }
     if (FLabels) {
-        cut(LabelsBandSize());
+        int band;
+        if (FChart && !FChart->FixedPlotRect()) {
+            // The labels are measured at the length the axis will have: the
+            // space still free, which the axes before this one have already
+            // narrowed across it. The step, and so the labels drawn, depend on it.
+            const int start = PixelStart, end = PixelEnd, length = PixelLength, centre = PixelCentre;
+            PixelExtentIn(rect.Left, rect.Top, rect.Width(), rect.Height());
+            PixelLength = PixelEnd - PixelStart;
+            PixelCentre = (PixelStart + PixelEnd) / 2;
+            RefreshScale();
+            band = LabelsBandSize();
+            PixelStart = start, PixelEnd = end, PixelLength = length, PixelCentre = centre;
+            RefreshScale();
+        } else {
+            band = LabelsBandSize();
+        }
+        cut(band);
         LabelsEdgePos = edge();
     }
     const int ticks = TickAreaSize() + (FChart ? FChart->WallOffset(*this) : 0);
@@ -572,7 +486,8 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
 }
 
 std::string TChartAxis::FormatAxisValue(double value) const {
-    std::string text = FormatNumber(value, FAxisValuesFormat);
+    const LocaleFormats& f = Formats();
+    std::string text = FormatNumberPattern(value, FAxisValuesFormat, f.decimalMark, f.thousandsMark);
     if (FChart && FChart->OnGetAxisLabel)
         FChart->OnGetAxisLabel(const_cast<TChartAxis*>(this), nullptr, -1, text);
     if (FLabelsMultiLine) std::replace(text.begin(), text.end(), ' ', '\r');
@@ -584,12 +499,7 @@ namespace {
 
 // A value written with 15 significant digits: two values that read the same
 // this way are one label.
-bool SameAt15Digits(double a, double b) {
-    char x[40], y[40];
-    std::snprintf(x, sizeof x, "%.15g", a);
-    std::snprintf(y, sizeof y, "%.15g", b);
-    return std::strcmp(x, y) == 0;
-}
+bool SameAt15Digits(double a, double b) { return SignificantDigitsText(a, 15) == SignificantDigitsText(b, 15); }
 
 // Where the lines of an axis text go: the alignment they are written with,
 // the shift of the anchor before the first line, and the step before each line.
@@ -709,11 +619,15 @@ void TChartAxis::DrawAxis() {
 }
 
 void TChartAxis::DrawValueLabels(double step) {
+    ForEachValueLabel(step, [this](double v) { DrawLabelAt(v); });
+}
+
+void TChartAxis::ForEachValueLabel(double step, const std::function<void(double)>& each) {
     const real s = step;
     // Not "q >= 10000": a range that is not a number draws nothing either.
     if (!(std::fabs(ScaleRange / s) < 10000)) return;
 
-    if (FChart->OnGetNextAxisLabel) {
+    if (FChart && FChart->OnGetNextAxisLabel) {
         // The application lists the values itself; the list ends when it says
         // so, and no later than the value labels' own limit.
         for (int i = 0; i < 10000; ++i) {
@@ -721,7 +635,7 @@ void TChartAxis::DrawValueLabels(double step) {
             bool stop = false;
             FChart->OnGetNextAxisLabel(this, i, value, stop);
             if (stop) break;
-            DrawLabelAt(value);
+            each(value);
         }
         return;
     }
@@ -738,14 +652,14 @@ void TChartAxis::DrawValueLabels(double step) {
 
     if (RangeIsZero || std::fabs(static_cast<real>(ScaleMax) - ScaleMin) < 1e-10L ||
         SameAt15Digits(v, static_cast<double>(v - s))) {
-        DrawLabelAt(v);
+        each(v);
         return;
     }
     // Repeated subtraction may leave the lowest label a hair below a
     // non-negative minimum; it still belongs to the range.
     const double low = ScaleMin >= 0 ? static_cast<double>((ScaleMin - 1e-12L) / (1 + 1e-12L)) : ScaleMin;
     while (v >= low) {
-        DrawLabelAt(v);
+        each(v);
         v = static_cast<double>(v - s);
     }
 }

@@ -258,6 +258,9 @@ public:
     virtual void DrawAxis();
     // The value labels from the top of the range down, at multiples of step.
     void DrawValueLabels(double step);
+    // The values of those labels, in drawing order (the application's own
+    // list when it gives one); the band beside the axis is measured from them.
+    void ForEachValueLabel(double step, const std::function<void(double)>& each);
     // One label at the value's pixel: counted in TickPositions and, while
     // Labels is on, written (its own text, or the value's).
     void DrawLabelAt(double value, const std::string* text = nullptr);
@@ -282,6 +285,8 @@ protected:
     void StoreProperty(T& field, const U& value);
     void Changed();
     bool ChartLoading() const;
+    // PixelStart and PixelEnd within a rectangle of that place and size.
+    void PixelExtentIn(int left, int top, int width, int height);
     // The side of PlotRect the axis stands on, moved outward by n.
     int Outward(int pos, int n) const;
 

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <numeric>
+#include <string>
 
 // ===========================================================================
 // TChartValueList
@@ -560,10 +560,8 @@ void TChartSeries::RemovePoint(int index) {
     // A negative index is refused like one beyond the end: it would address
     // memory before the arrays.
     if (index < 0 || index >= n) {
-        char text[96];
-        std::snprintf(text, sizeof text, "Series Delete: ValueIndex %d out of bounds (0 to %d).",
-                      index, n - 1);
-        throw ChartException(text);
+        throw ChartException("Series Delete: ValueIndex " + std::to_string(index) + " out of bounds (0 to " +
+                             std::to_string(n - 1) + ").");
     }
     for (int i = 0; i < FValuesList.Count(); ++i)
         FValuesList[i]->RemoveAt(index);

@@ -12,19 +12,44 @@ QUELMORA_PACKAGES=(
   clang libclang-rt-14-dev
   xdotool imagemagick
   desktop-file-utils
+  locales
 )
+
+# The locales the tests run the program under.
+QUELMORA_LOCALES=(en_US de_DE fr_FR sv_SE zh_CN)
 
 quelmora_install() {
   local missing=() p
   for p in "${QUELMORA_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+  quelmora_locales "$sudo"
+}
+
+# Generates the UTF-8 locales of QUELMORA_LOCALES that `locale -a` lacks.
+quelmora_locales() {
+  local sudo=$1 have l wanted=()
+  have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z')
+  for l in "${QUELMORA_LOCALES[@]}"; do
+    grep -qx "$(echo "$l" | tr 'A-Z' 'a-z')\.utf-\?8" <<<"$have" || wanted+=("$l")
+  done
+  [ ${#wanted[@]} -eq 0 ] && return 0
+  echo "Generating locales: ${wanted[*]}"
+  for l in "${wanted[@]}"; do
+    if grep -q "^# *$l\.UTF-8 UTF-8" /etc/locale.gen; then
+      $sudo sed -i "s/^# *\($l\.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    elif ! grep -q "^$l\.UTF-8 UTF-8" /etc/locale.gen; then
+      echo "$l.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+    fi
+  done
+  $sudo locale-gen >/dev/null
 }
 
 # quelmora_build BUILD_DIR [cmake options...]

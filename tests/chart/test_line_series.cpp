@@ -418,3 +418,23 @@ TEST(LineDrawing, EveryPixelOfALongCurveIsTheOneItsAxesGive) {
         unordered.series->AddPoint(unit(random), i % 500 < 250 ? i % 250 : 0.5 * unit(random));
     check(unordered, "positions in no order");
 }
+
+TEST(LineDrawing, ADeepZoomStepsNoMoreThanTheVisiblePixelsOfEachSegment) {
+    // A zig-zag through a level range of 1e-10 m: every segment's ends map to
+    // the clamp, some 67 million pixels beyond the bitmap, and each segment
+    // still costs at most the chart's height in steps.
+    LineChart c;
+    for (int i = 0; i < 200; ++i)
+        c.series->AddPoint(1 + 0.01 * i, i % 2 ? 510.0 : 500.0);
+    c.chart.LeftAxis().SetRange(505 - 5e-11, 505 + 5e-11);
+    long long start = 0, steps = -1;
+    c.series->BeforeDrawValues = [&](TChartSeries*) { start = c.chart.Canvas().LineSteps(); };
+    c.series->AfterDrawValues = [&](TChartSeries*) { steps = c.chart.Canvas().LineSteps() - start; };
+    const QImage& img = c.Render();
+    EXPECT_EQ(c.Pixel(0).y(), PixelClampLimit);
+    EXPECT_EQ(c.Pixel(1).y(), -PixelClampLimit);
+    EXPECT_GT(steps, 0);
+    EXPECT_LE(steps, 199LL * c.chart.PlotHeight());
+    // The segments cross the chart as near-vertical lines, side by side.
+    EXPECT_GE(CountInk(img, c.series->SeriesColor()), 150 * c.chart.PlotHeight() / 2);
+}
