@@ -80,6 +80,14 @@ TEST_F(HighDpiWindow, TheLayoutStandsAtItsOwnDevicePixels) {
     // The design fonts at their own pixels: the window's 13, the buttons' 17.
     EXPECT_EQ(DeviceFontHeight(form->font(), screen), 13);
     EXPECT_EQ(DeviceFontHeight(form->BitBtn1->font(), screen), 17);
+    // The tables' columns at the grid's device widths (plus the grid line).
+    EXPECT_LE(std::abs(form->StringGrid1->verticalHeader()->width() * kRatio - 141), 1);
+    int edge = form->StringGrid1->verticalHeader()->width();
+    const int widths[9] = {140, 50, 65, 70, 45, 45, 75, 95, 95};
+    for (int c = 1; c < 9; ++c) edge += form->StringGrid1->horizontalHeader()->sectionSize(c);
+    int design = 0;
+    for (int w : widths) design += w + 1;
+    EXPECT_LE(std::abs(edge * kRatio - design), 1);
 }
 
 TEST_F(HighDpiWindow, ChartAndPictureReachTheScreenPixelForPixel) {
