@@ -70,8 +70,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries' packages come from dpkg-shlibdeps; the fonts that the
-# window's Chinese and Latin texts are drawn in are no link dependency.
+# window's Chinese and Latin texts are drawn in, and Qt's own texts (the file
+# dialog's, the message box's buttons) in the user's language, are no link
+# dependency.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-wqy-microhei, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -7,7 +7,9 @@
 #include "FormLayout.h"
 #include "JpegImage.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cmath>
 #include <functional>
@@ -126,6 +129,46 @@ TEST(ErrorDisplay, DefaultDisplayIsAModalStopBoxWithOneOkButton) {
     EXPECT_EQ(caption.toStdString(), "test_app_gui");
     EXPECT_EQ(text.toStdString(), "Invalid filename.");
     EXPECT_TRUE(modal);
+}
+
+TEST(QtTexts, AChineseDesktopGetsQtsOwnTextsInChineseAndOurMessagesAsTheyAre) {
+    App();
+    QTranslator chinese;
+    ASSERT_TRUE(TApplication::LoadQtTranslation(chinese, QLocale(QLocale::Chinese, QLocale::China)))
+        << "qt6-translations-l10n is not installed";
+    QCoreApplication::installTranslator(&chinese);
+    {
+        QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        EXPECT_EQ(buttons.button(QDialogButtonBox::Ok)->text().toStdString(), "确定");
+        EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().toStdString(), "取消");
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        EXPECT_EQ(dialog.windowTitle().toStdString(), "打开");
+    }
+    // The error display: Qt's button in Chinese, the program's caption and
+    // message exactly as they are.
+    std::string button, caption, text;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        button = box->button(QMessageBox::Ok)->text().toStdString();
+        caption = box->windowTitle().toStdString();
+        text = box->text().toStdString();
+        box->accept();
+    });
+    TThrowingReceiver receiver;
+    Deliver(receiver, [] { throw EConvertError("'abc' is not a valid floating point value"); });
+    QCoreApplication::removeTranslator(&chinese);
+    EXPECT_EQ(button, "确定");
+    EXPECT_EQ(caption, "test_app_gui");
+    EXPECT_EQ(text, "'abc' is not a valid floating point value.");
+
+    // German has its own; the C locale has none, and Qt's English stays.
+    QTranslator german, c;
+    EXPECT_TRUE(TApplication::LoadQtTranslation(german, QLocale(QLocale::German, QLocale::Germany)));
+    EXPECT_FALSE(TApplication::LoadQtTranslation(c, QLocale::c()));
+    QDialogButtonBox english(QDialogButtonBox::Cancel);
+    EXPECT_EQ(english.button(QDialogButtonBox::Cancel)->text().toStdString(), "Cancel");
 }
 
 TEST(FormLayout, MulDivRoundsHalfAwayFromZero) {

@@ -52,9 +52,11 @@ expect_field Section science
 expect_field Maintainer "Quelmora developers <quelmora@example.org>"
 check "the package has no description" test -n "$(field Description)"
 
-# The libraries are found by dpkg-shlibdeps, the fonts are named by hand.
+# The libraries are found by dpkg-shlibdeps, the fonts and Qt's translations are
+# named by hand.
 depends=$(field Depends)
-for package in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo fonts-liberation fonts-wqy-microhei; do
+for package in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo fonts-liberation fonts-wqy-microhei \
+    qt6-translations-l10n; do
   grep -Eq "(^|, )$package( \(|,|$)" <<<"$depends" || fail "Depends does not name $package: $depends"
 done
 
