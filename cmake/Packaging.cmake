@@ -46,8 +46,9 @@ endif()
 install(FILES ${PROJECT_BINARY_DIR}/man/quelmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${QUELMORA_DOC_DIR})
-# The README shows this picture by its path in the source tree.
-install(FILES ${PROJECT_SOURCE_DIR}/docs/screenshot.png DESTINATION ${QUELMORA_DOC_DIR}/docs)
+# The README shows its pictures by their paths in the source tree.
+file(GLOB QUELMORA_README_PICTURES ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${QUELMORA_README_PICTURES} DESTINATION ${QUELMORA_DOC_DIR}/docs)
 file(GLOB QUELMORA_EXAMPLES ${PROJECT_SOURCE_DIR}/examples/*.txt)
 install(FILES ${QUELMORA_EXAMPLES} DESTINATION ${QUELMORA_DOC_DIR}/examples)
 

@@ -78,7 +78,9 @@ expected=$scratch/expected.txt
   echo "usr/share/icons/hicolor/scalable/apps/quelmora.svg"
   echo "usr/share/man/man1/quelmora.1.gz"
   echo "usr/share/doc/quelmora/README.md"
-  echo "usr/share/doc/quelmora/docs/screenshot.png"
+  # Every picture the README shows, and no other.
+  grep -o '(docs/[^)]*\.png)' "$source/README.md" | tr -d '()' | sort -u |
+    sed 's|^|usr/share/doc/quelmora/|'
   for example in "$source"/examples/*.txt; do
     echo "usr/share/doc/quelmora/examples/$(basename "$example")"
   done
