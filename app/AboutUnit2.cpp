@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QScreen>
 
+#include <cmath>
+
 TAboutForm* AboutForm = nullptr;
 
 namespace {
@@ -16,18 +18,22 @@ constexpr QPoint kStoredPosition(287, 187);
 
 std::function<QSize()> TAboutForm::ScreenSize = [] {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().size() : QSize(1440, 900);
+    if (!screen) return QSize(1440, 900);
+    // Qt reports logical pixels; the rule counts the screen's own.
+    const QSizeF device = QSizeF(screen->geometry().size()) * screen->devicePixelRatio();
+    return QSize(static_cast<int>(std::lround(device.width())),
+                 static_cast<int>(std::lround(device.height())));
 };
 
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     InstallFontSubstitutes();
     setupUi(this);
     ApplyStoredFonts(this);
-    ScaleLayout(this, ScreenPixelsPerInch());
+    ScaleLayout(this, PrimaryScreenScale());
     // Labels take the size of their text, as the toolkit's labels do unless
     // told otherwise; the substitute fonts are not as narrow as the originals.
     for (QLabel* label : findChildren<QLabel*>()) label->adjustSize();
-    move(kStoredPosition);
+    move(ToLogical(kStoredPosition, FittedScreen(this).DevicePixelRatio));
     AboutForm = this;
     FormCreate();
 }
@@ -45,15 +51,15 @@ QSize TAboutForm::SizeForScreen(QSize screen) {
 
 void TAboutForm::FormCreate() {
     outer_ = SizeForScreen(ScreenSize());
-    SetOuterSize(this, outer_);
+    SetOuterSize(this, outer_, FittedScreen(this).DevicePixelRatio);
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FitOuterSizeOnce(this, outer_, outerSizeFitted_);
+    FitOuterSizeOnce(this, outer_, FittedScreen(this).DevicePixelRatio, outerSizeFitted_);
 }
 
 void TAboutForm::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    FitOuterSizeOnce(this, outer_, outerSizeFitted_);
+    FitOuterSizeOnce(this, outer_, FittedScreen(this).DevicePixelRatio, outerSizeFitted_);
 }

@@ -19,12 +19,13 @@ public:
     // Sizes the box from the screen size.
     void FormCreate();
 
-    // The box's outer size on a screen of the given size in pixels:
+    // The box's outer size in device pixels on a screen of the given size in
+    // device pixels:
     // trunc(width / 1440 * 635) by trunc(height / 900 * 374).
     static QSize SizeForScreen(QSize screen);
 
-    // The screen size in pixels; the primary screen's unless replaced (tests
-    // try several screens).
+    // The screen size in device pixels; the primary screen's unless replaced
+    // (tests try several screens).
     static std::function<QSize()> ScreenSize;
 
 protected:

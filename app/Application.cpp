@@ -4,6 +4,8 @@
 #include "FormLayout.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -27,6 +29,16 @@ TApplication::TApplication(int& argc, char** argv)
     icon.addFile(QStringLiteral(":/icons/quelmora-48.png"));
     icon.addFile(QStringLiteral(":/icons/quelmora-256.png"));
     setWindowIcon(icon);
+    // The file dialog's and the message box's own texts in the user's
+    // language; the program's own texts are not translated.
+    if (LoadQtTranslation(qtTexts_, QLocale())) installTranslator(&qtTexts_);
+}
+
+bool TApplication::LoadQtTranslation(QTranslator& translator, const QLocale& locale) {
+    // "qt" is Qt's catalogue for a language: it names the modules' files
+    // (qtbase_zh_CN.qm, ...) or holds the texts itself.
+    return translator.load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 TApplication* TApplication::Instance() { return qobject_cast<TApplication*>(instance()); }

@@ -5,6 +5,7 @@
 #include "ErrorReport.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <exception>
 #include <string>
@@ -34,8 +35,15 @@ public:
     // The message box the error display shows unless replaced.
     static void ShowErrorBox(const std::string& title, const std::string& text);
 
+    // Loads Qt's own translations (the qt6-translations-l10n package) for the
+    // locale's languages into translator; false when none is installed (the
+    // C locale, a language Qt has no texts for).
+    static bool LoadQtTranslation(QTranslator& translator, const QLocale& locale);
+
 private:
     std::string title_;
+    // Qt's texts for the user's locale, installed at start when there are any.
+    QTranslator qtTexts_;
 };
 
 // The program file's path (/proc/self/exe), empty when it cannot be read.

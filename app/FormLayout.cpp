@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +21,9 @@ constexpr int kDesignPpi = 120;
 constexpr int kDesignTextHeight = 16;
 constexpr const char* kFontHeightProperty = "fontHeight";
 constexpr const char* kMeasuredProperty = "quelmoraMeasuredTextHeight";
+constexpr const char* kPpiProperty = "quelmoraScreenPpi";
+constexpr const char* kRatioProperty = "quelmoraScreenRatio";
+constexpr const char* kDpiProperty = "quelmoraScreenLogicalDpi";
 
 // A component is a widget the layout places itself: named in the layout, and
 // not one whose place its parent decides (a main window's central widget and
@@ -34,6 +38,12 @@ bool IsComponent(const QWidget* w, const QWidget* form) {
         return false;
     if (qobject_cast<const QStackedWidget*>(w->parentWidget())) return false;
     return true;
+}
+
+// The layout's font height of w in pixels, 0 when the layout gives w none.
+int StoredFontHeight(const QWidget* w) {
+    const QVariant h = w->property(kFontHeightProperty);
+    return h.isValid() ? std::abs(h.toInt()) : 0;
 }
 
 void SetPixelHeight(QWidget* w, int pixels) {
@@ -70,26 +80,88 @@ void InstallFontSubstitutes() {
 
 void ApplyStoredFonts(QWidget* root) {
     auto apply = [](QWidget* w) {
-        const QVariant h = w->property(kFontHeightProperty);
-        if (h.isValid()) SetPixelHeight(w, std::abs(h.toInt()));
+        const int h = StoredFontHeight(w);
+        if (h > 0) SetPixelHeight(w, h);
     };
     apply(root);
     for (QWidget* w : root->findChildren<QWidget*>()) apply(w);
 }
 
-int ScreenPixelsPerInch() {
+TScreenScale PrimaryScreenScale() {
+    TScreenScale scale;
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchY())) : kDesignPpi;
+    if (!screen) return scale;
+    // Qt turns points into pixels with the whole number a widget reports.
+    scale.LogicalDpi = std::round(screen->logicalDotsPerInchY());
+    scale.DevicePixelRatio = screen->devicePixelRatio();
+    if (scale.LogicalDpi <= 0 || scale.DevicePixelRatio <= 0) return TScreenScale{};
+    scale.PixelsPerInch = static_cast<int>(std::lround(scale.LogicalDpi * scale.DevicePixelRatio));
+    return scale;
 }
 
-void ScaleLayout(QWidget* form, int screenPpi) {
-    if (screenPpi != kDesignPpi) {
-        const int pixels = form->font().pixelSize();
-        if (pixels > 0) SetPixelHeight(form, MulDiv(pixels, screenPpi, kDesignPpi));
+int ScreenPixelsPerInch() { return PrimaryScreenScale().PixelsPerInch; }
+
+QPoint ToLogical(QPoint device, double ratio) {
+    return {static_cast<int>(std::lround(device.x() / ratio)),
+            static_cast<int>(std::lround(device.y() / ratio))};
+}
+
+QSize ToLogical(QSize device, double ratio) {
+    return {static_cast<int>(std::lround(device.width() / ratio)),
+            static_cast<int>(std::lround(device.height() / ratio))};
+}
+
+QRect ToLogical(const QRect& device, double ratio) {
+    const QPoint topLeft = ToLogical(device.topLeft(), ratio);
+    const QPoint bottomRight =
+        ToLogical(QPoint(device.x() + device.width(), device.y() + device.height()), ratio);
+    return {topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())};
+}
+
+void SetDeviceFontHeight(QWidget* w, int pixels, const TScreenScale& screen) {
+    QFont f = w->font();
+    pixels = std::max(pixels, 1);
+    if (screen.DevicePixelRatio == 1.0)
+        f.setPixelSize(pixels);
+    else
+        f.setPointSizeF(pixels * 72.0 / (screen.LogicalDpi * screen.DevicePixelRatio));
+    w->setFont(f);
+}
+
+int DeviceFontHeight(const QFont& font, const TScreenScale& screen) {
+    if (font.pixelSize() > 0)
+        return static_cast<int>(std::lround(font.pixelSize() * screen.DevicePixelRatio));
+    return static_cast<int>(
+        std::lround(font.pointSizeF() * screen.LogicalDpi * screen.DevicePixelRatio / 72.0));
+}
+
+int MeasureTextHeight(const QFont& font, int pixels, int designPixels) {
+    if (pixels == designPixels || pixels <= 0 || designPixels <= 0) return kDesignTextHeight;
+    QFont f = font;
+    f.setPixelSize(pixels);
+    const qreal height = QFontMetricsF(f).height();
+    f.setPixelSize(designPixels);
+    const qreal designHeight = QFontMetricsF(f).height();
+    if (designHeight <= 0) return kDesignTextHeight;
+    return static_cast<int>(std::lround(height * kDesignTextHeight / designHeight));
+}
+
+void ScaleLayout(QWidget* form, const TScreenScale& screen) {
+    const double ratio = screen.DevicePixelRatio;
+    const int design = StoredFontHeight(form) > 0 ? StoredFontHeight(form) : form->font().pixelSize();
+    int measured = kDesignTextHeight;
+    if (design > 0) {
+        const int pixels = screen.PixelsPerInch == kDesignPpi
+                               ? design
+                               : MulDiv(design, screen.PixelsPerInch, kDesignPpi);
+        SetDeviceFontHeight(form, pixels, screen);
+        measured = MeasureTextHeight(form->font(), pixels, design);
     }
-    const int measured = QFontMetrics(form->font()).height();
     form->setProperty(kMeasuredProperty, measured);
-    if (measured == kDesignTextHeight) return;
+    form->setProperty(kPpiProperty, screen.PixelsPerInch);
+    form->setProperty(kRatioProperty, screen.DevicePixelRatio);
+    form->setProperty(kDpiProperty, screen.LogicalDpi);
+    if (measured == kDesignTextHeight && ratio == 1.0) return;
 
     // Collect first: changing geometry and fonts must not disturb the walk.
     QList<QWidget*> components;
@@ -97,12 +169,14 @@ void ScaleLayout(QWidget* form, int screenPpi) {
         if (IsComponent(w, form)) components.append(w);
     for (QWidget* w : components) {
         const QRect g = w->geometry();
-        w->setGeometry(MulDiv(g.x(), measured, kDesignTextHeight),
-                       MulDiv(g.y(), measured, kDesignTextHeight),
-                       MulDiv(g.width(), measured, kDesignTextHeight),
-                       MulDiv(g.height(), measured, kDesignTextHeight));
-        if (w->testAttribute(Qt::WA_SetFont) && w->font().pixelSize() > 0)
-            SetPixelHeight(w, MulDiv(w->font().pixelSize(), measured, kDesignTextHeight));
+        const QRect device(MulDiv(g.x(), measured, kDesignTextHeight),
+                           MulDiv(g.y(), measured, kDesignTextHeight),
+                           MulDiv(g.width(), measured, kDesignTextHeight),
+                           MulDiv(g.height(), measured, kDesignTextHeight));
+        w->setGeometry(ToLogical(device, ratio));
+        // Only the layout's own fonts: the others follow the form's.
+        if (const int h = StoredFontHeight(w); h > 0)
+            SetDeviceFontHeight(w, MulDiv(h, measured, kDesignTextHeight), screen);
     }
 }
 
@@ -111,13 +185,29 @@ int MeasuredTextHeight(const QWidget* form) {
     return m.isValid() ? m.toInt() : kDesignTextHeight;
 }
 
-void SetOuterSize(QWidget* window, QSize outer) {
-    const QSize frame = window->frameGeometry().size() - window->geometry().size();
-    window->resize(outer - frame);
+TScreenScale FittedScreen(const QWidget* form) {
+    TScreenScale screen;
+    const QVariant ppi = form->property(kPpiProperty);
+    if (!ppi.isValid()) return screen;
+    screen.PixelsPerInch = ppi.toInt();
+    screen.DevicePixelRatio = form->property(kRatioProperty).toDouble();
+    screen.LogicalDpi = form->property(kDpiProperty).toDouble();
+    return screen;
 }
 
-void FitOuterSizeOnce(QWidget* window, QSize outer, bool& done) {
+QSize ScaledOuterSize(const QWidget* form, QSize stored) {
+    const int measured = MeasuredTextHeight(form);
+    return {MulDiv(stored.width(), measured, kDesignTextHeight),
+            MulDiv(stored.height(), measured, kDesignTextHeight)};
+}
+
+void SetOuterSize(QWidget* window, QSize outer, double ratio) {
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    window->resize(ToLogical(outer, ratio) - frame);
+}
+
+void FitOuterSizeOnce(QWidget* window, QSize outer, double ratio, bool& done) {
     if (done || window->frameGeometry().size() == window->geometry().size()) return;
     done = true;
-    SetOuterSize(window, outer);
+    SetOuterSize(window, outer, ratio);
 }

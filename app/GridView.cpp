@@ -2,11 +2,18 @@
 
 #include "StringGrid.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemDelegate>
 #include <QApplication>
+#include <QEvent>
 #include <QHeaderView>
+#include <QPainter>
 #include <QPalette>
+#include <QStyleOptionHeader>
+#include <QStyleOptionViewItem>
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 namespace {
@@ -90,8 +97,8 @@ QVariant TStringGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TStringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal) return {};
-    if (role == Qt::DisplayRole) return CellText(section, 0);
+    if (role == Qt::DisplayRole)
+        return orientation == Qt::Horizontal ? CellText(section, 0) : CellText(0, section + 1);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
@@ -104,6 +111,57 @@ Qt::ItemFlags TStringGridModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
+namespace {
+// Logical pixels from device pixels, rounded.
+int Logical(int device, double ratio) { return static_cast<int>(std::lround(device / ratio)); }
+
+// The fixed column: the view's row header, drawn as the grid draws its cells
+// (the fixed cells' face colour, the same text place, the grid's lines), so
+// that it looks as the column did before it stood still.
+class TFixedColumn : public QHeaderView {
+public:
+    explicit TFixedColumn(QTableView* view) : QHeaderView(Qt::Vertical, view), view_(view) {
+        // Below the last row the view's own background, as beside it.
+        viewport()->setBackgroundRole(QPalette::Base);
+    }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+        if (!rect.isValid()) return;
+        QStyleOptionViewItem option;
+        option.initFrom(view_);
+        option.state &= ~QStyle::State_HasFocus;
+        option.rect = rect.adjusted(0, 0, -1, -1);  // the grid line is the section's last pixel
+        option.font = view_->font();
+        option.fontMetrics = QFontMetrics(option.font);
+        option.textElideMode = view_->textElideMode();
+        option.showDecorationSelected = true;
+        option.widget = view_;
+        view_->itemDelegate()->paint(painter, option, model()->index(logicalIndex, 0));
+        QStyleOptionViewItem gridOption;
+        gridOption.initFrom(view_);
+        const QRgb grid = static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &gridOption, view_));
+        painter->save();
+        painter->setPen(QColor::fromRgba(grid));
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        painter->restore();
+    }
+
+private:
+    QTableView* view_;
+};
+
+void SetUpFixedHeader(QHeaderView* header) {
+    header->setMinimumSectionSize(1);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setTextElideMode(Qt::ElideNone);
+}
+}  // namespace
+
 TStringGridView::TStringGridView(QWidget* parent) : QTableView(parent) {
     setModel(&model_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -114,17 +172,17 @@ TStringGridView::TStringGridView(QWidget* parent) : QTableView(parent) {
     // A grid cell clips its text at the cell's edge; it does not abbreviate.
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    QHeaderView* header = horizontalHeader();
-    header->setMinimumSectionSize(1);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setSectionsClickable(false);
-    header->setHighlightSections(false);
-    header->setStretchLastSection(false);
-    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setTextElideMode(Qt::ElideNone);
+    // Both scroll bars as the columns and rows need them.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    SetUpFixedHeader(horizontalHeader());
+    horizontalHeader()->setStretchLastSection(false);
+    setVerticalHeader(new TFixedColumn(this));
+    SetUpFixedHeader(verticalHeader());
+    // The corner button draws an empty header section; it shows the heading
+    // of the fixed column instead.
+    corner_ = findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    if (corner_) corner_->installEventFilter(this);
 }
 
 void TStringGridView::SetGrid(const TStringGrid* grid) {
@@ -137,17 +195,57 @@ void TStringGridView::Refresh() {
     model_.Refresh();
     const TStringGrid* grid = model_.Grid();
     if (!grid) return;
+    const double ratio = devicePixelRatioF();
 
+    // Column 0 is the row header; a model reset shows every column again.
+    const bool fixedColumn = grid->FixedCols > 0 && grid->ColCount() > 0;
+    setColumnHidden(0, fixedColumn);
+    verticalHeader()->setVisible(fixedColumn);
+
+    // Each section gets the logical pixels between its device edges, so that
+    // the columns' edges land where the grid's device widths put them.
     QHeaderView* rows = verticalHeader();
-    rows->setDefaultSectionSize(grid->DefaultRowHeight + kGridLineWidth);
+    rows->setDefaultSectionSize(Logical(grid->DefaultRowHeight + kGridLineWidth, ratio));
     const int rowCount = grid->RowCount();
     for (int r = 1; r < rowCount; ++r) {
         const int h = grid->RowHeight(r);
-        if (h != grid->DefaultRowHeight) rows->resizeSection(r - 1, h + kGridLineWidth);
+        if (h != grid->DefaultRowHeight) rows->resizeSection(r - 1, Logical(h + kGridLineWidth, ratio));
     }
     QHeaderView* cols = horizontalHeader();
-    cols->setFixedHeight((rowCount > 0 ? grid->RowHeight(0) : grid->DefaultRowHeight) +
-                         kGridLineWidth);
-    for (int c = 0; c < grid->ColCount(); ++c)
-        cols->resizeSection(c, grid->ColWidth(c) + kGridLineWidth);
+    cols->setFixedHeight(Logical(
+        (rowCount > 0 ? grid->RowHeight(0) : grid->DefaultRowHeight) + kGridLineWidth, ratio));
+    int edge = 0;
+    for (int c = 0; c < grid->ColCount(); ++c) {
+        const int next = edge + grid->ColWidth(c) + kGridLineWidth;
+        const int width = Logical(next, ratio) - Logical(edge, ratio);
+        cols->resizeSection(c, width);
+        if (c == 0 && fixedColumn) rows->setFixedWidth(width);
+        edge = next;
+    }
+    if (corner_) corner_->update();
+}
+
+bool TStringGridView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == corner_ && event->type() == QEvent::Paint) {
+        PaintCorner();
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void TStringGridView::PaintCorner() {
+    QHeaderView* header = horizontalHeader();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.rect = corner_->rect();
+    option.state = QStyle::State_Raised | QStyle::State_Horizontal;
+    if (header->isEnabled()) option.state |= QStyle::State_Enabled;
+    if (isActiveWindow()) option.state |= QStyle::State_Active;
+    option.orientation = Qt::Horizontal;
+    option.position = QStyleOptionHeader::Beginning;
+    option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.text = model_.headerData(0, Qt::Horizontal).toString();
+    QPainter painter(corner_);
+    painter.setFont(header->font());
+    header->style()->drawControl(QStyle::CE_Header, &option, &painter, header);
 }

@@ -1,9 +1,12 @@
 #pragma once
-// Shows a TStringGrid: the fixed row 0 is the view's column header, so it stays
-// in place while the rows scroll; the fixed column 0 is drawn in the same
-// face colour. Nothing is editable. The model answers from the grid's cells
-// directly and learns of changes only through Refresh, which the window calls
-// once after each action: loading 100,000 rows must not touch the view per row.
+// Shows a TStringGrid with its fixed row and column in place: the fixed row 0
+// is the view's column header, so it stays while the rows scroll; the fixed
+// column 0 is the view's row header, so it stays while the columns scroll
+// (its own column of the model is hidden), and the corner above it shows the
+// heading of column 0. Nothing is editable. The model answers from the grid's
+// cells directly and learns of changes only through Refresh, which the window
+// calls once after each action: loading 100,000 rows must not touch the view
+// per row. The grid's sizes count device pixels, the screen's own.
 
 #include <QAbstractTableModel>
 #include <QTableView>
@@ -59,7 +62,16 @@ public:
     // How many times Refresh ran (the window refreshes once per action).
     int RefreshCount() const { return refreshes_; }
 
+    // The corner above the fixed column, which shows the heading of column 0.
+    QWidget* Corner() const { return corner_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void PaintCorner();
+
     TStringGridModel model_;
+    QWidget* corner_ = nullptr;
     int refreshes_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "ImageBox.h"
 
+#include "DevicePixels.h"
 #include "JpegImage.h"
 
 #include <QFile>
@@ -47,6 +48,9 @@ void TImageBox::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(rect(), picture_);
     } else {
-        painter.drawImage(0, 0, picture_);  // the painter clips to the box
+        // At its own size in the screen's pixels, one to one, whatever the
+        // device pixel ratio; the painter clips to the box.
+        UseDevicePixels(painter, devicePixelRatioF());
+        painter.drawImage(0, 0, picture_);
     }
 }

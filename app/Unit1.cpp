@@ -18,7 +18,8 @@
 
 namespace {
 
-// Stored window size and place, frame and caption included.
+// Stored window size and place, frame and caption included, in pixels of the
+// layout.
 constexpr QRect kStoredWindow(306, 152, 1110, 612);
 
 // A click or menu choice, delivered to the window through the application
@@ -61,10 +62,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     setupUi(this);
     Chart1 = CreateChart1(TabSheet1);
     ApplyStoredFonts(this);
-    ScaleLayout(this, ScreenPixelsPerInch());
+    const TScreenScale screen = PrimaryScreenScale();
+    ScaleLayout(this, screen);
     PageControl1->setCurrentIndex(0);
-    move(kStoredWindow.topLeft());
-    SetOuterSize(this, kStoredWindow.size());
+    ratio_ = screen.DevicePixelRatio;
+    outerSize_ = ScaledOuterSize(this, kStoredWindow.size());
+    move(ToLogical(kStoredWindow.topLeft(), ratio_));
+    SetOuterSize(this, outerSize_, ratio_);
 
     // The form owns Series1 and frees it before its children: a series that
     // goes first leaves its chart, so the chart never frees it again.
@@ -103,12 +107,12 @@ bool TForm1::event(QEvent* event) {
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    FitOuterSizeOnce(this, kStoredWindow.size(), outerSizeFitted_);
+    FitOuterSizeOnce(this, outerSize_, ratio_, outerSizeFitted_);
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    FitOuterSizeOnce(this, kStoredWindow.size(), outerSizeFitted_);
+    FitOuterSizeOnce(this, outerSize_, ratio_, outerSizeFitted_);
 }
 
 void TForm1::FormCreate() {

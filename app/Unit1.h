@@ -60,5 +60,9 @@ private:
     static QWidget* CreateChart1(QWidget* parent);
 
     QFileDialog* OpenDialog1 = nullptr;
+    // The window's outer size in device pixels, and device pixels per
+    // logical pixel of the screen it was fitted to.
+    QSize outerSize_;
+    double ratio_ = 1.0;
     bool outerSizeFitted_ = false;
 };

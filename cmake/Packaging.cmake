@@ -46,8 +46,9 @@ endif()
 install(FILES ${PROJECT_BINARY_DIR}/man/quelmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${QUELMORA_DOC_DIR})
-# The README shows this picture by its path in the source tree.
-install(FILES ${PROJECT_SOURCE_DIR}/docs/screenshot.png DESTINATION ${QUELMORA_DOC_DIR}/docs)
+# The README shows its pictures by their paths in the source tree.
+file(GLOB QUELMORA_README_PICTURES ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${QUELMORA_README_PICTURES} DESTINATION ${QUELMORA_DOC_DIR}/docs)
 file(GLOB QUELMORA_EXAMPLES ${PROJECT_SOURCE_DIR}/examples/*.txt)
 install(FILES ${QUELMORA_EXAMPLES} DESTINATION ${QUELMORA_DOC_DIR}/examples)
 
@@ -70,8 +71,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries' packages come from dpkg-shlibdeps; the fonts that the
-# window's Chinese and Latin texts are drawn in are no link dependency.
+# window's Chinese and Latin texts are drawn in, and Qt's own texts (the file
+# dialog's, the message box's buttons) in the user's language, are no link
+# dependency.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-wqy-microhei, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -7,7 +7,8 @@ QUELMORA_PACKAGES=(
   libjpeg62-turbo-dev
   libgtest-dev
   fonts-liberation fonts-wqy-microhei
-  xvfb xauth
+  qt6-translations-l10n
+  xvfb xauth x11-xserver-utils x11-utils
   python3
   clang libclang-rt-14-dev
   xdotool imagemagick

@@ -1,10 +1,31 @@
 #include "ChartWidget.h"
 
+#include "DevicePixels.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <cmath>
+
 namespace {
+
+// The chart counts device pixels, the screen's own: its bitmap is as large as
+// the control is on the screen, and is copied one to one, never scaled, at
+// any device pixel ratio. Qt hands the control logical pixels.
+int ToDevice(double logical, double ratio) { return static_cast<int>(std::lround(logical * ratio)); }
+
+// The device pixels a control of this many logical pixels covers (a part of
+// a pixel counts).
+int DeviceExtent(int logical, double ratio) {
+    return static_cast<int>(std::ceil(logical * ratio - 1e-9));
+}
+
+int ToLogical(int device, double ratio) { return static_cast<int>(std::lround(device / ratio)); }
+
+QPoint DevicePoint(const QPointF& logical, double ratio) {
+    return {ToDevice(logical.x(), ratio), ToDevice(logical.y(), ratio)};
+}
 
 TMouseButton ButtonOf(Qt::MouseButton b) {
     switch (b) {
@@ -68,10 +89,26 @@ void TChartWidget::Attach() {
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);
     setMouseTracking(true);
-    FChart->Canvas().SetPixelsPerInch(logicalDpiY());
+    FAppliedPpi = DevicePixelsPerInch();
+    FChart->Canvas().SetPixelsPerInch(FAppliedPpi);
     FChart->SetHost(this);
+    BoundsChanged();
+}
+
+double TChartWidget::Ratio() const { return devicePixelRatioF(); }
+
+int TChartWidget::DevicePixelsPerInch() const { return ToDevice(logicalDpiY(), Ratio()); }
+
+void TChartWidget::ApplyBoundsToChart() {
+    const double r = Ratio();
+    const QRect g = geometry();
+    const int left = ToDevice(g.x(), r), top = ToDevice(g.y(), r);
+    const int width = DeviceExtent(g.width(), r), height = DeviceExtent(g.height(), r);
+    if (FChart->Left() == left && FChart->Top() == top && FChart->Width() == width &&
+        FChart->Height() == height)
+        return;
     FApplyingBounds = true;
-    setGeometry(FChart->Left(), FChart->Top(), FChart->Width(), FChart->Height());
+    FChart->SetBounds(left, top, width, height);
     FApplyingBounds = false;
 }
 
@@ -92,8 +129,11 @@ void TChartWidget::SetCursor(int cursor) { setCursor(CursorShape(cursor)); }
 
 void TChartWidget::BoundsChanged() {
     if (FApplyingBounds) return;
+    const double r = Ratio();
+    const int left = ToLogical(FChart->Left(), r), top = ToLogical(FChart->Top(), r);
     FApplyingBounds = true;
-    setGeometry(FChart->Left(), FChart->Top(), FChart->Width(), FChart->Height());
+    setGeometry(left, top, ToLogical(FChart->Left() + FChart->Width(), r) - left,
+                ToLogical(FChart->Top() + FChart->Height(), r) - top);
     FApplyingBounds = false;
 }
 
@@ -111,51 +151,46 @@ bool TChartWidget::event(QEvent* e) {
 }
 
 void TChartWidget::paintEvent(QPaintEvent*) {
-    if (FChart->Width() != width() || FChart->Height() != height()) {
-        FApplyingBounds = true;
-        FChart->SetBounds(x(), y(), width(), height());
-        FApplyingBounds = false;
+    // The window may have moved to a screen of another ratio since.
+    ApplyBoundsToChart();
+    TChartCanvas& canvas = FChart->Canvas();
+    if (const int ppi = DevicePixelsPerInch(); ppi != FAppliedPpi) {
+        FAppliedPpi = ppi;
+        canvas.SetPixelsPerInch(ppi);
+        canvas.SetBufferDirty(true);
     }
     QPainter p(this);
-    TChartCanvas& canvas = FChart->Canvas();
+    UseDevicePixels(p, Ratio());
     canvas.SetControlCanvas(&p);
     FChart->Paint();
     canvas.SetControlCanvas(nullptr);
 }
 
 void TChartWidget::resizeEvent(QResizeEvent*) {
-    if (!FApplyingBounds) {
-        FApplyingBounds = true;
-        FChart->SetBounds(x(), y(), width(), height());
-        FApplyingBounds = false;
-    }
+    if (!FApplyingBounds) ApplyBoundsToChart();
 }
 
 void TChartWidget::moveEvent(QMoveEvent*) {
-    if (!FApplyingBounds) {
-        FApplyingBounds = true;
-        FChart->SetBounds(x(), y(), width(), height());
-        FApplyingBounds = false;
-    }
+    if (!FApplyingBounds) ApplyBoundsToChart();
 }
 
 void TChartWidget::mousePressEvent(QMouseEvent* e) {
-    const QPoint p = e->position().toPoint();
+    const QPoint p = DevicePoint(e->position(), Ratio());
     FChart->MouseDown(ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
 }
 
 void TChartWidget::mouseDoubleClickEvent(QMouseEvent* e) {
-    const QPoint p = e->position().toPoint();
+    const QPoint p = DevicePoint(e->position(), Ratio());
     FChart->MouseDown(ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()) | ssDouble, p.x(), p.y());
 }
 
 void TChartWidget::mouseMoveEvent(QMouseEvent* e) {
-    const QPoint p = e->position().toPoint();
+    const QPoint p = DevicePoint(e->position(), Ratio());
     FChart->MouseMove(ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
 }
 
 void TChartWidget::mouseReleaseEvent(QMouseEvent* e) {
-    const QPoint p = e->position().toPoint();
+    const QPoint p = DevicePoint(e->position(), Ratio());
     FChart->MouseUp(ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
 }
 
@@ -166,6 +201,6 @@ void TChartWidget::wheelEvent(QWheelEvent* e) {
     FWheelRemainder += e->angleDelta().y();
     const int steps = FWheelRemainder / 120;
     FWheelRemainder -= steps * 120;
-    const QPoint p = e->position().toPoint();
+    const QPoint p = DevicePoint(e->position(), Ratio());
     if (steps != 0 && !FChart->MouseWheel(steps, ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y())) e->ignore();
 }

@@ -2,6 +2,9 @@
 // The window control that hosts a chart: it hands the engine its size, its
 // canvas while painting and its mouse input, and repaints when the engine asks.
 // It never lets the system erase its background; the chart paints every pixel.
+// The engine works in device pixels (its size, its mouse positions, its fonts'
+// pixels per inch), so that its bitmap reaches the screen pixel for pixel at
+// any device pixel ratio.
 
 #include <QWidget>
 
@@ -41,9 +44,17 @@ protected:
 
 private:
     void Attach();
+    // Device pixels per logical pixel, and the screen's pixels per inch in
+    // device pixels: the chart's unit.
+    double Ratio() const;
+    int DevicePixelsPerInch() const;
+    // Hands the chart the control's place and size in device pixels.
+    void ApplyBoundsToChart();
 
     std::unique_ptr<TChart> FOwned;
     TChart* FChart;
     bool FApplyingBounds = false;
+    // The screen's pixels per inch last handed to the chart.
+    int FAppliedPpi = 0;
     int FWheelRemainder = 0;
 };

@@ -6,11 +6,15 @@
 //
 //     NAME LEFT TOP WIDTH HEIGHT
 //
-// per control, in pixels relative to the window's client area (no window
-// manager frames it). Names: Form, BitBtn1..BitBtn4, about1, Tab1..Tab3,
-// StringGrid1, StringGrid2, Chart1.
+// per control, in device pixels (the X server's, which xdotool and import
+// count) relative to the window's client area. Names: Form, Central (the
+// client area below the menu, where the layout's coordinates start),
+// BitBtn1..BitBtn4, about1, Tab1..Tab3, StringGrid1, StringGrid2, Chart1,
+// Image1; and "Ratio R PPI", the device pixel ratio and the screen's pixels
+// per inch in device pixels.
 
 #include "Application.h"
+#include "FormLayout.h"
 #include "LocaleFormats.h"
 #include "Unit1.h"
 
@@ -19,12 +23,20 @@
 #include <QTabBar>
 #include <QWidget>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
+double ratio = 1.0;
+
+int Device(int logical) { return static_cast<int>(std::lround(logical * ratio)); }
+
+// A rectangle in logical pixels as device pixels, by its edges.
 void Print(const char* name, const QRect& r) {
-    std::printf("%s %d %d %d %d\n", name, r.x(), r.y(), r.width(), r.height());
+    const int left = Device(r.x()), top = Device(r.y());
+    std::printf("%s %d %d %d %d\n", name, left, top, Device(r.x() + r.width()) - left,
+                Device(r.y() + r.height()) - top);
 }
 
 // A child's rectangle in the coordinates of the window's client area.
@@ -45,8 +57,11 @@ int main(int argc, char** argv) {
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
     app.processEvents();
+    ratio = form.devicePixelRatioF();
 
+    std::printf("Ratio %g %d\n", ratio, ScreenPixelsPerInch());
     Print("Form", QRect(QPoint(0, 0), form.size()));
+    Print(&form, "Central", form.centralWidget());
     Print(&form, "BitBtn1", form.BitBtn1);
     Print(&form, "BitBtn2", form.BitBtn2);
     Print(&form, "BitBtn3", form.BitBtn3);
@@ -59,6 +74,7 @@ int main(int argc, char** argv) {
     Print(&form, "StringGrid1", form.StringGrid1);
     Print(&form, "StringGrid2", form.StringGrid2);
     Print(&form, "Chart1", form.Chart1);
+    Print(&form, "Image1", form.Image1);
     std::fflush(stdout);
     return 0;
 }

@@ -14,12 +14,32 @@
 #   QUELMORA_PROBE              the layout probe (default: tests/acceptance_probe
 #                               beside PROGRAM)
 #   QUELMORA_ACCEPTANCE_SCREEN  the X screen, WIDTHxHEIGHTxDEPTH (1280x1024x24)
+#   QUELMORA_ACCEPTANCE_LOCALE  the locale of the program and of the batch run
+#                               it is compared with (C.UTF-8)
+#   QUELMORA_ACCEPTANCE_DPI     the desktop's pixels per inch, set the usual way
+#                               (Xft.dpi in the X resources, loaded with xrdb);
+#                               unset: no resources, Qt's default of 96
+#   QUELMORA_ACCEPTANCE_TITLE   the file dialog's caption expected (Qt's own
+#                               text "Open" in the locale's language)
+#   QUELMORA_ACCEPTANCE_STEPS   "short": the file steps only, without the help
+#                               page and the About box
+#   QUELMORA_ACCEPTANCE_CHART   0: the chart is not compared with the batch
+#                               mode's (1)
+#   QUELMORA_ACCEPTANCE_WM      a window manager to start first (e.g. openbox);
+#                               by default none runs
 #   QUELMORA_ACCEPTANCE_TRACE   when set, the steps run under bash -x
-#   everything else (QT_FONT_DPI, ...) reaches the program unchanged.
+#   everything else reaches the program unchanged.
+#
+# The window's size and the place of its picture box are checked in device
+# pixels, the X server's: at 120 pixels per inch they are the layout's
+# (1110 x 612, the picture box at 744, 128 with the picture drawn one to one);
+# elsewhere both are the layout's scaled by one factor near ppi / 120. At 120
+# pixels per inch the chart must also be, pixel for pixel, what the batch
+# mode's --chart draws (the layout's 505 x 313 at 120 pixels per inch).
 #
 # One line per step; exit 0 when every step passed, 1 with a "FAIL:" line
 # otherwise, and 0 with a "SKIP:" line when there is no X server to be had.
-# No window manager runs: windows are placed where the program puts them,
+# Without a window manager windows are placed where the program puts them,
 # keyboard focus is given by hand, and closing is asked for with the window
 # protocol's delete message.
 
@@ -40,9 +60,20 @@ inner() {
     : >"$scratch/started"
 
     export QT_QPA_PLATFORM=xcb
-    # The flood record's time stamps and the result's number texts follow the
-    # locale; both runs compared below share this one.
+    # The program's locale: the flood record's time stamps and the result's
+    # number texts follow it, and Qt's own texts; the batch runs compared
+    # with the window share it. The steps themselves count in the C locale.
+    local app_locale=${QUELMORA_ACCEPTANCE_LOCALE:-C.UTF-8}
     export LC_ALL=C.UTF-8
+    local dpi=${QUELMORA_ACCEPTANCE_DPI:-} steps=${QUELMORA_ACCEPTANCE_STEPS:-full}
+    # A locale that is not generated would quietly be the C locale.
+    if [ "$app_locale" != C.UTF-8 ] && [ "$app_locale" != C ] &&
+        ! locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8$/utf8/' <<<"$app_locale")"; then
+        say "FAIL: the locale $app_locale is not generated (tools/setup.sh generates it)"
+        exit 1
+    fi
+    # The program, the layout probe and the batch runs, in the program's locale.
+    in_locale() { LC_ALL=$app_locale "$@"; }
     # The file dialog remembers its folders in the user's settings: not ours.
     export XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache
     export XDG_DATA_HOME=$scratch/data XDG_RUNTIME_DIR=$scratch/runtime
@@ -52,15 +83,30 @@ inner() {
     local curve=$root/examples/curve.txt flood=$root/examples/flood.txt
     local result=$scratch/result.txt batch=$scratch/batch.txt
     local step=0 wid="" new_window=""
-    pid="" t0=$SECONDS tstep=$SECONDS
+    pid="" wm_pid="" t0=$SECONDS tstep=$SECONDS
 
     finish() {
         if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then
             kill "$pid" 2>/dev/null
             wait "$pid" 2>/dev/null
         fi
+        if [ -n "${wm_pid:-}" ]; then
+            kill "$wm_pid" 2>/dev/null
+            wait "$wm_pid" 2>/dev/null
+        fi
     }
     trap finish EXIT
+
+    # The desktop's resolution, as a desktop sets it (no QT_* variables).
+    if [ -n "$dpi" ]; then
+        printf 'Xft.dpi: %s\n' "$dpi" | xrdb -nocpp -load - ||
+            { say "FAIL: xrdb could not load Xft.dpi"; exit 1; }
+    fi
+    if [ -n "${QUELMORA_ACCEPTANCE_WM:-}" ]; then
+        "$QUELMORA_ACCEPTANCE_WM" >"$scratch/wm.log" 2>&1 &
+        wm_pid=$!
+        sleep 1
+    fi
 
     fail() {
         say "FAIL: step $step: $*"
@@ -215,6 +261,13 @@ inner() {
         local what=$1 path=$2 shot=$3 dialog
         wait_new_window 15 || fail "$what: no file dialog within 15 s"
         dialog=$new_window
+        # Qt's own texts speak the locale's language.
+        if [ -n "${QUELMORA_ACCEPTANCE_TITLE:-}" ]; then
+            local title
+            title=$(xdotool getwindowname "$dialog" 2>/dev/null)
+            [ "$title" = "$QUELMORA_ACCEPTANCE_TITLE" ] ||
+                fail "$what: the file dialog's caption is \"$title\", not \"$QUELMORA_ACCEPTANCE_TITLE\" under $app_locale"
+        fi
         xdotool windowfocus --sync "$dialog" || fail "$what: cannot focus the file dialog"
         xdotool type --delay 8 "$path" || fail "$what: xdotool could not type"
         import -window root "$shots/$shot.png" 2>/dev/null
@@ -225,14 +278,56 @@ inner() {
     say "X display $DISPLAY, screen $(xdotool getdisplaygeometry | tr ' ' x)"
     say "screenshots in $shots"
 
+    # A window's outer size in device pixels, "W H": its client window and
+    # the frame a window manager may have put around it.
+    outer_size() {
+        local WIDTH HEIGHT X Y SCREEN WINDOW extents l r t b
+        eval "$(xdotool getwindowgeometry --shell "$1")"
+        extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p' | tr -d ' ')
+        IFS=, read -r l r t b <<<"${extents:-0,0,0,0}"
+        echo "$((WIDTH + l + r)) $((HEIGHT + t + b))"
+    }
+
+    # |$1 - $2| <= $3
+    near() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { exit !((a - b <= d) && (b - a <= d)) }'; }
+
+    # The picture box shows resources/reservoir.jpg at its own size from its
+    # top-left corner, one screen pixel per picture pixel. Looks for the
+    # picture's top-left 200 x 200 pixels (sky, a cloud, a ridge) in the
+    # window at ($1, $2) give or take two pixels; prints the place found.
+    find_picture() {
+        local want_x=$1 want_y=$2 dx dy ae
+        convert "$root/resources/reservoir.jpg" -crop 200x200+0+0 +repage "ppm:$scratch/picture.ppm" ||
+            fail "cannot decode the picture"
+        import -window "$wid" "ppm:$scratch/window.ppm" 2>/dev/null || fail "cannot grab the main window"
+        for dy in 0 -1 1 -2 2; do
+            for dx in 0 -1 1 -2 2; do
+                convert "$scratch/window.ppm" -crop "200x200+$((want_x + dx))+$((want_y + dy))" +repage \
+                    "ppm:$scratch/window-part.ppm" 2>/dev/null || continue
+                ae=$(compare -metric AE -fuzz 1% "$scratch/window-part.ppm" "$scratch/picture.ppm" null: 2>&1)
+                if [ "$ae" = 0 ]; then
+                    echo "$((want_x + dx)) $((want_y + dy))"
+                    return 0
+                fi
+            done
+        done
+        return 1
+    }
+
     # --- 0: where the controls are.
     declare -A L_X L_Y L_W L_H
-    "$probe" >"$scratch/layout.txt" 2>"$scratch/probe.log" ||
+    in_locale "$probe" >"$scratch/layout.txt" 2>"$scratch/probe.log" ||
         fail "the layout probe failed: $(tail -3 "$scratch/probe.log")"
     local name x y w h
     while read -r name x y w h; do
         L_X[$name]=$x L_Y[$name]=$y L_W[$name]=$w L_H[$name]=$h
     done <"$scratch/layout.txt"
+    # "Ratio R PPI": the device pixel ratio and the pixels per inch in device
+    # pixels that the program sees.
+    local ratio=${L_X[Ratio]:-} ppi=${L_Y[Ratio]:-}
+    [ -n "$ratio" ] || fail "the probe did not report the screen's ratio"
+    [ -z "$dpi" ] || [ "$ppi" = "$dpi" ] ||
+        fail "the program sees $ppi pixels per inch on a desktop set to $dpi (device pixel ratio $ratio)"
     local screen_w screen_h
     read -r screen_w screen_h < <(xdotool getdisplaygeometry)
     for name in BitBtn1 BitBtn2 BitBtn3 BitBtn4 about1 Tab1 Tab2 Tab3 StringGrid1 StringGrid2 Chart1; do
@@ -241,10 +336,10 @@ inner() {
             [ $((L_Y[$name] + L_H[$name])) -le "$screen_h" ] ||
             fail "$name lies outside a ${screen_w}x${screen_h} screen"
     done
-    passed "layout: BitBtn1 at ${L_X[BitBtn1]},${L_Y[BitBtn1]}, about1 at ${L_X[about1]},${L_Y[about1]}"
+    passed "layout at $ppi pixels per inch, device pixel ratio $ratio: BitBtn1 at ${L_X[BitBtn1]},${L_Y[BitBtn1]}, about1 at ${L_X[about1]},${L_Y[about1]}"
 
     # --- 1: the main window.
-    "$program" >"$scratch/program.log" 2>&1 &
+    LC_ALL=$app_locale "$program" >"$scratch/program.log" 2>&1 &
     pid=$!
     local deadline=$((SECONDS + 20))
     while [ -z "$wid" ] && [ $SECONDS -le $deadline ]; do
@@ -257,6 +352,29 @@ inner() {
     # than some screens.
     xdotool windowmove --sync "$wid" 0 0 || fail "cannot move the main window"
     fail_if_others "at start"
+
+    # The window and one component, in device pixels: the window's outer size
+    # and the picture box's place are the layout's scaled by one factor k,
+    # 1 at 120 pixels per inch.
+    local outer_w outer_h k place
+    read -r outer_w outer_h < <(outer_size "$wid")
+    k=$(awk -v w="$outer_w" 'BEGIN { printf "%.4f", w / 1110 }')
+    if [ "$ppi" = 120 ]; then
+        near "$outer_w" 1110 2 && near "$outer_h" 612 2 ||
+            fail "the window is ${outer_w}x${outer_h} device pixels at 120 pixels per inch, not 1110x612"
+    else
+        awk -v k="$k" -v p="$ppi" 'BEGIN { exit !(k > 0.85 * p / 120 && k < 1.15 * p / 120) }' ||
+            fail "the window is ${outer_w}x${outer_h} device pixels at $ppi pixels per inch: scaled by $k"
+        near "$outer_h" "$(awk -v k="$k" 'BEGIN { print 612 * k }')" 2 ||
+            fail "the window is ${outer_w}x${outer_h}: its height is not 612 scaled by $k"
+    fi
+    local want_x want_y
+    want_x=$(awk -v k="$k" 'BEGIN { printf "%d", 744 * k + 0.5 }')
+    want_y=$(awk -v k="$k" -v c="${L_Y[Central]}" 'BEGIN { printf "%d", c + 128 * k + 0.5 }')
+    place=$(find_picture "$want_x" "$want_y") ||
+        fail "the picture box's picture is not drawn one to one at $want_x,$want_y (744,128 of the layout scaled by $k, below the menu at ${L_Y[Central]}; window grab: $scratch/window.ppm)"
+    passed "window ${outer_w}x${outer_h} device pixels (the layout's scaled by $k); picture one to one at $place"
+
     # Both tables empty, to tell later that they filled.
     wait_painted StringGrid2 10 "$scratch/grid2-empty.ppm"
     wait_painted Chart1 10 "$scratch/chart-empty.ppm"
@@ -271,6 +389,25 @@ inner() {
     wait_changed StringGrid2 "$scratch/grid2-empty.ppm" 10 "$scratch/grid2-curve.ppm" "curve table"
     wait_changed Chart1 "$scratch/chart-empty.ppm" 10 "$scratch/chart-curve.ppm" "chart"
     fail_if_others "after reading the curve"
+    # At 120 pixels per inch the chart is the layout's 505 x 313 device
+    # pixels, drawn at them: the very picture the batch mode draws.
+    if [ "$ppi" = 120 ] && [ "${QUELMORA_ACCEPTANCE_CHART:-1}" = 1 ]; then
+        [ "${L_W[Chart1]}x${L_H[Chart1]}" = 505x313 ] ||
+            fail "the chart covers ${L_W[Chart1]}x${L_H[Chart1]} device pixels, not 505x313"
+        # Qt leaves glyphs unhinted whenever it scales for a device pixel
+        # ratio; the batch mode draws into a bitmap of its own, so only the
+        # glyphs change when it runs under the same ratio.
+        local under_ratio=()
+        [ "$ratio" = 1 ] || under_ratio=(env QT_SCALE_FACTOR="$ratio")
+        in_locale "${under_ratio[@]}" "$program" --curve "$curve" --chart "$scratch/batch-chart.png" >"$scratch/batch.log" 2>&1 ||
+            fail "the batch mode could not draw the chart: $(cat "$scratch/batch.log")"
+        local chart_ae
+        chart_ae=$(compare -metric AE "ppm:$scratch/chart-curve.ppm" "$scratch/batch-chart.png" \
+            "$shots/chart-difference.png" 2>&1)
+        [ "$chart_ae" = 0 ] || fail "the chart on the screen differs from the batch mode's in" \
+            "$chart_ae pixels ($shots/chart-difference.png)"
+        rm -f "$shots/chart-difference.png"
+    fi
     shoot 02-curve
     passed "curve read from examples/curve.txt: table and chart drawn; 02-curve.png"
 
@@ -302,7 +439,7 @@ inner() {
     [ -s "$result" ] || fail "no result file $result within 10 s"
     fail_if_others "after writing the result"
     shoot 05-write
-    "$program" --curve "$curve" --flood "$flood" --out "$batch" >"$scratch/batch.log" 2>&1 ||
+    in_locale "$program" --curve "$curve" --flood "$flood" --out "$batch" >"$scratch/batch.log" 2>&1 ||
         fail "the batch mode failed: $(cat "$scratch/batch.log")"
     if ! cmp -s "$result" "$batch"; then
         say "      window: $(wc -l <"$result") lines, batch: $(wc -l <"$batch") lines"
@@ -312,33 +449,40 @@ inner() {
     passed "result file written: $(wc -l <"$result") lines, identical to the batch mode's; 05-write.png"
 
     # --- 6: the help page and the About box, twice: the same both times.
-    show_page Tab3 StringGrid1 "$scratch/help.ppm"
-    shoot 06-help
-    local want_w want_h box geometry first=""
-    want_w=$(awk -v s="$screen_w" 'BEGIN { print int(s / 1440 * 635) }')
-    want_h=$(awk -v s="$screen_h" 'BEGIN { print int(s / 900 * 374) }')
-    for round in 1 2; do
-        click about1
-        wait_new_window 15 || fail "no About box within 15 s"
-        box=$new_window
-        [ "$(xdotool getwindowname "$box")" = "关于本程序" ] ||
-            fail "the About box's caption is \"$(xdotool getwindowname "$box")\""
-        geometry=$(xdotool getwindowgeometry --shell "$box" | grep -E '^(WIDTH|HEIGHT)=' | tr '\n' ' ')
-        [ "$geometry" = "WIDTH=$want_w HEIGHT=$want_h " ] ||
-            fail "the About box is ${geometry}on a ${screen_w}x${screen_h} screen, not ${want_w}x${want_h}"
-        # Let it paint; then it must hold still and, the second time, look the same.
-        sleep 0.3
-        import -window "$box" "ppm:$scratch/about-$round.ppm" 2>/dev/null || fail "cannot grab the About box"
-        if [ "$round" = 1 ]; then
-            shoot 07-about "$box"
-        elif ! cmp -s "$scratch/about-1.ppm" "$scratch/about-2.ppm"; then
-            import -window "$box" "$shots/07-about-again-window.png" 2>/dev/null
-            fail "the About box looks different when opened again (07-about-again-window.png)"
-        fi
-        xdotool windowfocus --sync "$box" && xdotool key Escape
-        wait_only_main 10 || fail_if_others "Escape in the About box"
-    done
-    passed "help page shown; About box opened twice at ${want_w}x${want_h}, alike, closed by Escape; 06-help.png, 07-about.png"
+    if [ "$steps" = full ]; then
+        show_page Tab3 StringGrid1 "$scratch/help.ppm"
+        shoot 06-help
+        local want_w want_h box box_w box_h
+        want_w=$(awk -v s="$screen_w" 'BEGIN { print int(s / 1440 * 635) }')
+        want_h=$(awk -v s="$screen_h" 'BEGIN { print int(s / 900 * 374) }')
+        for round in 1 2; do
+            click about1
+            wait_new_window 15 || fail "no About box within 15 s"
+            box=$new_window
+            [ "$(xdotool getwindowname "$box")" = "关于本程序" ] ||
+                fail "the About box's caption is \"$(xdotool getwindowname "$box")\""
+            # Device pixels, whole window; at a ratio other than 1 Qt's logical
+            # pixels may round a device pixel away.
+            read -r box_w box_h < <(outer_size "$box")
+            if [ "$ratio" = 1 ]; then
+                [ "${box_w}x${box_h}" = "${want_w}x${want_h}" ]
+            else
+                near "$box_w" "$want_w" 1 && near "$box_h" "$want_h" 1
+            fi || fail "the About box is ${box_w}x${box_h} on a ${screen_w}x${screen_h} screen, not ${want_w}x${want_h}"
+            # Let it paint; then it must hold still and, the second time, look the same.
+            sleep 0.3
+            import -window "$box" "ppm:$scratch/about-$round.ppm" 2>/dev/null || fail "cannot grab the About box"
+            if [ "$round" = 1 ]; then
+                shoot 07-about "$box"
+            elif ! cmp -s "$scratch/about-1.ppm" "$scratch/about-2.ppm"; then
+                import -window "$box" "$shots/07-about-again-window.png" 2>/dev/null
+                fail "the About box looks different when opened again (07-about-again-window.png)"
+            fi
+            xdotool windowfocus --sync "$box" && xdotool key Escape
+            wait_only_main 10 || fail_if_others "Escape in the About box"
+        done
+        passed "help page shown; About box opened twice at ${box_w}x${box_h}, alike, closed by Escape; 06-help.png, 07-about.png"
+    fi
 
     # --- 7: close the main window: the program ends with 0.
     python3 "$here/close_window.py" "$wid" || fail "cannot ask the main window to close"

@@ -7,7 +7,9 @@
 #include "FormLayout.h"
 #include "JpegImage.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
@@ -15,7 +17,9 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QTranslator>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -127,6 +131,46 @@ TEST(ErrorDisplay, DefaultDisplayIsAModalStopBoxWithOneOkButton) {
     EXPECT_TRUE(modal);
 }
 
+TEST(QtTexts, AChineseDesktopGetsQtsOwnTextsInChineseAndOurMessagesAsTheyAre) {
+    App();
+    QTranslator chinese;
+    ASSERT_TRUE(TApplication::LoadQtTranslation(chinese, QLocale(QLocale::Chinese, QLocale::China)))
+        << "qt6-translations-l10n is not installed";
+    QCoreApplication::installTranslator(&chinese);
+    {
+        QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        EXPECT_EQ(buttons.button(QDialogButtonBox::Ok)->text().toStdString(), "确定");
+        EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().toStdString(), "取消");
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        EXPECT_EQ(dialog.windowTitle().toStdString(), "打开");
+    }
+    // The error display: Qt's button in Chinese, the program's caption and
+    // message exactly as they are.
+    std::string button, caption, text;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        button = box->button(QMessageBox::Ok)->text().toStdString();
+        caption = box->windowTitle().toStdString();
+        text = box->text().toStdString();
+        box->accept();
+    });
+    TThrowingReceiver receiver;
+    Deliver(receiver, [] { throw EConvertError("'abc' is not a valid floating point value"); });
+    QCoreApplication::removeTranslator(&chinese);
+    EXPECT_EQ(button, "确定");
+    EXPECT_EQ(caption, "test_app_gui");
+    EXPECT_EQ(text, "'abc' is not a valid floating point value.");
+
+    // German has its own; the C locale has none, and Qt's English stays.
+    QTranslator german, c;
+    EXPECT_TRUE(TApplication::LoadQtTranslation(german, QLocale(QLocale::German, QLocale::Germany)));
+    EXPECT_FALSE(TApplication::LoadQtTranslation(c, QLocale::c()));
+    QDialogButtonBox english(QDialogButtonBox::Cancel);
+    EXPECT_EQ(english.button(QDialogButtonBox::Cancel)->text().toStdString(), "Cancel");
+}
+
 TEST(FormLayout, MulDivRoundsHalfAwayFromZero) {
     EXPECT_EQ(MulDiv(13, 96, 120), 10);    // 10.4
     EXPECT_EQ(MulDiv(13, 144, 120), 16);   // 15.6
@@ -137,56 +181,142 @@ TEST(FormLayout, MulDivRoundsHalfAwayFromZero) {
     EXPECT_EQ(MulDiv(7, 1, 0), 0);
 }
 
-TEST(FormLayout, ScalesComponentsAndTheirOwnFontsByTheMeasuredTextHeight) {
+namespace {
+
+// A form as the layouts make one: its own font, a button with a font of its
+// own, a component that follows the form's font, a toolkit-internal child
+// and a page control whose pages its tabs place.
+struct TestForm {
+    TestForm() {
+        form.setProperty("fontHeight", -13);
+        const QFont formFont(QStringLiteral("MS Sans Serif"));
+        form.setFont(formFont);
+        form.resize(1110, 612);
+        button = new QPushButton(&form);
+        button->setObjectName("BitBtn1");
+        button->setFont(formFont);
+        button->setProperty("fontHeight", -17);
+        button->setGeometry(744, 8, 161, 41);
+        plain = new QPushButton(&form);
+        plain->setObjectName("BitBtn9");
+        plain->setGeometry(100, 200, 64, 24);
+        inner = new QWidget(&form);
+        inner->setGeometry(10, 10, 30, 30);
+        pages = new QStackedWidget(&form);
+        pages->setObjectName("PageControl1");
+        pages->setGeometry(0, 0, 729, 537);
+        page = new QWidget;
+        page->setObjectName("TabSheet1");
+        pages->addWidget(page);
+        onPage = new QWidget(page);
+        onPage->setObjectName("StringGrid2");
+        onPage->setGeometry(0, 9, 193, 496);
+        neighbour = new QWidget(page);  // right beside it
+        neighbour->setObjectName("Chart1");
+        neighbour->setGeometry(193, 9, 505, 313);
+        ApplyStoredFonts(&form);
+        pageBefore = page->geometry();
+    }
+    QWidget form;
+    QPushButton *button, *plain;
+    QStackedWidget* pages;
+    QWidget *inner, *page, *onPage, *neighbour;
+    QRect pageBefore;
+};
+
+// The layout's rectangle r scaled by m / 16 in device pixels, then in Qt's
+// logical pixels by its edges.
+QRect Fitted(QRect r, int m, double ratio) {
+    auto d = [m](int v) { return MulDiv(v, m, 16); };
+    return ToLogical(QRect(d(r.x()), d(r.y()), d(r.width()), d(r.height())), ratio);
+}
+
+}  // namespace
+
+TEST(FormLayout, AtTheDesignResolutionNothingMovesWhateverTheDevicePixelRatio) {
     App();
     InstallFontSubstitutes();
-    QWidget form;
-    form.setProperty("fontHeight", -13);
-    QFont formFont(QStringLiteral("MS Sans Serif"));
-    form.setFont(formFont);
-    form.resize(1110, 612);
-    auto* button = new QPushButton(&form);
-    button->setObjectName("BitBtn1");
-    button->setFont(formFont);
-    button->setProperty("fontHeight", -17);
-    button->setGeometry(744, 8, 161, 41);
-    auto* plain = new QPushButton(&form);  // a component inheriting the form's font
-    plain->setObjectName("BitBtn9");
-    plain->setGeometry(100, 200, 64, 24);
-    auto* inner = new QWidget(&form);      // a toolkit-internal child: not a component
-    inner->setGeometry(10, 10, 30, 30);
-    auto* pages = new QStackedWidget(&form);
-    pages->setObjectName("PageControl1");
-    pages->setGeometry(0, 0, 729, 537);
-    auto* page = new QWidget;
-    page->setObjectName("TabSheet1");
-    pages->addWidget(page);
-    auto* onPage = new QWidget(page);
-    onPage->setObjectName("StringGrid2");
-    onPage->setGeometry(0, 9, 193, 496);
+    {
+        TestForm f;
+        ScaleLayout(&f.form, TScreenScale{120, 1.0, 120});
+        EXPECT_EQ(MeasuredTextHeight(&f.form), 16);  // the design font's measure
+        EXPECT_EQ(f.form.font().pixelSize(), 13);
+        EXPECT_EQ(f.button->geometry(), QRect(744, 8, 161, 41));
+        EXPECT_EQ(f.button->font().pixelSize(), 17);
+        EXPECT_EQ(ScaledOuterSize(&f.form, QSize(1110, 612)), QSize(1110, 612));
+    }
+    {
+        // A desktop set to 120 pixels per inch, as Qt reports it: 96 logical
+        // pixels per inch at a device pixel ratio of 1.25.
+        TestForm f;
+        const TScreenScale screen{120, 1.25, 96};
+        ScaleLayout(&f.form, screen);
+        EXPECT_EQ(MeasuredTextHeight(&f.form), 16);
+        EXPECT_EQ(DeviceFontHeight(f.form.font(), screen), 13);
+        EXPECT_EQ(DeviceFontHeight(f.button->font(), screen), 17);
+        EXPECT_EQ(f.button->geometry(), QRect(595, 6, 129, 33));  // 744 / 1.25 = 595.2, ...
+        EXPECT_EQ(f.onPage->geometry(), QRect(0, 7, 154, 397));
+        // Neighbours stay neighbours: edges are converted, not sizes.
+        EXPECT_EQ(f.neighbour->geometry().left(), f.onPage->geometry().right() + 1);
+        EXPECT_EQ(f.plain->font().pointSizeF(), f.form.font().pointSizeF());  // follows the form
+        EXPECT_EQ(f.page->geometry(), f.pageBefore);
+        EXPECT_EQ(ScaledOuterSize(&f.form, QSize(1110, 612)), QSize(1110, 612));
+        EXPECT_EQ(FittedScreen(&f.form).DevicePixelRatio, 1.25);
+    }
+}
 
-    ApplyStoredFonts(&form);
-    ASSERT_EQ(form.font().pixelSize(), 13);
-    ASSERT_EQ(button->font().pixelSize(), 17);
-    const QRect pageBefore = page->geometry();
+TEST(FormLayout, ElsewhereComponentsAndTheWindowScaleWithTheFontsMeasuredHeight) {
+    App();
+    InstallFontSubstitutes();
+    for (const TScreenScale screen : {TScreenScale{96, 1.0, 96}, TScreenScale{144, 1.5, 96},
+                                      TScreenScale{144, 1.0, 144}, TScreenScale{192, 2.0, 96}}) {
+        SCOPED_TRACE(screen.PixelsPerInch);
+        SCOPED_TRACE(screen.DevicePixelRatio);
+        TestForm f;
+        ScaleLayout(&f.form, screen);
+        // The form's font: 13 * ppi / 120 device pixels, rounded.
+        const int fontPixels = MulDiv(13, screen.PixelsPerInch, 120);
+        EXPECT_EQ(DeviceFontHeight(f.form.font(), screen), fontPixels);
+        // The measure follows the font's growth from the design height.
+        const int m = MeasuredTextHeight(&f.form);
+        EXPECT_LE(std::abs(m - 16.0 * fontPixels / 13), 1.0) << m;
+        EXPECT_EQ(f.button->geometry(), Fitted(QRect(744, 8, 161, 41), m, screen.DevicePixelRatio));
+        EXPECT_EQ(DeviceFontHeight(f.button->font(), screen), MulDiv(17, m, 16));
+        EXPECT_EQ(f.pages->geometry(), Fitted(QRect(0, 0, 729, 537), m, screen.DevicePixelRatio));
+        EXPECT_EQ(f.onPage->geometry(), Fitted(QRect(0, 9, 193, 496), m, screen.DevicePixelRatio));
+        EXPECT_EQ(f.page->geometry(), f.pageBefore);  // placed by its page control
+        EXPECT_EQ(f.inner->geometry(), QRect(10, 10, 30, 30));
+        // The window by the same factor as its components, not left as stored.
+        EXPECT_EQ(ScaledOuterSize(&f.form, QSize(1110, 612)),
+                  QSize(MulDiv(1110, m, 16), MulDiv(612, m, 16)));
+    }
+}
 
-    ScaleLayout(&form, 96);
-    EXPECT_EQ(form.font().pixelSize(), 10);  // 13 * 96 / 120, rounded
-    QFont measuredFont(QStringLiteral("MS Sans Serif"));
-    measuredFont.setPixelSize(10);
-    const int m = QFontMetrics(measuredFont).height();
-    ASSERT_NE(m, 16) << "the scaling step would not run";
-    EXPECT_EQ(MeasuredTextHeight(&form), m);
-    auto s = [m](int v) { return (2 * v * m + 16) / 32; };
-    EXPECT_EQ(button->geometry(), QRect(s(744), s(8), s(161), s(41)));
-    EXPECT_EQ(button->font().pixelSize(), s(17));
-    EXPECT_EQ(plain->geometry(), QRect(s(100), s(200), s(64), s(24)));
-    EXPECT_EQ(plain->font().pixelSize(), 10);  // follows the form, not scaled twice
-    EXPECT_EQ(pages->geometry(), QRect(0, 0, s(729), s(537)));
-    EXPECT_EQ(onPage->geometry(), QRect(0, s(9), s(193), s(496)));
-    EXPECT_EQ(page->geometry(), pageBefore);  // placed by its page control
-    EXPECT_EQ(inner->geometry(), QRect(10, 10, 30, 30));
-    EXPECT_EQ(form.size(), QSize(1110, 612));  // the form's own size is not scaled
+TEST(FormLayout, MeasureAndDeviceFontHeights) {
+    App();
+    InstallFontSubstitutes();
+    const QFont font(QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(MeasureTextHeight(font, 13, 13), 16);
+    EXPECT_EQ(MeasureTextHeight(font, 14, 14), 16);
+    int last = 0;
+    for (int px = 8; px <= 40; ++px) {  // grows with the font, never shrinks
+        const int m = MeasureTextHeight(font, px, 13);
+        EXPECT_GE(m, last) << px;
+        last = m;
+    }
+    EXPECT_GT(MeasureTextHeight(font, 26, 13), 30);
+
+    QWidget w;
+    for (const TScreenScale screen : {TScreenScale{120, 1.0, 120}, TScreenScale{120, 1.25, 96},
+                                      TScreenScale{144, 1.5, 96}, TScreenScale{90, 0.75, 120}}) {
+        for (int px : {1, 9, 13, 17, 27}) {
+            SetDeviceFontHeight(&w, px, screen);
+            EXPECT_EQ(DeviceFontHeight(w.font(), screen), px) << screen.DevicePixelRatio;
+        }
+    }
+    EXPECT_EQ(ToLogical(QRect(744, 8, 161, 41), 1.0), QRect(744, 8, 161, 41));
+    EXPECT_EQ(ToLogical(QSize(1110, 612), 1.25), QSize(888, 490));
+    EXPECT_EQ(ToLogical(QPoint(306, 152), 1.5), QPoint(204, 101));
 }
 
 TEST(Picture, DecodedInColourDrawnUnscaledOrStretchedAndBadDataRefused) {

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -43,7 +44,6 @@ const char* kFlood =
 TEST_F(WindowTest, StartsOnTheFirstPageWithTheStoredLayoutAndEmptyTables) {
     EXPECT_EQ(form->windowTitle().toStdString(), "Quelmora");
     EXPECT_EQ(form->pos(), QPoint(306, 152));
-    EXPECT_EQ(form->frameGeometry().size(), QSize(1110, 612));
     EXPECT_EQ(form->font().pixelSize(), MulDiv(13, ScreenPixelsPerInch(), 120));
     EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
     EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "库容水位曲线 ");
@@ -52,6 +52,8 @@ TEST_F(WindowTest, StartsOnTheFirstPageWithTheStoredLayoutAndEmptyTables) {
 
     const int m = MeasuredTextHeight(form.get());
     auto s = [m](int v) { return MulDiv(v, m, 16); };
+    // The window's outer size scales with its components.
+    EXPECT_EQ(form->frameGeometry().size(), QSize(s(1110), s(612)));
     const std::vector<std::pair<QPushButton*, std::string>> buttons{
         {form->BitBtn1, "读取库容水位曲线"}, {form->BitBtn2, "读取库水及泄流过程"},
         {form->BitBtn3, "计    算"}, {form->BitBtn4, "输    出"}};
@@ -80,7 +82,9 @@ TEST_F(WindowTest, StartsOnTheFirstPageWithTheStoredLayoutAndEmptyTables) {
     for (int r = 2; r < 5; ++r)
         for (int c = 0; c < 9; ++c) EXPECT_EQ(Shown(form->StringGrid1, c, r), "");
     const int widths[9] = {140, 50, 65, 70, 45, 45, 75, 95, 95};
-    for (int c = 0; c < 9; ++c)
+    // Column 0 is the fixed column, shown as the row header.
+    EXPECT_EQ(form->StringGrid1->verticalHeader()->width(), widths[0] + 1);
+    for (int c = 1; c < 9; ++c)
         EXPECT_EQ(form->StringGrid1->horizontalHeader()->sectionSize(c), widths[c] + 1) << c;
     EXPECT_EQ(form->StringGrid2->rowHeight(0), 25);
     EXPECT_EQ(form->StringGrid2->horizontalHeader()->height(), 25);
@@ -90,10 +94,17 @@ TEST_F(WindowTest, TablesDrawFixedCellsAsFixedAndNeverEdit) {
     form->show();
     TStringGridView* view = form->StringGrid2;
     QAbstractItemModel* m = view->model();
-    EXPECT_TRUE(view->horizontalHeader()->isVisible());  // row 0
-    EXPECT_FALSE(view->verticalHeader()->isVisible());
-    EXPECT_TRUE(m->data(m->index(0, 0), Qt::BackgroundRole).isValid());  // column 0
+    // Row 0 is the column header, column 0 the row header; the model's own
+    // column 0 is not shown twice.
+    EXPECT_TRUE(view->horizontalHeader()->isVisible());
+    EXPECT_TRUE(view->verticalHeader()->isVisible());
+    EXPECT_TRUE(view->isColumnHidden(0));
+    EXPECT_FALSE(view->isColumnHidden(1));
+    EXPECT_EQ(Text(m->headerData(0, Qt::Vertical)), Blanks(11) + "m");  // grid row 1, column 0
+    EXPECT_TRUE(m->data(m->index(0, 0), Qt::BackgroundRole).isValid());  // drawn in the fixed face
     EXPECT_FALSE(m->data(m->index(0, 1), Qt::BackgroundRole).isValid());
+    EXPECT_EQ(view->verticalHeader()->width(), form->Work.StringGrid2.ColWidth(0) + 1);
+    EXPECT_EQ(view->Corner()->width(), view->verticalHeader()->width());
     EXPECT_FALSE(m->flags(m->index(1, 0)) & Qt::ItemIsSelectable);
     for (int r = 0; r < m->rowCount(); ++r)
         for (int c = 0; c < m->columnCount(); ++c) EXPECT_FALSE(m->flags(m->index(r, c)) & Qt::ItemIsEditable);
@@ -104,6 +115,90 @@ TEST_F(WindowTest, TablesDrawFixedCellsAsFixedAndNeverEdit) {
     EXPECT_EQ(view->findChild<QLineEdit*>(), nullptr);  // no cell editor
     EXPECT_TRUE(view->selectionModel()->isSelected(m->index(1, 1)));
     EXPECT_EQ(Shown(view, 1, 2), "");
+}
+
+TEST_F(WindowTest, FixedColumnAndRowStayWhileTheRestScrolls) {
+    std::string flood = "h\n";
+    for (int i = 0; i < 40; ++i)
+        flood += "2007-07-" + std::to_string(10 + i / 24) + " " + (i % 24 < 10 ? "0" : "") +
+                 std::to_string(i % 24) + "-00-00,524.5,90\n";
+    WriteFile(Path("flood.txt"), flood);
+    Answer(Path("flood.txt"));
+    form->BitBtn2->click();
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    TStringGridView* view = form->StringGrid1;
+    // Narrower than its columns and shorter than its rows at any resolution.
+    view->resize(400, 200);
+    QApplication::processEvents();
+    QScrollBar* across = view->horizontalScrollBar();
+    QScrollBar* down = view->verticalScrollBar();
+    ASSERT_GT(across->maximum(), 0);
+    ASSERT_GT(down->maximum(), 0);
+
+    // The fixed column: left of the scrolling cells, as wide as column 0.
+    const QRect fixed(view->verticalHeader()->geometry());
+    const QRect heading(view->Corner()->geometry());
+    EXPECT_EQ(fixed.left(), heading.left());
+    EXPECT_EQ(fixed.width(), form->Work.StringGrid1.ColWidth(0) + 1);
+    EXPECT_EQ(view->viewport()->geometry().left(), fixed.right() + 1);
+    EXPECT_EQ(view->columnViewportPosition(1), 0);
+
+    const QImage before = view->grab().toImage();
+    across->setValue(across->maximum());
+    QApplication::processEvents();
+    const QImage after = view->grab().toImage();
+    // The rest scrolled: column 1 is out of sight, the last one in it.
+    EXPECT_LT(view->columnViewportPosition(1), 0);
+    EXPECT_LE(view->columnViewportPosition(8) + view->columnWidth(8), view->viewport()->width());
+    // The time column and its heading look exactly as before; the cells
+    // beside them do not.
+    const QRect left(heading.left(), heading.top(), fixed.width(), fixed.bottom() - heading.top());
+    EXPECT_EQ(before.copy(left), after.copy(left));
+    const QRect cells(fixed.right() + 1, fixed.top(), 200, fixed.height());
+    EXPECT_NE(before.copy(cells), after.copy(cells));
+    EXPECT_EQ(view->verticalHeader()->geometry(), fixed);
+
+    // Down: the time stamps go with their rows; row 0 stays.
+    const int headerTop = view->horizontalHeader()->geometry().top();
+    down->setValue(10);
+    QApplication::processEvents();
+    EXPECT_EQ(view->verticalHeader()->visualIndexAt(0), view->rowAt(0));
+    EXPECT_EQ(Text(view->model()->headerData(view->rowAt(0), Qt::Vertical)), "2007-07-10 09-00-00");
+    EXPECT_EQ(view->horizontalHeader()->geometry().top(), headerTop);
+}
+
+TEST_F(WindowTest, HorizontalScrollBarShowsWheneverTheColumnsDoNotFitAlsoBeforeALoad) {
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    TStringGridView* view = form->StringGrid1;
+    int columns = view->verticalHeader()->width();
+    for (int c = 1; c < 9; ++c) columns += view->columnWidth(c);
+    const int frame = 2 * view->frameWidth();
+    // Nothing loaded: heading, units and three empty rows.
+    ASSERT_EQ(view->model()->rowCount(), 4);
+    view->resize(columns + frame - 30, view->height());
+    QApplication::processEvents();
+    EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_LE(view->columnViewportPosition(8) + view->columnWidth(8), view->viewport()->width());
+
+    view->resize(columns + frame + 30, view->height());
+    QApplication::processEvents();
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+
+    // As the window opens: shown when the layout's table is narrower than
+    // its columns at this resolution, hidden otherwise.
+    TForm1 fresh;
+    fresh.PageControl1->setCurrentWidget(fresh.TabSheet2);
+    fresh.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+    EXPECT_EQ(fresh.StringGrid1->horizontalScrollBar()->isVisible(),
+              fresh.StringGrid1->width() < columns + frame);
 }
 
 TEST_F(WindowTest, HelpTextHasItsTwentyOneLinesExactly) {

@@ -52,9 +52,11 @@ expect_field Section science
 expect_field Maintainer "Quelmora developers <quelmora@example.org>"
 check "the package has no description" test -n "$(field Description)"
 
-# The libraries are found by dpkg-shlibdeps, the fonts are named by hand.
+# The libraries are found by dpkg-shlibdeps, the fonts and Qt's translations are
+# named by hand.
 depends=$(field Depends)
-for package in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo fonts-liberation fonts-wqy-microhei; do
+for package in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo fonts-liberation fonts-wqy-microhei \
+    qt6-translations-l10n; do
   grep -Eq "(^|, )$package( \(|,|$)" <<<"$depends" || fail "Depends does not name $package: $depends"
 done
 
@@ -76,7 +78,9 @@ expected=$scratch/expected.txt
   echo "usr/share/icons/hicolor/scalable/apps/quelmora.svg"
   echo "usr/share/man/man1/quelmora.1.gz"
   echo "usr/share/doc/quelmora/README.md"
-  echo "usr/share/doc/quelmora/docs/screenshot.png"
+  # Every picture the README shows, and no other.
+  grep -o '(docs/[^)]*\.png)' "$source/README.md" | tr -d '()' | sort -u |
+    sed 's|^|usr/share/doc/quelmora/|'
   for example in "$source"/examples/*.txt; do
     echo "usr/share/doc/quelmora/examples/$(basename "$example")"
   done
