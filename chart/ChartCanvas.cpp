@@ -273,6 +273,9 @@ void TChartCanvas::SelectChartFont(const TChartFont& font) {
     f.setLetterSpacing(QFont::AbsoluteSpacing, font.InterCharSize());
     f.setKerning(false);
     f.setStyleStrategy(QFont::NoAntialias);  // pixel-exact like the lines
+    // Qt drops hinting at device pixel ratios other than 1; the same glyphs
+    // at every ratio keep the window's chart equal to the exported one.
+    f.setHintingPreference(QFont::PreferVerticalHinting);
     FFont = f;
     FFontColor = FMonochrome ? clBlack : font.Color();
     FChartFont = &font;
@@ -287,6 +290,7 @@ void TChartCanvas::ResetSurface() {
     f.setPixelSize(MulDiv(8, FPixelsPerInch, 72));
     f.setKerning(false);
     f.setStyleStrategy(QFont::NoAntialias);
+    f.setHintingPreference(QFont::PreferVerticalHinting);
     FFont = f;
     FFontColor = clBlack;
     FChartFont = nullptr;

@@ -31,10 +31,7 @@ endfunction()
 quelmora_acceptance(acceptance LOCALE C.UTF-8 DPI 96 TITLE Open)
 quelmora_acceptance(acceptance_120ppi LOCALE C.UTF-8 DPI 120 TITLE Open)
 quelmora_acceptance(acceptance_en_US LOCALE en_US.UTF-8 DPI 120 TITLE Open SHORT)
-# In the decimal-comma locales the axis labels still come out garbled, and
-# differently in the window and in the batch mode: their charts are compared
-# once the labels are made by our own number text.
-quelmora_acceptance(acceptance_de_DE LOCALE de_DE.UTF-8 DPI 120 TITLE Öffnen SHORT NO_CHART)
-quelmora_acceptance(acceptance_fr_FR LOCALE fr_FR.UTF-8 DPI 120 TITLE Ouvrir SHORT NO_CHART)
-quelmora_acceptance(acceptance_sv_SE LOCALE sv_SE.UTF-8 DPI 120 TITLE Öppna SHORT NO_CHART)
+quelmora_acceptance(acceptance_de_DE LOCALE de_DE.UTF-8 DPI 120 TITLE Öffnen SHORT)
+quelmora_acceptance(acceptance_fr_FR LOCALE fr_FR.UTF-8 DPI 120 TITLE Ouvrir SHORT)
+quelmora_acceptance(acceptance_sv_SE LOCALE sv_SE.UTF-8 DPI 120 TITLE Öppna SHORT)
 quelmora_acceptance(acceptance_zh_CN LOCALE zh_CN.UTF-8 DPI 120 TITLE 打开 SHORT)
