@@ -10,6 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
+
+#include <locale.h>
+#include <stdlib.h>
 
 // The text conversion is defined in terms of x87 extended arithmetic: digits
 // accumulated with a 64-bit significand, scaled by a power of ten, rounded to
@@ -286,8 +291,13 @@ long double Pow10(std::int64_t k) {
     while (n > 0)
         *p++ = rev[--n];
     *p = '\0';
+    // Correctly rounded, and read in the C locale: an exponent-only text reads
+    // alike in every locale today, but the program's locale is the user's
+    // once the application object has set it, and no number of ours may
+    // depend on that.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     const int savedErrno = errno;
-    const long double value = std::strtold(text, nullptr); // correctly rounded
+    const long double value = strtold_l(text, nullptr, cLocale);
     errno = savedErrno;
     return value;
 }
@@ -459,4 +469,64 @@ Currency DecimalFromReal(double value) {
     if (!(std::isgreaterequal(scaled, -0x1p63L) && std::isless(scaled, 0x1p63L - 0.5L)))
         throw EInvalidOp();
     return Currency{std::llrint(scaled)}; // the FPU's rounding: to nearest, ties to even
+}
+
+namespace {
+
+// The digits of a non-negative integer m * 2^shift (shift >= 0): base 10^9
+// limbs, doubled shift times. Only messages come here, so plainness wins.
+std::string WholeDigits(std::uint64_t m, int shift) {
+    constexpr std::uint32_t kLimb = 1000000000;
+    std::vector<std::uint32_t> limbs;  // least significant first
+    do {
+        limbs.push_back(static_cast<std::uint32_t>(m % kLimb));
+        m /= kLimb;
+    } while (m != 0);
+    for (int k = 0; k < shift; ++k) {
+        std::uint32_t carry = 0;
+        for (std::uint32_t& limb : limbs) {
+            const std::uint64_t twice = std::uint64_t{limb} * 2 + carry;
+            limb = static_cast<std::uint32_t>(twice % kLimb);
+            carry = static_cast<std::uint32_t>(twice / kLimb);
+        }
+        if (carry != 0) limbs.push_back(carry);
+    }
+    std::string text = std::to_string(limbs.back());
+    for (std::size_t i = limbs.size() - 1; i-- > 0;) {
+        const std::string part = std::to_string(limbs[i]);
+        text.append(9 - part.size(), '0');
+        text += part;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string RealToText(double value) {
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    const long double scaled = static_cast<long double>(value) * 10000.0L;
+    if (std::isgreaterequal(scaled, -0x1p63L) && std::isless(scaled, 0x1p63L - 0.5L))
+        return DecimalToText(DecimalFromReal(value));
+    // |value| >= 2^63 / 10^4 > 2^49: a 53-bit significand leaves at most three
+    // binary places below the point, so the value is its own text.
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(value), &exponent);
+    const auto significand = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const int shift = exponent - 53;
+    std::string text = value < 0 ? "-" : "";
+    if (shift >= 0) return text + WholeDigits(significand, shift);
+    const int places = -shift;  // 1 to 3
+    text += WholeDigits(significand >> places, 0);
+    // The binary places in ten-thousandths: 10000 / 2^places is whole.
+    unsigned units = static_cast<unsigned>(significand & ((1U << places) - 1)) * (10000U >> places);
+    if (units != 0) {
+        text += Formats().decimalMark;
+        char digits[4];
+        for (int k = 3; k >= 0; --k, units /= 10) digits[k] = static_cast<char>('0' + units % 10);
+        int length = 4;
+        while (digits[length - 1] == '0') --length;
+        text.append(digits, static_cast<std::size_t>(length));
+    }
+    return text;
 }

@@ -52,6 +52,11 @@ std::string ErrorDisplayText(std::string_view message) {
     return text;
 }
 
+std::string ErrorDisplayText(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return ErrorDisplayText(own ? std::string_view(own->Message) : std::string_view(e.what()));
+}
+
 std::string ApplicationTitle(std::string_view programPath) {
     const auto slash = programPath.rfind('/');
     std::string_view name =
@@ -70,7 +75,5 @@ void ReportError(const std::exception& e, const std::string& title, const ErrorD
                  const std::function<void()>& releaseCapture) {
     if (releaseCapture) releaseCapture();
     if (dynamic_cast<const EAbort*>(&e)) return;
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    const std::string text = ErrorDisplayText(own ? std::string_view(own->Message) : e.what());
-    if (display) display(title, text);
+    if (display) display(title, ErrorDisplayText(e));
 }

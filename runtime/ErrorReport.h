@@ -12,10 +12,13 @@
 // 1000 bytes shows its first 600 and its last 200 bytes (whole characters
 // only), joined by " … (N bytes left out) … ".
 std::string ErrorDisplayText(std::string_view message);
+// The same for an exception's whole message: a program error's Message, which
+// may hold NUL bytes (a text read from a file), not what() up to the first.
+std::string ErrorDisplayText(const std::exception& e);
 
 // The program file's name without folder and its last extension, the first
-// character in upper case and the rest in lower case: "FLOOD.EXE" gives
-// "Flood", "/usr/bin/quelmora" gives "Quelmora".
+// character as it is and the rest in lower case: "FLOOD.EXE" gives "Flood",
+// "/usr/bin/quelmora" gives "quelmora".
 std::string ApplicationTitle(std::string_view programPath);
 
 // Shows (title, text). The window installs a message box; batch mode prints.

@@ -218,7 +218,7 @@ void LineFile::Release() noexcept {
     }
     mode_ = Mode::closed;
     fd_ = -1;
-    pos_ = len_ = 0;
+    pos_ = len_ = ctrlZ_ = 0;
     sourceDone_ = false;
     used_ = 0;
     tempName_.clear();
@@ -263,7 +263,7 @@ void LineFile::OpenRead(const std::string& fileName) {
     if (!readBuf_) readBuf_ = std::make_unique_for_overwrite<char[]>(kReadBuffer);
     fd_ = fd;
     mode_ = Mode::reading;
-    pos_ = len_ = 0;
+    pos_ = len_ = ctrlZ_ = 0;
     sourceDone_ = false;
 }
 
@@ -372,19 +372,21 @@ bool LineFile::Fill() {
         n = ::read(fd_, readBuf_.get(), kReadBuffer);
     while (n < 0 && errno == EINTR);
     if (n < 0) Fail(errno);
-    std::size_t size = static_cast<std::size_t>(n);
+    const std::size_t size = static_cast<std::size_t>(n);
     if (size == 0) {
         sourceDone_ = true;
         return false;
     }
-    // A Ctrl-Z ends the file: what follows it is never seen.
-    if (const void* z = std::memchr(readBuf_.get(), kCtrlZ, size)) {
-        size = static_cast<std::size_t>(static_cast<const char*>(z) - readBuf_.get());
-        sourceDone_ = true;
-    }
     pos_ = 0;
     len_ = size;
-    return size > 0;
+    ctrlZ_ = NextCtrlZ(0);
+    return true;
+}
+
+std::size_t LineFile::NextCtrlZ(std::size_t from) const {
+    const char* start = readBuf_.get() + from;
+    const void* z = std::memchr(start, kCtrlZ, len_ - from);
+    return z ? static_cast<std::size_t>(static_cast<const char*>(z) - readBuf_.get()) : len_;
 }
 
 void LineFile::ReadLine(std::string& line) {
@@ -396,6 +398,11 @@ void LineFile::ReadLine(std::string& line) {
         const char* end = readBuf_.get() + len_;
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
         const char* stop = lf ? lf : end;
+        // A Ctrl-Z ends the line's text and is consumed; the rest of its line
+        // is then passed over.
+        const char* z = readBuf_.get() + ctrlZ_;
+        const bool cut = z < stop;
+        if (cut) stop = z;
         // Every CR goes: the one before LF is part of the line end, a lone
         // one is dropped.
         while (const char* cr = static_cast<const char*>(std::memchr(start, '\r', stop - start))) {
@@ -403,8 +410,33 @@ void LineFile::ReadLine(std::string& line) {
             start = cr + 1;
         }
         line.append(start, stop);
+        if (cut) {
+            pos_ = ctrlZ_ + 1;
+            ctrlZ_ = NextCtrlZ(pos_);
+            SkipRestOfLine();
+            return;
+        }
         if (lf) {
             pos_ = static_cast<std::size_t>(lf + 1 - readBuf_.get());
+            return;
+        }
+        pos_ = len_;
+    }
+}
+
+void LineFile::SkipRestOfLine() {
+    for (;;) {
+        if (pos_ == len_ && !Fill()) return;
+        const char* start = readBuf_.get() + pos_;
+        const void* lf = std::memchr(start, '\n', len_ - pos_);
+        const std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - readBuf_.get()) : len_;
+        // A Ctrl-Z on the way is the end of the file: it stays for AtEnd to see.
+        if (ctrlZ_ < stop) {
+            pos_ = ctrlZ_;
+            return;
+        }
+        if (lf) {
+            pos_ = stop + 1;
             return;
         }
         pos_ = len_;
@@ -419,7 +451,8 @@ std::string LineFile::ReadLine() {
 
 bool LineFile::AtEnd() {
     CheckReading();
-    return pos_ == len_ && !Fill();
+    if (pos_ == len_ && !Fill()) return true;
+    return pos_ == ctrlZ_;
 }
 
 void LineFile::FlushFull() {

@@ -1,6 +1,8 @@
 #pragma once
 // LineFile: the text file channel. Lines read end at LF or CR LF (a lone CR is
-// dropped, Ctrl-Z ends the file); lines written end with CR LF. Every
+// dropped); a Ctrl-Z ends its line's text and the rest of that line is passed
+// over, and a Ctrl-Z where a line would start ends the file. Lines written end
+// with CR LF. Every
 // operation raises EInOutError with the error number on failure.
 //
 // Error numbers: 2 missing file; 3 missing folder or bad name (empty, too
@@ -68,6 +70,8 @@ class LineFile {
 
     void WriteSlow(std::string_view text);
     bool Fill();
+    std::size_t NextCtrlZ(std::size_t from) const;
+    void SkipRestOfLine();
     void FlushFull();
     void WriteOut(const char* data, std::size_t size);
     void Release() noexcept;
@@ -81,11 +85,13 @@ class LineFile {
     Mode mode_ = Mode::closed;
     int fd_ = -1;
 
-    // Reading: the bytes buf_[pos_, len_) are still to be taken. A Ctrl-Z cuts
-    // the data where it stands and sets sourceDone_.
+    // Reading: the bytes buf_[pos_, len_) are still to be taken; ctrlZ_ is the
+    // first Ctrl-Z at or after pos_ in them (len_ when there is none), found
+    // once per buffer rather than once per line.
     std::unique_ptr<char[]> readBuf_;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
+    std::size_t ctrlZ_ = 0;
     bool sourceDone_ = false;
 
     // Writing: writeBuf_[0, used_) waits to be written; it goes out when full.

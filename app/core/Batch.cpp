@@ -144,8 +144,13 @@ int RunBatch(int argc, char** argv) {
     } catch (const EAbort&) {
         return 1;
     } catch (const std::exception& e) {
+        // The message whole, as the error display shows it: a text read from
+        // a file may hold a NUL, which what() and "%s" would stop at.
+        const std::string text = ErrorDisplayText(e);
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", kAppName, ErrorDisplayText(e.what()).c_str());
+        std::fprintf(stderr, "%s: ", kAppName);
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fputc('\n', stderr);
         return 1;
     }
     return 0;

@@ -19,14 +19,6 @@ inline double Interpolate(const TCurvePoint& lo, const TCurvePoint& hi, double l
     });
 }
 
-std::string LevelText(double level) {
-    try {
-        return DecimalToText(DecimalFromReal(level));
-    } catch (const EMathError&) {
-        return std::to_string(level);
-    }
-}
-
 }  // namespace
 
 TCurveLookup::TCurveLookup(const std::vector<TCurvePoint>& points) : points_(points) {
@@ -138,6 +130,6 @@ void TCurveLookup::RaiseOutside(double level) const {
         if (p.Z < low) low = p.Z;
         if (p.Z > high) high = p.Z;
     }
-    throw Exception("水位 " + LevelText(level) + " m 超出库容水位曲线范围（" + LevelText(low) +
-                    " – " + LevelText(high) + " m）");
+    throw Exception("水位 " + RealToText(level) + " m 超出库容水位曲线范围（" + RealToText(low) +
+                    " – " + RealToText(high) + " m）");
 }

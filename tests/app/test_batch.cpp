@@ -1,6 +1,7 @@
 // The batch mode, through the built program: exit status, standard output and
 // error, the result file.
 
+#include "../runtime/CLibraryLocale.h"
 #include "AppVersion.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
@@ -36,7 +37,7 @@ protected:
     // `tail` may redirect its standard output elsewhere.
     Outcome Run(const std::string& arguments, const std::string& tail = "") {
         const std::string out = dir / "stdout", err = dir / "stderr";
-        const std::string command = "LC_ALL=C.UTF-8 '" + std::string(QUELMORA_EXECUTABLE) + "' " +
+        const std::string command = "LC_ALL=" + locale + " '" + std::string(QUELMORA_EXECUTABLE) + "' " +
                                     arguments + " </dev/null 2>'" + err + "'" +
                                     (tail.empty() ? " >'" + out + "'" : " " + tail);
         const int raw = std::system(command.c_str());
@@ -65,6 +66,7 @@ protected:
     std::string Q(const std::string& path) { return "'" + path + "'"; }
 
     ScratchDir dir;
+    std::string locale = "C.UTF-8";  // the program's
 };
 
 }  // namespace
@@ -216,4 +218,36 @@ TEST_F(Batch, StandardOutputSharedWithTheShell) {
                                 Q(curve) + " --flood " + Q(flood) + "; echo after) >" + Q(file) + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(ReadFile(file), "before\n" + Expected(curve, flood) + "after\n");
+}
+
+TEST_F(Batch, MessageHoldingANulIsPrintedWhole) {
+    const std::string curve = kExamples + "curve.txt";
+    WriteFile(dir / "flood.txt", "time,level,outflow\n2007-07-29 00-00-00,1.5x" + std::string(1, '\0') + "y,0\n");
+    const Outcome o = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "quelmora: '1.5x" + std::string(1, '\0') + "y' is not a valid floating point value.\n");
+}
+
+// Drawing the chart starts Qt's application object, which switches the C
+// library to the user's locale; under a decimal comma nothing of ours may
+// change with it: the result keeps its points, the messages their numbers.
+TEST_F(Batch, DecimalCommaLocaleLeavesNumbersAlone) {
+    {
+        TCLibraryLocale probe("de_DE.UTF-8");
+        ASSERT_TRUE(probe.Active()) << "de_DE.UTF-8 is not installed (tools/setup.sh generates it)";
+    }
+    locale = "de_DE.UTF-8";
+    const std::string curve = kExamples + "curve.txt", flood = kExamples + "flood.txt";
+    const Outcome plain = Run("--curve " + Q(curve) + " --flood " + Q(flood));
+    const Outcome charted = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --chart " + Q(dir / "c.png"));
+    EXPECT_EQ(charted.status, 0);
+    EXPECT_EQ(charted.out, plain.out);
+    EXPECT_NE(plain.out.find(" 06:00:00,524.84,5.9748,0.0198,21600,91.6667,90,45,136.6667,\r\n"), std::string::npos)
+        << plain.out;
+
+    // The largest decimal lies beyond the decimal range once it is a double.
+    WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,922337203685477.5807,0"}));
+    const Outcome outside = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt") + " --chart " + Q(dir / "c.png"));
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_EQ(outside.err, "quelmora: 水位 922337203685477.625 m 超出库容水位曲线范围（495 – 530 m）.\n");
 }

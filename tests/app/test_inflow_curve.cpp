@@ -65,6 +65,16 @@ TEST(CurveLookup, LevelsOutsideTheCurveNameLevelAndRange) {
     EXPECT_EQ(MessageOf([&] { work.FromZGetV(497.0001); }),
               "水位 497.0001 m 超出库容水位曲线范围（495 – 497 m）");
 
+    // Every level in the table's number form, also beyond the decimal range
+    // (where the largest decimal lies once it is a double).
+    EXPECT_EQ(MessageOf([&] { work.FromZGetV(922337203685477.625); }),
+              "水位 922337203685477.625 m 超出库容水位曲线范围（495 – 497 m）");
+    EXPECT_EQ(MessageOf([&] { work.FromZGetV(-1e20); }),
+              "水位 -100000000000000000000 m 超出库容水位曲线范围（495 – 497 m）");
+    work.CurvePoints = {{-922337203685477.75, 1}, {0.00015, 2}, {1e16, 3}};
+    EXPECT_EQ(MessageOf([&] { work.FromZGetV(2e16); }),
+              "水位 20000000000000000 m 超出库容水位曲线范围（-922337203685477.75 – 10000000000000000 m）");
+
     work.CurvePoints = {{495, 1.58}};
     EXPECT_EQ(MessageOf([&] { work.FromZGetV(495); }), "库容水位曲线少于两个点");
     work.CurvePoints.clear();

@@ -183,6 +183,18 @@ TEST_F(Work, CurveOfTheHelpText) {
     EXPECT_EQ(repaints, 1);
 }
 
+// A Ctrl-Z ends its line's text, and reading goes on at the next line; one
+// where a line starts ends the file.
+TEST_F(Work, CtrlZEndsALineOrTheFile) {
+    ReadCurveText(kCurveHeading + std::string("\n495,1.58\x1a\n496,1.66\n497,1.74\x1a junk\r\n\x1a"
+                                              "498,1.82\n"));
+    ASSERT_EQ(work.CurvePoints.size(), 3u);
+    EXPECT_EQ(work.StringGrid2.Cell(1, 2), "1.58");
+    EXPECT_EQ(work.CurvePoints[1].Z, 496);
+    EXPECT_EQ(work.CurvePoints[2].V, 1.74);
+    ExpectRowsEmpty(work.StringGrid2, 5, 9);
+}
+
 TEST_F(Work, CurveRowCounts) {
     auto curveOf = [](int n) {
         std::vector<std::string> lines{kCurveHeading};

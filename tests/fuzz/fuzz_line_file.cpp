@@ -4,13 +4,15 @@
 // also pick the writer's buffer size and whether it writes through a
 // temporary. The rest is the file.
 //
-// The reader's rules: a Ctrl-Z ends the file; the lines are the pieces
-// between line feeds, with every carriage return dropped; the piece after
-// a final line feed (or of an empty file) is no line.
+// The reader's rules are those of the one-character-at-a-time model in
+// tests/runtime/LineModel.h: lines end at line feeds, carriage returns are
+// dropped, a Ctrl-Z ends its line (the rest of the line passed over) and one
+// where a line starts ends the file.
 
 #include "Exceptions.h"
 #include "FuzzSupport.h"
 #include "LineFile.h"
+#include "../runtime/LineModel.h"
 
 #include <cstdint>
 #include <string>
@@ -21,22 +23,6 @@ namespace {
 
 constexpr std::size_t kReadBuffer = 256 * 1024;
 
-std::vector<std::string> ExpectedLines(std::string_view bytes) {
-    bytes = bytes.substr(0, bytes.find('\x1a'));
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string line;
-        for (const char c : bytes.substr(start, end - start))
-            if (c != '\r') line += c;
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -44,15 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned control = data[0];
     const std::string_view given(reinterpret_cast<const char*>(data + 1), size - 1);
     std::string bytes;
-    std::vector<std::string> expected;
     if (control & 1) {
         const std::size_t shift = control >> 1;
         bytes.assign(kReadBuffer - shift - 1, 'x');
-        expected.push_back(bytes);
         bytes += '\n';
     }
     bytes += given;
-    for (std::string& line : ExpectedLines(given)) expected.push_back(std::move(line));
+    line_model::TLineModel model(bytes);
+    std::vector<std::string> expected;
+    while (!model.AtEnd()) expected.push_back(model.ReadLine());
     static const std::string input = fuzz::ScratchDir::Get().File("lines.txt");
     static const std::string output = fuzz::ScratchDir::Get().File("written.txt");
     fuzz::WriteBytes(input, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
@@ -70,9 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             lines.push_back(file.ReadLine());
         }
     }
-    // Reading at the end gives an empty text and no error, and stays at the end.
+    // Reading on at the end: an empty text and no error where nothing is
+    // left; at a Ctrl-Z that ends the file, that Ctrl-Z ends a line.
     file.ReadLine(line);
-    FUZZ_CHECK(line.empty() && file.AtEnd());
+    FUZZ_CHECK(line == model.ReadLine() && file.AtEnd() == model.AtEnd());
     file.Close();
     FUZZ_CHECK(lines == expected);
 

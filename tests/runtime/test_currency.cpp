@@ -1,3 +1,4 @@
+#include "CLibraryLocale.h"
 #include "Currency.h"
 #include "Exceptions.h"
 #include "LocaleFormats.h"
@@ -9,8 +10,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <charconv>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -295,6 +298,90 @@ TEST(DecimalFromReal, RecoversEveryValueShownWithFifteenDigits) {
         const std::int64_t units =
             static_cast<std::int64_t>(random() % 2000000000000000ULL) - 1000000000000000LL;
         ASSERT_EQ(DecimalFromReal(DecimalToReal(Currency{units})).Units, units);
+    }
+}
+
+namespace {
+
+// 2^k in decimal by doubling a digit string: independent of the limbs the
+// conversion uses.
+std::string PowerOfTwoDigits(int k) {
+    std::string digits = "1";  // most significant first
+    for (int i = 0; i < k; ++i) {
+        int carry = 0;
+        for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
+            const int twice = (*d - '0') * 2 + carry;
+            *d = static_cast<char>('0' + twice % 10);
+            carry = twice / 10;
+        }
+        if (carry) digits.insert(digits.begin(), '1');
+    }
+    return digits;
+}
+
+}  // namespace
+
+TEST(RealToText, TheTableFormWhereTheDecimalRangeReaches) {
+    std::mt19937_64 random(5);
+    for (int i = 0; i < 100000; ++i) {
+        const double x = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 100) - 80) *
+                         (random() % 2 ? 1 : -1);
+        if (!(std::fabs(x) < 9.2e14)) continue;
+        ASSERT_EQ(RealToText(x), DecimalToText(DecimalFromReal(x))) << x;
+    }
+    EXPECT_EQ(RealToText(922337203685477.5), "922337203685477.5");
+    EXPECT_EQ(RealToText(0.00005), "0.0001");
+}
+
+// Beyond the decimal range (a level read as the largest decimal already lies
+// there once it is a double) the value's own digits, never an exponent.
+TEST(RealToText, BeyondTheDecimalRangeTheValuesOwnDigits) {
+    EXPECT_EQ(RealToText(922337203685477.625), "922337203685477.625");
+    EXPECT_EQ(RealToText(-922337203685477.625), "-922337203685477.625");
+    EXPECT_EQ(RealToText(-922337203685477.75), "-922337203685477.75");
+    EXPECT_EQ(RealToText(1e15 + 0.5), "1000000000000000.5");
+    EXPECT_EQ(RealToText(std::nextafter(0x1p53, 0.0)), "9007199254740991");
+    std::mt19937_64 random(9);
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t whole = (random() >> (random() % 15)) | (std::uint64_t{1} << 50);
+        const double x = static_cast<double>(whole);
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(x)).ptr;
+        ASSERT_EQ(RealToText(x), std::string(digits, end));
+        ASSERT_EQ(RealToText(-x), "-" + std::string(digits, end));
+    }
+    for (int k : {63, 64, 100, 500, 1023}) EXPECT_EQ(RealToText(std::ldexp(1.0, k)), PowerOfTwoDigits(k)) << k;
+    EXPECT_EQ(RealToText(std::numeric_limits<double>::max()).size(), 309U);
+    EXPECT_EQ(RealToText(std::numeric_limits<double>::quiet_NaN()), "NAN");
+    EXPECT_EQ(RealToText(std::numeric_limits<double>::infinity()), "INF");
+    EXPECT_EQ(RealToText(-std::numeric_limits<double>::infinity()), "-INF");
+
+    DecimalMark comma(',');
+    EXPECT_EQ(RealToText(922337203685477.625), "922337203685477,625");
+    EXPECT_EQ(RealToText(1.5), "1,5");
+}
+
+// The application object switches the C library to the user's locale; no
+// number of ours, read or written, may change with it.
+TEST(NumberTexts, TheSameUnderDecimalCommaCLibraryLocales) {
+    const std::vector<std::string> texts = {
+        "1.5", "-0.00005", "922337203685477.5807", "1e-3", "12.34567e2",
+        // More than 19 digits and a scale beyond the tabled powers: the FPU road.
+        "12345678901234567890123456789012345678901234567890e-46", std::string(4000, '1') + "e-3990"};
+    const std::vector<double> reals = {0.1, 530.2, 922337203685477.625, -1e300, std::ldexp(1.0, 70)};
+    auto all = [&] {
+        std::vector<std::string> out;
+        for (const std::string& t : texts) out.push_back(std::to_string(DecimalFromText(t).Units));
+        for (const double x : reals) out.push_back(RealToText(x));
+        return out;
+    };
+    const std::vector<std::string> inC = all();
+    EXPECT_EQ(inC[5], "12345679");  // 1234.5678901...
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        TCLibraryLocale locale(name);
+        ASSERT_TRUE(locale.Active()) << name << " is not installed (tools/setup.sh generates it)";
+        ASSERT_EQ(TCLibraryLocale::DecimalPoint(), ",");
+        EXPECT_EQ(all(), inC) << name;
     }
 }
 

@@ -57,9 +57,13 @@ TEST(ReportError, ReleasesCaptureThenShowsAllButAbort) {
     ReportError(EStringListError("List index out of bounds (9)"), "Flood", display, release);
     ReportError(std::runtime_error("bad"), "Flood", display);
     ReportError(EAbort(), "Flood", display, release);
+    // A text read from a file may hold a NUL: the message goes on after it.
+    const std::string withNul("'1.5x\0y' is not a valid floating point value", 44);
+    ReportError(EConvertError(withNul), "Flood", display);
     EXPECT_EQ(calls, (std::vector<std::string>{"release", "Flood: File not found.", "release",
                                                "Flood: List index out of bounds (9)", "Flood: bad.",
-                                               "release"}));
+                                               "release", "Flood: " + withNul + "."}));
+    EXPECT_EQ(ErrorDisplayText(EConvertError(withNul)), withNul + ".");
 }
 
 } // namespace

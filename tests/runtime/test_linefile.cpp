@@ -1,5 +1,7 @@
 #include "test_linefile_util.h"
 
+#include "LineModel.h"
+
 #include <random>
 
 #include <sys/resource.h>
@@ -21,27 +23,79 @@ class LineFileTest : public ScratchDir {
             f.ReadLine(line);
             lines.push_back(line);
         }
-        EXPECT_EQ(f.ReadLine(), ""); // at the end: empty text, no error
-        EXPECT_TRUE(f.AtEnd());
+        if (bytes.find('\x1a') == std::string::npos) {
+            EXPECT_EQ(f.ReadLine(), ""); // at the end: empty text, no error
+            EXPECT_TRUE(f.AtEnd());
+        }
         f.Close();
         return lines;
     }
 };
 
-TEST_F(LineFileTest, LineEndsAndCtrlZ) {
+TEST_F(LineFileTest, LineEnds) {
     EXPECT_EQ(Lines("a,1\nb,2\n"), Lines("a,1\r\nb,2\r\n"));
     EXPECT_EQ(Lines("a,1\r\nb,2\r\n"), (V{"a,1", "b,2"}));
     EXPECT_EQ(Lines("a,1\r\nb,2"), (V{"a,1", "b,2"})); // the last line needs no end
     EXPECT_EQ(Lines("a\r\n\r\n"), (V{"a", ""}));       // an extra line end: one empty line
     EXPECT_EQ(Lines(""), V{});
     EXPECT_EQ(Lines("\ra\rb\r\nc\r\r\nd\r"), (V{"ab", "c", "d"})); // lone CRs are dropped
-    EXPECT_EQ(Lines("a\r\nb\r\n\x1a"), (V{"a", "b"}));
+}
+
+// A Ctrl-Z inside a line ends that line's text, the rest of the line is
+// passed over and reading goes on at the next line; one where a line starts
+// ends the file.
+TEST_F(LineFileTest, CtrlZ) {
+    EXPECT_EQ(Lines("h\n495,1.58\x1a\n496,1.66"), (V{"h", "495,1.58", "496,1.66"}));
+    EXPECT_EQ(Lines("ab\x1a"
+                    "cd\r\nef\r\n"),
+              (V{"ab", "ef"}));
+    EXPECT_EQ(Lines("ab\r\x1a\r\ncd"), (V{"ab", "cd"}));
+    EXPECT_EQ(Lines("a\r\nb\r\n\x1a"), (V{"a", "b"})); // as older editors end a file
     EXPECT_EQ(Lines("a\r\n\x1a"
                     "b\r\nc\r\n"),
               V{"a"});
+    // A second Ctrl-Z in the passed-over rest ends the file there.
     EXPECT_EQ(Lines("ab\x1a"
-                    "cd\r\nef\r\n"),
+                    "cd\x1a"
+                    "ef\ngh"),
               V{"ab"});
+    EXPECT_EQ(Lines("ab\x1a\x1a\ncd"), V{"ab"});
+    EXPECT_EQ(Lines("\x1a"), V{});
+
+    // Reading on at a Ctrl-Z that ends the file takes it as a line's end.
+    Put(Path("in.txt"), "\x1a"
+                        "head\nrest");
+    LineFile f;
+    f.OpenRead(Path("in.txt"));
+    EXPECT_TRUE(f.AtEnd());
+    EXPECT_EQ(f.ReadLine(), "");
+    EXPECT_FALSE(f.AtEnd());
+    EXPECT_EQ(f.ReadLine(), "rest");
+    EXPECT_TRUE(f.AtEnd());
+    f.Close();
+}
+
+// Random files of line ends, carriage returns, Ctrl-Zs and text, with the
+// special bytes placed around the read buffer's edge, read as the rules read
+// them one character at a time.
+TEST_F(LineFileTest, RandomFilesReadAsTheRulesSay) {
+    constexpr std::size_t kBuffer = 256 * 1024;
+    std::mt19937 rng(11);
+    const char alphabet[] = {'a', 'b', '\n', '\r', '\x1a', ','};
+    for (int round = 0; round < 60; ++round) {
+        std::string bytes;
+        // Most rounds start with a long run so that the interesting bytes
+        // straddle the first buffer's end.
+        if (round % 3 != 0) bytes.assign(kBuffer - 1 - rng() % 8, 'x');
+        const std::size_t tail = 1 + rng() % 40;
+        // Ctrl-Z rarely, or the file ends at once.
+        for (std::size_t k = 0; k < tail; ++k) {
+            const unsigned r = rng() % 100;
+            bytes += r < 4 ? '\x1a' : alphabet[r % 6 == 4 ? 0 : r % 6];
+        }
+        SCOPED_TRACE(round);
+        EXPECT_EQ(Lines(bytes), line_model::Lines(bytes));
+    }
 }
 
 // Lines far longer than any read buffer, with CRs and line ends wherever the
