@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ChartEngineAxis.h"
+#include "AxisPanel.h"
 
 class TCustomChart;
 

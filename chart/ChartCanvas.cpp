@@ -1,5 +1,8 @@
 #include "ChartCanvas.h"
 
+#include "Arithmetic.h"
+#include "FloatRules.h"
+
 #include <QLinearGradient>
 
 #include <algorithm>
@@ -116,13 +119,6 @@ Qt::BrushStyle QtHatch(TBrushStyle s) {
     case bsDiagCross: return Qt::DiagCrossPattern;
     default: return Qt::SolidPattern;
     }
-}
-
-// Windows' MulDiv: the product over the divisor, halves away from zero.
-int MulDiv(int a, int b, int c) {
-    const long long p = static_cast<long long>(a) * b;
-    const long long q = (std::llabs(p) * 2 + c) / (2LL * c);
-    return static_cast<int>(p < 0 ? -q : q);
 }
 
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -262,7 +258,7 @@ void TChartCanvas::SelectChartBrush(const TChartBrush& brush, TColor color, TCol
 
 void TChartCanvas::SelectChartFont(const TChartFont& font) {
     int points = font.Size();
-    if (FFontZoom != 100) points = static_cast<int>(std::nearbyint(points * static_cast<long double>(FFontZoom) * 0.01L));
+    if (FFontZoom != 100) points = static_cast<int>(RoundHalfEven(points * static_cast<long double>(FFontZoom) * 0.01L));
     QFont f;
     f.setFamilies(PlatformFontFamilies(font.Name()));
     f.setPixelSize(std::max(1, MulDiv(std::abs(points), FPixelsPerInch, 72)));

@@ -1,8 +1,12 @@
 #include "ChartEngineAxis.h"
 
+#include "AxisPanel.h"
+#include "AxisText.h"
+
 #include <algorithm>
 #include <cmath>
 
+#include "FloatRules.h"
 #include "LocaleFormats.h"
 #include "NumberPattern.h"
 
@@ -12,18 +16,7 @@ namespace {
 
 using real = long double;
 
-int Nearest(real x) { return static_cast<int>(std::nearbyint(x)); }
-
-// The whole number of steps in value, cut toward zero, times the step. The
-// quotient is rounded to double before it is cut: in the wider type 1 / 0.1
-// lies just under 10, and a value that is a whole number of steps (a range
-// from 0 to 1 by 0.1) would lose a step. Quotients beyond the 64-bit range (a
-// huge value over a tiny step) are cut without overflowing.
-real WholeSteps(real value, real step) {
-    const double q = static_cast<double>(value / step);
-    const real whole = std::fabs(q) < 9.2e18 ? static_cast<real>(static_cast<long long>(q)) : std::trunc(q);
-    return whole * step;
-}
+int Nearest(real x) { return static_cast<int>(RoundHalfEven(x)); }
 
 int CountLines(const std::string& text) {
     return text.empty() ? 0 : 1 + static_cast<int>(std::count(text.begin(), text.end(), '\r'));
@@ -35,9 +28,10 @@ int CountLines(const std::string& text) {
 void TChartAxisTitle::SetAngle(int v) { Store(FAngle, ((v % 360) + 360) % 360); }
 
 TChartAxis::TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, int titleAngle)
-    : FChart(chart), FHorizontal(horizontal), FOtherSide(otherSide),
+    : FChart(chart), FOtherSide(otherSide),
       FLabelsFont(chart), FAxisPen(chart), FTicks(chart), FTicksInner(chart), FMinorTicks(chart),
       FMinorGrid(chart), FGrid(chart), FTitle(chart, titleAngle), FItems(chart) {
+    AlongX = horizontal;
     if (FChart) FChart->Axes().Add(this);
 }
 
@@ -133,7 +127,7 @@ bool TChartAxis::IsDateTimeAxis() const {
     if (!FChart || IsDepthAxis()) return false;
     for (const TChartSeries* s : FChart->SeriesList()) {
         if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this)) continue;
-        const TChartValueList* list = (FHorizontal == s->YIsValue) ? s->XValues() : s->YValues();
+        const TChartValueList* list = (AlongX == s->YIsValue) ? s->XValues() : s->YValues();
         if (list->DateTime()) return true;
     }
     return false;
@@ -172,16 +166,10 @@ void TChartAxis::ComputePixelExtent() {
 }
 
 void TChartAxis::PixelExtentIn(int left, int top, int width, int height) {
-    const int origin = FHorizontal ? left : top;
-    const real size = FHorizontal ? width : height;
+    const int origin = AlongX ? left : top;
+    const real size = AlongX ? width : height;
     PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
     PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
-}
-
-void TChartAxis::RefreshScale() {
-    ScaleRange = ScaleMax - ScaleMin;
-    RangeIsZero = ScaleRange == 0;
-    PixelsPerUnit = RangeIsZero ? 0.0 : static_cast<double>(static_cast<real>(PixelLength) / ScaleRange);
 }
 
 void TChartAxis::ExtendRangeByPixels(int before, int after) {
@@ -204,7 +192,7 @@ void TChartAxis::ApplyPixelMargins() {
         for (TChartSeries* s : FChart->SeriesList()) {
             if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this)) continue;
             int a = 0, b = 0;
-            if (FHorizontal) {
+            if (AlongX) {
                 s->HorizMargins(a, b);
                 if (FAutomaticMinimum) before = std::max(before, a);
                 if (FAutomaticMaximum) after = std::max(after, b);
@@ -217,33 +205,12 @@ void TChartAxis::ApplyPixelMargins() {
     const bool offsets = FMinimumOffset != 0 || FMaximumOffset != 0;
     if (offsets) {
         // The minimum's end: left of a horizontal axis, bottom of a vertical one.
-        const bool minimumBefore = FHorizontal != FInverted;
+        const bool minimumBefore = AlongX != Reversed;
         (minimumBefore ? before : after) += FMinimumOffset;
         (minimumBefore ? after : before) += FMaximumOffset;
     }
     ExtendRangeByPixels(before, after);
     if (offsets) TitleEdgePos = Outward(LabelsEdgePos, LabelsBandSize());
-}
-
-// -- Mappings ---------------------------------------------------------------------------
-int TChartAxis::ValueToPixel(double value) const {
-    if (RangeIsZero) return PixelCentre;
-    const double d = static_cast<double>((static_cast<real>(value) - ScaleMin) * PixelsPerUnit);
-    real p;
-    if (FHorizontal)
-        p = FInverted ? PixelEnd - static_cast<real>(d) : PixelStart + static_cast<real>(d);
-    else
-        p = FInverted ? PixelStart + static_cast<real>(d) : PixelEnd - static_cast<real>(d);
-    if (p > PixelClampLimit) return PixelClampLimit;
-    if (p < -PixelClampLimit) return -PixelClampLimit;
-    if (std::isnan(p)) return PixelCentre;  // no position for a value that is not a number
-    return Nearest(p);
-}
-
-double TChartAxis::PixelToValue(int pixel) const {
-    if (PixelLength <= 0) return 0;
-    const real d = static_cast<real>(FInverted ? PixelEnd - pixel : pixel - PixelStart) * ScaleRange / PixelLength;
-    return static_cast<double>(FHorizontal ? ScaleMin + d : ScaleMax - d);
 }
 
 // -- Label step -----------------------------------------------------------------------------
@@ -264,66 +231,22 @@ int TChartAxis::LabelExtentAlongAxis(double value) {
     if (!FChart) return 0;
     const std::string text = FormatAxisValue(value);
     const int lines = CountLines(text);
-    const bool across = FHorizontal ? (FLabelsAngle == 90 || FLabelsAngle == 270)
+    const bool across = AlongX ? (FLabelsAngle == 90 || FLabelsAngle == 270)
                                     : (FLabelsAngle == 0 || FLabelsAngle == 180);
     if (across) return FChart->Canvas().CharHeight() * lines;
     return MultiLineWidth(text);
 }
 
-double TChartAxis::NextNiceStep(double x) {
-    if (std::isinf(x)) return 1;
-    if (x >= 10) return static_cast<double>(NextNiceStep(static_cast<double>(x * 0.1L)) * 10.0L);
-    if (x < 1) return static_cast<double>(NextNiceStep(static_cast<double>(x * 10.0L)) * 0.1L);
-    return x < 2 ? 2 : x < 5 ? 5 : 10;
-}
-
 double TChartAxis::ComputeLabelStep() {
-    int size = std::max(LabelExtentAlongAxis(ScaleMax), LabelExtentAlongAxis(ScaleMin));
-    if (FIncrement == 0)
-        size = std::max(size, LabelExtentAlongAxis(static_cast<double>((static_cast<real>(ScaleMax) + ScaleMin) * 0.5L)));
-    else
-        size = std::max({size, LabelExtentAlongAxis(ScaleMin + FIncrement), LabelExtentAlongAxis(ScaleMax - FIncrement)});
-
-    int count = 1;
-    if (size > 0) {
-        const int s = FLabelsSeparation > 0 ? size + Nearest(FLabelsSeparation * 0.01L * size) : size;
-        count = Nearest(static_cast<real>(PixelLength) / s);
-    }
-    if (count < 1) return FLabelsAlternate ? 1e-12 * 0.5 : 1e-12;
-
-    double step;
-    if (FIncrement > 0) {
-        step = FIncrement;
-    } else if (ScaleRange == 0) {
-        step = 1;
-    } else {
-        step = static_cast<double>(std::fabs(ScaleRange) / static_cast<real>(count + 1));
-        // Few points: no label between two whole values.
-        if (ScaleRange >= 1 && FChart)
-            for (const TChartSeries* s : FChart->SeriesList())
-                if (s->Active() && FChart->IsSeriesBoundTo(*s, *this) && s->YIsValue == FHorizontal &&
-                    s->PointCount() <= count) {
-                    step = std::max(step, 1.0);
-                    break;
-                }
-    }
-
-    if (FLabelsSeparation > 0) {
-        long long n = count + 1;
-        while (true) {
-            const real q = static_cast<real>(ScaleRange) / step;
-            if (std::fabs(q) < 2147483647.0L) {
-                n = static_cast<long long>(std::nearbyint(q));
-                if (n > count) step = NextNiceStep(step);
-            } else {
-                step = NextNiceStep(step);
-            }
-            if (n <= count || step > ScaleRange || std::isinf(step)) break;
-        }
-    }
-    double result = std::isinf(step) ? ScaleRange : std::max(step, 1e-12);
-    if (FLabelsAlternate) result *= 0.5;
-    return result;
+    TLabelStepRules rules;
+    rules.Increment = FIncrement;
+    rules.LabelsSeparation = FLabelsSeparation;
+    rules.LabelsAlternate = FLabelsAlternate;
+    if (FChart)
+        for (const TChartSeries* s : FChart->SeriesList())
+            if (s->Active() && FChart->IsSeriesBoundTo(*s, *this) && s->YIsValue == AlongX)
+                rules.FewestPoints = std::min(rules.FewestPoints, s->PointCount());
+    return ::ComputeLabelStep(Scale(), rules, [this](double v) { return LabelExtentAlongAxis(v); });
 }
 
 // -- Changing the range by hand -----------------------------------------------------------------
@@ -354,7 +277,7 @@ void TChartAxis::ShiftRange(double delta, bool checkLimits) {
 
 // -- Room beside the chart rectangle --------------------------------------------------------------
 int TChartAxis::Outward(int pos, int n) const {
-    if (FHorizontal) return FOtherSide ? pos - n : pos + n;
+    if (AlongX) return FOtherSide ? pos - n : pos + n;
     return FOtherSide ? pos + n : pos - n;
 }
 
@@ -370,7 +293,7 @@ int TChartAxis::BandSizeFor(TChartFont& font, int angle, int fixedSize, const st
     if (!FChart) return 0;
     TChartCanvas& c = FChart->Canvas();
     c.SelectChartFont(font);
-    const bool across = FHorizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+    const bool across = AlongX ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
     if (across) return c.CharHeight();
     return text ? c.MeasureWidth(*text) : MaxValueLabelWidth();
 }
@@ -387,7 +310,7 @@ TAxisLabelStyle TChartAxis::ResolveLabelStyle() const {
     for (const TChartSeries* s : FChart->SeriesList()) {
         if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this)) continue;
         bound = true;
-        if (s->YIsValue == FHorizontal)
+        if (s->YIsValue == AlongX)
             for (int i = 0; i < s->Labels().Count(); ++i)
                 if (!s->Labels().Label(i).empty()) return talText;
     }
@@ -432,15 +355,15 @@ int TChartAxis::ApplyPositionPercent(int pos, const TRect& rect) const {
     if (FPositionPercent == 0) return pos;
     int shift = FPositionUnits == muPixels
                     ? Nearest(FPositionPercent)
-                    : Nearest(FPositionPercent * 0.01L * (FHorizontal ? rect.Height() : rect.Width()));
+                    : Nearest(FPositionPercent * 0.01L * (AlongX ? rect.Height() : rect.Width()));
     if (FOtherSide) shift = -shift;
-    return FHorizontal ? pos - shift : pos + shift;
+    return AlongX ? pos - shift : pos + shift;
 }
 
 void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
     const TRect given = rect;
     auto edge = [&]() -> int {
-        if (FHorizontal) return FOtherSide ? rect.Top : rect.Bottom;
+        if (AlongX) return FOtherSide ? rect.Top : rect.Bottom;
         return FOtherSide ? rect.Right : rect.Left;
     };
     if (!shrink) {
@@ -450,7 +373,7 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
         return;
     }
     auto cut = [&](int n) {
-        if (FHorizontal)
+        if (AlongX)
             (FOtherSide ? rect.Top += n : rect.Bottom -= n);
         else
             (FOtherSide ? rect.Right -= n : rect.Left += n);
@@ -495,98 +418,13 @@ std::string TChartAxis::FormatAxisValue(double value) const {
 }
 
 // -- Drawing ---------------------------------------------------------------------------------------
-namespace {
-
-// A value written with 15 significant digits: two values that read the same
-// this way are one label.
-bool SameAt15Digits(double a, double b) { return SignificantDigitsText(a, 15) == SignificantDigitsText(b, 15); }
-
-// Where the lines of an axis text go: the alignment they are written with,
-// the shift of the anchor before the first line, and the step before each line.
-struct TTextPlacement {
-    int Align = TA_LEFT | TA_TOP;
-    int PreX = 0, PreY = 0, StepX = 0, StepY = 0;
-};
-
-enum TAxisSide { sideBottom, sideTop, sideLeft, sideRight };
-
-// Angles 0 and 90 are the ones the chart uses; 180 and 270 mirror them, so
-// that the text still stands outside the anchor, centred on it.
-TTextPlacement PlacementFor(TAxisSide side, int angle, int h, int n) {
-    const int half = h / 2;
-    const int centred = Nearest(h * 0.5L * (n + 1));
-    const int block = Nearest(static_cast<real>(h) * n);
-    TTextPlacement t;
-    switch (angle) {
-    case 90:
-        t.StepX = h;
-        switch (side) {
-        case sideBottom: t.Align = TA_RIGHT | TA_TOP, t.PreX = -half - centred; break;
-        case sideTop: t.Align = TA_LEFT | TA_TOP, t.PreX = -half - centred; break;
-        case sideLeft: t.Align = TA_CENTER | TA_BOTTOM, t.PreX = -block; break;
-        case sideRight: t.Align = TA_CENTER | TA_TOP, t.PreX = -h; break;
-        }
-        break;
-    case 180:
-        t.StepY = -h;
-        switch (side) {
-        case sideBottom: t.Align = TA_CENTER | TA_TOP, t.PreY = block + h; break;
-        case sideTop: t.Align = TA_CENTER | TA_TOP, t.PreY = h; break;
-        case sideLeft: t.Align = TA_LEFT | TA_TOP, t.PreY = half + centred; break;
-        case sideRight: t.Align = TA_RIGHT | TA_TOP, t.PreY = half + centred; break;
-        }
-        break;
-    case 270:
-        t.StepX = -h;
-        switch (side) {
-        case sideBottom: t.Align = TA_LEFT | TA_TOP, t.PreX = half + centred; break;
-        case sideTop: t.Align = TA_RIGHT | TA_TOP, t.PreX = half + centred; break;
-        case sideLeft: t.Align = TA_CENTER | TA_TOP, t.PreX = h; break;
-        case sideRight: t.Align = TA_CENTER | TA_TOP, t.PreX = block + h; break;
-        }
-        break;
-    default:  // 0, and any other angle placed as if it were 0
-        t.StepY = h;
-        switch (side) {
-        case sideBottom: t.Align = TA_CENTER | TA_TOP, t.PreY = -h; break;
-        case sideTop: t.Align = TA_CENTER | TA_BOTTOM, t.PreY = -block; break;
-        case sideLeft: t.Align = TA_RIGHT | TA_TOP, t.PreY = -half - centred; break;
-        case sideRight: t.Align = TA_LEFT | TA_TOP, t.PreY = -half - centred; break;
-        }
-        break;
-    }
-    return t;
-}
-
-// The screen box of one line of width w written at (x, y) with the alignment
-// and angle (a multiple of 90 degrees).
-TRect LineBox(int x, int y, int w, int h, int align, int angle) {
-    int l0, l1, t0, t1;  // the box in the text's own frame
-    if ((align & TA_CENTER) == TA_CENTER)
-        l0 = -(w / 2);
-    else if (align & TA_RIGHT)
-        l0 = -w;
-    else
-        l0 = 0;
-    l1 = l0 + w;
-    t0 = (align & TA_BOTTOM) ? -h : 0;
-    t1 = t0 + h;
-    switch (angle) {
-    case 90: return {x + t0, y - l1, x + t1, y - l0};
-    case 180: return {x - l1, y - t1, x - l0, y - t0};
-    case 270: return {x - t1, y + l0, x - t0, y + l1};
-    default: return {x + l0, y + t0, x + l1, y + t1};
-    }
-}
-
-}  // namespace
 
 void TChartAxis::DrawAxis() {
     if (!FChart) return;
     TChartCanvas& c = FChart->Canvas();
     const TRect& r = FChart->PlotRect();
     int edge;
-    if (FHorizontal)
+    if (AlongX)
         edge = FOtherSide ? r.Top : r.Bottom;
     else
         edge = FOtherSide ? r.Right : r.Left;
@@ -623,10 +461,7 @@ void TChartAxis::DrawValueLabels(double step) {
 }
 
 void TChartAxis::ForEachValueLabel(double step, const std::function<void(double)>& each) {
-    const real s = step;
-    // Not "q >= 10000": a range that is not a number draws nothing either.
-    if (!(std::fabs(ScaleRange / s) < 10000)) return;
-
+    if (TooManyLabels(Scale(), step)) return;
     if (FChart && FChart->OnGetNextAxisLabel) {
         // The application lists the values itself; the list ends when it says
         // so, and no later than the value labels' own limit.
@@ -639,37 +474,15 @@ void TChartAxis::ForEachValueLabel(double step, const std::function<void(double)
         }
         return;
     }
-
-    double v = ScaleMax;
-    // A quotient rounded up past the top is brought back by the loop below.
-    if (FRoundFirstLabel && !SameAt15Digits(ScaleMin, ScaleMax)) v = static_cast<double>(WholeSteps(ScaleMax, s));
-    // A step below the spacing of values this large would leave v where it is.
-    while (v > ScaleMax) {
-        const double next = static_cast<double>(v - s);
-        if (!(next < v)) break;
-        v = next;
-    }
-
-    if (RangeIsZero || std::fabs(static_cast<real>(ScaleMax) - ScaleMin) < 1e-10L ||
-        SameAt15Digits(v, static_cast<double>(v - s))) {
-        each(v);
-        return;
-    }
-    // Repeated subtraction may leave the lowest label a hair below a
-    // non-negative minimum; it still belongs to the range.
-    const double low = ScaleMin >= 0 ? static_cast<double>((ScaleMin - 1e-12L) / (1 + 1e-12L)) : ScaleMin;
-    while (v >= low) {
-        each(v);
-        v = static_cast<double>(v - s);
-    }
+    ForEachLabelValue(Scale(), step, FRoundFirstLabel, each);
 }
 
 void TChartAxis::DrawSeriesLabels(TAxisLabelStyle style) {
     for (const TChartSeries* s : FChart->SeriesList()) {
-        if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this) || s->YIsValue != FHorizontal) continue;
+        if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this) || s->YIsValue != AlongX) continue;
         const int count = s->PointCount();
         for (int i = 0; i < count; ++i) {
-            const double value = FHorizontal ? s->XValueAt(i) : s->YValueAt(i);
+            const double value = AlongX ? s->XValueAt(i) : s->YValueAt(i);
             if (style == talText) {
                 const std::string& text = s->Labels().Label(i);
                 if (!text.empty()) DrawLabelAt(value, &text);
@@ -699,7 +512,7 @@ void TChartAxis::DrawLabelAt(double value, const std::string* text) {
     // Text over a clear brush leaves the background showing.
     c.SetBackgroundMode(bmTransparent);
     const std::string& shown = text ? *text : own;
-    if (FHorizontal)
+    if (AlongX)
         PlaceAxisText(p, LabelsEdgePos, shown, FLabelsAngle, true);
     else
         PlaceAxisText(LabelsEdgePos, p, shown, FLabelsAngle, true);
@@ -709,9 +522,9 @@ void TChartAxis::PlaceAxisText(int x, int y, const std::string& text, int angle,
     TChartCanvas& c = FChart->Canvas();
     const int h = c.CharHeight();
     const int n = CountLines(text);
-    const TAxisSide side = FHorizontal ? (FOtherSide ? sideTop : sideBottom) : (FOtherSide ? sideRight : sideLeft);
+    const TAxisSide side = AlongX ? (FOtherSide ? sideTop : sideBottom) : (FOtherSide ? sideRight : sideLeft);
     TTextPlacement t = PlacementFor(side, angle, h, n);
-    if (labelBox && !FHorizontal && FLabelsAlign == alOpposite && angle == 0) {
+    if (labelBox && !AlongX && FLabelsAlign == alOpposite && angle == 0) {
         // Aligned to the band's far side, toward the chart rectangle.
         if (FOtherSide) {
             t.Align = TA_RIGHT | TA_TOP;
@@ -769,7 +582,7 @@ void TChartAxis::DrawAxisTitle() {
     TChartCanvas& c = FChart->Canvas();
     c.SelectChartFont(FTitle.Font());
     c.SetBackgroundMode(bmTransparent);
-    if (FHorizontal)
+    if (AlongX)
         PlaceAxisText(PixelCentre, TitleEdgePos, FTitle.Caption(), FTitle.Angle());
     else
         PlaceAxisText(TitleEdgePos, PixelCentre, FTitle.Caption(), FTitle.Angle());
@@ -782,12 +595,12 @@ void TChartAxis::DrawAxisLine() {
         // A band as wide as the pen, centred on the axis line.
         const int w = std::max(FAxisPen.Width(), 1), from = AxisLinePos - w / 2;
         c.SelectBrush(FAxisPen.Color(), bsSolid);
-        c.FillRectangle(FHorizontal ? TRect{PixelStart, from, PixelEnd, from + w} : TRect{from, PixelStart, from + w, PixelEnd});
+        c.FillRectangle(AlongX ? TRect{PixelStart, from, PixelEnd, from + w} : TRect{from, PixelStart, from + w, PixelEnd});
         c.ClearBrush();
         return;
     }
     c.SelectChartPen(FAxisPen);
-    if (FHorizontal)
+    if (AlongX)
         c.HorizontalLine(PixelStart, PixelEnd, AxisLinePos);
     else
         c.VerticalLine(AxisLinePos, PixelStart, PixelEnd);
@@ -796,9 +609,9 @@ void TChartAxis::DrawAxisLine() {
 void TChartAxis::TickAt(int t, int offset, int length) {
     TChartCanvas& c = FChart->Canvas();
     // Outward is +y below the chart and +x right of it.
-    const int dir = (FHorizontal != FOtherSide) ? 1 : -1;
+    const int dir = (AlongX != FOtherSide) ? 1 : -1;
     const int from = AxisLinePos + dir * offset, to = from + dir * length;
-    if (FHorizontal)
+    if (AlongX)
         c.VerticalLine(t, from, to);
     else
         c.HorizontalLine(from, to, t);
@@ -815,7 +628,7 @@ void TChartAxis::GridLineAt(int t) {
     if (!(PixelStart < t && t < PixelEnd)) return;
     TChartCanvas& c = FChart->Canvas();
     const TRect& r = FChart->PlotRect();
-    if (FHorizontal)
+    if (AlongX)
         c.VerticalLine(t, r.Top + 1, r.Bottom);
     else
         c.HorizontalLine(r.Left + 1, r.Right, t);
@@ -887,7 +700,7 @@ void TChartAxis::Publish(TPublisher& p) {
         q.Integer("DrawEvery", FGrid.DrawEvery(), [this](int v) { FGrid.SetDrawEvery(v); });
     });
     p.Double("Increment", FIncrement, [this](double v) { SetIncrement(v); });
-    p.Bool("Inverted", FInverted, [this](bool v) { SetInverted(v); });
+    p.Bool("Inverted", Reversed, [this](bool v) { SetInverted(v); });
     p.Bool("Labels", FLabels, [this](bool v) { SetLabels(v); });
     p.Enum<TAxisLabelAlign>("LabelsAlign", FLabelsAlign, kLabelAligns, [this](TAxisLabelAlign v) { SetLabelsAlign(v); });
     p.Bool("LabelsAlternate", FLabelsAlternate, [this](bool v) { SetLabelsAlternate(v); });
@@ -930,205 +743,4 @@ void TChartAxis::Publish(TPublisher& p) {
 
 TChartDepthAxis::TChartDepthAxis(TCustomAxisPanel* chart, bool otherSide) : TChartAxis(chart, false, otherSide, 0) {
     SetVisible(false);
-}
-
-void TChartAxes::Remove(TChartAxis* axis) { FItems.erase(std::remove(FItems.begin(), FItems.end(), axis), FItems.end()); }
-
-// ---------------------------------------------------------------------------
-TCustomAxisPanel::TCustomAxisPanel() {
-    FBottomAxis = std::make_unique<TChartAxis>(this, true, false, 0);
-    FTopAxis = std::make_unique<TChartAxis>(this, true, true, 0);
-    FLeftAxis = std::make_unique<TChartAxis>(this, false, false, 90);
-    FRightAxis = std::make_unique<TChartAxis>(this, false, true, 270);
-    FDepthAxis = std::make_unique<TChartDepthAxis>(this, false);
-    FDepthTopAxis = std::make_unique<TChartDepthAxis>(this, true);
-    FPages = std::make_unique<TChartPage>();
-}
-
-TCustomAxisPanel::~TCustomAxisPanel() {
-    FDestroying = true;
-    // The series are the window's, but a chart that goes takes its series along.
-    while (!FSeriesList.empty()) {
-        TChartSeries* s = FSeriesList.back();
-        DetachSeries(s);
-        delete s;
-    }
-    FPages.reset();
-    FBottomAxis.reset();
-    FTopAxis.reset();
-    FLeftAxis.reset();
-    FRightAxis.reset();
-    FDepthAxis.reset();
-    FDepthTopAxis.reset();
-}
-
-int TCustomAxisPanel::ActiveSeriesCount() const {
-    return static_cast<int>(std::count_if(FSeriesList.begin(), FSeriesList.end(), [](const TChartSeries* s) { return s->Active(); }));
-}
-
-void TCustomAxisPanel::AttachSeries(TChartSeries* series) {
-    if (!series || std::find(FSeriesList.begin(), FSeriesList.end(), series) != FSeriesList.end()) return;
-    if (series->ParentChart() != this) {
-        series->SetParentChart(this);  // comes back here with the chart recorded
-        return;
-    }
-    series->AttachedToChart();
-    FSeriesList.push_back(series);
-    BroadcastSeriesEvent(series, sekAdded);
-    Invalidate();
-}
-
-void TCustomAxisPanel::DetachSeries(TChartSeries* series) {
-    const auto it = std::find(FSeriesList.begin(), FSeriesList.end(), series);
-    if (it == FSeriesList.end()) return;
-    BroadcastSeriesEvent(series, sekRemoved);
-    series->DetachedFromChart();
-    FSeriesList.erase(std::find(FSeriesList.begin(), FSeriesList.end(), series));
-    Invalidate();
-}
-
-void TCustomAxisPanel::BroadcastSeriesEvent(TChartSeries* series, TSeriesEventKind kind) {
-    TChartSeriesEvent e;
-    e.Series = series;
-    e.Kind = kind;
-    Broadcast(e);
-}
-
-TChartAxis* TCustomAxisPanel::AxisFor(THorizAxis axis) { return axis == aTopAxis ? FTopAxis.get() : FBottomAxis.get(); }
-TChartAxis* TCustomAxisPanel::AxisFor(TVertAxis axis) { return axis == aRightAxis ? FRightAxis.get() : FLeftAxis.get(); }
-
-bool TCustomAxisPanel::IsSeriesBoundTo(const TChartSeries& s, const TChartAxis& axis) const {
-    if (&axis == FBottomAxis.get()) return s.HorizAxis() == aBottomAxis || s.HorizAxis() == aBothHorizAxis;
-    if (&axis == FTopAxis.get()) return s.HorizAxis() == aTopAxis || s.HorizAxis() == aBothHorizAxis;
-    if (&axis == FLeftAxis.get()) return s.VertAxis() == aLeftAxis || s.VertAxis() == aBothVertAxis;
-    if (&axis == FRightAxis.get()) return s.VertAxis() == aRightAxis || s.VertAxis() == aBothVertAxis;
-    return false;
-}
-
-double TCustomAxisPanel::DataExtremeForAxis(const TChartAxis& axis, bool wantMinimum) const {
-    bool activeBound = false;
-    for (const TChartSeries* s : FSeriesList)
-        if (s->Active() && IsSeriesBoundTo(*s, axis)) {
-            activeBound = true;
-            break;
-        }
-    double result = 0;
-    bool taken = false;
-    for (const TChartSeries* s : FSeriesList) {
-        if (!(s->Active() || !activeBound) || s->PointCount() == 0 || !IsSeriesBoundTo(*s, axis)) continue;
-        const double v = axis.Horizontal() ? (wantMinimum ? s->LowestX() : s->HighestX())
-                                           : (wantMinimum ? s->LowestY() : s->HighestY());
-        if (!taken || (wantMinimum ? v < result : v > result)) result = v;
-        taken = true;
-    }
-    return result;
-}
-
-bool TCustomAxisPanel::IsFreeColor(TColor color, bool checkBackground, const TChartSeries* except) const {
-    for (const TChartSeries* s : FSeriesList)
-        if (s != except && s->SeriesColor() == color) return false;
-    return !checkBackground || color != Color();
-}
-
-// -- Pipeline -----------------------------------------------------------------------------
-void TCustomAxisPanel::AxisLayoutPass() {
-    for (TChartAxis* a : FAxes) {
-        a->IsShown = a->ComputeIsShown();
-        a->ComputeAutoRange();
-    }
-    for (TChartAxis* a : FAxes) a->ComputePixelExtent();
-    TRect work = FPlotRect;
-    for (int i = 0; i < FAxes.Count(); ++i) {
-        TChartAxis* a = FAxes[i];
-        if (!a->IsShown) continue;
-        TRect copy = work;
-        a->ReserveAxisSpace(copy, i <= 4);
-        const TRect common = IntersectRect(copy, work);
-        if (!common.IsEmpty()) work = common;  // an axis that leaves no room is ignored
-    }
-    if (!FFixedPlotRect) FPlotRect = work;
-    NormalisePlotRect();
-    for (TChartAxis* a : FAxes) a->ComputePixelExtent();
-}
-
-void TCustomAxisPanel::AxisMarginsPass() {
-    for (TChartAxis* a : FAxes) a->ApplyPixelMargins();
-}
-
-void TCustomAxisPanel::FitForWalls() {
-    // Flat charts have no depth; the walls move nothing.
-    FDepth3D = 0;
-    FHeight3D = 0;
-    NormalisePlotRect();
-}
-
-bool TCustomAxisPanel::IsBackFaceCulled(int) const {
-    // In a flat chart the projection is the identity.
-    const long long x0 = FPlotRect.Left, y0 = FPlotRect.Top, x1 = FPlotRect.Right, y1 = FPlotRect.Top,
-                    x2 = FPlotRect.Right, y2 = FPlotRect.Bottom;
-    return !((x0 - x1) * (y2 - y1) - (x2 - x1) * (y0 - y1) < 0);
-}
-
-void TCustomAxisPanel::PaintAxes() {
-    if (!FAxisVisible) return;
-    if (OnBeforeDrawAxes) OnBeforeDrawAxes(this);
-    for (TChartAxis* a : FAxes) {
-        if (!a->IsShown) continue;
-        if (a == FBottomAxis.get() && IsBackFaceCulled(0)) continue;
-        a->DrawAxis();
-    }
-}
-
-void TCustomAxisPanel::PaintSeries() {
-    // Flat charts visit the series in list order.
-    for (TChartSeries* s : FSeriesList) {
-        if (!s->Active()) continue;
-        s->ComputeShownRange();
-        if (s->FirstShownIndex == -1) continue;
-        if (s->BeforeDrawValues) s->BeforeDrawValues(s);
-        const bool clip = FClipPoints;
-        if (clip) FCanvas->ClipToRectangle({FPlotRect.Left + 1, FPlotRect.Top + 1, FPlotRect.Right, FPlotRect.Bottom});
-        s->DrawAllPoints();
-        if (clip) FCanvas->RemoveClip();
-        if (s->AfterDrawValues) s->AfterDrawValues(s);
-    }
-}
-
-void TCustomAxisPanel::RenderChart(const TRect& bounds) {
-    const bool invalidateWas = FInvalidateEnabled;
-    FInvalidateEnabled = false;
-    PaintPanelBackground(bounds);
-    if (OnBeforeDrawChart) OnBeforeDrawChart(this);
-    PaintTitles(true);
-    FitForWalls();
-    AxisLayoutPass();
-    AxisMarginsPass();
-    PaintWalls();
-    if (FAxisBehind) PaintAxes();
-    if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
-    PaintSeries();
-    if (!FAxisBehind) PaintAxes();
-    PaintTitles(false);
-    if (FZoom->Dragging) DrawZoomRectangle();
-    FCanvas->ResetSurface();
-    if (OnAfterDraw) OnAfterDraw(this);
-    FInvalidateEnabled = invalidateWas;
-}
-
-void TCustomAxisPanel::Publish(TPublisher& p) {
-    TCustomChartPanelExtended::Publish(p);
-    p.Bool("AxisBehind", FAxisBehind, [this](bool v) { SetAxisBehind(v); });
-    p.Bool("AxisVisible", FAxisVisible, [this](bool v) { SetAxisVisible(v); });
-    p.Object("BottomAxis", [this](TPublisher& q) { FBottomAxis->Publish(q); });
-    p.Integer("Chart3DPercent", FChart3DPercent, [this](int v) { SetChart3DPercent(v); });
-    p.Bool("ClipPoints", FClipPoints, [this](bool v) { SetClipPoints(v); });
-    p.Object("DepthAxis", [this](TPublisher& q) { FDepthAxis->Publish(q); });
-    p.Object("DepthTopAxis", [this](TPublisher& q) { FDepthTopAxis->Publish(q); });
-    p.Object("LeftAxis", [this](TPublisher& q) { FLeftAxis->Publish(q); });
-    p.Integer("MaxPointsPerPage", FPages->MaxPointsPerPage, [this](int v) {
-        if (v != FPages->MaxPointsPerPage) FPages->MaxPointsPerPage = v, Invalidate();
-    });
-    p.Object("RightAxis", [this](TPublisher& q) { FRightAxis->Publish(q); });
-    p.Object("TopAxis", [this](TPublisher& q) { FTopAxis->Publish(q); });
-    p.Bool("View3DWalls", FView3DWalls, [this](bool v) { SetView3DWalls(v); });
 }

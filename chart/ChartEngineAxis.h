@@ -1,14 +1,15 @@
 #pragma once
-// The axis half of the chart engine: the axes (range, pixel mapping, label step,
-// the room they take beside the chart rectangle) and the axis panel, the part of
-// the chart control that owns the series list and the axes and runs the paint
-// pipeline.
+// An axis of the chart: its range and pixel extent (a TAxisScale), its label
+// step (AxisLabelSteps), the room it takes beside the chart rectangle, and the
+// drawing of its title, labels, line, ticks and grid. The chart that owns the
+// axes is TCustomAxisPanel (AxisPanel.h).
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "AxisLabelSteps.h"
+#include "AxisScale.h"
 #include "ChartEngine.h"
 #include "ChartPanel.h"
 
@@ -18,10 +19,6 @@ class TCustomAxisPanel;
 class AxisException : public Exception {
     using Exception::Exception;
 };
-
-// Screen positions computed from data values stay within this bound, so that
-// the graphics layer's 32-bit coordinates never overflow.
-inline constexpr int PixelClampLimit = 67108863;  // 2^26 - 1
 
 enum TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText, talPointValue };
 enum TAxisLabelAlign { alDefault, alOpposite };
@@ -101,7 +98,10 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-class TChartAxis {
+// The axis keeps its scale as a base of its own, so that the scale's fields
+// read as the axis' (ScaleMin, PixelStart, ...) and the line drawing can take
+// a copy of it (Scale()).
+class TChartAxis : protected TAxisScale {
 public:
     // The axis adds itself to the chart's axis list.
     TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, int titleAngle);
@@ -110,7 +110,7 @@ public:
     TChartAxis& operator=(const TChartAxis&) = delete;
 
     TCustomAxisPanel* ParentChart() const { return FChart; }
-    bool Horizontal() const { return FHorizontal; }
+    bool Horizontal() const { return AlongX; }
     bool OtherSide() const { return FOtherSide; }
     virtual bool IsDepthAxis() const { return false; }
 
@@ -132,8 +132,8 @@ public:
     void SetMinMaxUnchecked(double minimum, double maximum);
     double Increment() const { return FIncrement; }
     void SetIncrement(double v);
-    bool Inverted() const { return FInverted; }
-    void SetInverted(bool v) { StoreProperty(FInverted, v); }
+    bool Inverted() const { return Reversed; }
+    void SetInverted(bool v) { StoreProperty(Reversed, v); }
     bool Logarithmic() const { return FLogarithmic; }
     void SetLogarithmic(bool v);
     double LogarithmicBase() const { return FLogarithmicBase; }
@@ -204,10 +204,17 @@ public:
     void SetPositionUnits(TMarginUnits v) { StoreProperty(FPositionUnits, v); }
 
     // -- State of the last paint ----------------------------------------------------
-    double ScaleMin = 0, ScaleMax = 0, ScaleRange = 0;
-    bool RangeIsZero = true;
-    int PixelStart = 0, PixelEnd = 0, PixelLength = 0, PixelCentre = 0;
-    double PixelsPerUnit = 0;
+    using TAxisScale::ScaleMin;
+    using TAxisScale::ScaleMax;
+    using TAxisScale::ScaleRange;
+    using TAxisScale::RangeIsZero;
+    using TAxisScale::PixelStart;
+    using TAxisScale::PixelEnd;
+    using TAxisScale::PixelLength;
+    using TAxisScale::PixelCentre;
+    using TAxisScale::PixelsPerUnit;
+    // The scale as it stands: a copy maps values without the axis.
+    const TAxisScale& Scale() const { return *this; }
     bool IsShown = false;
     int AxisLinePos = 0, LabelsEdgePos = 0, TitleEdgePos = 0;
     std::vector<int> TickPositions;
@@ -220,20 +227,20 @@ public:
     bool ComputeIsShown() const;
     void ComputeAutoRange();
     void ComputePixelExtent();
-    void RefreshScale();
+    using TAxisScale::RefreshScale;
     void ExtendRangeByPixels(int before, int after);
     // The series' pixel margins and the offsets.
     void ApplyPixelMargins();
 
     // -- Mappings ---------------------------------------------------------------
-    int ValueToPixel(double value) const;
-    double PixelToValue(int pixel) const;
+    using TAxisScale::ValueToPixel;
+    using TAxisScale::PixelToValue;
 
     // -- Label step -----------------------------------------------------------------
     // The caller has selected the labels font.
     int LabelExtentAlongAxis(double value);
     double ComputeLabelStep();
-    static double NextNiceStep(double x);
+    static double NextNiceStep(double x) { return ::NextNiceStep(x); }
 
     // -- Changing the range by hand -----------------------------------------------------
     void SetRange(double minimum, double maximum);
@@ -300,10 +307,9 @@ private:
     // Point labels of the series whose values lie on this axis.
     void DrawSeriesLabels(TAxisLabelStyle style);
 
-    bool FHorizontal, FOtherSide;
+    bool FOtherSide;
     bool FAutomatic = true, FAutomaticMinimum = true, FAutomaticMaximum = true;
     double FMinimum = 0, FMaximum = 0, FIncrement = 0;
-    bool FInverted = false;
     bool FLogarithmic = false;
     double FLogarithmicBase = 10;
     int FMinimumOffset = 0, FMaximumOffset = 0;
@@ -340,113 +346,6 @@ class TChartDepthAxis : public TChartAxis {
 public:
     TChartDepthAxis(TCustomAxisPanel* chart, bool otherSide);
     bool IsDepthAxis() const override { return true; }
-};
-
-// The chart's axes in creation order; the chart owns them.
-class TChartAxes {
-public:
-    int Count() const { return static_cast<int>(FItems.size()); }
-    TChartAxis* operator[](int i) const { return FItems[static_cast<std::size_t>(i)]; }
-    void Add(TChartAxis* axis) { FItems.push_back(axis); }
-    void Remove(TChartAxis* axis);
-    auto begin() const { return FItems.begin(); }
-    auto end() const { return FItems.end(); }
-
-private:
-    std::vector<TChartAxis*> FItems;
-};
-
-// Paging of the points (none: MaxPointsPerPage 0).
-struct TChartPage {
-    int MaxPointsPerPage = 0;
-    int Page = 1;
-};
-
-// ---------------------------------------------------------------------------
-class TCustomAxisPanel : public TCustomChartPanelExtended, public TSeriesChartLink {
-public:
-    TCustomAxisPanel();
-    // Detaches and frees the series still attached, then the axes.
-    ~TCustomAxisPanel() override;
-
-    // -- Series -------------------------------------------------------------------
-    const std::vector<TChartSeries*>& SeriesList() const { return FSeriesList; }
-    int SeriesCount() const { return static_cast<int>(FSeriesList.size()); }
-    TChartSeries* Series(int i) const { return FSeriesList[static_cast<std::size_t>(i)]; }
-    int ActiveSeriesCount() const;
-    void AttachSeries(TChartSeries* series) override;
-    void DetachSeries(TChartSeries* series) override;
-    // Whether the series is bound to the axis (to it alone or to its pair).
-    bool IsSeriesBoundTo(const TChartSeries& series, const TChartAxis& axis) const;
-    // The smallest or largest data value of the series bound to the axis.
-    double DataExtremeForAxis(const TChartAxis& axis, bool wantMinimum) const;
-
-    // -- Axes -----------------------------------------------------------------------
-    TChartAxes& Axes() { return FAxes; }
-    const TChartAxes& Axes() const { return FAxes; }
-    TChartAxis& BottomAxis() { return *FBottomAxis; }
-    TChartAxis& TopAxis() { return *FTopAxis; }
-    TChartAxis& LeftAxis() { return *FLeftAxis; }
-    TChartAxis& RightAxis() { return *FRightAxis; }
-    TChartAxis& DepthAxis() { return *FDepthAxis; }
-    TChartAxis& DepthTopAxis() { return *FDepthTopAxis; }
-
-    bool AxisBehind() const { return FAxisBehind; }
-    void SetAxisBehind(bool v) { StoreProperty(FAxisBehind, v); }
-    bool AxisVisible() const { return FAxisVisible; }
-    void SetAxisVisible(bool v) { StoreProperty(FAxisVisible, v); }
-    bool ClipPoints() const { return FClipPoints; }
-    void SetClipPoints(bool v) { StoreProperty(FClipPoints, v); }
-    bool View3DWalls() const { return FView3DWalls; }
-    void SetView3DWalls(bool v) { StoreProperty(FView3DWalls, v); }
-    int Chart3DPercent() const { return FChart3DPercent; }
-    void SetChart3DPercent(int v) { StoreProperty(FChart3DPercent, v); }
-    TChartPage& Pages() { return *FPages; }
-    // The chart's own palette (empty: the default one).
-    std::vector<TColor> ColorPalette;
-
-    // -- Pipeline ---------------------------------------------------------------------
-    void RenderChart(const TRect& bounds) override;
-    // Visibility, automatic ranges, pixel extents, reserved space, the shrunk chart rectangle.
-    void AxisLayoutPass();
-    // Every axis' pixel margins, in list order.
-    void AxisMarginsPass();
-    virtual void PaintTitles(bool beforeSeries) { (void)beforeSeries; }
-    virtual void FitForWalls();
-    virtual int WallOffset(const TChartAxis& axis) const { (void)axis; return 0; }
-    virtual void PaintWalls() {}
-    virtual bool IsBackFaceCulled(int z) const;
-    virtual void PaintAxes();
-    virtual void PaintSeries();
-    virtual void DrawZoomRectangle() {}
-    bool IsFreeColor(TColor color, bool checkBackground, const TChartSeries* except) const override;
-
-    // -- What series need of their chart ----------------------------------------------------
-    void Invalidate() override { TCustomChartPanelExtended::Invalidate(); }
-    void BroadcastSeriesEvent(TChartSeries* series, TSeriesEventKind kind) override;
-    const std::vector<TColor>* Palette() const override { return ColorPalette.empty() ? nullptr : &ColorPalette; }
-    TChartAxis* AxisFor(THorizAxis axis) override;
-    TChartAxis* AxisFor(TVertAxis axis) override;
-    void CheckDataSource(TChartSeries*) override {}
-    bool IsDestroying() const override { return FDestroying; }
-
-    std::function<void(TCustomAxisPanel* Sender)> OnBeforeDrawChart;
-    std::function<void(TCustomAxisPanel* Sender)> OnBeforeDrawAxes;
-    std::function<void(TCustomAxisPanel* Sender)> OnBeforeDrawSeries;
-    std::function<void(TChartAxis* Sender, TChartSeries* Series, int ValueIndex, std::string& LabelText)> OnGetAxisLabel;
-    std::function<void(TChartAxis* Sender, int LabelIndex, double& LabelValue, bool& Stop)> OnGetNextAxisLabel;
-
-    void Publish(TPublisher& p) override;
-
-protected:
-    TChartAxes FAxes;
-    std::unique_ptr<TChartAxis> FBottomAxis, FTopAxis, FLeftAxis, FRightAxis, FDepthAxis, FDepthTopAxis;
-
-private:
-    std::vector<TChartSeries*> FSeriesList;
-    std::unique_ptr<TChartPage> FPages;
-    bool FAxisBehind = true, FAxisVisible = true, FClipPoints = true, FView3DWalls = true;
-    int FChart3DPercent = 15;
 };
 
 template <class T, class U>
