@@ -3,13 +3,11 @@
 // with a text height of 16 (the height of "0" in the window's font), and are
 // fitted to the screen and the installed fonts when a window is created.
 
+#include "Arithmetic.h"   // MulDiv
+
 #include <QSize>
 
 class QWidget;
-
-// number * numerator / denominator, rounded half away from zero, without
-// intermediate overflow; 0 for a zero denominator.
-int MulDiv(int number, int numerator, int denominator);
 
 // The layouts name Windows fonts; map them to the fonts a Linux desktop has
 // (Latin glyphs first, then Chinese). Safe to call more than once.

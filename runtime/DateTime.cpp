@@ -1,5 +1,6 @@
 #include "DateTime.h"
 
+#include "Arithmetic.h"
 #include "Exceptions.h"
 #include "FloatRules.h"
 #include "LocaleFormats.h"
@@ -48,7 +49,6 @@ int DaysInMonth(int year, int month) {
 }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // ---------------------------------------------------------------- markers
 

@@ -1,13 +1,12 @@
 #include "FloodStamp.h"
 
+#include "Arithmetic.h"
 #include "FloatRules.h"
 #include "LocaleFormats.h"
 
 #include <cmath>
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads one or two digits at text[i]; a third digit puts the text out of form.
 bool ReadSmall(std::string_view text, std::size_t& i, int& value) {
