@@ -1,7 +1,5 @@
 #include "InflowWork.h"
 
-#include "ChartColors.h"
-#include "ChartEngine.h"
 #include "Currency.h"
 #include "CurveLookup.h"
 #include "FloatRules.h"
@@ -227,15 +225,10 @@ void InflowWork::ReadCurve(const std::string& fileName) {
     } catch (...) {
         // The table shows where reading stopped; nothing computes on a part.
         std::vector<TCurvePoint>().swap(CurvePoints);
-        if (Series1) Series1->RemoveAllPoints();
+        if (CurvePlot) CurvePlot->ClearCurve();
         throw;
     }
-
-    if (Series1) {
-        Series1->RemoveAllPoints();
-        for (const TCurvePoint& p : CurvePoints) Series1->AddPoint(p.V, p.Z, "", clDefault);
-    }
-    if (RepaintChart) RepaintChart();
+    if (CurvePlot) CurvePlot->ShowCurve(CurvePoints);
 }
 
 // ---------------------------------------------------------------------------

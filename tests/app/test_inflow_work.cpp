@@ -2,7 +2,6 @@
 // read, the computation and the result file, with what remains after each
 // failure.
 
-#include "ChartEngine.h"
 #include "Currency.h"
 #include "DateTime.h"
 #include "Exceptions.h"
@@ -68,12 +67,24 @@ std::string FloodOf(int n) {
     return Lines(lines);
 }
 
+// The curve's plot as the reader drives it: what it shows, how often it was
+// handed a curve.
+class TRecordingPlot : public TCurvePlot {
+public:
+    void ClearCurve() override { points.clear(); }
+    void ShowCurve(const std::vector<TCurvePoint>& curve) override {
+        points = curve;
+        ++shown;
+    }
+    std::vector<TCurvePoint> points;
+    int shown = 0;
+};
+
 class Work : public IsoLocaleTest {
 protected:
     void SetUp() override {
         IsoLocaleTest::SetUp();
-        work.Series1 = &series;
-        work.RepaintChart = [this] { ++repaints; };
+        work.CurvePlot = &plot;
         work.FormCreate();
     }
 
@@ -95,11 +106,11 @@ protected:
         return MessageOf([&] { ReadFloodText(text); });
     }
 
-    void ExpectSeries(const std::vector<TCurvePoint>& byStorage) {
-        ASSERT_EQ(series.PointCount(), static_cast<int>(byStorage.size()));
-        for (int i = 0; i < series.PointCount(); ++i) {
-            EXPECT_EQ(series.XValueAt(i), byStorage[i].V) << i;
-            EXPECT_EQ(series.YValueAt(i), byStorage[i].Z) << i;
+    void ExpectPlot(const std::vector<TCurvePoint>& inFileOrder) {
+        ASSERT_EQ(plot.points.size(), inFileOrder.size());
+        for (std::size_t i = 0; i < inFileOrder.size(); ++i) {
+            EXPECT_EQ(plot.points[i].Z, inFileOrder[i].Z) << i;
+            EXPECT_EQ(plot.points[i].V, inFileOrder[i].V) << i;
         }
     }
     void ExpectRowsEmpty(const TStringGrid& grid, int from, int to) {
@@ -108,9 +119,8 @@ protected:
     }
 
     ScratchDir dir;
-    TChartSeries series;
+    TRecordingPlot plot;
     InflowWork work;
-    int repaints = 0;
 };
 
 }  // namespace
@@ -179,8 +189,8 @@ TEST_F(Work, CurveOfTheHelpText) {
     EXPECT_EQ(work.CurvePoints[1].V, Number("1.66"));
     EXPECT_EQ(work.CurvePoints[3].V, Number("1.82"));
     EXPECT_EQ(work.CurvePoints[5].V, Number("1.2346")) << "four decimals kept";
-    ExpectSeries({{500, Number("1.2346")}, {495, 1.58}, {496, 1.66}, {497, 1.74}, {498, 1.82}, {499, 1.9}});
-    EXPECT_EQ(repaints, 1);
+    ExpectPlot({{495, 1.58}, {496, 1.66}, {497, 1.74}, {498, 1.82}, {499, 1.9}, {500, Number("1.2346")}});
+    EXPECT_EQ(plot.shown, 1);
 }
 
 // A Ctrl-Z ends its line's text, and reading goes on at the next line; one
@@ -217,16 +227,16 @@ TEST_F(Work, CurveRowCounts) {
     EXPECT_EQ(work.StringGrid2.RowCount(), 10);
     ExpectRowsEmpty(work.StringGrid2, 2, 9);
     EXPECT_TRUE(work.CurvePoints.empty());
-    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_TRUE(plot.points.empty());
 }
 
-TEST_F(Work, CurveInFileOrderChartByStorage) {
+TEST_F(Work, CurveInFileOrder) {
     ReadCurveText(Lines({kCurveHeading, "497,1.74", "495,1.58", "496,1.66"}));
     ASSERT_EQ(work.CurvePoints.size(), 3u);
     EXPECT_EQ(work.CurvePoints[0].Z, 497);
     EXPECT_EQ(work.CurvePoints[1].Z, 495);
     EXPECT_EQ(work.CurvePoints[2].Z, 496);
-    ExpectSeries({{495, 1.58}, {496, 1.66}, {497, 1.74}});
+    ExpectPlot({{497, 1.74}, {495, 1.58}, {496, 1.66}});
 }
 
 TEST_F(Work, CurveThatCannotBeOpenedLeavesTheOldCurve) {
@@ -239,8 +249,8 @@ TEST_F(Work, CurveThatCannotBeOpenedLeavesTheOldCurve) {
     EXPECT_EQ(work.StringGrid2.RowCount(), 10);
     ExpectRowsEmpty(work.StringGrid2, 2, 9);
     EXPECT_EQ(work.CurvePoints.size(), 3u);
-    ExpectSeries({{495, 1.58}, {496, 1.66}, {497, 1.74}});
-    EXPECT_EQ(repaints, 1);
+    ExpectPlot({{495, 1.58}, {496, 1.66}, {497, 1.74}});
+    EXPECT_EQ(plot.shown, 1);
 }
 
 // A curve that fails while being read leaves no curve: never part of the old
@@ -256,7 +266,7 @@ TEST_F(Work, CurveFailingPartWayLeavesNoCurve) {
     EXPECT_EQ(work.StringGrid2.Cell(1, 4), "");
     ExpectRowsEmpty(work.StringGrid2, 5, 9);
     EXPECT_TRUE(work.CurvePoints.empty());
-    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_TRUE(plot.points.empty());
 
     ReadCurveText(good);
     EXPECT_EQ(CurveError(Lines({kCurveHeading, "495,1.58", ""})), "List index out of bounds (1)");
@@ -268,7 +278,7 @@ TEST_F(Work, CurveFailingPartWayLeavesNoCurve) {
     EXPECT_EQ(work.StringGrid2.Cell(1, 3), "abc");
     EXPECT_EQ(work.StringGrid2.Cell(1, 4), "1.74") << "the table is fully filled";
     EXPECT_TRUE(work.CurvePoints.empty());
-    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_TRUE(plot.points.empty());
 
     ReadCurveText(good);
     EXPECT_EQ(CurveError(Lines({kCurveHeading, "495,"})), "'' is not a valid floating point value");
@@ -282,7 +292,7 @@ TEST_F(Work, CurveFailingPartWayLeavesNoCurve) {
     EXPECT_EQ(CurveError(Lines(lines)), "List index out of bounds (1)");
     EXPECT_EQ(work.StringGrid2.RowCount(), 13);
     EXPECT_EQ(work.StringGrid2.Cell(0, 12), "no comma");
-    EXPECT_EQ(repaints, 4) << "only the good reads repaint";
+    EXPECT_EQ(plot.shown, 4) << "only the good reads are shown";
 }
 
 TEST_F(Work, FloodOfTheHelpText) {
