@@ -463,6 +463,77 @@ TEST_F(Work, ComputeAndWriteTheHandWorkedCase) {
                   "2007-07-30,524.84,4.9797,2.6397,78870,3346.9422,4999.99,2499.995,5846.9372,\r\n");
 }
 
+// A value stored whose text cannot be made (beyond the decimal range): the
+// field has the new value, the cell keeps the text an earlier run gave it,
+// and the cells after it theirs.
+TEST_F(Work, AComputedCellKeepsItsTextWhenItsNewValueHasNone) {
+    // Records a millisecond apart (read the locale's way).
+    ReadFloodText(Lines({kFloodHeading, "2007-07-29 06:00:00,524,0", "2007-07-29 06:00:00.001,524.1,8"}));
+    ReadCurveText(Lines({kCurveHeading, "520,1", "530,3.5"}));
+    work.Compute();
+    const Table before = Snapshot(work.StringGrid1);
+    EXPECT_EQ(before[3][4], "0.001");
+
+    // Steep enough that the storage rate lies beyond the decimal texts.
+    ReadCurveText(Lines({kCurveHeading, "520,0", "530,1000000"}));
+    EXPECT_EQ(MessageOf([&] { work.Compute(); }), "Invalid floating point operation");
+    const Table after = Snapshot(work.StringGrid1);
+    EXPECT_EQ(after[2][2], "400000");
+    EXPECT_EQ(after[3][2], "410000");
+    EXPECT_EQ(after[3][3], "10000");
+    EXPECT_EQ(after[3][4], "0.001");
+    for (int c : {5, 7, 8}) EXPECT_EQ(after[3][c], before[3][c]) << c;
+    EXPECT_GT(work.FloodSteps[1].dVdt, 9.3e14) << "the field holds the new value";
+
+    // The earlier texts are the row's own now: a run that gets further
+    // replaces them as usual.
+    ReadCurveText(Lines({kCurveHeading, "520,1", "530,3.5"}));
+    work.Compute();
+    EXPECT_EQ(Snapshot(work.StringGrid1), before);
+}
+
+// Reading a record over a computed table without the reset first (not what
+// the buttons do) keeps every computed text the reader does not overwrite.
+TEST_F(Work, ReadingOverAComputedTableKeepsItsComputedTexts) {
+    ReadCurveText(ExampleCurve());
+    ReadFloodText(FloodOf(12));
+    work.Compute();
+    const Table computed = Snapshot(work.StringGrid1);
+    WriteFile(dir / "short.txt", FloodOf(3));
+    work.ReadFlood(dir / "short.txt");
+    EXPECT_EQ(work.FloodSteps.size(), 3u);
+    EXPECT_EQ(Snapshot(work.StringGrid1), computed) << "the same record's first lines: nothing changes";
+
+    WriteFile(dir / "bad.txt", Lines({kFloodHeading, "2007-07-29 00-00-00,9,0", "x,1,1"}));
+    EXPECT_EQ(MessageOf([&] { work.ReadFlood(dir / "bad.txt"); }), "'x' is not a valid date and time");
+    EXPECT_TRUE(work.FloodSteps.empty());
+    const Table failed = Snapshot(work.StringGrid1);
+    EXPECT_EQ(failed[2][1], "9");
+    for (int c : {2, 3, 4, 5, 7, 8}) {
+        EXPECT_EQ(failed[2][c], computed[2][c]) << c;
+        EXPECT_EQ(failed[13][c], computed[13][c]) << c;
+    }
+}
+
+// The first record's cells other than the storage are not the computation's:
+// they keep whatever text they hold.
+TEST_F(Work, TheFirstRecordKeepsItsOtherCells) {
+    ReadCurveText(ExampleCurve());
+    ReadFloodText(HelpFlood());
+    work.StringGrid1.SetCell(3, 2, "kept");
+    work.StringGrid1.SetCell(8, 2, "also");
+    work.Compute();
+    EXPECT_EQ(work.StringGrid1.Cell(2, 2), "5.955");
+    EXPECT_EQ(work.StringGrid1.Cell(3, 2), "kept");
+    EXPECT_EQ(work.StringGrid1.Cell(4, 2), "");
+    EXPECT_EQ(work.StringGrid1.Cell(8, 2), "also");
+    // A cell written by hand into a computed row stays beside the computed ones.
+    work.StringGrid1.SetCell(6, 3, "91");
+    EXPECT_EQ(work.StringGrid1.Cell(6, 3), "91");
+    EXPECT_EQ(work.StringGrid1.Cell(2, 3), "5.9748");
+    EXPECT_EQ(work.StringGrid1.Cell(8, 3), "136.6667");
+}
+
 TEST_F(Work, ComputeEndsAfterTheLastRecordAndRepeats) {
     // No record at all: nothing to do, no error.
     EXPECT_EQ(MessageOf([&] { work.Compute(); }), "(no error)");
