@@ -482,9 +482,11 @@ bool RealToUnits(double value, std::int64_t& units) {
     std::uint64_t magnitude = 0;
     if (shift > 0 && shift < 64) {
         // The usual case, a value with a fraction: below 2^63 after the shift.
+        // Without branches: the discarded bits follow the data, not a pattern.
         magnitude = product >> shift;
-        if (RoundsUp(product & ((std::uint64_t{1} << shift) - 1), std::uint64_t{1} << (shift - 1), magnitude))
-            ++magnitude;
+        const std::uint64_t rest = product & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        magnitude += static_cast<std::uint64_t>(rest > half) | (static_cast<std::uint64_t>(rest == half) & magnitude);
     } else if (!RoundToUnits(product, -shift, negative ? kTwoTo63 : kTwoTo63 - 1, magnitude)) {
         return false;
     }
