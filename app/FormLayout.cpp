@@ -54,17 +54,6 @@ void SetPixelHeight(QWidget* w, int pixels) {
 
 }  // namespace
 
-int MulDiv(int number, int numerator, int denominator) {
-    if (denominator == 0) return 0;
-    const std::int64_t p = static_cast<std::int64_t>(number) * numerator;
-    const std::int64_t d = denominator;
-    const bool negative = (p < 0) != (d < 0);
-    const std::int64_t ap = p < 0 ? -p : p;
-    const std::int64_t ad = d < 0 ? -d : d;
-    const std::int64_t q = (2 * ap + ad) / (2 * ad);
-    return static_cast<int>(negative ? -q : q);
-}
-
 void InstallFontSubstitutes() {
     static bool installed = false;
     if (installed) return;

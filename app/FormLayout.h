@@ -10,15 +10,13 @@
 // fitting works in device pixels throughout and hands Qt the logical values
 // only at the end.
 
+#include "Arithmetic.h"   // MulDiv
+
 #include <QRect>
 #include <QSize>
 
 class QFont;
 class QWidget;
-
-// number * numerator / denominator, rounded half away from zero, without
-// intermediate overflow; 0 for a zero denominator.
-int MulDiv(int number, int numerator, int denominator);
 
 // The layouts name Windows fonts; map them to the fonts a Linux desktop has
 // (Latin glyphs first, then Chinese). Safe to call more than once.

@@ -5,6 +5,7 @@
 #include "ImageBox.h"
 #include "Chart.h"
 #include "ChartWidget.h"
+#include "CurveChart.h"
 #include "Series.h"
 
 #include <QAbstractItemView>
@@ -22,9 +23,11 @@ namespace {
 // layout.
 constexpr QRect kStoredWindow(306, 152, 1110, 612);
 
-// A click or menu choice, delivered to the window through the application
-// object: an exception thrown by the handler then leaves only our own frames
-// before the application's notify() catches it, never Qt's signal machinery.
+// A click or menu choice, delivered to the window as an event through the
+// application object: an exception thrown by the handler passes through Qt's
+// event delivery (QApplication::notify and what it calls) up to our notify()
+// override, which catches it; it never unwinds through the signal machinery
+// of the button that was clicked.
 class THandlerEvent : public QEvent {
 public:
     static QEvent::Type EventType() {
@@ -52,7 +55,7 @@ private:
 QWidget* TForm1::CreateChart1(QWidget* parent) {
     auto* chart = new TChartWidget(parent);
     chart->setObjectName(QStringLiteral("Chart1"));
-    chart->Chart().LoadLayout(Chart1StoredLayout());
+    chart->Chart().LoadLayout(Form1Chart1Layout());
     chart->setGeometry(208, 56, 505, 313);
     return chart;
 }
@@ -73,8 +76,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     // The form owns Series1 and frees it before its children: a series that
     // goes first leaves its chart, so the chart never frees it again.
     Series1->SetParentChart(&static_cast<TChartWidget*>(Chart1)->Chart());
-    Work.Series1 = Series1.get();
-    Work.RepaintChart = [this] { Chart1->repaint(); };
+    CurvePlot1 = std::make_unique<TSeriesCurvePlot>(*Series1, [this] { Chart1->repaint(); });
+    Work.CurvePlot = CurvePlot1.get();
     ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn1Click); });

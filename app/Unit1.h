@@ -15,6 +15,7 @@
 
 class QFileDialog;
 class TLineSeries;
+class TSeriesCurvePlot;
 
 class TForm1 : public QMainWindow, public Ui::TForm1Layout {
     Q_OBJECT
@@ -25,8 +26,9 @@ public:
 
     // The tables, the arrays and the actions' work.
     InflowWork Work;
-    // The chart's only series; the curve reader fills it.
+    // The chart's only series; the curve reader fills it through CurvePlot1.
     std::unique_ptr<TLineSeries> Series1;
+    std::unique_ptr<TSeriesCurvePlot> CurvePlot1;
     // The chart of the curve (created by CreateChart1).
     QWidget* Chart1 = nullptr;
 

@@ -1,5 +1,6 @@
 #include "Currency.h"
 
+#include "Arithmetic.h"
 #include "Exceptions.h"
 #include "LocaleFormats.h"
 
@@ -302,9 +303,6 @@ long double Pow10(std::int64_t k) {
     return value;
 }
 
-bool IsDigit(char c) {
-    return static_cast<unsigned char>(c) - unsigned{'0'} <= 9U;
-}
 
 // The general case, literally in extended precision: every floating point
 // exception masked, round to nearest, and the caller's environment restored.
@@ -448,7 +446,7 @@ void AppendDecimalText(std::string& out, Currency value) {
         while (last[-1] == '0')
             --last; // fraction is not 0: stops at a digit
     }
-    out.append(first, last);
+    out.append(first, static_cast<std::size_t>(last - first));
 }
 
 std::string DecimalToText(Currency value) {
@@ -461,14 +459,52 @@ double DecimalToReal(Currency value) {
     return static_cast<double>(static_cast<long double>(value.Units) / 10000.0L);
 }
 
+namespace {
+
+// value * 10000 rounded to nearest, ties to even, as the extended product
+// rounded by the FPU, but in integers: a double's 53-bit significand times
+// 625 stays below 2^63, so the product (times 2^4) is exact in 64 bits and
+// only its rounding to an integer remains. False for a NaN, an infinity and
+// a value outside the 64-bit range (-2^63 itself is in it).
+bool RealToUnits(double value, std::int64_t& units) {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    if (biased == 0x7ff) return false;
+    std::uint64_t significand = bits & ((std::uint64_t{1} << 52) - 1);
+    int exponent = -1074;
+    if (biased != 0) {
+        significand |= std::uint64_t{1} << 52;
+        exponent = biased - 1075;
+    }
+    const bool negative = (bits >> 63) != 0;
+    const std::uint64_t product = significand * 625;
+    const int shift = -(exponent + 4);
+    std::uint64_t magnitude = 0;
+    if (shift > 0 && shift < 64) {
+        // The usual case, a value with a fraction: below 2^63 after the shift.
+        // Without branches: the discarded bits follow the data, not a pattern.
+        magnitude = product >> shift;
+        const std::uint64_t rest = product & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        magnitude += static_cast<std::uint64_t>(rest > half) | (static_cast<std::uint64_t>(rest == half) & magnitude);
+    } else if (!RoundToUnits(product, -shift, negative ? kTwoTo63 : kTwoTo63 - 1, magnitude)) {
+        return false;
+    }
+    units = static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
+    return true;
+}
+
+} // namespace
+
 Currency DecimalFromReal(double value) {
-    const long double scaled = static_cast<long double>(value) * 10000.0L;
-    // Quiet comparisons, so a NaN fails them without raising a flag of its
-    // own. Above 2^63 - 1 the next long double is 2^63 - 0.5, a tie that
-    // rounds to 2^63, out of range; -2^63 itself is in range.
-    if (!(std::isgreaterequal(scaled, -0x1p63L) && std::isless(scaled, 0x1p63L - 0.5L)))
-        throw EInvalidOp();
-    return Currency{std::llrint(scaled)}; // the FPU's rounding: to nearest, ties to even
+    Currency c;
+    if (!RealToUnits(value, c.Units)) throw EInvalidOp();
+    return c;
+}
+
+bool DecimalInRange(double value) {
+    std::int64_t units;
+    return RealToUnits(value, units);
 }
 
 namespace {
@@ -505,9 +541,7 @@ std::string WholeDigits(std::uint64_t m, int shift) {
 std::string RealToText(double value) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-    const long double scaled = static_cast<long double>(value) * 10000.0L;
-    if (std::isgreaterequal(scaled, -0x1p63L) && std::isless(scaled, 0x1p63L - 0.5L))
-        return DecimalToText(DecimalFromReal(value));
+    if (DecimalInRange(value)) return DecimalToText(DecimalFromReal(value));
     // |value| >= 2^63 / 10^4 > 2^49: a 53-bit significand leaves at most three
     // binary places below the point, so the value is its own text.
     int exponent = 0;

@@ -21,6 +21,8 @@ void AppendDecimalText(std::string& out, Currency value);
 double DecimalToReal(Currency value);
 // x * 10000 rounded to nearest, ties to even; EInvalidOp when out of range.
 Currency DecimalFromReal(double value);
+// Whether DecimalFromReal(value) succeeds: the value has a table text.
+bool DecimalInRange(double value);
 // Any double in the same form as DecimalToText(DecimalFromReal(value)) where
 // that has one; beyond the decimal range, the value's own digits (there it
 // has at most three binary decimals, all shown). Never fails: for messages

@@ -1,6 +1,8 @@
 #include "DateTime.h"
 
+#include "Arithmetic.h"
 #include "Exceptions.h"
+#include "FloatRules.h"
 #include "LocaleFormats.h"
 
 #include <cmath>
@@ -47,7 +49,6 @@ int DaysInMonth(int year, int month) {
 }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // ---------------------------------------------------------------- markers
 
@@ -539,13 +540,7 @@ StampParts SplitStamp(DateTimeValue value) {
     // Far beyond any calendar anyone reads; keeps the day count in range.
     constexpr long double limit = 9.0e18L;
     std::int64_t total = static_cast<std::int64_t>(limit);
-    if (exact < limit) {
-        // To nearest, ties to even, without the library call's cost (the
-        // writer splits a value per record). The remainder is exact.
-        total = static_cast<std::int64_t>(exact);
-        const long double rest = exact - static_cast<long double>(total);
-        if (rest > 0.5L || (rest == 0.5L && (total & 1) != 0)) ++total;
-    }
+    if (exact < limit) total = RoundHalfEven(exact);
     std::int64_t days = total / kMsPerDay;
     int timeOfDay = static_cast<int>(total % kMsPerDay);
     if (value < 0) days = -days;

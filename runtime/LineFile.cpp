@@ -207,7 +207,7 @@ void LineFile::Release() noexcept {
     if (mode_ == Mode::writing) {
         if (tempName_.empty()) {
             // Best effort: the owner skipped Close, so nobody hears of a failure.
-            WriteAll(fd_, writeBuf_.get(), used_);
+            WriteAll(fd_, pending_.data(), pending_.size());
             CloseFd(fd_);
         } else {
             CloseFd(fd_);
@@ -220,7 +220,7 @@ void LineFile::Release() noexcept {
     fd_ = -1;
     pos_ = len_ = ctrlZ_ = 0;
     sourceDone_ = false;
-    used_ = 0;
+    pending_.clear();
     tempName_.clear();
     targetName_.clear();
 }
@@ -231,7 +231,7 @@ void LineFile::Fail(int err) {
         if (!tempName_.empty())
             Release(); // the target stays as it was
         else
-            used_ = 0; // what could not be written is lost; Close only closes
+            pending_.clear(); // what could not be written is lost; Close only closes
     }
     throw EInOutError(number);
 }
@@ -273,16 +273,17 @@ void LineFile::PrepareWrite(const std::string& fileName, std::size_t writeBuffer
     Release();
     fileName_ = fileName;
     const std::size_t cap = writeBuffer == 0 ? 1 : writeBuffer;
-    if (!writeBuf_ || writeCap_ != cap) {
-        writeBuf_.reset();
-        writeBuf_ = std::make_unique_for_overwrite<char[]>(cap);
+    if (writeCap_ != cap) {
+        // Room for a whole buffer and the line that overfills it.
+        std::string().swap(pending_);
+        pending_.reserve(cap + 4096);
         writeCap_ = cap;
     }
     if (!UsableName(fileName)) throw EInOutError(3);
 }
 
 void LineFile::StartWriting(int fd) {
-    used_ = 0;
+    pending_.clear();
     fd_ = fd;
     mode_ = Mode::writing;
 }
@@ -455,9 +456,12 @@ bool LineFile::AtEnd() {
     return pos_ == ctrlZ_;
 }
 
-void LineFile::FlushFull() {
-    if (const int err = WriteAll(fd_, writeBuf_.get(), used_)) Fail(err);
-    used_ = 0;
+// Sends out the whole buffers' worth of the pending text; the rest moves to
+// the front.
+void LineFile::FlushWhole() {
+    const std::size_t whole = pending_.size() - pending_.size() % writeCap_;
+    WriteOut(pending_.data(), whole);
+    pending_.erase(0, whole);
 }
 
 void LineFile::WriteOut(const char* data, std::size_t size) {
@@ -468,39 +472,30 @@ void LineFile::WriteOut(const char* data, std::size_t size) {
 // out exactly when full.
 void LineFile::WriteSlow(std::string_view text) {
     CheckWriting();
-    const char* p = text.data();
-    std::size_t n = text.size();
-    if (used_ > 0) {
-        const std::size_t room = writeCap_ - used_;
-        if (n < room) {
-            std::memcpy(writeBuf_.get() + used_, p, n);
-            used_ += n;
-            return;
-        }
-        std::memcpy(writeBuf_.get() + used_, p, room);
-        used_ = writeCap_;
-        p += room;
-        n -= room;
-        FlushFull();
+    if (pending_.size() < writeCap_) {
+        const std::size_t room = writeCap_ - pending_.size();
+        pending_.append(text.substr(0, room));
+        if (text.size() < room) return;
+        text.remove_prefix(room);
     }
-    // Whole buffers' worth goes straight out: the file grows exactly as if it
-    // had passed through the buffer, without the copy.
-    if (n >= writeCap_) {
-        const std::size_t whole = n - n % writeCap_;
-        WriteOut(p, whole);
-        p += whole;
-        n -= whole;
+    FlushWhole();
+    if (pending_.empty() && text.size() >= writeCap_) {
+        // Whole buffers' worth goes straight out: the file grows exactly as
+        // if it had passed through the buffer, without the copy.
+        const std::size_t whole = text.size() - text.size() % writeCap_;
+        WriteOut(text.data(), whole);
+        text.remove_prefix(whole);
     }
-    std::memcpy(writeBuf_.get(), p, n);
-    used_ = n;
+    pending_.append(text);
+    Commit();
 }
 
 void LineFile::Close() {
     if (mode_ == Mode::closed) throw EInOutError(103);
     int err = 0;
     if (mode_ == Mode::writing) {
-        err = WriteAll(fd_, writeBuf_.get(), used_);
-        used_ = 0;
+        err = WriteAll(fd_, pending_.data(), pending_.size());
+        pending_.clear();
     }
     const int closeErr = CloseFd(fd_);
     if (!err) err = closeErr;

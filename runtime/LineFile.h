@@ -44,23 +44,26 @@ class LineFile {
     // Reads the next line into line (reusing its storage); the hot path.
     void ReadLine(std::string& line);
     bool AtEnd();
-    // Short texts that fit the buffer are copied inline: the result file is
+    // Texts that fit the buffer are appended inline: the result file is
     // written in tens of millions of small pieces.
     void Write(std::string_view text) {
-        if (mode_ == Mode::writing && text.size() < writeCap_ - used_) {
-            char* to = writeBuf_.get() + used_;
-            if (text.size() <= 8) { // a value's digits or a comma: cheaper than a memcpy call
-                for (char c : text)
-                    *to++ = c;
-            } else {
-                std::memcpy(to, text.data(), text.size());
-            }
-            used_ += text.size();
-        } else {
+        if (mode_ == Mode::writing && pending_.size() + text.size() < writeCap_)
+            pending_.append(text);
+        else
             WriteSlow(text);
-        }
     }
     void EndLine() { Write(std::string_view("\r\n", 2)); }
+    // For a writer that makes its text right in the buffer: the text waiting
+    // to go out, to append to (what was appended since the last Commit is the
+    // writer's to cut back); Commit then sends out every whole buffer's worth,
+    // so the file grows exactly as through Write.
+    std::string& Pending() {
+        if (mode_ != Mode::writing) CheckWriting();
+        return pending_;
+    }
+    void Commit() {
+        if (pending_.size() >= writeCap_) FlushWhole();
+    }
     void Close(); // 103 when the channel was never opened
 
     const std::string& FileName() const { return fileName_; }
@@ -72,7 +75,7 @@ class LineFile {
     bool Fill();
     std::size_t NextCtrlZ(std::size_t from) const;
     void SkipRestOfLine();
-    void FlushFull();
+    void FlushWhole();
     void WriteOut(const char* data, std::size_t size);
     void Release() noexcept;
     [[noreturn]] void Fail(int err);
@@ -94,10 +97,10 @@ class LineFile {
     std::size_t ctrlZ_ = 0;
     bool sourceDone_ = false;
 
-    // Writing: writeBuf_[0, used_) waits to be written; it goes out when full.
-    std::unique_ptr<char[]> writeBuf_;
+    // Writing: pending_ waits to be written; it goes out in pieces of
+    // writeCap_ bytes, each as soon as it is full.
+    std::string pending_;
     std::size_t writeCap_ = 0;
-    std::size_t used_ = 0;
 
     // Atomic writing: the temporary being written and the file it replaces.
     std::string tempName_;

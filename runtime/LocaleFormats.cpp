@@ -317,6 +317,8 @@ PosixLocaleData ReadPosixLocale() {
     return data;
 }
 
+[[gnu::init_priority(101)]] LocaleFormats ProcessFormats;
+
 void LoadLocaleFormats() {
     const char* current = std::setlocale(LC_ALL, nullptr);
     const std::string previous = current ? current : "C";

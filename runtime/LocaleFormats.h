@@ -31,17 +31,14 @@ struct LocaleFormats {
     bool multiByteCharset = true;
 };
 
-// The process-wide record. Constant-initialised, so it is there before any
-// other static object asks for it, and reached without a guard on the hot paths
-// that turn numbers into text.
-#if defined(__clang__)
-// clang cannot constant-initialise libstdc++'s std::string: a guarded static
-// then keeps the record ready for whoever asks first.
-LocaleFormats& Formats();
-#else
-extern constinit LocaleFormats ProcessFormats;
+// The process-wide record. It is made before any other static object of the
+// program (the earliest initialisation priority), so it is there whoever asks
+// first, and the hot paths that turn numbers into text reach it without a
+// guard or a call. (Constant initialisation would do as well, but clang
+// cannot constant-initialise libstdc++'s std::string; this serves both
+// compilers.)
+extern LocaleFormats ProcessFormats;
 inline LocaleFormats& Formats() { return ProcessFormats; }
-#endif
 
 // Fills Formats() from the user's POSIX locale (setlocale(LC_ALL, "")). The
 // program's locale is put back as it was afterwards, so reading the record has

@@ -9,6 +9,6 @@ quelmora_test(test_inflow
 
 quelmora_test(test_batch
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_batch.cpp
-    LIBS app_core)
+    LIBS app_batch)
 target_compile_definitions(test_batch PRIVATE QUELMORA_EXECUTABLE="$<TARGET_FILE:quelmora>")
 add_dependencies(test_batch quelmora)

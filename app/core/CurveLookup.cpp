@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "FloatRules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -103,18 +104,12 @@ bool TCurveLookup::TryStorage(double level, double& storage) const {
 }
 
 // The last point at or below the level, from `from` on (which is at or below
-// it, as is the first point; the last point is above it): by halving, without
-// branches on the levels, which a flood record's levels give a predictor
-// nothing to learn from.
+// it, as is the first point; the last point is above it).
 std::size_t TCurveLookup::LastAtOrBelow(double level, std::size_t from) const {
-    const TCurvePoint* base = points_.data() + from;
-    std::size_t length = points_.size() - from;
-    while (length > 1) {
-        const std::size_t half = length / 2;
-        base = level < base[half].Z ? base : base + half;
-        length -= half;
-    }
-    return static_cast<std::size_t>(base - points_.data());
+    const auto above =
+        std::upper_bound(points_.begin() + static_cast<std::ptrdiff_t>(from), points_.end(), level,
+                         [](double z, const TCurvePoint& p) { return z < p.Z; });
+    return static_cast<std::size_t>(above - points_.begin()) - 1;
 }
 
 double TCurveLookup::Storage(double level) const {

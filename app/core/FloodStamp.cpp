@@ -1,12 +1,12 @@
 #include "FloodStamp.h"
 
+#include "Arithmetic.h"
+#include "FloatRules.h"
 #include "LocaleFormats.h"
 
 #include <cmath>
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads one or two digits at text[i]; a third digit puts the text out of form.
 bool ReadSmall(std::string_view text, std::size_t& i, int& value) {
@@ -166,7 +166,7 @@ void TStampTexts::Append(std::string& out, DateTimeValue value) {
     constexpr long double kMsPerDay = 86400000.0L;
     if (reuse_ && value >= 0.0 && value < kLastDay) {
         const long double ms = static_cast<long double>(value) * kMsPerDay;
-        const long double whole = std::nearbyint(ms);
+        const long double whole = static_cast<long double>(RoundHalfEven(ms));
         // Far from a half millisecond, so any rounding of the split agrees.
         if (std::fabs(ms - whole) < 0.25L) {
             const auto total = static_cast<std::int64_t>(whole);

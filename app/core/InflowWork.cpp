@@ -1,7 +1,5 @@
 #include "InflowWork.h"
 
-#include "ChartColors.h"
-#include "ChartEngine.h"
 #include "Currency.h"
 #include "CurveLookup.h"
 #include "FloatRules.h"
@@ -17,7 +15,6 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <thread>
 
 namespace {
 
@@ -26,9 +23,11 @@ constexpr int kCurveColumns = 2;
 // Rows of a table after its reset: headings, units, eight data rows.
 constexpr int kResetRows = 10;
 constexpr int kFirstDataRow = 2;
-// Room a record's row keeps for the six texts the computation adds (a few
-// digits each), so that computing rewrites the row where it stands.
-constexpr std::size_t kComputedTextRoom = 48;
+// The computed fields in the order the computation makes their texts, and
+// the table columns that show them.
+constexpr std::array<double TFloodStep::*, 6> kComputedFields{
+    &TFloodStep::V, &TFloodStep::dV, &TFloodStep::dt, &TFloodStep::dVdt, &TFloodStep::qMean, &TFloodStep::Qin};
+constexpr std::array<int, 6> kComputedColumns{2, 3, 4, 5, 7, 8};
 // The result file goes out in pieces of this size.
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 
@@ -70,28 +69,6 @@ inline double ReadNumber(std::string_view text) { return DecimalToReal(DecimalFr
 inline void AppendNumber(std::string& out, double value) {
     AppendDecimalText(out, DecimalFromReal(value));
 }
-
-// The text of a column's values that mostly repeat the one before in their
-// four decimals (the time step of records at a fixed interval): made once
-// per run of equal values.
-class TRepeatedNumberText {
-public:
-    void Append(std::string& out, double value) {
-        const Currency units = DecimalFromReal(value);
-        if (!valid_ || units != units_) {
-            text_.clear();
-            AppendDecimalText(text_, units);
-            units_ = units;
-            valid_ = true;
-        }
-        out += text_;
-    }
-
-private:
-    bool valid_ = false;
-    Currency units_;
-    std::string text_;
-};
 
 // The first N pieces of a line as DivideComma cuts it; false when the line
 // has fewer (the caller then takes the list's own road, which
@@ -144,7 +121,16 @@ void GrowFor(TStringGrid& grid, int row) {
 
 }  // namespace
 
-InflowWork::InflowWork() : StringGrid1(kFloodColumns, 5), StringGrid2(kCurveColumns, 5) {}
+InflowWork::InflowWork() : StringGrid1(kFloodColumns, 5), StringGrid2(kCurveColumns, 5) {
+    StringGrid1.SetDerivedColumns({kComputedColumns.begin(), kComputedColumns.end()}, this);
+}
+
+void InflowWork::AppendDerivedCell(int row, int k, std::string& out) const {
+    const TFloodStep& step = FloodSteps[static_cast<std::size_t>(row - kFirstDataRow)];
+    // Made like the computation made it; a value changed beyond the decimal
+    // range since (only by hand) still shows, in the same form.
+    out += RealToText(step.*kComputedFields[static_cast<std::size_t>(k)]);
+}
 
 void InflowWork::FormCreate() {
     const auto& flood = FloodColumns();
@@ -227,15 +213,10 @@ void InflowWork::ReadCurve(const std::string& fileName) {
     } catch (...) {
         // The table shows where reading stopped; nothing computes on a part.
         std::vector<TCurvePoint>().swap(CurvePoints);
-        if (Series1) Series1->RemoveAllPoints();
+        if (CurvePlot) CurvePlot->ClearCurve();
         throw;
     }
-
-    if (Series1) {
-        Series1->RemoveAllPoints();
-        for (const TCurvePoint& p : CurvePoints) Series1->AddPoint(p.V, p.Z, "", clDefault);
-    }
-    if (RepaintChart) RepaintChart();
+    if (CurvePlot) CurvePlot->ShowCurve(CurvePoints);
 }
 
 // ---------------------------------------------------------------------------
@@ -250,6 +231,9 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     LineFile file;
     // A file that cannot be opened leaves the record as it was.
     file.OpenRead(fileName);
+    // The rows keep what they show of the old record (after the table reset:
+    // nothing) while it is replaced.
+    StringGrid1.StoreDerivedCells();
     try {
         std::string line;
         TStringList list;
@@ -283,7 +267,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                 cells[0] = pieces[0];
                 cells[1] = pieces[1];
                 cells[6] = pieces[2];
-                StringGrid1.SetRowCells(row, cells.data(), kFloodColumns, kComputedTextRoom);
+                StringGrid1.SetRowCells(row, cells.data(), kFloodColumns);
             } else {
                 // Fewer than three pieces: the pieces there are land in their
                 // columns before the missing one fails.
@@ -319,163 +303,93 @@ void InflowWork::ReadFlood(const std::string& fileName) {
 // ---------------------------------------------------------------------------
 // The computation
 
-namespace {
-
-// The texts the computation puts into a stretch of rows, kept as the decimal
-// values they show until they are written out. Finding the values, and every
-// failure, happens row by row in order; only turning the values into text is
-// handed to a second thread, while the next stretch is computed.
-struct TComputedStretch {
-    static constexpr int kTexts = 6;   // storage, dV, dt, dV/dt, mean outflow, inflow
-    int firstRow = 0;
-    int rows = 0;
-    std::vector<std::array<Currency, kTexts>> values;
-    std::vector<std::uint8_t> made;    // texts of each row: 6, 1 for the first record, fewer after a failure
-    std::string texts;
-    std::vector<std::uint32_t> ends;   // where each made text ends in texts
-
-    // Texts in row order; the time step mostly repeats, so its text is reused.
-    void MakeTexts() {
-        texts.clear();
-        ends.clear();
-        bool stepValid = false;
-        Currency stepUnits{};
-        std::string stepText;
-        for (int i = 0; i < rows; ++i) {
-            const auto& v = values[static_cast<std::size_t>(i)];
-            for (int k = 0; k < made[static_cast<std::size_t>(i)]; ++k) {
-                if (k == 2) {
-                    if (!stepValid || !(v[2] == stepUnits)) {
-                        stepText.clear();
-                        AppendDecimalText(stepText, v[2]);
-                        stepUnits = v[2];
-                        stepValid = true;
-                    }
-                    texts += stepText;
-                } else {
-                    AppendDecimalText(texts, v[static_cast<std::size_t>(k)]);
-                }
-                ends.push_back(static_cast<std::uint32_t>(texts.size()));
-            }
-        }
-    }
-
-    // Writes the texts into their rows; the rows' other cells stay.
-    void WriteTexts(TStringGrid& grid) const {
-        static constexpr std::array<int, kTexts> column{2, 3, 4, 5, 7, 8};
-        std::array<std::string_view, kFloodColumns> cells;
-        std::size_t t = 0, start = 0;
-        for (int i = 0; i < rows; ++i) {
-            const int n = made[static_cast<std::size_t>(i)];
-            if (n == 0) continue;
-            const int r = firstRow + i;
-            grid.GetRowCells(r, cells.data(), kFloodColumns);
-            for (int k = 0; k < n; ++k, ++t) {
-                cells[static_cast<std::size_t>(column[static_cast<std::size_t>(k)])] =
-                    std::string_view(texts).substr(start, ends[t] - start);
-                start = ends[t];
-            }
-            grid.SetRowCells(r, cells.data(), kFloodColumns);
-        }
-    }
-};
-
-// Rows per stretch of the computation.
-constexpr int kComputeStretch = 16384;
-
-}  // namespace
-
 void InflowWork::Compute() {
-    TStringGrid& grid = StringGrid1;
-    const int rowCount = grid.RowCount();
+    const int rowCount = StringGrid1.RowCount();
     if (rowCount < 3) return;
     // The rows that hold a record, and no further than the table.
     const long long lastRow =
         std::min<long long>(rowCount - 1, kFirstDataRow - 1 + static_cast<long long>(FloodSteps.size()));
-    if (lastRow < kFirstDataRow) return;
-
     const TCurveLookup curve(CurvePoints);
-    std::array<std::string_view, kFloodColumns> cells;
-    std::exception_ptr failure;
+    for (int r = kFirstDataRow; r <= lastRow; ++r) ComputeRow(r, curve);
+}
 
-    // The values of rows first .. first + count - 1, in order; stops at the
-    // first failure, whose row keeps the texts made before it.
-    auto computeStretch = [&](TComputedStretch& out, int first, int count) {
-        out.firstRow = first;
-        out.rows = 0;
-        out.values.resize(static_cast<std::size_t>(count));
-        out.made.assign(static_cast<std::size_t>(count), 0);
-        for (int i = 0; i < count; ++i) {
-            const int r = first + i;
-            grid.GetRowCells(r, cells.data(), kFloodColumns);
-            TFloodStep& step = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow)];
-            auto& v = out.values[static_cast<std::size_t>(i)];
-            std::uint8_t& made = out.made[static_cast<std::size_t>(i)];
-            out.rows = i + 1;
-            try {
-                // Both conversions of the level text give the same storage: one serves.
-                const double storage = curve.Storage(ReadNumber(cells[1]));
-                v[made] = DecimalFromReal(storage), ++made;
-                step.V = storage;
-                if (r > kFirstDataRow) {
-                    const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
-                    step.dV = EvalFormula([&] { return static_cast<long double>(step.V) - prev.V; });
-                    v[made] = DecimalFromReal(step.dV), ++made;
-                    step.dt = EvalFormula(
-                        [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; });
-                    v[made] = DecimalFromReal(step.dt), ++made;
-                    step.dVdt = EvalFormula([&] { return static_cast<long double>(step.dV) * 1e8L / step.dt; });
-                    v[made] = DecimalFromReal(step.dVdt), ++made;
-                    step.qMean =
-                        EvalFormula([&] { return (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L; });
-                    v[made] = DecimalFromReal(step.qMean), ++made;
-                    step.Qin = EvalFormula([&] { return static_cast<long double>(step.dVdt) + step.qMean; });
-                    v[made] = DecimalFromReal(step.Qin), ++made;
-                }
-            } catch (...) {
-                failure = std::current_exception();
-                return;
+// Each value goes into its field and its text into the row, in the order of
+// the formulas; a failure stops the row there. The texts are made from the
+// fields when the table is read, so the row only counts how many it shows.
+void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
+    TStringGrid& grid = StringGrid1;
+    TFloodStep& step = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow)];
+    int made = 0;
+    // The cells made now, and those an earlier run made beyond them, show
+    // their fields' texts.
+    struct ShowMade {
+        TStringGrid& grid;
+        int row;
+        const int& made;
+        ~ShowMade() { grid.SetDerivedCount(row, std::max(grid.DerivedCount(row), made)); }
+    } show{grid, r, made};
+
+    // Both conversions of the level text give the same storage: one serves.
+    const double storage = curve.Storage(ReadNumber(grid.Cell(1, r)));
+    if (!DecimalInRange(storage)) throw EInvalidOp();   // it has no text
+    step.V = storage;
+    made = 1;
+    if (r == kFirstDataRow) return;
+
+    const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
+    auto dV = [&] { return static_cast<long double>(step.V) - prev.V; };
+    auto dt = [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; };
+    auto dVdt = [&] { return static_cast<long double>(step.dV) * 1e8L / step.dt; };
+    auto qMean = [&] { return (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L; };
+    auto Qin = [&] { return static_cast<long double>(step.dVdt) + step.qMean; };
+    auto field = [&](int k) -> double& { return step.*kComputedFields[static_cast<std::size_t>(k)]; };
+
+    // A value is stored before its text is made; when the text cannot be
+    // made, the field keeps the value while the cell keeps its old text,
+    // which, if it was made from the old value, is stored in the row now.
+    auto textOf = [&](int k, double old) {
+        if (!DecimalInRange(field(k))) {
+            if (grid.DerivedCount(r) > k) {
+                const double value = field(k);
+                field(k) = old;
+                grid.StoreDerivedCells(r);
+                field(k) = value;
             }
+            throw EInvalidOp();
         }
+        made = k + 1;
+    };
+    auto put = [&](int k, double value) {
+        const double old = field(k);
+        field(k) = value;
+        textOf(k, old);
     };
 
-    // One stretch is turned into text beside the computing of the next; a
-    // stretch's texts reach the table before the next stretch's.
-    TComputedStretch stretches[2];
-    int current = 0;
-    std::thread helper;
-    bool pending = false;  // stretches[1 - current] awaits its texts
-    auto finishPending = [&] {
-        if (!pending) return;
-        if (helper.joinable()) helper.join();
-        stretches[1 - current].WriteTexts(grid);
-        pending = false;
-    };
-    try {
-        for (int first = kFirstDataRow; first <= static_cast<int>(lastRow) && !failure; first += kComputeStretch) {
-            const int count = std::min<int>(kComputeStretch, static_cast<int>(lastRow) - first + 1);
-            TComputedStretch& mine = stretches[current];
-            computeStretch(mine, first, count);
-            finishPending();
-            if (failure || first + count > static_cast<int>(lastRow)) {
-                mine.MakeTexts();
-                mine.WriteTexts(grid);
-                break;
-            }
-            try {
-                helper = std::thread([&mine] { mine.MakeTexts(); });
-            } catch (const std::system_error&) {
-                mine.MakeTexts();  // no thread to be had: in turn
-            }
-            pending = true;
-            current = 1 - current;
-        }
-        finishPending();
-    } catch (...) {
-        if (helper.joinable()) helper.join();
-        throw;
+    // The usual road: the five formulas at once, their error flags tested
+    // once. Any error, and the row is done again formula by formula.
+    const TFloodStep old = step;
+    if (EvalFormulasQuietly([&] {
+            step.dV = static_cast<double>(dV());
+            step.dt = static_cast<double>(dt());
+            step.dVdt = static_cast<double>(dVdt());
+            step.qMean = static_cast<double>(qMean());
+            step.Qin = static_cast<double>(Qin());
+        })) {
+        // The fields after one whose text fails are never reached.
+        int last = 5;
+        for (int k = 1; k < last; ++k)
+            if (!DecimalInRange(field(k))) last = k;
+        for (int later = last + 1; later < 6; ++later)
+            field(later) = old.*kComputedFields[static_cast<std::size_t>(later)];
+        for (int k = 1; k <= last; ++k) textOf(k, old.*kComputedFields[static_cast<std::size_t>(k)]);
+        return;
     }
-    if (failure) std::rethrow_exception(failure);
+    for (int k = 1; k < 6; ++k) field(k) = old.*kComputedFields[static_cast<std::size_t>(k)];
+    put(1, EvalFormula(dV));
+    put(2, EvalFormula(dt));
+    put(3, EvalFormula(dVdt));
+    put(4, EvalFormula(qMean));
+    put(5, EvalFormula(Qin));
 }
 
 // ---------------------------------------------------------------------------
@@ -483,59 +397,15 @@ void InflowWork::Compute() {
 
 namespace {
 
-// One stretch of the result file's record lines, made apart from the writing
-// so that two stretches can be made at once. Making stops at the first record
-// that cannot be written; the lines before it are kept, so the file receives
-// exactly what a record-by-record run would have written before failing.
-struct TResultLines {
-    std::string text;
-    std::exception_ptr failure;
-
-    void Make(const std::vector<TFloodStep>& steps, std::size_t begin, std::size_t end) {
-        text.clear();
-        failure = nullptr;
-        TStampTexts stamps;
-        TRepeatedNumberText stepTexts;
-        try {
-            for (std::size_t e = begin; e < end; ++e) {
-                const std::size_t lineStart = text.size();
-                try {
-                    AppendLine(steps[e], stamps, stepTexts);
-                } catch (...) {
-                    text.resize(lineStart);
-                    throw;
-                }
-            }
-        } catch (...) {
-            failure = std::current_exception();
-        }
+void AppendResultLine(std::string& out, const TFloodStep& s, TStampTexts& stamps) {
+    stamps.Append(out, s.T);
+    out += ',';
+    for (const double value : {s.Z, s.V, s.dV, s.dt, s.dVdt, s.Qout, s.qMean, s.Qin}) {
+        AppendNumber(out, value);
+        out += ',';
     }
-
-    void AppendLine(const TFloodStep& s, TStampTexts& stamps, TRepeatedNumberText& stepTexts) {
-        stamps.Append(text, s.T);
-        text += ',';
-        for (const double value : {s.Z, s.V, s.dV}) {
-            AppendNumber(text, value);
-            text += ',';
-        }
-        stepTexts.Append(text, s.dt);
-        text += ',';
-        for (const double value : {s.dVdt, s.Qout, s.qMean, s.Qin}) {
-            AppendNumber(text, value);
-            text += ',';
-        }
-        text += "\r\n";
-    }
-
-    void WriteTo(LineFile& file) const {
-        file.Write(text);
-        if (failure) std::rethrow_exception(failure);
-    }
-};
-
-// Records per stretch, and the fewest records worth a second thread.
-constexpr std::size_t kStretch = 16384;
-constexpr std::size_t kParallelFrom = 2 * kStretch;
+    out += "\r\n";
+}
 
 }  // namespace
 
@@ -556,34 +426,19 @@ void InflowWork::WriteResult(const std::string& fileName) {
     const std::size_t tableRows =
         StringGrid1.RowCount() > 2 ? static_cast<std::size_t>(StringGrid1.RowCount() - 2) : 0;
     const std::size_t n = std::min(tableRows, FloodSteps.size());
-    // Number to text is most of the work: a second thread makes every other
-    // stretch while this one makes and writes its own, then writes the
-    // other's, so the lines reach the file in order.
-    TResultLines mine, other;
-    std::size_t e = 0;
-    if (n >= kParallelFrom) {
-        for (; e + kStretch < n; e += 2 * kStretch) {
-            const std::size_t mid = e + kStretch, end = std::min(n, mid + kStretch);
-            std::thread helper;
-            try {
-                helper = std::thread([&] { other.Make(FloodSteps, mid, end); });
-            } catch (const std::system_error&) {
-                other.Make(FloodSteps, mid, end);  // no thread to be had: in turn
-            }
-            try {
-                mine.Make(FloodSteps, e, mid);
-                mine.WriteTo(file);
-            } catch (...) {
-                if (helper.joinable()) helper.join();
-                throw;
-            }
-            if (helper.joinable()) helper.join();
-            other.WriteTo(file);
+    TStampTexts stamps;
+    for (std::size_t e = 0; e < n; ++e) {
+        // Each line is made right in the file's buffer, and goes out whole or
+        // not at all (a target that is no regular file keeps the lines before).
+        std::string& out = file.Pending();
+        const std::size_t lineStart = out.size();
+        try {
+            AppendResultLine(out, FloodSteps[e], stamps);
+        } catch (...) {
+            out.resize(lineStart);
+            throw;
         }
-    }
-    if (e < n) {
-        mine.Make(FloodSteps, e, n);
-        mine.WriteTo(file);
+        file.Commit();
     }
     file.Close();
 }

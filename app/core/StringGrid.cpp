@@ -94,6 +94,7 @@ void TStringGrid::SetRowCount(int rows) {
     for (std::size_t r = count; r < rows_.size(); ++r) ReleaseRow(rows_[r]);
     rows_.resize(count);
     if (!rowHeights_.empty()) rowHeights_.resize(count, -1);
+    if (source_) derived_.resize(count, 0);
 }
 
 int TStringGrid::ColCount() const { return colCount_; }
@@ -101,6 +102,10 @@ int TStringGrid::ColCount() const { return colCount_; }
 void TStringGrid::SetColCount(int cols) {
     if (cols < 0) throw std::out_of_range("TStringGrid: negative column count");
     if (cols < colCount_) {
+        StoreDerivedCells();
+        source_ = nullptr;
+        derived_.clear();
+        derivedIndex_.clear();
         // Cut every row after its first cols cells; the block keeps its place.
         for (Row& row : rows_) {
             if (row.size == 0) continue;
@@ -118,6 +123,7 @@ void TStringGrid::SetColCount(int cols) {
     }
     colCount_ = cols;
     colWidths_.resize(static_cast<std::size_t>(cols), -1);
+    if (source_) derivedIndex_.resize(static_cast<std::size_t>(cols), -1);
     cellScratch_.resize(static_cast<std::size_t>(cols));
 }
 
@@ -127,6 +133,10 @@ const char* TStringGrid::RowBytes(const Row& row) const {
 
 std::string_view TStringGrid::Cell(int col, int row) const {
     if (col < 0 || col >= colCount_ || row < 0 || row >= RowCount()) return {};
+    if (source_) {
+        const int k = derivedIndex_[static_cast<std::size_t>(col)];
+        if (k >= 0 && k < DerivedCount(row)) return DerivedText(row, k);
+    }
     const Row& r = rows_[static_cast<std::size_t>(row)];
     if (r.size == 0) return {};
     const char* p = RowBytes(r);
@@ -157,6 +167,54 @@ void TStringGrid::GetRowCells(int row, std::string_view* cells, int count) const
         }
     }
     for (; c < count; ++c) cells[c] = {};
+    if (const int derived = DerivedCount(row)) {
+        for (int k = 0; k < derived; ++k) {
+            const int col = derivedColumns_[static_cast<std::size_t>(k)];
+            if (col < count) cells[col] = DerivedText(row, k);
+        }
+    }
+}
+
+bool TStringGrid::RowEmpty(int row) const {
+    return rows_[static_cast<std::size_t>(row)].size == 0 && DerivedCount(row) == 0;
+}
+
+std::string_view TStringGrid::DerivedText(int row, int k) const {
+    std::string& text = derivedTexts_[static_cast<std::size_t>(k)];
+    text.clear();
+    source_->AppendDerivedCell(row, k, text);
+    return text;
+}
+
+void TStringGrid::SetDerivedColumns(const std::vector<int>& columns, const TCellSource* source) {
+    StoreDerivedCells();
+    derivedColumns_ = columns;
+    derivedIndex_.assign(static_cast<std::size_t>(colCount_), -1);
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k] < 0 || columns[k] >= colCount_ || k > 0xFF)
+            throw std::out_of_range("TStringGrid: derived column outside the grid");
+        derivedIndex_[static_cast<std::size_t>(columns[k])] = static_cast<int>(k);
+    }
+    derivedTexts_.assign(columns.size(), std::string());
+    source_ = source;
+    derived_.assign(source ? rows_.size() : 0, 0);
+}
+
+void TStringGrid::SetDerivedCount(int row, int count) {
+    CheckCell(0, row);
+    if (!source_ || count < 0 || static_cast<std::size_t>(count) > derivedColumns_.size())
+        throw std::out_of_range("TStringGrid: derived cells beyond the derived columns");
+    derived_[static_cast<std::size_t>(row)] = static_cast<std::uint8_t>(count);
+}
+
+void TStringGrid::StoreDerivedCells(int row) {
+    GetRowCells(row, cellScratch_.data(), colCount_);
+    SetRowCells(row, cellScratch_.data(), colCount_);
+}
+
+void TStringGrid::StoreDerivedCells() {
+    for (std::size_t r = 0; r < derived_.size(); ++r)
+        if (derived_[r] != 0) StoreDerivedCells(static_cast<int>(r));
 }
 
 void TStringGrid::CheckCell(int col, int row) const {
@@ -171,7 +229,7 @@ void TStringGrid::SetCell(int col, int row, std::string_view text) {
     SetRowCells(row, cellScratch_.data(), colCount_);
 }
 
-void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count, std::size_t room) {
+void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count) {
     CheckCell(0, row);
     if (count > colCount_) count = colCount_;
     while (count > 0 && cells[count - 1].empty()) --count;
@@ -180,22 +238,22 @@ void TStringGrid::SetRowCells(int row, const std::string_view* cells, int count,
     Row& r = rows_[static_cast<std::size_t>(row)];
     if (size == 0) {
         ReleaseRow(r);
-        return;
-    }
-    if (r.chunk != kNoChunk && size <= r.capacity) {
+    } else if (r.chunk != kNoChunk && size <= r.capacity) {
         // In place; the texts may lie in this very block, so through a copy.
         if (scratch_.size() < size) scratch_.resize(size);
         EncodeCells(scratch_.data(), cells, count);
         std::memcpy(chunks_[r.chunk].bytes.get() + r.offset, scratch_.data(), size);
         r.size = static_cast<std::uint32_t>(size);
-        return;
+    } else {
+        // A new block: the old one, which the texts may lie in, goes afterwards.
+        const Row block = Allocate(size, size);
+        EncodeCells(chunks_[block.chunk].bytes.get() + block.offset, cells, count);
+        Row& target = rows_[static_cast<std::size_t>(row)];
+        ReleaseRow(target);
+        target = block;
     }
-    // A new block: the old one, which the texts may lie in, goes afterwards.
-    const Row block = Allocate(size, size + std::min<std::size_t>(room, kOwnChunk));
-    EncodeCells(chunks_[block.chunk].bytes.get() + block.offset, cells, count);
-    Row& target = rows_[static_cast<std::size_t>(row)];
-    ReleaseRow(target);
-    target = block;
+    // Every text is stored now (the derived ones the caller passed on among them).
+    if (source_) derived_[static_cast<std::size_t>(row)] = 0;
 }
 
 void TStringGrid::EncodeCells(char* out, const std::string_view* cells, int count) {
@@ -208,7 +266,9 @@ void TStringGrid::EncodeCells(char* out, const std::string_view* cells, int coun
 }
 
 void TStringGrid::ReserveRows(int rows) {
-    if (rows > 0) rows_.reserve(static_cast<std::size_t>(rows));
+    if (rows <= 0) return;
+    rows_.reserve(static_cast<std::size_t>(rows));
+    if (source_) derived_.reserve(static_cast<std::size_t>(rows));
 }
 
 TStringGrid::Row TStringGrid::Allocate(std::size_t size, std::size_t capacity) {
@@ -298,7 +358,8 @@ void TStringGrid::SetRowHeight(int row, int height) {
 }
 
 std::size_t TStringGrid::StorageBytes() const {
-    std::size_t bytes = rows_.capacity() * sizeof(Row) + rowHeights_.capacity() * sizeof(int);
+    std::size_t bytes = rows_.capacity() * sizeof(Row) + rowHeights_.capacity() * sizeof(int) +
+                        derived_.capacity();
     for (const Chunk& c : chunks_) bytes += c.capacity;
     return bytes;
 }

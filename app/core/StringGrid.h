@@ -2,6 +2,10 @@
 // TStringGrid: a table's cells, row and column counts and column widths, free of
 // widgets. The actions write it; a Qt view shows it and is refreshed once after
 // each action, never per cell.
+//
+// Some columns may show texts made when they are asked for, from values held
+// elsewhere, instead of stored texts: the calculation table's computed
+// columns, whose texts would take as much memory as the rest of the table.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,20 +29,42 @@ public:
     void SetColCount(int cols);
 
     // Cells[col, row]; an empty text for a cell never written.
-    // A view stays valid until the grid is next changed.
+    // A view stays valid until the grid is next changed, and one of a derived
+    // cell until the next derived cell of its column is asked for.
     std::string_view Cell(int col, int row) const;
     void SetCell(int col, int row, std::string_view text);
 
     // Replaces a whole row at once: cells 0 .. count-1 from cells, the rest
-    // empty. The texts may be views of this grid's own cells. This is the
-    // cheap way to fill a row: one encoding, one allocation.
-    // room: bytes held beyond what the texts need when the row gets a new
-    // block, so that a later rewrite with longer texts fits in place.
-    void SetRowCells(int row, const std::string_view* cells, int count, std::size_t room = 0);
+    // empty, every text stored (none derived). The texts may be views of this
+    // grid's own cells. This is the cheap way to fill a row: one encoding, one
+    // allocation.
+    void SetRowCells(int row, const std::string_view* cells, int count);
     // True when every cell of the row (one of the grid's) is empty.
-    bool RowEmpty(int row) const { return rows_[static_cast<std::size_t>(row)].size == 0; }
+    bool RowEmpty(int row) const;
     // Reads cells 0 .. count-1 of a row into cells (views as Cell gives them).
     void GetRowCells(int row, std::string_view* cells, int count) const;
+
+    // Where derived cells get their texts.
+    class TCellSource {
+    public:
+        virtual ~TCellSource() = default;
+        // Appends the text of derived cell k (of the k-th derived column) of a row.
+        virtual void AppendDerivedCell(int row, int k, std::string& out) const = 0;
+    };
+    // The columns that may be derived, in order, and their source (which
+    // must outlive the grid's use of it). Every row starts with none derived.
+    void SetDerivedColumns(const std::vector<int>& columns, const TCellSource* source);
+    // A row shows its first count derived cells from the source; its other
+    // cells show their stored texts.
+    int DerivedCount(int row) const {
+        return static_cast<std::size_t>(row) < derived_.size() ? derived_[static_cast<std::size_t>(row)] : 0;
+    }
+    void SetDerivedCount(int row, int count);
+    // Stores the text every derived cell shows, so that the grid no longer
+    // depends on the source's values (before they change); of every row, or
+    // of one.
+    void StoreDerivedCells();
+    void StoreDerivedCells(int row);
 
     int ColWidth(int col) const;
     void SetColWidth(int col, int width);
@@ -87,4 +113,13 @@ private:
     std::vector<int> rowHeights_;   // empty until a height is set; -1: the default
     std::string scratch_;
     std::vector<std::string_view> cellScratch_;
+
+    // Derived cells: the count per row (empty without a source), the derived
+    // index of each column (-1: not derived), one text per derived column.
+    const TCellSource* source_ = nullptr;
+    std::vector<std::uint8_t> derived_;
+    std::vector<int> derivedColumns_;
+    std::vector<int> derivedIndex_;
+    mutable std::vector<std::string> derivedTexts_;
+    std::string_view DerivedText(int row, int k) const;
 };

@@ -3,6 +3,8 @@
 
 #include "../runtime/CLibraryLocale.h"
 #include "AppVersion.h"
+#include "ChartEngine.h"
+#include "CurveChart.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
 #include "LocaleFormats.h"
@@ -250,4 +252,26 @@ TEST_F(Batch, DecimalCommaLocaleLeavesNumbersAlone) {
     const Outcome outside = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt") + " --chart " + Q(dir / "c.png"));
     EXPECT_EQ(outside.status, 1);
     EXPECT_EQ(outside.err, "quelmora: 水位 922337203685477.625 m 超出库容水位曲线范围（495 – 530 m）.\n");
+}
+
+// The plot the window and the picture share: storage across and level up, in
+// the series' order by storage; a curve shown repaints once, a failed one
+// only empties the series.
+TEST(SeriesCurvePlot, FillsTheSeriesByStorage) {
+    TChartSeries series;
+    int repaints = 0;
+    TSeriesCurvePlot plot(series, [&] { ++repaints; });
+    plot.ShowCurve({{497, 1.74}, {495, 1.58}, {496, 1.66}});
+    ASSERT_EQ(series.PointCount(), 3);
+    const double storages[] = {1.58, 1.66, 1.74}, levels[] = {495, 496, 497};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(series.XValueAt(i), storages[i]) << i;
+        EXPECT_EQ(series.YValueAt(i), levels[i]) << i;
+    }
+    EXPECT_EQ(repaints, 1);
+    plot.ShowCurve({{500, 2}});
+    EXPECT_EQ(series.PointCount(), 1);
+    plot.ClearCurve();
+    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_EQ(repaints, 2);
 }

@@ -2,7 +2,6 @@
 // read, the computation and the result file, with what remains after each
 // failure.
 
-#include "ChartEngine.h"
 #include "Currency.h"
 #include "DateTime.h"
 #include "Exceptions.h"
@@ -68,12 +67,24 @@ std::string FloodOf(int n) {
     return Lines(lines);
 }
 
+// The curve's plot as the reader drives it: what it shows, how often it was
+// handed a curve.
+class TRecordingPlot : public TCurvePlot {
+public:
+    void ClearCurve() override { points.clear(); }
+    void ShowCurve(const std::vector<TCurvePoint>& curve) override {
+        points = curve;
+        ++shown;
+    }
+    std::vector<TCurvePoint> points;
+    int shown = 0;
+};
+
 class Work : public IsoLocaleTest {
 protected:
     void SetUp() override {
         IsoLocaleTest::SetUp();
-        work.Series1 = &series;
-        work.RepaintChart = [this] { ++repaints; };
+        work.CurvePlot = &plot;
         work.FormCreate();
     }
 
@@ -95,11 +106,11 @@ protected:
         return MessageOf([&] { ReadFloodText(text); });
     }
 
-    void ExpectSeries(const std::vector<TCurvePoint>& byStorage) {
-        ASSERT_EQ(series.PointCount(), static_cast<int>(byStorage.size()));
-        for (int i = 0; i < series.PointCount(); ++i) {
-            EXPECT_EQ(series.XValueAt(i), byStorage[i].V) << i;
-            EXPECT_EQ(series.YValueAt(i), byStorage[i].Z) << i;
+    void ExpectPlot(const std::vector<TCurvePoint>& inFileOrder) {
+        ASSERT_EQ(plot.points.size(), inFileOrder.size());
+        for (std::size_t i = 0; i < inFileOrder.size(); ++i) {
+            EXPECT_EQ(plot.points[i].Z, inFileOrder[i].Z) << i;
+            EXPECT_EQ(plot.points[i].V, inFileOrder[i].V) << i;
         }
     }
     void ExpectRowsEmpty(const TStringGrid& grid, int from, int to) {
@@ -108,9 +119,8 @@ protected:
     }
 
     ScratchDir dir;
-    TChartSeries series;
+    TRecordingPlot plot;
     InflowWork work;
-    int repaints = 0;
 };
 
 }  // namespace
@@ -179,8 +189,8 @@ TEST_F(Work, CurveOfTheHelpText) {
     EXPECT_EQ(work.CurvePoints[1].V, Number("1.66"));
     EXPECT_EQ(work.CurvePoints[3].V, Number("1.82"));
     EXPECT_EQ(work.CurvePoints[5].V, Number("1.2346")) << "four decimals kept";
-    ExpectSeries({{500, Number("1.2346")}, {495, 1.58}, {496, 1.66}, {497, 1.74}, {498, 1.82}, {499, 1.9}});
-    EXPECT_EQ(repaints, 1);
+    ExpectPlot({{495, 1.58}, {496, 1.66}, {497, 1.74}, {498, 1.82}, {499, 1.9}, {500, Number("1.2346")}});
+    EXPECT_EQ(plot.shown, 1);
 }
 
 // A Ctrl-Z ends its line's text, and reading goes on at the next line; one
@@ -217,16 +227,16 @@ TEST_F(Work, CurveRowCounts) {
     EXPECT_EQ(work.StringGrid2.RowCount(), 10);
     ExpectRowsEmpty(work.StringGrid2, 2, 9);
     EXPECT_TRUE(work.CurvePoints.empty());
-    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_TRUE(plot.points.empty());
 }
 
-TEST_F(Work, CurveInFileOrderChartByStorage) {
+TEST_F(Work, CurveInFileOrder) {
     ReadCurveText(Lines({kCurveHeading, "497,1.74", "495,1.58", "496,1.66"}));
     ASSERT_EQ(work.CurvePoints.size(), 3u);
     EXPECT_EQ(work.CurvePoints[0].Z, 497);
     EXPECT_EQ(work.CurvePoints[1].Z, 495);
     EXPECT_EQ(work.CurvePoints[2].Z, 496);
-    ExpectSeries({{495, 1.58}, {496, 1.66}, {497, 1.74}});
+    ExpectPlot({{497, 1.74}, {495, 1.58}, {496, 1.66}});
 }
 
 TEST_F(Work, CurveThatCannotBeOpenedLeavesTheOldCurve) {
@@ -239,8 +249,8 @@ TEST_F(Work, CurveThatCannotBeOpenedLeavesTheOldCurve) {
     EXPECT_EQ(work.StringGrid2.RowCount(), 10);
     ExpectRowsEmpty(work.StringGrid2, 2, 9);
     EXPECT_EQ(work.CurvePoints.size(), 3u);
-    ExpectSeries({{495, 1.58}, {496, 1.66}, {497, 1.74}});
-    EXPECT_EQ(repaints, 1);
+    ExpectPlot({{495, 1.58}, {496, 1.66}, {497, 1.74}});
+    EXPECT_EQ(plot.shown, 1);
 }
 
 // A curve that fails while being read leaves no curve: never part of the old
@@ -256,7 +266,7 @@ TEST_F(Work, CurveFailingPartWayLeavesNoCurve) {
     EXPECT_EQ(work.StringGrid2.Cell(1, 4), "");
     ExpectRowsEmpty(work.StringGrid2, 5, 9);
     EXPECT_TRUE(work.CurvePoints.empty());
-    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_TRUE(plot.points.empty());
 
     ReadCurveText(good);
     EXPECT_EQ(CurveError(Lines({kCurveHeading, "495,1.58", ""})), "List index out of bounds (1)");
@@ -268,7 +278,7 @@ TEST_F(Work, CurveFailingPartWayLeavesNoCurve) {
     EXPECT_EQ(work.StringGrid2.Cell(1, 3), "abc");
     EXPECT_EQ(work.StringGrid2.Cell(1, 4), "1.74") << "the table is fully filled";
     EXPECT_TRUE(work.CurvePoints.empty());
-    EXPECT_EQ(series.PointCount(), 0);
+    EXPECT_TRUE(plot.points.empty());
 
     ReadCurveText(good);
     EXPECT_EQ(CurveError(Lines({kCurveHeading, "495,"})), "'' is not a valid floating point value");
@@ -282,7 +292,7 @@ TEST_F(Work, CurveFailingPartWayLeavesNoCurve) {
     EXPECT_EQ(CurveError(Lines(lines)), "List index out of bounds (1)");
     EXPECT_EQ(work.StringGrid2.RowCount(), 13);
     EXPECT_EQ(work.StringGrid2.Cell(0, 12), "no comma");
-    EXPECT_EQ(repaints, 4) << "only the good reads repaint";
+    EXPECT_EQ(plot.shown, 4) << "only the good reads are shown";
 }
 
 TEST_F(Work, FloodOfTheHelpText) {
@@ -451,6 +461,77 @@ TEST_F(Work, ComputeAndWriteTheHandWorkedCase) {
                   "2007-07-29 01:05:30,505,2.5,0.25,330,75757.5757,120,110.25,75867.8257,\r\n"
                   "2007-07-29 02:05:30,503.4,2.34,-0.16,3600,-4444.4444,0,60,-4384.4444,\r\n"
                   "2007-07-30,524.84,4.9797,2.6397,78870,3346.9422,4999.99,2499.995,5846.9372,\r\n");
+}
+
+// A value stored whose text cannot be made (beyond the decimal range): the
+// field has the new value, the cell keeps the text an earlier run gave it,
+// and the cells after it theirs.
+TEST_F(Work, AComputedCellKeepsItsTextWhenItsNewValueHasNone) {
+    // Records a millisecond apart (read the locale's way).
+    ReadFloodText(Lines({kFloodHeading, "2007-07-29 06:00:00,524,0", "2007-07-29 06:00:00.001,524.1,8"}));
+    ReadCurveText(Lines({kCurveHeading, "520,1", "530,3.5"}));
+    work.Compute();
+    const Table before = Snapshot(work.StringGrid1);
+    EXPECT_EQ(before[3][4], "0.001");
+
+    // Steep enough that the storage rate lies beyond the decimal texts.
+    ReadCurveText(Lines({kCurveHeading, "520,0", "530,1000000"}));
+    EXPECT_EQ(MessageOf([&] { work.Compute(); }), "Invalid floating point operation");
+    const Table after = Snapshot(work.StringGrid1);
+    EXPECT_EQ(after[2][2], "400000");
+    EXPECT_EQ(after[3][2], "410000");
+    EXPECT_EQ(after[3][3], "10000");
+    EXPECT_EQ(after[3][4], "0.001");
+    for (int c : {5, 7, 8}) EXPECT_EQ(after[3][c], before[3][c]) << c;
+    EXPECT_GT(work.FloodSteps[1].dVdt, 9.3e14) << "the field holds the new value";
+
+    // The earlier texts are the row's own now: a run that gets further
+    // replaces them as usual.
+    ReadCurveText(Lines({kCurveHeading, "520,1", "530,3.5"}));
+    work.Compute();
+    EXPECT_EQ(Snapshot(work.StringGrid1), before);
+}
+
+// Reading a record over a computed table without the reset first (not what
+// the buttons do) keeps every computed text the reader does not overwrite.
+TEST_F(Work, ReadingOverAComputedTableKeepsItsComputedTexts) {
+    ReadCurveText(ExampleCurve());
+    ReadFloodText(FloodOf(12));
+    work.Compute();
+    const Table computed = Snapshot(work.StringGrid1);
+    WriteFile(dir / "short.txt", FloodOf(3));
+    work.ReadFlood(dir / "short.txt");
+    EXPECT_EQ(work.FloodSteps.size(), 3u);
+    EXPECT_EQ(Snapshot(work.StringGrid1), computed) << "the same record's first lines: nothing changes";
+
+    WriteFile(dir / "bad.txt", Lines({kFloodHeading, "2007-07-29 00-00-00,9,0", "x,1,1"}));
+    EXPECT_EQ(MessageOf([&] { work.ReadFlood(dir / "bad.txt"); }), "'x' is not a valid date and time");
+    EXPECT_TRUE(work.FloodSteps.empty());
+    const Table failed = Snapshot(work.StringGrid1);
+    EXPECT_EQ(failed[2][1], "9");
+    for (int c : {2, 3, 4, 5, 7, 8}) {
+        EXPECT_EQ(failed[2][c], computed[2][c]) << c;
+        EXPECT_EQ(failed[13][c], computed[13][c]) << c;
+    }
+}
+
+// The first record's cells other than the storage are not the computation's:
+// they keep whatever text they hold.
+TEST_F(Work, TheFirstRecordKeepsItsOtherCells) {
+    ReadCurveText(ExampleCurve());
+    ReadFloodText(HelpFlood());
+    work.StringGrid1.SetCell(3, 2, "kept");
+    work.StringGrid1.SetCell(8, 2, "also");
+    work.Compute();
+    EXPECT_EQ(work.StringGrid1.Cell(2, 2), "5.955");
+    EXPECT_EQ(work.StringGrid1.Cell(3, 2), "kept");
+    EXPECT_EQ(work.StringGrid1.Cell(4, 2), "");
+    EXPECT_EQ(work.StringGrid1.Cell(8, 2), "also");
+    // A cell written by hand into a computed row stays beside the computed ones.
+    work.StringGrid1.SetCell(6, 3, "91");
+    EXPECT_EQ(work.StringGrid1.Cell(6, 3), "91");
+    EXPECT_EQ(work.StringGrid1.Cell(2, 3), "5.9748");
+    EXPECT_EQ(work.StringGrid1.Cell(8, 3), "136.6667");
 }
 
 TEST_F(Work, ComputeEndsAfterTheLastRecordAndRepeats) {

@@ -106,7 +106,7 @@ TEST_F(HighDpiWindow, ChartAndPictureReachTheScreenPixelForPixel) {
     TChartExport exporter;
     InflowWork work;
     work.FormCreate();
-    work.Series1 = &exporter.Series();
+    work.CurvePlot = &exporter.Plot();
     work.ResetCurveTable();
     work.ReadCurve(kCurve);
     const std::string png = exporter.PngBytes();

@@ -66,7 +66,7 @@ TEST_F(ChartPicture, InProcessExportDrawsTheCurveTheReaderLoaded) {
     TChartExport exporter;
     InflowWork work;
     work.FormCreate();
-    work.Series1 = &exporter.Series();
+    work.CurvePlot = &exporter.Plot();
     work.ResetCurveTable();
     work.ReadCurve(curve);
     const std::string png = exporter.PngBytes();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
@@ -289,6 +290,35 @@ TEST(DecimalFromReal, OutOfRangeAndNotANumberAreInvalid) {
         } catch (const EInvalidOp& e) {
             EXPECT_EQ(e.Message, "Invalid floating point operation");
         }
+    }
+}
+
+// The conversion as written down: the extended product rounded by the FPU.
+TEST(DecimalFromReal, AgreesWithTheRoundedExtendedProduct) {
+    std::vector<double> values;
+    std::mt19937_64 random(13);
+    for (int i = 0; i < 300000; ++i) {
+        // Every exponent, random significands; and exact ties (odd multiples
+        // of a half ten-thousandth are dyadic for small powers of two).
+        values.push_back(std::bit_cast<double>(random()));
+        values.push_back(std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 70));
+        values.push_back(static_cast<double>(2 * static_cast<std::int64_t>(random() % 2000000) + 1) /
+                         std::ldexp(1.0, static_cast<int>(random() % 6) + 1) / 10000.0 * (i % 2 ? 1 : -1));
+    }
+    for (const double edge : {922337203685477.5, 922337203685477.625, 922337203685477.75, 0.00005, 5e-5,
+                              std::nextafter(0.00005, 0.0), 0.0, -0.0, std::numeric_limits<double>::denorm_min()}) {
+        values.push_back(edge);
+        values.push_back(-edge);
+    }
+    for (const double x : values) {
+        const long double scaled = static_cast<long double>(x) * 10000.0L;
+        const bool inRange = scaled >= -0x1p63L && scaled < 0x1p63L - 0.5L;  // NaN: false
+        ASSERT_EQ(DecimalInRange(x), inRange) << x;
+        if (!inRange) {
+            ASSERT_THROW(DecimalFromReal(x), EInvalidOp) << x;
+            continue;
+        }
+        ASSERT_EQ(DecimalFromReal(x).Units, std::llrint(scaled)) << x;
     }
 }
 

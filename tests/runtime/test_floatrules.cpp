@@ -5,7 +5,12 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <vector>
+
+#include "Currency.h"
 
 namespace {
 
@@ -110,4 +115,46 @@ TEST(EvalFormula, EachFormulaStartsFromCleanErrorFlags) {
     long double zero = 0;
     EXPECT_THROW(EvalFormula([&] { return one / zero; }), EZeroDivide);
     EXPECT_EQ(EvalFormula([&] { return one + two; }), 3.0);
+}
+
+// The same integers as nearbyint (the library's round to nearest, ties to
+// even) for ties, values next to ties, small and huge values of both types.
+TEST(RoundHalfEven, EqualsNearbyintEverywhereInRange) {
+    std::vector<long double> values;
+    for (long long k = -1000; k <= 1000; ++k) {
+        const long double tie = static_cast<long double>(k) + 0.5L;
+        values.insert(values.end(), {tie, std::nextafter(tie, -1e30L), std::nextafter(tie, 1e30L),
+                                     static_cast<long double>(k), static_cast<long double>(k) * 0.25L});
+    }
+    // Ties and their neighbours where a long double just has room for a half
+    // (2^62 + 0.5) and where a double does (2^52 + 0.5), and the largest values.
+    for (const long double base : {0x1p62L, 0x1p52L, 0x1p40L, 86400000.0L * 2958466.0L}) {
+        for (int d = -8; d <= 8; ++d) {
+            const long double tie = base + d + 0.5L;
+            values.insert(values.end(), {tie, -tie, std::nextafter(tie, 0.0L), std::nextafter(tie, 1e30L)});
+        }
+    }
+    values.insert(values.end(), {0x1p63L - 1, -0x1p63L, std::nextafter(0x1p63L, 0.0L), 0.0L, -0.0L,
+                                 0.49999999999999999995L, -0.5L, -1.5L, -2.5L});
+    std::mt19937_64 random(3);
+    for (int i = 0; i < 200000; ++i) {
+        // Any magnitude below 2^63, any fraction bits.
+        const long double x = std::ldexp(static_cast<long double>(random() >> 1), -static_cast<int>(random() % 127));
+        values.push_back(random() % 2 ? x : -x);
+    }
+    for (const long double x : values) {
+        ASSERT_EQ(RoundHalfEven(x), static_cast<long long>(std::nearbyint(x))) << static_cast<double>(x);
+        const double d = static_cast<double>(x);
+        ASSERT_EQ(RoundHalfEven(d), static_cast<long long>(std::nearbyint(d))) << d;
+    }
+}
+
+// The conversion that switches the floating point environment for absurd
+// texts hands the caller's to-nearest mode back: ties still go to even.
+TEST(RoundHalfEven, ToNearestAfterTheConversionsThatSwitchTheEnvironment) {
+    DecimalFromText(std::string(4000, '1') + "e-3990");
+    EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+    EXPECT_EQ(RoundHalfEven(2.5L), 2);
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
 }

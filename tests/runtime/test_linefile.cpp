@@ -158,6 +158,37 @@ TEST_F(LineFileTest, WriteBufferGoesOutWhenFullAndAtClose) {
     EXPECT_EQ(fs::file_size(name), 1001u);
 }
 
+// A writer that makes its text right in the buffer: the file grows by whole
+// buffers exactly as through Write, and what was appended since the last
+// Commit may be cut back.
+TEST_F(LineFileTest, TextMadeInTheBufferGoesOutInWholeBuffers) {
+    const std::string name = Path("out.txt");
+    LineFile f;
+    f.OpenWrite(name, 16);
+    f.Pending() += "0123456789";
+    f.Commit();
+    EXPECT_EQ(fs::file_size(name), 0u);
+    f.Write("abc");
+    f.Pending() += "defghijklmnopqrstuvwxyz0123456789";  // 46 pending: two buffers go
+    f.Commit();
+    EXPECT_EQ(fs::file_size(name), 32u);
+    std::string& pending = f.Pending();
+    EXPECT_EQ(pending, "wxyz0123456789");
+    const std::size_t lineStart = pending.size();
+    pending += "half a line";
+    pending.resize(lineStart);  // the line could not be finished
+    f.EndLine();
+    f.Write(std::string(40, 'w'));  // with text pending: through the buffer
+    f.Close();
+    EXPECT_EQ(Get(name), "0123456789abcdefghijklmnopqrstuvwxyz0123456789\r\n" + std::string(40, 'w'));
+
+    LineFile closed;
+    EXPECT_EQ(ErrorOf([&] { closed.Pending(); }), 103);
+    Put(Path("in.txt"), "x");
+    closed.OpenRead(Path("in.txt"));
+    EXPECT_EQ(ErrorOf([&] { closed.Pending(); }), 105);
+}
+
 TEST_F(LineFileTest, ChannelStateErrors) {
     LineFile f;
     EXPECT_EQ(ErrorOf([&] { f.Close(); }), 103);

@@ -38,12 +38,14 @@ TChartExport::TChartExport() {
     }
     FChart = std::make_unique<TChart>();
     FChart->Canvas().SetPixelsPerInch(120);
-    FChart->LoadLayout(Chart1StoredLayout());
+    FChart->LoadLayout(Form1Chart1Layout());
     FSeries = new TLineSeries;
     FSeries->SetParentChart(FChart.get());
+    FPlot = std::make_unique<TSeriesCurvePlot>(*FSeries);
 }
 
 TChartExport::~TChartExport() {
+    FPlot.reset();
     FChart.reset();  // frees the series, then the canvas, while fonts still exist
 }
 

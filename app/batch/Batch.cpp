@@ -105,7 +105,7 @@ void Run(const BatchOptions& options) {
     std::optional<TChartExport> chart;
     if (options.chart) {
         chart.emplace();
-        work.Series1 = &chart->Series();
+        work.CurvePlot = &chart->Plot();
     }
     work.ResetCurveTable();
     work.ReadCurve(*options.curve);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "CurveChart.h"
 #include "Series.h"
 
 class TChart;
@@ -21,8 +22,8 @@ public:
     TChartExport& operator=(const TChartExport&) = delete;
 
     TChart& Chart() { return *FChart; }
-    // The curve's series, to be filled by the curve reader.
-    TLineSeries& Series() { return *FSeries; }
+    // The curve's plot, for the curve reader to fill.
+    TCurvePlot& Plot() { return *FPlot; }
 
     // The whole picture encoded as PNG.
     std::string PngBytes();
@@ -34,4 +35,5 @@ private:
     std::unique_ptr<QGuiApplication> FApp;
     std::unique_ptr<TChart> FChart;
     TLineSeries* FSeries;  // freed by the chart
+    std::unique_ptr<TSeriesCurvePlot> FPlot;
 };
