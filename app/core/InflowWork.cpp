@@ -242,6 +242,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
 // The flood record
 
 void InflowWork::ResetFloodTable() {
+    ComputedRecords = 0;
     StringGrid1.SetRowCount(kResetRows);
     for (int r = kFirstDataRow; r < kResetRows; ++r) StringGrid1.SetRowCells(r, nullptr, 0);
 }
@@ -386,6 +387,7 @@ constexpr int kComputeStretch = 16384;
 }  // namespace
 
 void InflowWork::Compute() {
+    ComputedRecords = 0;
     TStringGrid& grid = StringGrid1;
     const int rowCount = grid.RowCount();
     if (rowCount < 3) return;
@@ -397,6 +399,7 @@ void InflowWork::Compute() {
     const TCurveLookup curve(CurvePoints);
     std::array<std::string_view, kFloodColumns> cells;
     std::exception_ptr failure;
+    int failedRow = 0;
 
     // The values of rows first .. first + count - 1, in order; stops at the
     // first failure, whose row keeps the texts made before it.
@@ -434,6 +437,7 @@ void InflowWork::Compute() {
                 }
             } catch (...) {
                 failure = std::current_exception();
+                failedRow = r;
                 return;
             }
         }
@@ -475,6 +479,7 @@ void InflowWork::Compute() {
         if (helper.joinable()) helper.join();
         throw;
     }
+    ComputedRecords = static_cast<std::size_t>((failure ? failedRow : lastRow + 1) - kFirstDataRow);
     if (failure) std::rethrow_exception(failure);
 }
 

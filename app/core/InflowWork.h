@@ -6,6 +6,7 @@
 #include "StringGrid.h"
 #include "StringList.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,12 @@ public:
     TStringGrid StringGrid2;   // level-storage curve table, 2 columns
     std::vector<TCurvePoint> CurvePoints;
     std::vector<TFloodStep> FloodSteps;
+
+    // How many records, from the first, the last computation finished (the
+    // records whose rows it wrote whole): every record after a computation
+    // that succeeded, the failing record's index after one that stopped; 0
+    // before any computation and after a flood record was (re)read or reset.
+    std::size_t ComputedRecords = 0;
 
     // The chart's series that the curve reader fills (may be absent in batch mode).
     TChartSeries* Series1 = nullptr;
