@@ -2,11 +2,13 @@
 
 #include "AboutUnit2.h"
 #include "FormLayout.h"
+#include "HydrographPage.h"
 #include "ImageBox.h"
 #include "Chart.h"
 #include "ChartWidget.h"
 #include "CurveChart.h"
 #include "Series.h"
+#include "ViewExports.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -16,6 +18,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTableView>
+#include <QTableWidget>
 
 namespace {
 
@@ -50,6 +54,20 @@ private:
     TStringGridView* view_;
 };
 
+// Shows the calculation table's records on the hydrograph page when the
+// action ends, also when it ends by an exception.
+class TRefreshPageOnExit {
+public:
+    TRefreshPageOnExit(THydrographPage* page, const InflowWork& work) : page_(page), work_(work) {}
+    ~TRefreshPageOnExit() { page_->Refresh(work_); }
+    TRefreshPageOnExit(const TRefreshPageOnExit&) = delete;
+    TRefreshPageOnExit& operator=(const TRefreshPageOnExit&) = delete;
+
+private:
+    THydrographPage* page_;
+    const InflowWork& work_;
+};
+
 }  // namespace
 
 QWidget* TForm1::CreateChart1(QWidget* parent) {
@@ -64,9 +82,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     InstallFontSubstitutes();
     setupUi(this);
     Chart1 = CreateChart1(TabSheet1);
+    TabSheet4 = new THydrographPage();
+    Chart2 = TabSheet4->Chart2;
+    PageControl1->insertTab(2, TabSheet4, QString::fromUtf8("入库洪水过程线"));
     ApplyStoredFonts(this);
     const TScreenScale screen = PrimaryScreenScale();
     ScaleLayout(this, screen);
+    TabSheet4->FitColumns(MeasuredTextHeight(this), screen.DevicePixelRatio);
     PageControl1->setCurrentIndex(0);
     ratio_ = screen.DevicePixelRatio;
     outerSize_ = ScaledOuterSize(this, kStoredWindow.size());
@@ -79,6 +101,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     CurvePlot1 = std::make_unique<TSeriesCurvePlot>(*Series1, [this] { Chart1->repaint(); });
     Work.CurvePlot = CurvePlot1.get();
     ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
+    for (QWidget* chart : {Chart1, Chart2})
+        InstallChartMenu(static_cast<TChartWidget*>(chart), [this] { return ExecuteOpenDialog(); });
+    for (QTableView* table : {static_cast<QTableView*>(StringGrid1), static_cast<QTableView*>(StringGrid2),
+                              static_cast<QTableView*>(TabSheet4->SummaryGrid)})
+        InstallCopyShortcut(table);
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn1Click); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn2Click); });
@@ -160,6 +187,7 @@ void TForm1::BitBtn1Click() {
 
 void TForm1::BitBtn2Click() {
     TRefreshOnExit refresh(StringGrid1);
+    TRefreshPageOnExit page(TabSheet4, Work);
     Work.ResetFloodTable();
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
@@ -168,6 +196,7 @@ void TForm1::BitBtn2Click() {
 
 void TForm1::BitBtn3Click() {
     TRefreshOnExit refresh(StringGrid1);
+    TRefreshPageOnExit page(TabSheet4, Work);
     Work.Compute();
 }
 

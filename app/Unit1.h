@@ -14,6 +14,7 @@
 #include <string>
 
 class QFileDialog;
+class THydrographPage;
 class TLineSeries;
 class TSeriesCurvePlot;
 
@@ -31,6 +32,10 @@ public:
     std::unique_ptr<TSeriesCurvePlot> CurvePlot1;
     // The chart of the curve (created by CreateChart1).
     QWidget* Chart1 = nullptr;
+
+    // The page "入库洪水过程线" and its chart Chart2.
+    THydrographPage* TabSheet4 = nullptr;
+    QWidget* Chart2 = nullptr;
 
     // Shows the file dialog; returns the chosen file name, or an empty text
     // when the user cancels. Tests put their own dialog here.

@@ -59,3 +59,9 @@ awk -v f="$full" -v z="$zoom" -v m="$mpl" 'BEGIN {
     if (f > 0 && m > 0) printf "full repaint: %.1fx faster than matplotlib draw()\n", m / f
     if (z > 0 && m > 0) printf "zoomed repaint: %.1fx faster than matplotlib draw()\n", m / z }'
 echo "pictures: $dir/ours.png $dir/peer.png"
+
+# The hydrograph chart with a 1,000,000-record flood (three series, dates).
+HYDRO=${BENCH_HYDROGRAPH:-$(dirname "$BENCH_CHART")/bench_hydrograph}
+if [ -x "$HYDRO" ]; then
+    QT_QPA_PLATFORM=offscreen "$HYDRO" 1000000 "${HYDRO_RUNS:-50}"
+fi

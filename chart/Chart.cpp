@@ -210,6 +210,8 @@ void TCustomChart::PaintTitles(bool beforeSeries) {
     for (TChartTitle* t : {FTitle.get(), FSubTitle.get(), static_cast<TChartTitle*>(FFoot.get()),
                            static_cast<TChartTitle*>(FSubFoot.get())})
         if (t->CustomPosition() != beforeSeries) t->Paint(*this);
+    // After the titles, which stand outside it, before the axes take their room.
+    if (beforeSeries) FLegend->Paint(*this);
 }
 
 int TCustomChart::WallOffset(const TChartAxis& axis) const {

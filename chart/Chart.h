@@ -165,15 +165,23 @@ public:
     TChartRightWall Right;
 };
 
-// The legend: hidden in this program, and then it is skipped everywhere.
+// The legend: a box naming the active series that show in it and have a
+// title, each beside a sample of its line. Hidden in the curve chart, and
+// then skipped everywhere.
 class TChartLegend : public TChartCustomShapePosition {
 public:
     explicit TChartLegend(TChartChangeSink* sink) : TChartCustomShapePosition(sink) {}
     TLegendAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TLegendAlignment v) { Store(FAlignment, v); }
-    // Where the legend stood in the last paint; empty while it is not drawn
-    // (this engine lays out no legend), and then nothing clicks on it.
+    // Where the legend stood in the last paint; empty while it is not drawn,
+    // and then nothing clicks on it.
     TRect Bounds;
+
+    // Draws the legend on the side Alignment names (a column on the left or
+    // right, a row at the top or bottom) and, unless custom-positioned, takes
+    // its room off that side of the chart's PlotRect. Draws nothing, and
+    // leaves Bounds empty, while hidden or without a series to name.
+    void Paint(TCustomChart& chart);
 
     void Publish(TPublisher& p) override;
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ChartAxisDates.h"
 #include "FloatRules.h"
 #include "LocaleFormats.h"
 #include "NumberPattern.h"
@@ -332,6 +333,7 @@ int TChartAxis::MaxValueLabelWidth() {
         }
         return widest;
     }
+    if (IsDateTimeAxis()) return WidestDateLabel(*this) + FChart->Canvas().MeasureWidth(" ");
     // The band holds the labels drawn at this scale, each of them: the widest
     // may lie anywhere in the range (1.5 between 1 and 2).
     int widest = 0;
@@ -438,7 +440,9 @@ void TChartAxis::DrawAxis() {
         c.SelectChartFont(FLabelsFont);
         const double step = ComputeLabelStep();
         if (step > 0 && ScaleMax >= ScaleMin) {
-            if (style == talValue)
+            if (style == talValue && IsDateTimeAxis())
+                DrawDateLabels(*this);
+            else if (style == talValue)
                 DrawValueLabels(step);
             else
                 DrawSeriesLabels(style);

@@ -223,6 +223,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
 // The flood record
 
 void InflowWork::ResetFloodTable() {
+    ComputedRecords = 0;
     StringGrid1.SetRowCount(kResetRows);
     for (int r = kFirstDataRow; r < kResetRows; ++r) StringGrid1.SetRowCells(r, nullptr, 0);
 }
@@ -304,13 +305,17 @@ void InflowWork::ReadFlood(const std::string& fileName) {
 // The computation
 
 void InflowWork::Compute() {
+    ComputedRecords = 0;
     const int rowCount = StringGrid1.RowCount();
     if (rowCount < 3) return;
     // The rows that hold a record, and no further than the table.
     const long long lastRow =
         std::min<long long>(rowCount - 1, kFirstDataRow - 1 + static_cast<long long>(FloodSteps.size()));
     const TCurveLookup curve(CurvePoints);
-    for (int r = kFirstDataRow; r <= lastRow; ++r) ComputeRow(r, curve);
+    for (int r = kFirstDataRow; r <= lastRow; ++r) {
+        ComputeRow(r, curve);
+        ComputedRecords = static_cast<std::size_t>(r - kFirstDataRow + 1);
+    }
 }
 
 // Each value goes into its field and its text into the row, in the order of

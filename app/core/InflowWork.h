@@ -7,6 +7,7 @@
 #include "StringGrid.h"
 #include "StringList.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,12 @@ public:
 
     // The curve's plot; may be left out (batch mode without a picture).
     TCurvePlot* CurvePlot = nullptr;
+
+    // How many records, from the first, the last computation finished (the
+    // records whose rows it wrote whole): every record after a computation
+    // that succeeded, the failing record's index after one that stopped; 0
+    // before any computation and after a flood record was (re)read or reset.
+    std::size_t ComputedRecords = 0;
 
     // Headings, units and column widths of both tables.
     void FormCreate();

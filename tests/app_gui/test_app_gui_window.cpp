@@ -48,7 +48,9 @@ TEST_F(WindowTest, StartsOnTheFirstPageWithTheStoredLayoutAndEmptyTables) {
     EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
     EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "库容水位曲线 ");
     EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "入库洪水计算表");
-    EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "  说  明");
+    // The hydrograph page stands between the table and the help.
+    EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "入库洪水过程线");
+    EXPECT_EQ(form->PageControl1->tabText(3).toStdString(), "  说  明");
 
     const int m = MeasuredTextHeight(form.get());
     auto s = [m](int v) { return MulDiv(v, m, 16); };

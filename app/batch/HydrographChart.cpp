@@ -1,0 +1,84 @@
+#include "HydrographChart.h"
+
+#include "Chart.h"
+#include "Series.h"
+
+#include <algorithm>
+
+namespace {
+
+TLayoutRecord Chart2Layout() {
+    TLayoutRecord r;
+    r.Add("Left", TLayoutValue::Integer(kChart2Left));
+    r.Add("Top", TLayoutValue::Integer(kChart2Top));
+    r.Add("Width", TLayoutValue::Integer(kChart2Width));
+    r.Add("Height", TLayoutValue::Integer(kChart2Height));
+    r.Add("Legend.Alignment", TLayoutValue::Ident("laTop"));
+    r.Add("MarginBottom", TLayoutValue::Integer(2));
+    r.Add("MarginLeft", TLayoutValue::Integer(2));
+    r.Add("MarginRight", TLayoutValue::Integer(2));
+    r.Add("MarginTop", TLayoutValue::Integer(2));
+    r.Add("Title.Text.Strings", TLayoutValue::Strings({"入库洪水过程线"}));
+    r.Add("LeftAxis.Title.Caption", TLayoutValue::String("流量 / m^3/s"));
+    r.Add("RightAxis.Title.Caption", TLayoutValue::String("水位 /m"));
+    // Numbers as everywhere in the window: no thousands separator.
+    r.Add("LeftAxis.AxisValuesFormat", TLayoutValue::String("0.###"));
+    r.Add("RightAxis.AxisValuesFormat", TLayoutValue::String("0.###"));
+    // The level's grid would cross the flows' grid at other heights.
+    r.Add("RightAxis.Grid.Visible", TLayoutValue::Bool(false));
+    r.Add("View3D", TLayoutValue::Bool(false));
+    return r;
+}
+
+TLineSeries* NewSeries(TChart& chart, const char* title, TColor color, bool right) {
+    auto* s = new TLineSeries;
+    s->SetTitle(title);
+    s->SetSeriesColor(color);
+    s->XValues()->SetDateTime(true);
+    if (right) s->SetVertAxis(aRightAxis);
+    s->SetParentChart(&chart);
+    return s;
+}
+
+}  // namespace
+
+THydrographChart::THydrographChart(TChart& chart) : FChart(chart) {
+    FChart.LoadLayout(Chart2Layout());
+    FInflow = NewSeries(chart, "入库流量", clRed, false);
+    FInflow->SetStairs(true);
+    FInflow->SetInvertedStairs(true);
+    FOutflow = NewSeries(chart, "出库流量", clBlue, false);
+    FLevel = NewSeries(chart, "库水位", clGreen, true);
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel}) s->LinePen().SetWidth(2);
+    Show({}, 0);
+}
+
+void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t computed) {
+    computed = std::min(computed, steps.size());
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel}) {
+        s->BeginDataUpdate();
+        s->RemoveAllPoints();
+    }
+    for (const TFloodStep& step : steps) {
+        FOutflow->AddPoint(step.T, step.Qout);
+        FLevel->AddPoint(step.T, step.Z);
+    }
+    bool negative = false;
+    if (computed >= 2) {
+        FInflow->AddPoint(steps[0].T, steps[1].Qin);
+        for (std::size_t i = 1; i < computed; ++i) {
+            FInflow->AddPoint(steps[i].T, steps[i].Qin);
+            negative = negative || steps[i].Qin < 0;
+        }
+    }
+    // The inflow names itself in the legend once there is one; the other two
+    // stay active, so that an empty chart keeps its three axes.
+    FInflow->SetActive(FInflow->PointCount() > 0);
+    TChartAxis& left = FChart.LeftAxis();
+    left.SetAutomatic(true);
+    if (negative && std::max(FInflow->HighestY(), FOutflow->PointCount() ? FOutflow->HighestY() : 0.0) < 0) {
+        left.SetAutomaticMaximum(false);
+        left.SetMaximum(0);
+    }
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel}) s->EndDataUpdate();
+}

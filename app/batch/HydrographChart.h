@@ -1,0 +1,43 @@
+#pragma once
+// Chart2, the flood's hydrograph: the inflow as stairs (each computed value
+// is the mean over its step, so it holds from the previous record's time to
+// its own), the outflow as a line through the records, both in m^3/s on the
+// left axis, and the level as a line on the right axis in m; time runs along
+// the bottom axis as dates and times. The window shows it on its page, the
+// batch mode draws it as a picture: both set it up here.
+
+#include "InflowTypes.h"
+
+#include <cstddef>
+#include <span>
+
+class TChart;
+class TLineSeries;
+
+// The page chart's place and size in the window's layout (pixels at 120 ppi).
+inline constexpr int kChart2Left = 0, kChart2Top = 3, kChart2Width = 721, kChart2Height = 290;
+
+class THydrographChart {
+public:
+    // Gives the chart its layout and its three series (the chart owns them).
+    explicit THydrographChart(TChart& chart);
+
+    TChart& Chart() { return FChart; }
+    TLineSeries& Inflow() { return *FInflow; }
+    TLineSeries& Outflow() { return *FOutflow; }
+    TLineSeries& Level() { return *FLevel; }
+
+    // The records as the tables show them: every record's outflow and level,
+    // and the inflow of the first `computed` records (none before a
+    // computation). The inflow of record i (i >= 1) is drawn from T[i-1] to
+    // T[i]; the first record has none of its own, so the stairs begin at its
+    // time with the second record's value. The left axis keeps 0 in view
+    // whenever an inflow is negative.
+    void Show(std::span<const TFloodStep> steps, std::size_t computed);
+
+private:
+    TChart& FChart;
+    TLineSeries* FInflow;
+    TLineSeries* FOutflow;
+    TLineSeries* FLevel;
+};

@@ -1,0 +1,72 @@
+// Times a full repaint of the hydrograph chart (Chart2 at its layout size and
+// 120 ppi) with a long flood record: whole, and zoomed to a tenth of it.
+//
+//        bench_hydrograph [RECORDS] [RUNS]
+//
+// The record is made here: hourly steps, a smooth flood wave with noise in
+// the inflow, so that every pixel column holds many records.
+
+#include "Chart.h"
+#include "HydrographChart.h"
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double TimeRepaints(TChart& chart, int runs) {
+    for (int i = 0; i < std::min(runs, 5); ++i) chart.Refresh();
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = Clock::now();
+        chart.Refresh();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    return Median(ms);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const long records = argc > 1 ? std::max(2L, std::atol(argv[1])) : 1000000L;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    QGuiApplication app(argc, argv);
+    std::vector<TFloodStep> steps(static_cast<std::size_t>(records));
+    unsigned seed = 12345;
+    for (long i = 0; i < records; ++i) {
+        TFloodStep& s = steps[static_cast<std::size_t>(i)];
+        const double phase = static_cast<double>(i) / static_cast<double>(records);
+        s.T = 45000 + static_cast<double>(i) / 24.0;
+        s.Qout = 500 + 1500 * std::sin(phase * 3.14159) * std::sin(phase * 3.14159);
+        seed = seed * 1103515245u + 12345u;
+        s.Qin = s.Qout + 300 * std::sin(phase * 40) + static_cast<double>(seed % 200) - 100.0;
+        s.Z = 150 + 2 * phase;
+    }
+    TChart chart;
+    chart.Canvas().SetPixelsPerInch(120);
+    THydrographChart hydro(chart);
+    hydro.Show(steps, steps.size());
+    const double full = TimeRepaints(chart, runs);
+    const double lo = steps[static_cast<std::size_t>(records * 4 / 10)].T, hi = steps[static_cast<std::size_t>(records / 2)].T;
+    chart.BottomAxis().SetMinMaxUnchecked(lo, hi);
+    chart.BottomAxis().SetAutomatic(false);
+    const double zoomed = TimeRepaints(chart, runs);
+    std::printf("hydrograph %dx%d, %ld records, 3 series\n", chart.Width(), chart.Height(), records);
+    std::printf("hydrograph full repaint median %.3f ms over %d repaints\n", full, runs);
+    std::printf("hydrograph zoomed repaint median %.3f ms over %d repaints (a tenth shown)\n", zoomed, runs);
+    return 0;
+}

@@ -1,0 +1,42 @@
+#include "ChartAxisDates.h"
+
+#include "AxisDateSteps.h"
+#include "AxisPanel.h"
+#include "ChartEngineAxis.h"
+
+#include <algorithm>
+
+namespace {
+
+// The labels for the axis' scale of this paint, measured along the axis in
+// its labels font: widths across a horizontal axis, line heights up a
+// vertical one.
+TDateLabels LabelsOf(TChartAxis& axis) {
+    if (axis.RangeIsZero && axis.ScaleMin != axis.ScaleMax) return {};
+    TChartCanvas& c = axis.ParentChart()->Canvas();
+    c.SelectChartFont(axis.LabelsFont());
+    const bool horizontal = axis.Horizontal();
+    const int lineHeight = c.CharHeight();
+    const TMeasureLabel measure = [&c, horizontal, lineHeight](std::string_view text) {
+        return horizontal ? c.MeasureWidth(text) : lineHeight;
+    };
+    return ChooseDateLabels(axis.ScaleMin, axis.ScaleMax, std::max(axis.PixelLength, 0), measure,
+                            axis.LabelsSeparation());
+}
+
+}  // namespace
+
+void DrawDateLabels(TChartAxis& axis) {
+    if (!axis.ParentChart()) return;
+    const TDateLabels chosen = LabelsOf(axis);
+    for (const TDateLabel& label : chosen.labels) axis.DrawLabelAt(label.value, &label.text);
+}
+
+int WidestDateLabel(TChartAxis& axis) {
+    if (!axis.ParentChart()) return 0;
+    const TDateLabels chosen = LabelsOf(axis);
+    TChartCanvas& c = axis.ParentChart()->Canvas();
+    int widest = 0;
+    for (const TDateLabel& label : chosen.labels) widest = std::max(widest, c.MeasureWidth(label.text));
+    return widest;
+}

@@ -1,0 +1,157 @@
+// The hydrograph page in the real window: its place among the pages, what
+// Chart2 and the summary show after each action (load, compute, failures),
+// the charts' menu (save writes the control's picture, copy fills the
+// clipboard) and Ctrl+C in the tables.
+
+#include "AppGuiTestSupport.h"
+#include "ChartWidget.h"
+#include "HydrographChart.h"
+#include "HydrographPage.h"
+#include "Series.h"
+#include "ViewExports.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+const std::string kRealData = QUELMORA_REALDATA_DIR;
+
+class PageTest : public WindowTest {
+protected:
+    THydrographChart& Hydro() { return form->TabSheet4->Hydrograph(); }
+    TChartWidget& Chart(QWidget* w) { return *static_cast<TChartWidget*>(w); }
+    void LoadTankan() {
+        Answer(kRealData + "/tankan_curve.txt");
+        form->BitBtn1->click();
+        Answer(kRealData + "/tankan_flood.txt");
+        form->BitBtn2->click();
+    }
+    QString SummaryValue(int row) { return form->TabSheet4->SummaryGrid->item(row, 1)->text(); }
+};
+
+TEST_F(PageTest, SitsBetweenTheTableAndTheHelp) {
+    QTabWidget* pages = form->PageControl1;
+    ASSERT_EQ(pages->count(), 4);
+    EXPECT_EQ(pages->tabText(0), QString::fromUtf8("库容水位曲线 "));
+    EXPECT_EQ(pages->tabText(1), QString::fromUtf8("入库洪水计算表"));
+    EXPECT_EQ(pages->tabText(2), QString::fromUtf8("入库洪水过程线"));
+    EXPECT_EQ(pages->tabText(3), QString::fromUtf8("  说  明"));
+    EXPECT_EQ(pages->widget(2), form->TabSheet4);
+    EXPECT_EQ(form->Chart2->objectName(), QStringLiteral("Chart2"));
+}
+
+TEST_F(PageTest, LoadShowsOutflowAndLevelComputeAddsInflow) {
+    LoadTankan();
+    const auto& steps = form->Work.FloodSteps;
+    EXPECT_EQ(Hydro().Outflow().PointCount(), static_cast<int>(steps.size()));
+    EXPECT_EQ(Hydro().Level().PointCount(), static_cast<int>(steps.size()));
+    EXPECT_EQ(Hydro().Inflow().PointCount(), 0);
+    EXPECT_TRUE(SummaryValue(3).isEmpty());  // no peak inflow before computing
+
+    form->BitBtn3->click();
+    EXPECT_EQ(Hydro().Inflow().PointCount(), static_cast<int>(steps.size()));
+    // The summary's peak inflow is the largest inflow of the table.
+    double peak = steps[1].Qin;
+    for (std::size_t i = 1; i < steps.size(); ++i) peak = std::max(peak, steps[i].Qin);
+    EXPECT_EQ(SummaryValue(3).toDouble(), std::round(peak * 10000) / 10000);
+    EXPECT_EQ(SummaryValue(0), QString::number(steps.size()));
+    EXPECT_TRUE(messages.shown.empty());
+
+    // A cancelled second load resets the table: the chart empties with it.
+    Answer("");
+    form->BitBtn2->click();
+    EXPECT_EQ(Hydro().Outflow().PointCount(), 0);
+    EXPECT_EQ(Hydro().Inflow().PointCount(), 0);
+    // A failed load likewise.
+    Answer(Path("missing.txt"));
+    form->BitBtn2->click();
+    EXPECT_EQ(Hydro().Outflow().PointCount(), 0);
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(PageTest, FailedComputationShowsTheRowsItComputed) {
+    WriteFile(Path("flood.txt"), "T,Z,Q\n2007-07-29 00-00-00,524.75,0\n2007-07-29 06-00-00,524.84,90\n"
+                                 "2007-07-29 06-00-00,524.88,90\n2007-07-29 08-00-00,524.89,90\n");
+    Answer(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
+    form->BitBtn1->click();
+    Answer(Path("flood.txt"));
+    form->BitBtn2->click();
+    form->BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);  // the same time twice: division by zero
+    EXPECT_EQ(form->Work.ComputedRecords, 2u);
+    EXPECT_EQ(Hydro().Inflow().PointCount(), 2);
+    EXPECT_EQ(Hydro().Outflow().PointCount(), 4);
+}
+
+TEST_F(PageTest, ChartMenuSavesTheControlsPictureAndCopiesIt) {
+    LoadTankan();
+    form->BitBtn3->click();
+    for (QWidget* chart : {form->Chart1, form->Chart2}) {
+        auto* menu = chart->findChild<QMenu*>(QStringLiteral("ChartMenu"));
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->actions().size(), 2);
+        EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("保存为 PNG…"));
+        EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("复制到剪贴板"));
+        const std::string png = Path("chart.png");
+        Answer(png);
+        menu->actions()[0]->trigger();
+        QImage saved(QString::fromStdString(png));
+        ASSERT_FALSE(saved.isNull()) << (messages.shown.empty() ? "" : messages.shown.back().second) << dialogs;
+        const QImage shown = Chart(chart).Chart().Canvas().Bitmap();
+        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), shown.convertToFormat(QImage::Format_RGB32));
+        // Cancelling the dialog writes nothing.
+        std::remove(png.c_str());
+        Answer("");
+        menu->actions()[0]->trigger();
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(png)));
+
+        menu->actions()[1]->trigger();
+        EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+                  shown.convertToFormat(QImage::Format_RGB32));
+    }
+    // A target that cannot be written shows the error, as for the result file.
+    Answer(Path("no/such/folder/c.png"));
+    form->Chart2->findChild<QMenu*>(QStringLiteral("ChartMenu"))->actions()[0]->trigger();
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(PageTest, CtrlCCopiesTheSelectedCells) {
+    LoadTankan();
+    form->BitBtn3->click();
+    TStringGridView* table = form->StringGrid1;
+    form->PageControl1->setCurrentIndex(1);
+    // The units row and the first record, columns 1 and 2: the headings come along.
+    table->selectionModel()->select(QItemSelection(table->model()->index(0, 1), table->model()->index(1, 2)),
+                                    QItemSelectionModel::ClearAndSelect);
+    const QString text = SelectedCellsText(*table);
+    const TStringGrid& g = form->Work.StringGrid1;
+    auto cell = [&](int c, int r) { return QString::fromUtf8(g.Cell(c, r).data(), g.Cell(c, r).size()); };
+    QString expected;
+    for (int r = 0; r < 3; ++r) expected += cell(0, r) + '\t' + cell(1, r) + '\t' + cell(2, r) + '\n';
+    EXPECT_EQ(text, expected);
+    // A record further down: no headings.
+    table->selectionModel()->select(table->model()->index(5, 8), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(SelectedCellsText(*table), cell(0, 6) + '\t' + cell(8, 6) + '\n');
+    // Through the key, onto the clipboard.
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), cell(0, 6) + '\t' + cell(8, 6) + '\n');
+
+    // The summary: its first two rows with their headings.
+    QTableWidget* summary = form->TabSheet4->SummaryGrid;
+    summary->selectionModel()->select(QItemSelection(summary->model()->index(0, 0), summary->model()->index(1, 3)),
+                                      QItemSelectionModel::ClearAndSelect);
+    const QString s = SelectedCellsText(*summary);
+    EXPECT_TRUE(s.startsWith(QString::fromUtf8("项目\t数值\t单位\t时间\n记录数\t31\t\t\n起始时间\t\t\t"))) << s.toStdString();
+    EXPECT_EQ(s.count('\n'), 3);
+}
+
+}  // namespace
