@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include "ScopeExit.h"
+
 namespace {
 
 TMouseButton ButtonOf(Qt::MouseButton b) {
@@ -119,8 +121,9 @@ void TChartWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     TChartCanvas& canvas = FChart->Canvas();
     canvas.SetControlCanvas(&p);
+    // The painter goes with this paint, also when a hook throws from it.
+    const TScopeExit release([&canvas] { canvas.SetControlCanvas(nullptr); });
     FChart->Paint();
-    canvas.SetControlCanvas(nullptr);
 }
 
 void TChartWidget::resizeEvent(QResizeEvent*) {
