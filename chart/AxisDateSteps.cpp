@@ -1,5 +1,6 @@
 #include "AxisDateSteps.h"
 
+#include "FloatRules.h"
 #include "LocaleFormats.h"
 
 #include <algorithm>
@@ -170,14 +171,14 @@ bool MakeLabels(const TCandidate& c, double minimum, double maximum, double pixe
         label.value = v;
         // As the axis maps a value: the distance in double, then to nearest.
         const double d = static_cast<double>((static_cast<real>(v) - minimum) * pixelsPerDay);
-        label.offset = static_cast<int>(std::nearbyint(d));
+        label.offset = static_cast<int>(RoundHalfEven(d));
         label.text = LabelText(c, v, out.empty(), patterns);
         const int width = std::max(0, measure(label.text));
         if (!out.empty()) {
             // Centred labels: half of each width, plus the separation kept free.
             const int previous = widths.back();
             const long long gap = static_cast<long long>(
-                std::nearbyint(separation * 0.01L * std::max(previous, width)));
+                RoundHalfEven(separation * 0.01L * std::max(previous, width)));
             const long long distance = static_cast<long long>(label.offset) - out.back().offset;
             if (distance < 1 || 2 * distance < static_cast<long long>(previous) + width + 2 * gap)
                 fits = false;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ScopeExit.h"
+
 void TChartAxes::Remove(TChartAxis* axis) { FItems.erase(std::remove(FItems.begin(), FItems.end(), axis), FItems.end()); }
 
 // ---------------------------------------------------------------------------
@@ -156,17 +158,24 @@ void TCustomAxisPanel::PaintSeries() {
         s->ComputeShownRange();
         if (s->FirstShownIndex == -1) continue;
         if (s->BeforeDrawValues) s->BeforeDrawValues(s);
-        const bool clip = FClipPoints;
-        if (clip) FCanvas->ClipToRectangle({FPlotRect.Left + 1, FPlotRect.Top + 1, FPlotRect.Right, FPlotRect.Bottom});
-        s->DrawAllPoints();
-        if (clip) FCanvas->RemoveClip();
+        if (FClipPoints) {
+            FCanvas->ClipToRectangle({FPlotRect.Left + 1, FPlotRect.Top + 1, FPlotRect.Right, FPlotRect.Bottom});
+            const TScopeExit unclip([this] { FCanvas->RemoveClip(); });
+            s->DrawAllPoints();
+        } else {
+            s->DrawAllPoints();
+        }
         if (s->AfterDrawValues) s->AfterDrawValues(s);
     }
 }
 
 void TCustomAxisPanel::RenderChart(const TRect& bounds) {
+    // Changes made while painting (the automatic ranges written back, a hook
+    // setting a property) ask for no further paint; afterwards, or after an
+    // exception from a hook, repaint requests count again.
     const bool invalidateWas = FInvalidateEnabled;
     FInvalidateEnabled = false;
+    const TScopeExit restore([this, invalidateWas] { FInvalidateEnabled = invalidateWas; });
     PaintPanelBackground(bounds);
     if (OnBeforeDrawChart) OnBeforeDrawChart(this);
     PaintTitles(true);
@@ -182,7 +191,6 @@ void TCustomAxisPanel::RenderChart(const TRect& bounds) {
     if (FZoom->Dragging) DrawZoomRectangle();
     FCanvas->ResetSurface();
     if (OnAfterDraw) OnAfterDraw(this);
-    FInvalidateEnabled = invalidateWas;
 }
 
 void TCustomAxisPanel::Publish(TPublisher& p) {

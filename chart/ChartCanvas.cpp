@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 TRect IntersectRect(const TRect& a, const TRect& b) {
     TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
@@ -256,67 +257,84 @@ void TChartCanvas::SelectChartBrush(const TChartBrush& brush, TColor color, TCol
     }
 }
 
-void TChartCanvas::SelectChartFont(const TChartFont& font) {
-    int points = font.Size();
-    if (FFontZoom != 100) points = static_cast<int>(RoundHalfEven(points * static_cast<long double>(FFontZoom) * 0.01L));
+TChartCanvas::TFontFace& TChartCanvas::FaceFor(const TFontKey& key) {
+    for (const auto& face : FFaces)
+        if (face->Key == key) return *face;
+    // A chart uses a handful of fonts; a host that keeps changing them starts
+    // the list afresh now and then.
+    if (FFaces.size() >= 32) {
+        FFace = nullptr;
+        FFaces.clear();
+    }
     QFont f;
-    f.setFamilies(PlatformFontFamilies(font.Name()));
-    f.setPixelSize(std::max(1, MulDiv(std::abs(points), FPixelsPerInch, 72)));
-    f.setBold(font.Style() & fsBold);
-    f.setItalic(font.Style() & fsItalic);
-    f.setUnderline(font.Style() & fsUnderline);
-    f.setStrikeOut(font.Style() & fsStrikeOut);
-    f.setLetterSpacing(QFont::AbsoluteSpacing, font.InterCharSize());
+    f.setFamilies(PlatformFontFamilies(key.Name));
+    f.setPixelSize(key.PixelSize);
+    if (!key.Plain) {
+        f.setBold(key.Style & fsBold);
+        f.setItalic(key.Style & fsItalic);
+        f.setUnderline(key.Style & fsUnderline);
+        f.setStrikeOut(key.Style & fsStrikeOut);
+        f.setLetterSpacing(QFont::AbsoluteSpacing, key.InterChar);
+    }
     f.setKerning(false);
     f.setStyleStrategy(QFont::NoAntialias);  // pixel-exact like the lines
     // Qt drops hinting at device pixel ratios other than 1; the same glyphs
     // at every ratio keep the window's chart equal to the exported one.
     f.setHintingPreference(QFont::PreferVerticalHinting);
-    FFont = f;
+    FFaces.push_back(std::make_unique<TFontFace>(key, f));
+    return *FFaces.back();
+}
+
+void TChartCanvas::UseFace(TFontFace& face) {
+    FFace = &face;
+    FFont = face.Font;
+}
+
+void TChartCanvas::SelectChartFont(const TChartFont& font) {
+    int points = font.Size();
+    if (FFontZoom != 100) points = static_cast<int>(RoundHalfEven(points * static_cast<long double>(FFontZoom) * 0.01L));
+    UseFace(FaceFor({font.Name(), std::max(1, MulDiv(std::abs(points), FPixelsPerInch, 72)), font.Style(),
+                     font.InterCharSize(), false}));
     FFontColor = FMonochrome ? clBlack : font.Color();
     FChartFont = &font;
-    UpdateMetrics();
 }
 
 void TChartCanvas::ResetSurface() {
     FPen = TSurfacePen{};
     FBrush = TSurfaceBrush{};
-    QFont f;
-    f.setFamilies(PlatformFontFamilies("Arial"));
-    f.setPixelSize(MulDiv(8, FPixelsPerInch, 72));
-    f.setKerning(false);
-    f.setStyleStrategy(QFont::NoAntialias);
-    f.setHintingPreference(QFont::PreferVerticalHinting);
-    FFont = f;
+    UseFace(FaceFor({"Arial", MulDiv(8, FPixelsPerInch, 72), 0, 0, true}));
     FFontColor = clBlack;
     FChartFont = nullptr;
     FBackColor = clWhite;
     FBackMode = bmTransparent;
     FAlign = TA_LEFT | TA_TOP;
-    UpdateMetrics();
 }
 
-const QFontMetrics& TChartCanvas::Metrics() const {
-    if (!FMetrics) FMetrics = std::make_unique<QFontMetrics>(FFont);
-    return *FMetrics;
+int TChartCanvas::TFontFace::Width(std::string_view text) {
+    std::string key(text);
+    if (const auto it = Widths.find(key); it != Widths.end()) return it->second;
+    if (Widths.size() >= 4096) Widths.clear();
+    const int w = Metrics.horizontalAdvance(ToQString(text));
+    Widths.emplace(std::move(key), w);
+    return w;
 }
 
 // ---------------------------------------------------------------------------
 int TChartCanvas::CharHeight() const {
-    int h = Metrics().height();
+    int h = FFace->Height;
     if (FChartFont) h += std::abs(FChartFont->Shadow().VertSize());
     return h;
 }
 
 int TChartCanvas::MeasureWidth(std::string_view text) const {
-    int w = Metrics().horizontalAdvance(ToQString(text));
+    int w = FFace->Width(text);
     if (FChartFont) w += std::abs(FChartFont->Shadow().HorizSize());
     return w;
 }
 
 void TChartCanvas::DrawTextAt(int x, int y, std::string_view text, const QColor& color, bool opaque) {
     const QString s = ToQString(text);
-    const int w = Metrics().horizontalAdvance(s), h = Metrics().height();
+    const int w = FFace->Width(text), h = FFace->Height;
     if ((FAlign & TA_CENTER) == TA_CENTER)
         x -= w / 2;
     else if (FAlign & TA_RIGHT)
@@ -329,7 +347,7 @@ void TChartCanvas::DrawTextAt(int x, int y, std::string_view text, const QColor&
     FTarget->setFont(FFont);
     FTarget->setPen(color);
     FTarget->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    FTarget->drawText(QPoint(x, y + Metrics().ascent()), s);
+    FTarget->drawText(QPoint(x, y + FFace->Ascent), s);
 }
 
 void TChartCanvas::WriteText(int x, int y, std::string_view text) {
@@ -386,6 +404,18 @@ static inline std::uint32_t ApplyMode(TPenMode mode, std::uint32_t pen, std::uin
     return pen;
 }
 
+// n pixels of one value: a few by hand, then the filled part copied onto
+// the rest, doubling each time.
+static void FillRow(std::uint32_t* p, int n, std::uint32_t value) {
+    const int head = std::min(n, 16);
+    for (int i = 0; i < head; ++i) p[i] = value;
+    for (int done = head; done < n;) {
+        const int chunk = std::min(done, n - done);
+        std::memcpy(p + done, p, static_cast<std::size_t>(chunk) * sizeof value);
+        done += chunk;
+    }
+}
+
 void TChartCanvas::Plot(int x, int y, int w, int h, TPenMode mode, const QColor& c) {
     if (FBits && FTarget == FBufferPainter.get()) {
         // Into the chart's own bitmap: straight into its pixels, inside the clip.
@@ -397,12 +427,21 @@ void TChartCanvas::Plot(int x, int y, int w, int h, TPenMode mode, const QColor&
             x1 = std::min(x1, cr.left() + cr.width()), y1 = std::min(y1, cr.top() + cr.height());
         }
         const std::uint32_t pen = c.rgb();
+        if (x1 <= x0 || y1 <= y0) return;
+        std::uint32_t* first = FBits + static_cast<std::ptrdiff_t>(y0) * FStride;
+        if (mode == pmCopy) {
+            // One row, then copies of it: the library's copy moves many
+            // pixels a step where a plain loop writes one (the panel and the
+            // wall fill most of the bitmap at every paint).
+            FillRow(first + x0, x1 - x0, pen);
+            for (int row = y0 + 1; row < y1; ++row)
+                std::memcpy(first + static_cast<std::ptrdiff_t>(row - y0) * FStride + x0, first + x0,
+                            static_cast<std::size_t>(x1 - x0) * sizeof pen);
+            return;
+        }
         for (int row = y0; row < y1; ++row) {
             std::uint32_t* line = FBits + static_cast<std::ptrdiff_t>(row) * FStride;
-            if (mode == pmCopy)
-                std::fill(line + x0, line + std::max(x0, x1), pen);
-            else
-                for (int col = x0; col < x1; ++col) line[col] = ApplyMode(mode, pen, line[col]) | 0xFF000000u;
+            for (int col = x0; col < x1; ++col) line[col] = ApplyMode(mode, pen, line[col]) | 0xFF000000u;
         }
         return;
     }

@@ -19,6 +19,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "ChartColors.h"
 
@@ -414,8 +416,29 @@ private:
     void Line(int x0, int y0, int x1, int y1);
     void FillInside(int left, int top, int right, int bottom);
     void DrawTextAt(int x, int y, std::string_view text, const QColor& color, bool opaque);
-    void UpdateMetrics() { FMetrics.reset(); }
-    const QFontMetrics& Metrics() const;
+    // A platform font and what the chart keeps asking of it, kept for each
+    // font selected (a chart uses a handful): selecting one again resolves no
+    // font, and a text measured once is not laid out again.
+    struct TFontKey {
+        std::string Name;
+        int PixelSize = 0;
+        TFontStyles Style = 0;
+        int InterChar = 0;
+        bool Plain = false;  // the surface's own font: only family and size set
+        friend bool operator==(const TFontKey&, const TFontKey&) = default;
+    };
+    struct TFontFace {
+        TFontFace(TFontKey key, const QFont& font)
+            : Key(std::move(key)), Font(font), Metrics(font), Height(Metrics.height()), Ascent(Metrics.ascent()) {}
+        int Width(std::string_view text);
+        TFontKey Key;
+        QFont Font;
+        QFontMetrics Metrics;
+        int Height, Ascent;
+        std::unordered_map<std::string, int> Widths;
+    };
+    TFontFace& FaceFor(const TFontKey& key);
+    void UseFace(TFontFace& face);
 
     int FPixelsPerInch = 96;
     int FFontZoom = 100;
@@ -435,7 +458,8 @@ private:
     QFont FFont;
     TColor FFontColor = clBlack;
     const TChartFont* FChartFont = nullptr;
-    mutable std::unique_ptr<QFontMetrics> FMetrics;  // built on first use
+    std::vector<std::unique_ptr<TFontFace>> FFaces;
+    TFontFace* FFace = nullptr;  // the current font's, never null after construction
     int FAlign = TA_LEFT | TA_TOP;
     TBackgroundMode FBackMode = bmTransparent;
     TColor FBackColor = clWhite;

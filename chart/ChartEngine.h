@@ -129,18 +129,21 @@ class TChartValueList {
     // Removes count values from start on (clipped to the list).
     void RemoveRange(int start, int count);
 
-    int ValueCount() const { return FCount; }
+    int ValueCount() const { return static_cast<int>(FValues.size()); }
+    // The room the list has taken: it grows by CapacityStep when a value finds
+    // it full (the vector underneath grows as vectors do, so that a long
+    // series is not copied whole every thousand values).
     int Capacity() const { return FCapacity; }
-    double Value(int index) const { return FValues[index]; }
-    double operator[](int index) const { return FValues[index]; }
+    double Value(int index) const { return FValues[static_cast<std::size_t>(index)]; }
+    double operator[](int index) const { return Value(index); }
     void SetValue(int index, double value) {
-        FValues[index] = value;
+        FValues[static_cast<std::size_t>(index)] = value;
         FStatsStale = true;
     }
-    const double* ValueArray() const { return FValues; }
+    const double* ValueArray() const { return FValues.data(); }
     // The list must not be empty.
-    double FirstValue() const { return FValues[0]; }
-    double LastValue() const { return FValues[FCount - 1]; }
+    double FirstValue() const { return FValues.front(); }
+    double LastValue() const { return FValues.back(); }
 
     // Each recomputes the statistics first when they are stale.
     double Minimum() const;
@@ -184,7 +187,6 @@ class TChartValueList {
 
   private:
     friend class TChartSeries;
-    void EnsureRoom(); // capacity for one more value
     void StoreAt(int index, double value);
     void Permute(const std::vector<int>& order);
 
@@ -195,9 +197,8 @@ class TChartValueList {
     mutable double FSum = 0.0;
     mutable double FAbsSum = 0.0;
     std::string FValueSource;
-    double* FValues = nullptr;
+    std::vector<double> FValues;
     int FCapacity = 0;
-    int FCount = 0;
     mutable bool FStatsStale = true;
 };
 

@@ -2,6 +2,7 @@
 
 #include "AxisPanel.h"
 #include "AxisText.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -338,18 +339,21 @@ int TChartAxis::MaxValueLabelWidth() {
     // may lie anywhere in the range (1.5 between 1 and 2).
     int widest = 0;
     const double step = ComputeLabelStep();
-    // The application's label hook does not take part in measuring.
-    auto hook = std::move(FChart->OnGetAxisLabel);
-    FChart->OnGetAxisLabel = nullptr;
-    if (step > 0 && ScaleMax >= ScaleMin)
-        ForEachValueLabel(step, [&](double v) {
-            if (!FLabelsOnAxis) {
-                const int p = ValueToPixel(v);
-                if (!(PixelStart < p && p < PixelEnd)) return;
-            }
-            widest = std::max(widest, MultiLineWidth(FormatAxisValue(v)));
-        });
-    FChart->OnGetAxisLabel = std::move(hook);
+    {
+        // The application's label hook does not take part in measuring; it is
+        // back afterwards, also when the labels' values hook throws.
+        auto hook = std::move(FChart->OnGetAxisLabel);
+        FChart->OnGetAxisLabel = nullptr;
+        const TScopeExit restore([this, &hook] { FChart->OnGetAxisLabel = std::move(hook); });
+        if (step > 0 && ScaleMax >= ScaleMin)
+            ForEachValueLabel(step, [&](double v) {
+                if (!FLabelsOnAxis) {
+                    const int p = ValueToPixel(v);
+                    if (!(PixelStart < p && p < PixelEnd)) return;
+                }
+                widest = std::max(widest, MultiLineWidth(FormatAxisValue(v)));
+            });
+    }
     return widest + FChart->Canvas().MeasureWidth(" ");
 }
 

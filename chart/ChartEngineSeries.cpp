@@ -5,9 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 #include <numeric>
 #include <string>
 
@@ -21,45 +18,35 @@ TChartValueList::TChartValueList(TChartSeries* owner, std::string name)
 
 TChartValueList::~TChartValueList() {
     if (FOwner) FOwner->ValuesList().Remove(this);
-    std::free(FValues);
-}
-
-void TChartValueList::EnsureRoom() {
-    if (FCapacity >= FCount + 1) return;
-    // A fixed step, not doubling. realloc lets a large block grow in place, so
-    // the fixed step stays cheap for long series.
-    const int newCapacity = FCapacity + CapacityStep;
-    void* p = std::realloc(FValues, static_cast<std::size_t>(newCapacity) * sizeof(double));
-    if (!p) throw std::bad_alloc();
-    FValues = static_cast<double*>(p);
-    FCapacity = newCapacity;
 }
 
 void TChartValueList::StoreAt(int index, double value) {
-    EnsureRoom();
-    if (index < FCount)
-        std::memmove(FValues + index + 1, FValues + index,
-                     static_cast<std::size_t>(FCount - index) * sizeof(double));
-    FValues[index] = value;
-    ++FCount;
+    const int count = ValueCount();
+    if (FCapacity < count + 1) FCapacity += CapacityStep;
+    if (index == count)
+        FValues.push_back(value);
+    else
+        FValues.insert(FValues.begin() + index, value);
     FStatsStale = true;
 }
 
 int TChartValueList::AddOrdered(double value) {
     PendingValue = value;
-    int index = FCount;
-    if (FCount > 0) {
+    const int count = ValueCount();
+    const double* v = FValues.data();
+    int index = count;
+    if (count > 0) {
         if (Order == loAscending) {
-            if (!(value >= FValues[FCount - 1])) {
-                int i = FCount - 1;
-                while (i >= 0 && FValues[i] > value)
+            if (!(value >= v[count - 1])) {
+                int i = count - 1;
+                while (i >= 0 && v[i] > value)
                     --i;
                 index = i + 1;
             }
         } else if (Order == loDescending) {
-            if (!(value <= FValues[FCount - 1])) {
-                int i = FCount - 1;
-                while (i >= 0 && FValues[i] < value)
+            if (!(value <= v[count - 1])) {
+                int i = count - 1;
+                while (i >= 0 && v[i] < value)
                     --i;
                 index = i + 1;
             }
@@ -74,10 +61,7 @@ void TChartValueList::InsertAt(int index, double value) {
 }
 
 void TChartValueList::RemoveAt(int index) {
-    if (index < FCount - 1)
-        std::memmove(FValues + index, FValues + index + 1,
-                     static_cast<std::size_t>(FCount - index - 1) * sizeof(double));
-    --FCount;
+    FValues.erase(FValues.begin() + index);
     FStatsStale = true;
 }
 
@@ -86,33 +70,25 @@ void TChartValueList::RemoveRange(int start, int count) {
         count += start;
         start = 0;
     }
-    if (start >= FCount || count <= 0) return;
-    count = std::min(count, FCount - start);
-    const int tail = FCount - start - count;
-    if (tail > 0)
-        std::memmove(FValues + start, FValues + start + count,
-                     static_cast<std::size_t>(tail) * sizeof(double));
-    FCount -= count;
+    if (start >= ValueCount() || count <= 0) return;
+    count = std::min(count, ValueCount() - start);
+    FValues.erase(FValues.begin() + start, FValues.begin() + start + count);
     FStatsStale = true;
 }
 
 void TChartValueList::RemoveAll() {
-    std::free(FValues);
-    FValues = nullptr;
+    std::vector<double>().swap(FValues);
     FCapacity = 0;
-    FCount = 0;
     FStatsStale = true;
 }
 
 void TChartValueList::RecomputeStats() const {
-    // A count beyond the storage can only come from a fault elsewhere; never
-    // read past the array for it.
-    const int n = std::min(FCount, FCapacity);
+    const std::size_t n = FValues.size();
     if (n == 0) {
         FMinimum = FMaximum = FSum = FAbsSum = 0.0;
     } else {
         double mn = FValues[0], mx = mn, sum = mn, abssum = std::fabs(mn);
-        for (int i = 1; i < n; ++i) {
+        for (std::size_t i = 1; i < n; ++i) {
             const double v = FValues[i];
             if (v < mn)
                 mn = v;
@@ -153,44 +129,44 @@ double TChartValueList::Spread() const {
 }
 
 void TChartValueList::SwapAt(int i, int j) {
-    std::swap(FValues[i], FValues[j]);
+    std::swap(FValues[static_cast<std::size_t>(i)], FValues[static_cast<std::size_t>(j)]);
     FStatsStale = true;
     if (FOwner) FOwner->NotifyLinkedSeries(lscReordered, -1);
 }
 
 void TChartValueList::Renumber() {
-    for (int i = 0; i < FCount; ++i)
-        FValues[i] = i;
+    std::iota(FValues.begin(), FValues.end(), 0.0);
     FStatsStale = true;
     if (FOwner) FOwner->NotifyLinkedSeries(lscReordered, -1);
 }
 
 void TChartValueList::Rotate() {
-    if (FCount < 2) return;
-    std::rotate(FValues, FValues + 1, FValues + FCount);
+    if (FValues.size() < 2) return;
+    std::rotate(FValues.begin(), FValues.begin() + 1, FValues.end());
     FStatsStale = true;
 }
 
 int TChartValueList::CompareAt(int i, int j) const {
-    const double a = FValues[i], b = FValues[j];
+    const double a = Value(i), b = Value(j);
     const int c = a < b ? -1 : (a > b ? 1 : 0);
     return Order == loDescending ? -c : c;
 }
 
 void TChartValueList::Permute(const std::vector<int>& order) {
-    std::vector<double> old(FValues, FValues + FCount);
-    for (int k = 0; k < FCount; ++k)
-        FValues[k] = old[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
+    const std::vector<double> old(FValues);
+    for (std::size_t k = 0; k < FValues.size(); ++k)
+        FValues[k] = old[static_cast<std::size_t>(order[k])];
     FStatsStale = true;
 }
 
 void TChartValueList::SortValues() {
-    if (Order == loNone || FCount < 2) return;
-    std::vector<int> order(static_cast<std::size_t>(FCount));
+    const int count = ValueCount();
+    if (Order == loNone || count < 2) return;
+    std::vector<int> order(static_cast<std::size_t>(count));
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [this](int a, int b) { return CompareAt(a, b) < 0; });
-    if (FOwner && FOwner->PointCount() == FCount) {
+    if (FOwner && FOwner->PointCount() == count) {
         FOwner->ReorderPoints(order);
         FOwner->NotifyLinkedSeries(lscReordered, -1);
     } else {

@@ -200,17 +200,25 @@ void TCustomSeries::ComputeShownRange() {
     const double hi = axis->PixelToValue(inverted ? plot.Left : plot.Right);
     const double* x = XValues()->ValueArray();
 
-    int first = 0;
-    while (first < n && x[first] < lo)
-        ++first;
+    // The first point at or beyond the left edge, and the first at or beyond
+    // the right one (the segment leaving the chart is drawn, and the clip cuts
+    // it). Ascending values are searched; descending ones hold the first
+    // point at or beyond the left edge at their start or nowhere.
+    const bool ascending = XValues()->Order == loAscending;
+    int first;
+    if (ascending)
+        first = static_cast<int>(std::lower_bound(x, x + n, lo) - x);
+    else
+        for (first = 0; first < n && x[first] < lo;)
+            ++first;
     if (first == n) return; // everything lies before the visible range
 
     int last;
     if (!(x[n - 1] > hi)) {
         last = n - 1;
+    } else if (ascending) {
+        last = static_cast<int>(std::lower_bound(x + first, x + n - 1, hi) - x);
     } else {
-        // The first point at or beyond the edge is kept: the segment leaving
-        // the chart is drawn, and the clip cuts it.
         last = first;
         while (last < n - 1 && x[last] < hi)
             ++last;
@@ -370,10 +378,25 @@ void TCustomSeries::DrawAllPoints() {
     // colour: between the ends of the pass, with no pointers to paint, such a
     // point changes nothing and is passed over here.
     const bool pointers = pass.PointerVisible;
+    // With one colour for all points the test is on the values alone, and a
+    // run of such points is swept over without a call.
+    const bool oneColour = pass.ColorCount == 0 && !pass.ColorEachPoint;
+    const double* const x = pass.X;
+    const double* const y = pass.Y;
     for (int i = first + dir; i != last; i += dir) {
-        if (!pointers && pass.XCache.Known(pass.X[i]) && pass.XCache.Pixel == PrevX &&
-            pass.YCache.Known(pass.Y[i]) && pass.YCache.Pixel == PrevY && pass.ColorAt(*this, i) == PrevColor)
+        if (pointers) {
+            DrawPointIn(pass, i);
             continue;
+        }
+        const TDrawPass::TPixelCache &xs = pass.XCache, &ys = pass.YCache;
+        if (oneColour && PrevColor == pass.SeriesColor && xs.Valid && xs.Pixel == PrevX && ys.Valid && ys.Pixel == PrevY) {
+            const double xl = xs.Low, xh = xs.High, yl = ys.Low, yh = ys.High;
+            while (i != last && x[i] >= xl && x[i] <= xh && y[i] >= yl && y[i] <= yh) i += dir;
+            if (i == last) break;
+        } else if (xs.Known(x[i]) && xs.Pixel == PrevX && ys.Known(y[i]) && ys.Pixel == PrevY &&
+                   pass.ColorAt(*this, i) == PrevColor) {
+            continue;
+        }
         DrawPointIn(pass, i);
     }
     DrawPointIn(pass, last);

@@ -2,7 +2,7 @@
 set(CHART_TEST_DIR ${CMAKE_CURRENT_SOURCE_DIR}/chart)
 quelmora_test(test_canvas SOURCES ${CHART_TEST_DIR}/test_canvas.cpp ${CHART_TEST_DIR}/test_canvas_lines.cpp LIBS chart)
 target_include_directories(test_canvas PRIVATE ${CHART_TEST_DIR})
-foreach(t test_chart test_axis test_chart_render test_number_pattern test_axis_scale)
+foreach(t test_chart test_axis test_chart_render test_number_pattern test_axis_scale test_render_exceptions)
   quelmora_test(${t} SOURCES ${CHART_TEST_DIR}/${t}.cpp LIBS chart)
   target_include_directories(${t} PRIVATE ${CHART_TEST_DIR})
 endforeach()

@@ -1,2 +1,6 @@
-file(GLOB CHART_SERIES_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/chart/test_series*.cpp)
-quelmora_test(test_series SOURCES ${CHART_SERIES_TEST_SOURCES} LIBS chart)
+# Value lists, points and the series' part in the chart.
+set(CHART_TEST_DIR ${CMAKE_CURRENT_SOURCE_DIR}/chart)
+quelmora_test(test_series
+    SOURCES ${CHART_TEST_DIR}/test_series_chart.cpp ${CHART_TEST_DIR}/test_series_points.cpp
+            ${CHART_TEST_DIR}/test_series_values.cpp
+    LIBS chart)

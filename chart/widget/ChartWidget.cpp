@@ -1,6 +1,7 @@
 #include "ChartWidget.h"
 
 #include "DevicePixels.h"
+#include "ScopeExit.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -162,8 +163,9 @@ void TChartWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     UseDevicePixels(p, Ratio());
     canvas.SetControlCanvas(&p);
+    // The painter goes with this paint, also when a hook throws from it.
+    const TScopeExit release([&canvas] { canvas.SetControlCanvas(nullptr); });
     FChart->Paint();
-    canvas.SetControlCanvas(nullptr);
 }
 
 void TChartWidget::resizeEvent(QResizeEvent*) {
