@@ -10,5 +10,6 @@ quelmora_test(test_inflow
 quelmora_test(test_batch
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_batch.cpp
     LIBS app_batch)
-target_compile_definitions(test_batch PRIVATE QUELMORA_EXECUTABLE="$<TARGET_FILE:quelmora>")
+target_compile_definitions(test_batch PRIVATE QUELMORA_EXECUTABLE="$<TARGET_FILE:quelmora>"
+    QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
 add_dependencies(test_batch quelmora)

@@ -1,8 +1,5 @@
 # The flood summary and the date-time axis labels: the pieces of the
 # hydrograph page that need neither widgets nor a chart to draw on.
-# The real reservoirs' records lie beside the project's folder.
-set(QUELMORA_REALDATA_DIR "${CMAKE_SOURCE_DIR}/../shared/realdata" CACHE PATH
-    "Folder of the real reservoir records the tests read")
 quelmora_test(test_flood_summary
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_flood_summary.cpp
     LIBS app_core)

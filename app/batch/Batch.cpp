@@ -4,18 +4,23 @@
 #include "ChartExport.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
+#include "FloodSummary.h"
 #include "InflowWork.h"
+#include "RecordCheck.h"
 
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]\n"
+    "                [--hydrograph PNG] [--summary FILE]\n"
+    "       quelmora --check --curve CURVE [--flood FLOOD]\n"
     "       quelmora --help | --version\n"
     "       quelmora                      (the window)\n"
     "\n"
@@ -32,14 +37,31 @@ constexpr const char* kUsage =
     "  --chart PNG     draws the curve chart as the window shows it after the\n"
     "                  curve is read (505 x 313 pixels) into a PNG file;\n"
     "                  \"-\" for standard output\n"
+    "  --hydrograph PNG\n"
+    "                  draws the flood's hydrograph as the window's page shows\n"
+    "                  it after the computation (721 x 290 pixels) into a PNG\n"
+    "                  file; \"-\" for standard output (needs --flood)\n"
+    "  --summary FILE  writes the flood's summary after the computation (CSV:\n"
+    "                  item,value,unit,time); \"-\" for standard output (needs\n"
+    "                  --flood)\n"
+    "  --check         reads the curve and the flood record and prints every\n"
+    "                  problem, one per line as FILE:LINE: MESSAGE, without\n"
+    "                  computing or writing anything; exit status 0 when\n"
+    "                  clean, 1 otherwise\n"
     "  --help          this text\n"
-    "  --version       the program's version\n";
+    "  --version       the program's version\n"
+    "\n"
+    "At most one output goes to standard output; the result goes there when\n"
+    "--out is absent.\n";
 
 struct BatchOptions {
     std::optional<std::string> curve;
     std::optional<std::string> flood;
     std::optional<std::string> out;
     std::optional<std::string> chart;
+    std::optional<std::string> hydrograph;
+    std::optional<std::string> summary;
+    bool check = false;
     bool help = false;
     bool version = false;
 };
@@ -54,6 +76,8 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
     if (name == "--flood") return &options.flood;
     if (name == "--out") return &options.out;
     if (name == "--chart") return &options.chart;
+    if (name == "--hydrograph") return &options.hydrograph;
+    if (name == "--summary") return &options.summary;
     return nullptr;
 }
 
@@ -76,6 +100,10 @@ BatchOptions ParseArguments(int argc, char** argv) {
             options.version = true;
             continue;
         }
+        if (arg == "--check") {
+            options.check = true;
+            continue;
+        }
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
         std::optional<std::string>* slot = arg.starts_with("--") ? ValueOption(options, name) : nullptr;
@@ -93,10 +121,33 @@ BatchOptions ParseArguments(int argc, char** argv) {
     }
     if (options.help || options.version) return options;
     if (!options.curve) throw UsageError{"--curve is required"};
+    if (options.check) {
+        if (options.out || options.chart || options.hydrograph || options.summary)
+            throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph or --summary with it"};
+        return options;
+    }
     if (options.out && !options.flood) throw UsageError{"--out needs --flood"};
-    if (IsStdout(options.chart) && options.flood && (!options.out || IsStdout(options.out)))
-        throw UsageError{"the chart and the result cannot both go to standard output"};
+    if (options.hydrograph && !options.flood) throw UsageError{"--hydrograph needs --flood"};
+    if (options.summary && !options.flood) throw UsageError{"--summary needs --flood"};
+    // Two outputs on standard output would run into each other.
+    const bool resultToStdout = options.flood && (!options.out || IsStdout(options.out));
+    const int toStdout = int(resultToStdout) + int(IsStdout(options.chart)) + int(IsStdout(options.hydrograph)) +
+                         int(IsStdout(options.summary));
+    if (toStdout > 1) throw UsageError{"only one output can go to standard output"};
     return options;
+}
+
+// Every problem of the files on standard output; true when there is none.
+bool Check(const BatchOptions& options) {
+    const std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""));
+    std::string text;
+    for (const TRecordProblem& problem : problems) {
+        text += ProblemText(problem);
+        text += '\n';
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    return problems.empty();
 }
 
 void Run(const BatchOptions& options) {
@@ -119,6 +170,16 @@ void Run(const BatchOptions& options) {
     work.Compute();
     std::fflush(stdout);
     work.WriteResult(Target(options.out));
+    if (options.summary) {
+        std::fflush(stdout);
+        WriteSummaryText(SummarizeFlood(work.FloodSteps, work.ComputedRecords), Target(options.summary));
+    }
+    if (options.hydrograph) {
+        THydrographExport hydrograph;
+        hydrograph.Show(work.FloodSteps, work.ComputedRecords);
+        std::fflush(stdout);
+        hydrograph.SavePng(Target(options.hydrograph));
+    }
 }
 
 }  // namespace
@@ -140,6 +201,7 @@ int RunBatch(int argc, char** argv) {
         return 0;
     }
     try {
+        if (options.check) return Check(options) ? 0 : 1;
         Run(options);
     } catch (const EAbort&) {
         return 1;

@@ -2,6 +2,7 @@
 
 #include "Chart.h"
 #include "Exceptions.h"
+#include "HydrographChart.h"
 #include "LineFile.h"
 #include "Series.h"
 
@@ -30,7 +31,7 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 }  // namespace
 
-TChartExport::TChartExport() {
+TChartPicture::TChartPicture() {
     // Fonts need a GUI application; the off-screen platform needs no display.
     if (!QGuiApplication::instance()) {
         qInstallMessageHandler(QuietMessages);
@@ -38,18 +39,30 @@ TChartExport::TChartExport() {
     }
     FChart = std::make_unique<TChart>();
     FChart->Canvas().SetPixelsPerInch(120);
-    FChart->LoadLayout(Form1Chart1Layout());
-    FSeries = new TLineSeries;
-    FSeries->SetParentChart(FChart.get());
-    FPlot = std::make_unique<TSeriesCurvePlot>(*FSeries);
 }
 
-TChartExport::~TChartExport() {
-    FPlot.reset();
+TChartPicture::~TChartPicture() {
     FChart.reset();  // frees the series, then the canvas, while fonts still exist
 }
 
-std::string TChartExport::PngBytes() {
+TChartExport::TChartExport() {
+    Chart().LoadLayout(Form1Chart1Layout());
+    FSeries = new TLineSeries;
+    FSeries->SetParentChart(&Chart());
+    FPlot = std::make_unique<TSeriesCurvePlot>(*FSeries);
+}
+
+TChartExport::~TChartExport() = default;
+
+THydrographExport::THydrographExport() : FHydrograph(std::make_unique<THydrographChart>(Chart())) {}
+
+THydrographExport::~THydrographExport() = default;
+
+void THydrographExport::Show(std::span<const TFloodStep> steps, std::size_t computed) {
+    FHydrograph->Show(steps, computed);
+}
+
+std::string TChartPicture::PngBytes() {
     FChart->Refresh();
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -58,7 +71,7 @@ std::string TChartExport::PngBytes() {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void TChartExport::SavePng(const std::string& fileName) {
+void TChartPicture::SavePng(const std::string& fileName) {
     const std::string png = PngBytes();
     LineFile file;
     file.OpenWriteAtomic(fileName, 1 << 16);

@@ -1,29 +1,33 @@
 #pragma once
-// The curve chart as a picture file, drawn by the same engine the window
-// hosts, without a window: the chart of the window's layout at the layout's
-// own 120 pixels per inch (505 x 313), written as PNG.
+// The window's charts as picture files, drawn by the same engine the window
+// hosts, without a window: a chart of the window's layout at the layout's own
+// 120 pixels per inch, written as PNG. The curve chart (505 x 313) and the
+// hydrograph Chart2 (721 x 290) each set up their chart on the shared picture.
 
+#include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "CurveChart.h"
+#include "InflowTypes.h"
 #include "Series.h"
 
 class TChart;
 class QGuiApplication;
+class THydrographChart;
 
-class TChartExport {
+// An off-screen chart at 120 pixels per inch and its PNG.
+class TChartPicture {
 public:
     // Starts the off-screen graphics the text drawing needs (fonts), unless an
     // application object is already there.
-    TChartExport();
-    ~TChartExport();
-    TChartExport(const TChartExport&) = delete;
-    TChartExport& operator=(const TChartExport&) = delete;
+    TChartPicture();
+    virtual ~TChartPicture();
+    TChartPicture(const TChartPicture&) = delete;
+    TChartPicture& operator=(const TChartPicture&) = delete;
 
     TChart& Chart() { return *FChart; }
-    // The curve's plot, for the curve reader to fill.
-    TCurvePlot& Plot() { return *FPlot; }
 
     // The whole picture encoded as PNG.
     std::string PngBytes();
@@ -34,6 +38,32 @@ public:
 private:
     std::unique_ptr<QGuiApplication> FApp;
     std::unique_ptr<TChart> FChart;
+};
+
+// The curve chart Chart1, filled by the curve reader through Plot().
+class TChartExport : public TChartPicture {
+public:
+    TChartExport();
+    ~TChartExport() override;
+
+    // The curve's plot, for the curve reader to fill.
+    TCurvePlot& Plot() { return *FPlot; }
+
+private:
     TLineSeries* FSeries;  // freed by the chart
     std::unique_ptr<TSeriesCurvePlot> FPlot;
+};
+
+// The hydrograph Chart2, as the page shows it for the same records.
+class THydrographExport : public TChartPicture {
+public:
+    THydrographExport();
+    ~THydrographExport() override;
+
+    THydrographChart& Hydrograph() { return *FHydrograph; }
+    // What the page shows after a load or a computation (see THydrographChart::Show).
+    void Show(std::span<const TFloodStep> steps, std::size_t computed);
+
+private:
+    std::unique_ptr<THydrographChart> FHydrograph;
 };

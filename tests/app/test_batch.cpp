@@ -4,10 +4,14 @@
 #include "../runtime/CLibraryLocale.h"
 #include "AppVersion.h"
 #include "ChartEngine.h"
+#include "ChartExport.h"
 #include "CurveChart.h"
+#include "FloodSummary.h"
+#include "HydrographChart.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
 #include "LocaleFormats.h"
+#include "RecordCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +24,7 @@ using namespace inflow_test;
 namespace {
 
 const std::string kExamples = std::string(QUELMORA_SOURCE_DIR) + "/examples/";
+const std::string kRealData = std::string(QUELMORA_REALDATA_DIR) + "/";
 
 struct Outcome {
     int status = -1;
@@ -91,7 +96,17 @@ TEST_F(Batch, BadArgumentsShowTheUsage) {
          {std::string("--flood ") + curve, std::string("--curve"), "--curve " + curve + " --curve " + curve,
           std::string("--bogus"), "--curve " + curve + " stray", "--curve " + curve + " --out r.txt",
           std::string("--curve="), "--curve " + curve + " --flood " + curve + " --chart -",
-          "--curve " + curve + " --flood " + curve + " --out - --chart=-"}) {
+          "--curve " + curve + " --flood " + curve + " --out - --chart=-",
+          // Any two outputs on standard output, the result's absent --out included.
+          "--curve " + curve + " --flood " + curve + " --summary -",
+          "--curve " + curve + " --flood " + curve + " --out - --summary=-",
+          "--curve " + curve + " --flood " + curve + " --out r.txt --chart - --summary -",
+          "--curve " + curve + " --flood " + curve + " --out r.txt --hydrograph - --summary -",
+          "--curve " + curve + " --flood " + curve + " --hydrograph -",
+          // The flood's outputs need a flood; --check writes nothing.
+          "--curve " + curve + " --summary s.csv", "--curve " + curve + " --hydrograph h.png",
+          "--check --curve " + curve + " --out r.txt", "--check --curve " + curve + " --summary s.csv",
+          "--check --curve " + curve + " --chart c.png", "--check --flood " + curve}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.out, "") << args;
@@ -274,4 +289,127 @@ TEST(SeriesCurvePlot, FillsTheSeriesByStorage) {
     plot.ClearCurve();
     EXPECT_EQ(series.PointCount(), 0);
     EXPECT_EQ(repaints, 2);
+}
+
+namespace {
+
+// The buttons' work on a curve and a flood record, computed in this process.
+struct Computed {
+    InflowWork work;
+    Computed(const std::string& curve, const std::string& flood) {
+        work.FormCreate();
+        work.ResetCurveTable();
+        work.ReadCurve(curve);
+        work.ResetFloodTable();
+        work.ReadFlood(flood);
+        work.Compute();
+    }
+};
+
+}  // namespace
+
+TEST_F(Batch, SummaryOfTheTankanFlood) {
+    const std::string curve = kRealData + "tankan_curve.txt", flood = kRealData + "tankan_flood.txt";
+    const Computed computed(curve, flood);
+    const std::string expected =
+        SummaryText(SummarizeFlood(computed.work.FloodSteps, computed.work.ComputedRecords));
+    EXPECT_NE(expected.find("\r\npeak_inflow,1228.0833,m^3/s,2024-07-26 17:00:00\r\n"), std::string::npos) << expected;
+    EXPECT_NE(expected.find("\r\ninflow_volume,1.4763,10^8m^3,\r\n"), std::string::npos) << expected;
+
+    // Beside the result file, and on standard output when the result has a file.
+    const std::string summary = dir / "summary.csv", result = dir / "result.txt";
+    const Outcome o =
+        Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --out " + Q(result) + " --summary " + Q(summary));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(ReadFile(summary), expected);
+    const Outcome piped = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --out " + Q(result) + " --summary -");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.out, expected);
+
+    // With the result on standard output, the summary in its file.
+    const Outcome both = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --summary=" + Q(summary));
+    EXPECT_EQ(both.status, 0);
+    EXPECT_EQ(both.out, Expected(curve, flood));
+    EXPECT_EQ(ReadFile(summary), expected);
+
+    // A computation that fails writes no summary: an earlier one stays, and
+    // the error reads as without the option.
+    WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,524.75,0",
+                                        "2007-07-29 06-00-00,524.84,90", "2007-07-29 06-00-00,524.88,90"}));
+    WriteFile(summary, "earlier\r\n");
+    const std::string examplesCurve = Q(kExamples + "curve.txt");
+    const Outcome plain = Run("--curve " + examplesCurve + " --flood " + Q(dir / "flood.txt") + " --out " + Q(result));
+    const Outcome failed = Run("--curve " + examplesCurve + " --flood " + Q(dir / "flood.txt") + " --out " + Q(result) +
+                               " --summary " + Q(summary));
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(failed.err.starts_with("quelmora: ")) << failed.err;
+    EXPECT_EQ(failed.err, plain.err);
+    EXPECT_EQ(ReadFile(summary), "earlier\r\n");
+}
+
+TEST_F(Batch, HydrographPicture) {
+    const std::string curve = kRealData + "tankan_curve.txt", flood = kRealData + "tankan_flood.txt";
+    const std::string png = dir / "hydrograph.png", result = dir / "result.txt";
+    const Outcome o = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --out " + Q(result) + " --hydrograph " + Q(png));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    const std::string picture = ReadFile(png);
+    EXPECT_EQ(PngSize(picture), (std::pair<long, long>{kChart2Width, kChart2Height}));
+
+    // The page's chart for the same computation, drawn here at 120 ppi.
+    const Computed computed(curve, flood);
+    THydrographExport here;
+    here.Show(computed.work.FloodSteps, computed.work.ComputedRecords);
+    ASSERT_EQ(here.Hydrograph().Inflow().PointCount(), static_cast<int>(computed.work.FloodSteps.size()));
+    EXPECT_EQ(picture, here.PngBytes());
+    // Not the chart before the computation (no inflow): the inflow is drawn.
+    here.Show(computed.work.FloodSteps, 0);
+    EXPECT_NE(picture, here.PngBytes());
+
+    // To standard output, the result in its file.
+    const Outcome piped = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --out " + Q(result) + " --hydrograph -");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.out, picture);
+}
+
+TEST_F(Batch, CheckReportsEveryProblemWithItsLine) {
+    const std::string curve = kExamples + "curve.txt", flood = dir / "planted.txt";
+    WriteFile(flood, Lines({"time,level,outflow",
+                            "2007-07-29 00-00-00,524.75,0",
+                            "2007-07-29 06-00-00,524.84",
+                            "2007-07-29 06-00-00,x,90",
+                            "2007-07-29 06-00-00,524.88,90",
+                            "2007-07-29 03-00-00,524.88,90",
+                            "2007-07-29 12-00-00,531,90",
+                            "2007-07-29 18-00-00,524.9,90",
+                            "2007-07-31 18-00-00,524.9,90"}));
+    const Outcome o = Run("--check --curve " + Q(curve) + " --flood " + Q(flood));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "");
+    std::string expected;
+    for (const TRecordProblem& p : CheckRecordFiles(curve, flood)) expected += ProblemText(p) + "\n";
+    EXPECT_EQ(o.out, expected);
+    const std::string at = flood + ":";
+    for (const std::string& line :
+         {at + "3: expected time,level,outflow: found 2 fields\n", at + "4: 'x' is not a valid floating point value\n",
+          at + "5: time stamp repeats line 4's\n", at + "6: time stamp is earlier than line 4's (out of order)\n",
+          at + "9: gap: a step of 48 h, where the record's usual step is 6 h\n"})
+        EXPECT_NE(o.out.find(line), std::string::npos) << line << o.out;
+    EXPECT_NE(o.out.find(at + "7: "), std::string::npos) << "the level outside the curve";
+    EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n'), 6) << o.out;
+
+    // Clean files (a real record of even steps): nothing printed, exit 0.
+    const Outcome clean =
+        Run("--check --curve " + Q(kRealData + "tankan_curve.txt") + " --flood " + Q(kRealData + "tankan_flood.txt"));
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, "");
+    EXPECT_EQ(clean.err, "");
+    EXPECT_EQ(Run("--curve " + Q(curve) + " --check").status, 0);
+
+    // A file that cannot be opened is a problem of the file as a whole.
+    const Outcome missing = Run("--check --curve " + Q(curve) + " --flood " + Q(dir / "missing.txt"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.out.starts_with(dir / "missing.txt" + ": ")) << missing.out;
 }
