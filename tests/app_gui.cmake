@@ -8,6 +8,7 @@ quelmora_test(test_app_gui
 quelmora_test(test_app_gui_hidpi
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_app_gui_hidpi.cpp
   LIBS app_gui Qt6::Test)
+target_compile_definitions(test_app_gui_hidpi PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
 # The hydrograph page, the charts' menu and copying from the tables.
 quelmora_test(test_hydrograph_page
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_hydrograph_page.cpp

@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "                  \"-\" for standard output\n"
     "  --hydrograph PNG\n"
     "                  draws the flood's hydrograph as the window's page shows\n"
-    "                  it after the computation (721 x 290 pixels) into a PNG\n"
+    "                  it after the computation (720 x 290 pixels) into a PNG\n"
     "                  file; \"-\" for standard output (needs --flood)\n"
     "  --summary FILE  writes the flood's summary after the computation (CSV:\n"
     "                  item,value,unit,time); \"-\" for standard output (needs\n"

@@ -2,7 +2,7 @@
 // The window's charts as picture files, drawn by the same engine the window
 // hosts, without a window: a chart of the window's layout at the layout's own
 // 120 pixels per inch, written as PNG. The curve chart (505 x 313) and the
-// hydrograph Chart2 (721 x 290) each set up their chart on the shared picture.
+// hydrograph Chart2 (720 x 290) each set up their chart on the shared picture.
 
 #include <cstddef>
 #include <memory>

@@ -15,7 +15,7 @@ class TChart;
 class TLineSeries;
 
 // The page chart's place and size in the window's layout (pixels at 120 ppi).
-inline constexpr int kChart2Left = 0, kChart2Top = 3, kChart2Width = 721, kChart2Height = 290;
+inline constexpr int kChart2Left = 0, kChart2Top = 3, kChart2Width = 720, kChart2Height = 290;
 
 class THydrographChart {
 public:

@@ -8,6 +8,8 @@
 #include "ChartExport.h"
 #include "ChartWidget.h"
 #include "FormLayout.h"
+#include "HydrographChart.h"
+#include "HydrographPage.h"
 
 #include <QImage>
 #include <QMouseEvent>
@@ -125,6 +127,35 @@ TEST_F(HighDpiWindow, ChartAndPictureReachTheScreenPixelForPixel) {
     for (int y = 0; y < box.height(); ++y)
         for (int x = 0; x < box.width(); ++x) differing += box.pixel(x, y) != picture.pixel(x, y);
     EXPECT_EQ(differing, 0);
+}
+
+// The hydrograph page's Chart2 after a computation is the batch mode's
+// --hydrograph picture of the same records, pixel for pixel.
+TEST_F(HighDpiWindow, HydrographChartIsTheBatchPicture) {
+    const std::string realData = QUELMORA_REALDATA_DIR;
+    Answer(realData + "/tankan_curve.txt");
+    form->BitBtn1->click();
+    Answer(realData + "/tankan_flood.txt");
+    form->BitBtn2->click();
+    form->BitBtn3->click();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->PageControl1->setCurrentWidget(form->TabSheet4);
+    QApplication::processEvents();
+
+    auto* widget = static_cast<TChartWidget*>(form->Chart2);
+    ASSERT_EQ(QSize(widget->Chart().Width(), widget->Chart().Height()), QSize(kChart2Width, kChart2Height));
+    EXPECT_EQ(widget->Chart().Canvas().PixelsPerInch(), 120);
+    widget->repaint();
+    const QImage shown = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(kChart2Width, kChart2Height));
+
+    THydrographExport exporter;
+    exporter.Show(form->Work.FloodSteps, form->Work.ComputedRecords);
+    const std::string png = exporter.PngBytes();
+    QImage exported;
+    ASSERT_TRUE(exported.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()), "PNG"));
+    EXPECT_EQ(shown, exported.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(HighDpiWindow, TheChartCountsTheMouseInDevicePixels) {
