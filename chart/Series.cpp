@@ -383,6 +383,12 @@ void TCustomSeries::DrawAllPoints() {
     const bool oneColour = pass.ColorCount == 0 && !pass.ColorEachPoint;
     const double* const x = pass.X;
     const double* const y = pass.Y;
+    // A solid one-pixel line's pixels in one column are the same however many
+    // points go up and down there: a long noisy record is drawn column by
+    // column, not point by point.
+    const TChartPen& pen = LinePen();
+    const bool columnRuns = ColumnRuns && oneColour && !pointers && FDrawsLine && pen.Width() <= 1 &&
+                            pen.Style() == psSolid && pen.Mode() == pmCopy;
     for (int i = first + dir; i != last; i += dir) {
         if (pointers) {
             DrawPointIn(pass, i);
@@ -397,9 +403,37 @@ void TCustomSeries::DrawAllPoints() {
                    pass.ColorAt(*this, i) == PrevColor) {
             continue;
         }
+        if (columnRuns && PrevColor == pass.SeriesColor && DrawColumnRun(pass, i)) continue;
         DrawPointIn(pass, i);
     }
     DrawPointIn(pass, last);
+}
+
+bool TCustomSeries::DrawColumnRun(TDrawPass& pass, int& index) {
+    const int column = PrevX;
+    // The lowest and highest rows before the run's last point (the previous
+    // point's row included), and that last point's row.
+    int low = PrevY, high = PrevY, end = PrevY, count = 0, j = index;
+    while (j != pass.LastOfPass && pass.XPixel(j) == column) {
+        low = std::min(low, end);
+        high = std::max(high, end);
+        end = pass.YPixel(j);
+        ++count;
+        j += pass.Dir;
+    }
+    if (count < 2) return false;
+    // Segments leave out their end pixel: the path covers the column from low
+    // to high, and the last row only where the point-by-point path reached it
+    // before its end.
+    const bool highFirst = end < low || end == high;
+    const int a = highFirst ? high : low, b = highFirst ? low : high;
+    const TColor c = pass.SeriesColor;
+    Segment(pass, c, column, PrevY, column, a);
+    Segment(pass, c, column, a, column, b);
+    Segment(pass, c, column, b, column, end);
+    PrevY = end;
+    index = j - pass.Dir;
+    return true;
 }
 
 void TCustomSeries::DrawPoint(int index) {

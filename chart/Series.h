@@ -126,6 +126,9 @@ class TCustomSeries : public TCustomLineSeries {
     // beyond its right edge (mirrored for an inverted axis); otherwise all.
     void ComputeShownRange() override;
     void DrawAllPoints() override;
+    // Whether dense runs within one pixel column are drawn as one span (on by
+    // default; the tests turn it off to compare with drawing point by point).
+    static inline bool ColumnRuns = true;
     // One point of a pass over FirstShownIndex..LastShownIndex: the segment
     // from the previous point (or from the edge, for the first shown point of
     // a zoomed view) and the pointers.
@@ -159,6 +162,9 @@ class TCustomSeries : public TCustomLineSeries {
     // False when the series cannot draw (no chart with a surface, no axes).
     bool BeginPass(TDrawPass& pass) const;
     void DrawPointIn(TDrawPass& pass, int index);
+    // Draws the run of points from `index` on that share the previous point's
+    // pixel column; false (nothing drawn) when fewer than two do.
+    bool DrawColumnRun(TDrawPass& pass, int& index);
     void Segment(const TDrawPass& pass, TColor color, int x0, int y0, int x1, int y1);
     void DrawPointer(const TDrawPass& pass, int index, int x, int y, TColor color);
     // The row where the line from point index - 1 to point index crosses the

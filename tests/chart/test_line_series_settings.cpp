@@ -141,3 +141,34 @@ TEST(LineShownRange, ALongCurveUnderAZoomIsCutToThePointsAroundTheView) {
     EXPECT_EQ(c.series->FirstShownIndex, -1);
     EXPECT_EQ(CountInk(c.host->screen, clRed), 0);
 }
+
+// A long noisy record puts hundreds of points in each pixel column; drawn as
+// one span per column the picture is exactly the point-by-point one, for
+// lines and both kinds of stairs, whole and zoomed.
+TEST(LineColumnRuns, DenseNoisySeriesDrawTheSamePixelsAsPointByPoint) {
+    struct Restore {
+        ~Restore() { TCustomSeries::ColumnRuns = true; }
+    } restore;
+    for (int kind = 0; kind < 3; ++kind) {
+        for (bool zoom : {false, true}) {
+            LineChart c;
+            c.series->SetStairs(kind > 0);
+            c.series->SetInvertedStairs(kind == 2);
+            unsigned seed = 7u + static_cast<unsigned>(kind);
+            for (int i = 0; i < 60000; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                const double noise = static_cast<double>(seed >> 16 & 1023) / 1023.0;
+                c.series->AddPoint(i, std::sin(i / 4000.0) * 100 + noise * 40 * (1 + (i / 7000) % 3));
+            }
+            if (zoom) {
+                c.chart.BottomAxis().SetMinMaxUnchecked(21000, 29000);
+                c.chart.BottomAxis().SetAutomatic(false);
+            }
+            TCustomSeries::ColumnRuns = false;
+            const QImage pointByPoint = c.Render().copy();
+            TCustomSeries::ColumnRuns = true;
+            const QImage byColumn = c.Render().copy();
+            EXPECT_EQ(byColumn, pointByPoint) << "kind " << kind << (zoom ? " zoomed" : " whole");
+        }
+    }
+}
