@@ -70,7 +70,7 @@ private:
 
 }  // namespace
 
-QWidget* TForm1::CreateChart1(QWidget* parent) {
+TChartWidget* TForm1::CreateChart1(QWidget* parent) {
     auto* chart = new TChartWidget(parent);
     chart->setObjectName(QStringLiteral("Chart1"));
     chart->Chart().LoadLayout(Form1Chart1Layout());
@@ -97,12 +97,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
 
     // The form owns Series1 and frees it before its children: a series that
     // goes first leaves its chart, so the chart never frees it again.
-    Series1->SetParentChart(&static_cast<TChartWidget*>(Chart1)->Chart());
+    Series1->SetParentChart(&Chart1->Chart());
     CurvePlot1 = std::make_unique<TSeriesCurvePlot>(*Series1, [this] { Chart1->repaint(); });
     Work.CurvePlot = CurvePlot1.get();
     ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
-    for (QWidget* chart : {Chart1, Chart2})
-        InstallChartMenu(static_cast<TChartWidget*>(chart), [this] { return ExecuteOpenDialog(); });
+    for (TChartWidget* chart : {Chart1, Chart2})
+        InstallChartMenu(chart, [this] { return ExecuteOpenDialog(); });
     for (QTableView* table : {static_cast<QTableView*>(StringGrid1), static_cast<QTableView*>(StringGrid2),
                               static_cast<QTableView*>(TabSheet4->SummaryGrid)})
         InstallCopyShortcut(table);

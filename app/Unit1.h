@@ -4,6 +4,7 @@
 // "about". The work behind the buttons is InflowWork's; the window shows the
 // file dialog and refreshes its views.
 
+#include "ChartWidget.h"
 #include "InflowWork.h"
 #include "ui_Unit1.h"
 
@@ -31,11 +32,11 @@ public:
     std::unique_ptr<TLineSeries> Series1;
     std::unique_ptr<TSeriesCurvePlot> CurvePlot1;
     // The chart of the curve (created by CreateChart1).
-    QWidget* Chart1 = nullptr;
+    TChartWidget* Chart1 = nullptr;
 
     // The page "入库洪水过程线" and its chart Chart2.
     THydrographPage* TabSheet4 = nullptr;
-    QWidget* Chart2 = nullptr;
+    TChartWidget* Chart2 = nullptr;
 
     // Shows the file dialog; returns the chosen file name, or an empty text
     // when the user cancels. Tests put their own dialog here.
@@ -64,7 +65,7 @@ private:
     using Handler = void (TForm1::*)();
     void RunHandler(Handler handler);
     // The one place that decides what Chart1 is.
-    static QWidget* CreateChart1(QWidget* parent);
+    static TChartWidget* CreateChart1(QWidget* parent);
 
     QFileDialog* OpenDialog1 = nullptr;
     // The window's outer size in device pixels, and device pixels per
