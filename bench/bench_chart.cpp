@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "Chart.h"
+#include "CurveChart.h"
 #include "Series.h"
 
 namespace {
@@ -91,7 +92,7 @@ double TimeRepaints(TChart& chart, int runs) {
 struct BenchChart {
     BenchChart(const std::vector<double>& level, const std::vector<double>& storage) {
         chart.Canvas().SetPixelsPerInch(120);  // the layout's own resolution: 505 x 313
-        chart.LoadLayout(Chart1StoredLayout());
+        chart.LoadLayout(Form1Chart1Layout());
         series = new TLineSeries;  // the chart frees it
         series->SetParentChart(&chart);
         series->BeginDataUpdate();

@@ -314,5 +314,3 @@ public:
     TChart() = default;
 };
 
-// The settings the main window's layout stores for its chart Chart1.
-TLayoutRecord Chart1StoredLayout();

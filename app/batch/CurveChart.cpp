@@ -20,6 +20,13 @@ TLayoutRecord Form1Chart1Layout() {
     // The storage is in 10^8 m^3, as the curve file and the computation have it.
     r.Add("BottomAxis.Title.Caption", TLayoutValue::String("库容 / 10^8m^3"));
     r.Add("LeftAxis.Title.Caption", TLayoutValue::String("水位 /m"));
+    // The labels are written like every other number of the window: no
+    // thousands separator. Where the locale's decimal mark is ',' the program
+    // writes decimals with '.', so a grouping ',' would read as a decimal
+    // comma there ("1,130" for 1130 m); without grouping a label reads the same
+    // in every locale.
+    r.Add("BottomAxis.AxisValuesFormat", TLayoutValue::String("0.###"));
+    r.Add("LeftAxis.AxisValuesFormat", TLayoutValue::String("0.###"));
     r.Add("View3D", TLayoutValue::Bool(false));
     r.Add("PrintMargins", TLayoutValue::Integers({15, 13, 15, 13}));
     return r;

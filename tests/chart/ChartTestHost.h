@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Chart.h"
+#include "CurveChart.h"
 #include "ChartTestSupport.h"
 
 
@@ -58,7 +59,7 @@ private:
 struct Chart1Fixture {
     Chart1Fixture() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Chart1StoredLayout());
+        chart.LoadLayout(Form1Chart1Layout());
         host = std::make_unique<ImageHost>(chart);
         series = new TChartSeries;  // the chart frees it
         series->SetParentChart(&chart);

@@ -2,6 +2,7 @@
 // order, ticks, grid lines, minor ticks, axis line and titles.
 
 #include "ChartTestHost.h"
+#include "CurveChart.h"
 
 #include "Series.h"
 
@@ -503,7 +504,7 @@ TEST(AxisDraw, AnOpaqueLabelFormatBoxesEachLabel) {
 TEST(AxisDraw, Chart1PictureWithTheCurve) {
     TChart chart;
     chart.Canvas().SetPixelsPerInch(120);
-    chart.LoadLayout(Chart1StoredLayout());
+    chart.LoadLayout(Form1Chart1Layout());
     ImageHost host(chart);
     auto* line = new TLineSeries;
     line->SetParentChart(&chart);

@@ -3,6 +3,7 @@
 // an exposure only copies; series attachment; the stored layout.
 
 #include "ChartTestHost.h"
+#include "CurveChart.h"
 
 #include <QPalette>
 
@@ -419,7 +420,7 @@ TEST(ChartSeries, View3DChangesBroadcast) {
 // ---------------------------------------------------------------------------
 TEST(ChartStoredLayout, Chart1RecordSetsTheWindowsChart) {
     TChart chart;
-    chart.LoadLayout(Chart1StoredLayout());
+    chart.LoadLayout(Form1Chart1Layout());
     EXPECT_FALSE(chart.Legend().Visible());
     EXPECT_FALSE(chart.View3D());
     EXPECT_EQ(chart.MarginLeft(), 2);

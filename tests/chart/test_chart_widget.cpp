@@ -3,6 +3,7 @@
 // the platform's colour changes.
 
 #include "ChartTestHost.h"
+#include "CurveChart.h"
 #include "ChartWidget.h"
 
 #include <QApplication>
@@ -15,7 +16,7 @@ TEST(ChartWidget, NeverErasedAndPaintedFromTheKeptBitmap) {
     EXPECT_TRUE(w.testAttribute(Qt::WA_NoSystemBackground));
     TChart& chart = w.Chart();
     chart.Canvas().SetPixelsPerInch(120);
-    chart.LoadLayout(Chart1StoredLayout());
+    chart.LoadLayout(Form1Chart1Layout());
     EXPECT_EQ(w.geometry(), QRect(208, 56, 505, 313));  // the stored bounds reach the widget
 
     const QImage first = w.grab().toImage().convertToFormat(QImage::Format_RGB32);

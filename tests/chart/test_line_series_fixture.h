@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "ChartTestHost.h"
+#include "CurveChart.h"
 #include "Series.h"
 
 struct LineChart {
     LineChart() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Chart1StoredLayout());
+        chart.LoadLayout(Form1Chart1Layout());
         host = std::make_unique<ImageHost>(chart);
         series = new TLineSeries; // the chart frees it
         series->SetParentChart(&chart);

@@ -3,6 +3,7 @@
 // in place, no clip left on the surface; and the next paint draws the chart.
 
 #include "ChartTestHost.h"
+#include "CurveChart.h"
 
 #include "Series.h"
 
@@ -13,7 +14,7 @@ namespace {
 struct Hooked {
     Hooked() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Chart1StoredLayout());
+        chart.LoadLayout(Form1Chart1Layout());
         host = std::make_unique<ImageHost>(chart);
         line = new TLineSeries;  // the chart frees it
         line->SetParentChart(&chart);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ChartTestHost.h"
+#include "CurveChart.h"
 #include "Series.h"
 
 // The example curve of the distribution: X = storage, Y = level.
@@ -24,7 +25,7 @@ inline void LoadExampleCurve(TChartSeries& series) {
 struct ZoomChart {
     ZoomChart() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Chart1StoredLayout());
+        chart.LoadLayout(Form1Chart1Layout());
         host = std::make_unique<ImageHost>(chart);
         series = new TLineSeries;  // the chart frees it
         series->SetParentChart(&chart);

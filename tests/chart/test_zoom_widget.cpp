@@ -3,6 +3,7 @@
 // so dragging it runs no render, and the window shows exactly one band.
 
 #include "ChartWidget.h"
+#include "CurveChart.h"
 #include "test_zoom_fixture.h"
 
 #include <QApplication>
@@ -19,7 +20,7 @@ struct ShownChart {
     ShownChart() {
         TChart& chart = widget.Chart();
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Chart1StoredLayout());
+        chart.LoadLayout(Form1Chart1Layout());
         series = new TLineSeries;
         series->SetParentChart(&chart);
         LoadExampleCurve(*series);
