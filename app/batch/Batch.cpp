@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include "AppVersion.h"
+#include "BalanceOptions.h"
 #include "ChartExport.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
@@ -8,6 +9,8 @@
 #include "InflowWork.h"
 #include "RecordCheck.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -19,8 +22,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]\n"
-    "                [--hydrograph PNG] [--summary FILE]\n"
-    "       quelmora --check --curve CURVE [--flood FLOOD]\n"
+    "                [--hydrograph PNG] [--summary FILE] [--corrected FILE]\n"
+    "                [--outflow mean|end] [--bank-storage K] [--losses F[,F...]]\n"
+    "                [--smooth N] [--negative redistribute]\n"
+    "       quelmora --check --curve CURVE [--flood FLOOD] [--losses F[,F...]]\n"
     "       quelmora --help | --version\n"
     "       quelmora                      (the window)\n"
     "\n"
@@ -44,6 +49,30 @@ constexpr const char* kUsage =
     "  --summary FILE  writes the flood's summary after the computation (CSV:\n"
     "                  item,value,unit,time); \"-\" for standard output (needs\n"
     "                  --flood)\n"
+    "  --corrected FILE\n"
+    "                  writes the computed and the corrected inflow (CSV:\n"
+    "                  time,inflow,corrected_inflow); \"-\" for standard output\n"
+    "                  (needs --flood)\n"
+    "\n"
+    "The water balance (the defaults give the plain balance):\n"
+    "  --outflow mean|end\n"
+    "                  the outflow over a step: the mean of the records at its\n"
+    "                  two ends (default), or the outflow recorded at its end\n"
+    "  --bank-storage K\n"
+    "                  K >= 0: the storage term becomes (1 + K) dV 10^8 / dt\n"
+    "                  (default 0)\n"
+    "  --losses F[,F...]\n"
+    "                  further fields of the flood record (4 = the fourth,\n"
+    "                  after the outflow), flows in m^3/s added to the\n"
+    "                  outflow term, taken as mean or end like the outflow\n"
+    "\n"
+    "The corrected inflow, beside the computed one (smoothing first):\n"
+    "  --smooth N      a centred moving average over N steps (odd, >= 3),\n"
+    "                  each weighted by its step's length\n"
+    "  --negative redistribute\n"
+    "                  negative inflows set to 0 and their water taken from\n"
+    "                  the following steps, keeping the volume\n"
+    "\n"
     "  --check         reads the curve and the flood record and prints every\n"
     "                  problem, one per line as FILE:LINE: MESSAGE, without\n"
     "                  computing or writing anything; exit status 0 when\n"
@@ -61,6 +90,15 @@ struct BatchOptions {
     std::optional<std::string> chart;
     std::optional<std::string> hydrograph;
     std::optional<std::string> summary;
+    std::optional<std::string> corrected;
+    // The choices as given, checked and read once all arguments are in.
+    std::optional<std::string> outflow;
+    std::optional<std::string> bankStorage;
+    std::optional<std::string> losses;
+    std::optional<std::string> smooth;
+    std::optional<std::string> negative;
+    TBalanceOptions balance;
+    TCorrectionOptions correction;
     bool check = false;
     bool help = false;
     bool version = false;
@@ -78,6 +116,12 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
     if (name == "--chart") return &options.chart;
     if (name == "--hydrograph") return &options.hydrograph;
     if (name == "--summary") return &options.summary;
+    if (name == "--corrected") return &options.corrected;
+    if (name == "--outflow") return &options.outflow;
+    if (name == "--bank-storage") return &options.bankStorage;
+    if (name == "--losses") return &options.losses;
+    if (name == "--smooth") return &options.smooth;
+    if (name == "--negative") return &options.negative;
     return nullptr;
 }
 
@@ -86,6 +130,55 @@ bool IsStdout(const std::optional<std::string>& name) { return name && *name == 
 // The channel writes a non-regular target such as standard output directly.
 std::string Target(const std::optional<std::string>& name) {
     return !name || *name == "-" ? std::string("/dev/stdout") : *name;
+}
+
+// A whole argument as a number, the same under every locale.
+template <typename T>
+std::optional<T> WholeNumber(const std::string& text) {
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+void ReadChoices(BatchOptions& options) {
+    if (options.outflow) {
+        if (*options.outflow == "end")
+            options.balance.outflow = TBalanceOptions::TOutflow::End;
+        else if (*options.outflow != "mean")
+            throw UsageError{"--outflow is mean or end, not '" + *options.outflow + "'"};
+    }
+    if (options.bankStorage) {
+        const auto k = WholeNumber<double>(*options.bankStorage);
+        if (!k || !std::isfinite(*k) || *k < 0)
+            throw UsageError{"--bank-storage needs a number K >= 0, not '" + *options.bankStorage + "'"};
+        options.balance.bankStorage = *k;
+    }
+    if (options.losses) {
+        const std::string& list = *options.losses;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            const auto field = WholeNumber<int>(list.substr(start, comma - start));
+            if (!field || *field < 4)
+                throw UsageError{"--losses needs field numbers of 4 or more, as 4,5; not '" + list + "'"};
+            options.balance.lossFields.push_back(*field);
+            if (comma == list.size()) break;
+            start = comma + 1;
+        }
+    }
+    if (options.smooth) {
+        const auto n = WholeNumber<int>(*options.smooth);
+        if (!n || *n < 3 || *n % 2 == 0)
+            throw UsageError{"--smooth needs an odd number of steps, 3 or more, not '" + *options.smooth + "'"};
+        options.correction.smooth = *n;
+    }
+    if (options.negative) {
+        if (*options.negative != "redistribute")
+            throw UsageError{"--negative takes redistribute, not '" + *options.negative + "'"};
+        options.correction.redistribute = true;
+    }
 }
 
 BatchOptions ParseArguments(int argc, char** argv) {
@@ -108,38 +201,45 @@ BatchOptions ParseArguments(int argc, char** argv) {
         const std::string_view name = arg.substr(0, equals);
         std::optional<std::string>* slot = arg.starts_with("--") ? ValueOption(options, name) : nullptr;
         if (!slot) throw UsageError{"unknown argument '" + std::string(arg) + "'"};
+        const bool choice = slot == &options.outflow || slot == &options.bankStorage || slot == &options.losses ||
+                            slot == &options.smooth || slot == &options.negative;
+        const std::string missing = std::string(name) + (choice ? " needs a value" : " needs a file name");
         std::string value;
         if (equals != std::string_view::npos) {
             value = std::string(arg.substr(equals + 1));
         } else {
-            if (i + 1 >= argc) throw UsageError{std::string(name) + " needs a file name"};
+            if (i + 1 >= argc) throw UsageError{missing};
             value = argv[++i];
         }
         if (slot->has_value()) throw UsageError{std::string(name) + " given twice"};
-        if (value.empty()) throw UsageError{std::string(name) + " needs a file name"};
+        if (value.empty()) throw UsageError{missing};
         *slot = std::move(value);
     }
     if (options.help || options.version) return options;
     if (!options.curve) throw UsageError{"--curve is required"};
+    ReadChoices(options);
     if (options.check) {
-        if (options.out || options.chart || options.hydrograph || options.summary)
-            throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph or --summary with it"};
+        if (options.out || options.chart || options.hydrograph || options.summary || options.corrected)
+            throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph, --summary or --corrected with it"};
         return options;
     }
     if (options.out && !options.flood) throw UsageError{"--out needs --flood"};
     if (options.hydrograph && !options.flood) throw UsageError{"--hydrograph needs --flood"};
     if (options.summary && !options.flood) throw UsageError{"--summary needs --flood"};
+    if (options.corrected && !options.flood) throw UsageError{"--corrected needs --flood"};
     // Two outputs on standard output would run into each other.
     const bool resultToStdout = options.flood && (!options.out || IsStdout(options.out));
     const int toStdout = int(resultToStdout) + int(IsStdout(options.chart)) + int(IsStdout(options.hydrograph)) +
-                         int(IsStdout(options.summary));
+                         int(IsStdout(options.summary)) + int(IsStdout(options.corrected));
     if (toStdout > 1) throw UsageError{"only one output can go to standard output"};
     return options;
 }
 
 // Every problem of the files on standard output; true when there is none.
 bool Check(const BatchOptions& options) {
-    const std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""));
+    TRecordCheckOptions check;
+    check.lossFields = options.balance.lossFields;
+    const std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""), check);
     std::string text;
     for (const TRecordProblem& problem : problems) {
         text += ProblemText(problem);
@@ -165,6 +265,7 @@ void Run(const BatchOptions& options) {
         chart->SavePng(Target(options.chart));
     }
     if (!options.flood) return;
+    work.Balance = options.balance;
     work.ResetFloodTable();
     work.ReadFlood(*options.flood);
     work.Compute();

@@ -3,6 +3,7 @@
 // chart: the window's handlers, the batch mode and the tests all run this
 // code, in order, on the calling thread.
 
+#include "BalanceOptions.h"
 #include "InflowTypes.h"
 #include "StringGrid.h"
 #include "StringList.h"
@@ -39,6 +40,10 @@ public:
 
     // The curve's plot; may be left out (batch mode without a picture).
     TCurvePlot* CurvePlot = nullptr;
+
+    // How the next computation takes the balance's terms; the defaults give
+    // the plain balance.
+    TBalanceOptions Balance;
 
     // How many records, from the first, the last computation finished (the
     // records whose rows it wrote whole): every record after a computation
