@@ -6,6 +6,7 @@
 #include "ErrorReport.h"
 #include "Exceptions.h"
 #include "FloodSummary.h"
+#include "InflowCorrection.h"
 #include "InflowWork.h"
 #include "RecordCheck.h"
 
@@ -271,13 +272,26 @@ void Run(const BatchOptions& options) {
     work.Compute();
     std::fflush(stdout);
     work.WriteResult(Target(options.out));
+    const TCorrectedInflow corrected = CorrectInflow(work.FloodSteps, work.ComputedRecords, options.correction);
+    if (corrected.negativeVolume)
+        std::fprintf(stderr,
+                     "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
+                     "the corrected inflow keeps them\n",
+                     kAppName);
     if (options.summary) {
         std::fflush(stdout);
-        WriteSummaryText(SummarizeFlood(work.FloodSteps, work.ComputedRecords), Target(options.summary));
+        const TFloodSummary summary = options.correction.Any()
+                                          ? SummarizeFlood(work.FloodSteps, work.ComputedRecords, corrected.inflow)
+                                          : SummarizeFlood(work.FloodSteps, work.ComputedRecords);
+        WriteSummaryText(summary, Target(options.summary));
+    }
+    if (options.corrected) {
+        std::fflush(stdout);
+        WriteCorrectedText(work.FloodSteps, work.ComputedRecords, corrected.inflow, Target(options.corrected));
     }
     if (options.hydrograph) {
         THydrographExport hydrograph;
-        hydrograph.Show(work.FloodSteps, work.ComputedRecords);
+        hydrograph.Show(work.FloodSteps, work.ComputedRecords, corrected.inflow);
         std::fflush(stdout);
         hydrograph.SavePng(Target(options.hydrograph));
     }

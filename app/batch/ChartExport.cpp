@@ -58,8 +58,9 @@ THydrographExport::THydrographExport() : FHydrograph(std::make_unique<THydrograp
 
 THydrographExport::~THydrographExport() = default;
 
-void THydrographExport::Show(std::span<const TFloodStep> steps, std::size_t computed) {
-    FHydrograph->Show(steps, computed);
+void THydrographExport::Show(std::span<const TFloodStep> steps, std::size_t computed,
+                             std::span<const double> corrected) {
+    FHydrograph->Show(steps, computed, corrected);
 }
 
 std::string TChartPicture::PngBytes() {

@@ -62,7 +62,7 @@ public:
 
     THydrographChart& Hydrograph() { return *FHydrograph; }
     // What the page shows after a load or a computation (see THydrographChart::Show).
-    void Show(std::span<const TFloodStep> steps, std::size_t computed);
+    void Show(std::span<const TFloodStep> steps, std::size_t computed, std::span<const double> corrected = {});
 
 private:
     std::unique_ptr<THydrographChart> FHydrograph;

@@ -49,16 +49,21 @@ THydrographChart::THydrographChart(TChart& chart) : FChart(chart) {
     FInflow->SetInvertedStairs(true);
     FOutflow = NewSeries(chart, "出库流量", clBlue, false);
     FLevel = NewSeries(chart, "库水位", clGreen, true);
+    // Last, so that it is drawn over the computed inflow it smooths.
+    FCorrected = NewSeries(chart, "修正入库流量", clFuchsia, false);
+    FCorrected->SetStairs(true);
+    FCorrected->SetInvertedStairs(true);
     // One-pixel lines take the engine's direct line stepper; wider ones go
     // through the painter's stroker, which a million records keep busy for
     // seconds.
-    for (TLineSeries* s : {FInflow, FOutflow, FLevel}) s->LinePen().SetWidth(1);
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) s->LinePen().SetWidth(1);
     Show({}, 0);
 }
 
-void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t computed) {
+void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t computed,
+                            std::span<const double> corrected) {
     computed = std::min(computed, steps.size());
-    for (TLineSeries* s : {FInflow, FOutflow, FLevel}) {
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) {
         s->BeginDataUpdate();
         s->RemoveAllPoints();
     }
@@ -73,15 +78,22 @@ void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t compu
             FInflow->AddPoint(steps[i].T, steps[i].Qin);
             negative = negative || steps[i].Qin < 0;
         }
+        const std::size_t shown = std::min(computed - 1, corrected.size());
+        if (shown > 0) FCorrected->AddPoint(steps[0].T, corrected[0]);
+        for (std::size_t k = 0; k < shown; ++k) FCorrected->AddPoint(steps[k + 1].T, corrected[k]);
     }
     // The inflow names itself in the legend once there is one; the other two
     // stay active, so that an empty chart keeps its three axes.
     FInflow->SetActive(FInflow->PointCount() > 0);
+    FCorrected->SetActive(FCorrected->PointCount() > 0);
     TChartAxis& left = FChart.LeftAxis();
     left.SetAutomatic(true);
-    if (negative && std::max(FInflow->HighestY(), FOutflow->PointCount() ? FOutflow->HighestY() : 0.0) < 0) {
+    double highest = FInflow->PointCount() ? FInflow->HighestY() : 0.0;
+    if (FOutflow->PointCount()) highest = std::max(highest, FOutflow->HighestY());
+    if (FCorrected->PointCount()) highest = std::max(highest, FCorrected->HighestY());
+    if (negative && highest < 0) {
         left.SetAutomaticMaximum(false);
         left.SetMaximum(0);
     }
-    for (TLineSeries* s : {FInflow, FOutflow, FLevel}) s->EndDataUpdate();
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) s->EndDataUpdate();
 }

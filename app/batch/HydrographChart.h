@@ -3,7 +3,8 @@
 // is the mean over its step, so it holds from the previous record's time to
 // its own), the outflow as a line through the records, both in m^3/s on the
 // left axis, and the level as a line on the right axis in m; time runs along
-// the bottom axis as dates and times. The window shows it on its page, the
+// the bottom axis as dates and times. A corrected inflow, when one was made,
+// is drawn as stairs of its own beside the computed one. The window shows it on its page, the
 // batch mode draws it as a picture: both set it up here.
 
 #include "InflowTypes.h"
@@ -26,18 +27,22 @@ public:
     TLineSeries& Inflow() { return *FInflow; }
     TLineSeries& Outflow() { return *FOutflow; }
     TLineSeries& Level() { return *FLevel; }
+    TLineSeries& CorrectedInflow() { return *FCorrected; }
 
     // The records as the tables show them: every record's outflow and level,
     // and the inflow of the first `computed` records (none before a
     // computation). The inflow of record i (i >= 1) is drawn from T[i-1] to
     // T[i]; the first record has none of its own, so the stairs begin at its
     // time with the second record's value. The left axis keeps 0 in view
-    // whenever an inflow is negative.
-    void Show(std::span<const TFloodStep> steps, std::size_t computed);
+    // whenever an inflow is negative. corrected[k], when given, is the
+    // corrected inflow of record k + 1, drawn like the inflow; without it the
+    // corrected series is inactive and out of the legend.
+    void Show(std::span<const TFloodStep> steps, std::size_t computed, std::span<const double> corrected = {});
 
 private:
     TChart& FChart;
     TLineSeries* FInflow;
     TLineSeries* FOutflow;
     TLineSeries* FLevel;
+    TLineSeries* FCorrected;
 };

@@ -42,7 +42,7 @@ struct TItemInfo {
 };
 
 // The order of the summary file and of the window's list.
-constexpr std::array<TItemInfo, 13> kItems{{
+constexpr std::array<TItemInfo, 15> kItems{{
     {"records", "记录数", ""},
     {"start", "起始时间", ""},
     {"end", "终止时间", ""},
@@ -56,7 +56,10 @@ constexpr std::array<TItemInfo, 13> kItems{{
     {"peak_lag", "峰现滞时", "h"},
     {"negative_inflow_steps", "负入流时段数", ""},
     {"negative_inflow_volume", "负入流水量", "10^8m^3"},
+    {"peak_inflow_corrected", "修正洪峰流量 / 峰现时间", "m^3/s"},
+    {"inflow_volume_corrected", "修正入库洪量", "10^8m^3"},
 }};
+constexpr std::size_t kPlainItems = 13;
 
 // One item's content: a count, or a value, a time, or both.
 struct TItem {
@@ -66,7 +69,7 @@ struct TItem {
     std::optional<DateTimeValue> time;
 };
 
-std::array<TItem, kItems.size()> Items(const TFloodSummary& s) {
+std::vector<TItem> Items(const TFloodSummary& s) {
     auto peak = [](const TItemInfo& info, const std::optional<TFloodPeak>& p) {
         TItem item{&info, std::nullopt, std::nullopt, std::nullopt};
         if (p) {
@@ -81,7 +84,7 @@ std::array<TItem, kItems.size()> Items(const TFloodSummary& s) {
     auto time = [](const TItemInfo& info, const std::optional<DateTimeValue>& t) {
         return TItem{&info, std::nullopt, std::nullopt, t};
     };
-    return {{
+    std::vector<TItem> items{{
         {&kItems[0], s.records, std::nullopt, std::nullopt},
         time(kItems[1], s.start),
         time(kItems[2], s.end),
@@ -96,6 +99,12 @@ std::array<TItem, kItems.size()> Items(const TFloodSummary& s) {
         {&kItems[11], s.negativeInflowSteps, std::nullopt, std::nullopt},
         value(kItems[12], s.negativeInflowVolume),
     }};
+    static_assert(kPlainItems == 13);
+    if (s.corrected) {
+        items.push_back(peak(kItems[13], s.peakInflowCorrected));
+        items.push_back(value(kItems[14], s.inflowVolumeCorrected));
+    }
+    return items;
 }
 
 // The table's text of a number with '.' in place of the locale's mark: the
@@ -117,6 +126,15 @@ void AppendScriptNumber(std::string& out, double value) {
 // locale's time mark, so it is quoted; '-' and the blank are literal anyway.
 // The minutes are "nn", which never reads as a month.
 constexpr std::string_view kScriptStampPattern = "yyyy-mm-dd hh':'nn':'ss";
+
+// The text is made before the file is touched, so a value that cannot be
+// written leaves an earlier file as it was.
+void WriteWholeText(const std::string& text, const std::string& fileName) {
+    LineFile file;
+    file.OpenWriteAtomic(fileName);
+    file.Write(text);
+    file.Close();
+}
 
 }  // namespace
 
@@ -164,6 +182,47 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
     return s;
 }
 
+TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed,
+                             std::span<const double> corrected) {
+    TFloodSummary s = SummarizeFlood(steps, computed);
+    s.corrected = true;
+    const std::size_t n = std::min({computed, steps.size(), corrected.size() + 1});
+    if (n < 2) return s;
+    std::size_t best = 0;
+    bool found = false;
+    long double water = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        const double q = corrected[i - 1];
+        water += static_cast<long double>(q) * steps[i].dt;
+        if (std::isnan(q)) continue;
+        if (!found || q > corrected[best - 1]) best = i;   // ties keep the first
+        found = true;
+    }
+    if (found) s.peakInflowCorrected = TFloodPeak{corrected[best - 1], steps[best].T};
+    s.inflowVolumeCorrected = EvalFormula([&] { return water / 1e8L; });
+    return s;
+}
+
+std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
+                          std::span<const double> corrected) {
+    std::string text = "time,inflow,corrected_inflow\r\n";
+    const std::size_t n = std::min(computed, steps.size());
+    for (std::size_t i = 1; i < n; ++i) {
+        AppendStampPattern(text, kScriptStampPattern, steps[i].T);
+        text += ',';
+        AppendScriptNumber(text, steps[i].Qin);
+        text += ',';
+        AppendScriptNumber(text, i - 1 < corrected.size() ? corrected[i - 1] : steps[i].Qin);
+        text += "\r\n";
+    }
+    return text;
+}
+
+void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
+                        std::span<const double> corrected, const std::string& fileName) {
+    WriteWholeText(CorrectedText(steps, computed, corrected), fileName);
+}
+
 std::string SummaryText(const TFloodSummary& summary) {
     std::string text = "item,value,unit,time\r\n";
     for (const TItem& item : Items(summary)) {
@@ -181,11 +240,7 @@ std::string SummaryText(const TFloodSummary& summary) {
 }
 
 void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName) {
-    const std::string text = SummaryText(summary);
-    LineFile file;
-    file.OpenWriteAtomic(fileName);
-    file.Write(text);
-    file.Close();
+    WriteWholeText(SummaryText(summary), fileName);
 }
 
 std::vector<TFloodSummaryRow> SummaryRows(const TFloodSummary& summary) {

@@ -35,6 +35,13 @@ struct TFloodSummary {
     std::optional<double> peakLag;             // h, time of peak outflow - time of peak inflow
     std::optional<std::size_t> negativeInflowSteps;   // records after the first with Qin < 0
     std::optional<double> negativeInflowVolume;       // 10^8 m^3, their sum of Qin * dt (<= 0)
+
+    // When a corrected inflow was made (smoothing, redistribution), its peak
+    // and volume follow the other items; without one they are left out, and
+    // the summary is what it always was.
+    bool corrected = false;
+    std::optional<TFloodPeak> peakInflowCorrected;   // m^3/s, largest corrected inflow
+    std::optional<double> inflowVolumeCorrected;     // 10^8 m^3, sum of corrected * dt / 10^8
 };
 
 // The summary of the first `computed` records of a flood record (no more than
@@ -45,6 +52,10 @@ struct TFloodSummary {
 // Ties go to the first record. Sums are taken with a 64-bit significand and
 // rounded to double once, like every formula of the computation.
 TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed);
+// The same, with the corrected inflow's items: corrected[k] is the corrected
+// value of record k + 1 (see CorrectInflow), for the computed records.
+TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed,
+                             std::span<const double> corrected);
 
 // The summary for scripts: UTF-8, lines ending CR LF, the heading
 // "item,value,unit,time", then one line per item. Numbers are the table's
@@ -58,6 +69,16 @@ std::string SummaryText(const TFloodSummary& summary);
 // before the file is touched, so a value that cannot be written leaves an
 // earlier file as it was.
 void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName);
+
+// The computed and the corrected inflow for scripts, in the summary's forms:
+// the heading "time,inflow,corrected_inflow", then one line for each record
+// after the first of the `computed` ones (the first has no step, so no
+// inflow), its time and the two values. Without a correction the corrected
+// value is the computed one. Replaced as a whole or not at all.
+std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
+                          std::span<const double> corrected);
+void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
+                        std::span<const double> corrected, const std::string& fileName);
 
 // One line of the summary as the window shows it: the Chinese caption, the
 // value in the locale's number form, the unit, and the time in the locale's

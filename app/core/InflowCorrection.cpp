@@ -80,3 +80,23 @@ TRedistribution RedistributeNegativeInflow(std::span<const double> inflow, std::
     // any digit the results show; the series has no negative value either way.
     return result;
 }
+
+TCorrectedInflow CorrectInflow(std::span<const TFloodStep> steps, std::size_t computed,
+                               const TCorrectionOptions& options) {
+    TCorrectedInflow result;
+    const std::size_t n = std::min(computed, steps.size());
+    if (!options.Any() || n < 2) return result;
+    std::vector<double> inflow(n - 1), dt(n - 1);
+    for (std::size_t i = 1; i < n; ++i) {
+        inflow[i - 1] = steps[i].Qin;
+        dt[i - 1] = steps[i].dt;
+    }
+    if (options.smooth) inflow = SmoothInflow(inflow, dt, options.smooth);
+    if (options.redistribute) {
+        TRedistribution r = RedistributeNegativeInflow(inflow, dt);
+        result.negativeVolume = !r.done;
+        inflow = std::move(r.inflow);
+    }
+    result.inflow = std::move(inflow);
+    return result;
+}

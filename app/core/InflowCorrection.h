@@ -7,6 +7,10 @@
 // (m^3) that came in during the step. Both keep that water: the corrected
 // series has the computed series' volume.
 
+#include "BalanceOptions.h"
+#include "InflowTypes.h"
+
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -31,3 +35,16 @@ struct TRedistribution {
 // end from the steps before it, from the last backwards.
 TRedistribution RedistributeNegativeInflow(std::span<const double> inflow,
                                            std::span<const double> dt);
+
+// The corrected inflow of a computed flood record, as the options ask
+// (smoothing first, then redistribution). inflow[k] belongs to record k + 1,
+// for the `computed` records (the first record has no step); empty when no
+// correction is chosen or fewer than two records are computed.
+struct TCorrectedInflow {
+    std::vector<double> inflow;
+    // Redistribution was asked and the record's whole volume is negative: the
+    // series is kept as it was before that step.
+    bool negativeVolume = false;
+};
+TCorrectedInflow CorrectInflow(std::span<const TFloodStep> steps, std::size_t computed,
+                               const TCorrectionOptions& options);

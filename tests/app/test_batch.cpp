@@ -106,7 +106,16 @@ TEST_F(Batch, BadArgumentsShowTheUsage) {
           // The flood's outputs need a flood; --check writes nothing.
           "--curve " + curve + " --summary s.csv", "--curve " + curve + " --hydrograph h.png",
           "--check --curve " + curve + " --out r.txt", "--check --curve " + curve + " --summary s.csv",
-          "--check --curve " + curve + " --chart c.png", "--check --flood " + curve}) {
+          "--check --curve " + curve + " --chart c.png", "--check --flood " + curve,
+          // The balance and correction choices take only what they can read.
+          "--curve " + curve + " --outflow middle", "--curve " + curve + " --outflow",
+          "--curve " + curve + " --bank-storage -0.1", "--curve " + curve + " --bank-storage 0,08",
+          "--curve " + curve + " --bank-storage nan", "--curve " + curve + " --losses 3",
+          "--curve " + curve + " --losses 4,", "--curve " + curve + " --losses '4;5'",
+          "--curve " + curve + " --smooth 4", "--curve " + curve + " --smooth 1", "--curve " + curve + " --smooth 3.0",
+          "--curve " + curve + " --negative clip", "--curve " + curve + " --smooth 3 --smooth 5",
+          "--curve " + curve + " --corrected c.csv", "--check --curve " + curve + " --corrected c.csv",
+          "--curve " + curve + " --flood " + curve + " --corrected -"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.out, "") << args;
@@ -412,4 +421,58 @@ TEST_F(Batch, CheckReportsEveryProblemWithItsLine) {
     const Outcome missing = Run("--check --curve " + Q(curve) + " --flood " + Q(dir / "missing.txt"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.out.starts_with(dir / "missing.txt" + ": ")) << missing.out;
+}
+
+TEST_F(Batch, CorrectedInflowOfTheWholePowellRecord) {
+    const std::string curve = kRealData + "powell_curve_pre2017_live.txt",
+                      flood = kRealData + "powell_1963_2026_flood.txt";
+    const std::string summary = dir / "summary.csv", corrected = dir / "corrected.csv", result = dir / "result.txt";
+    const Outcome o = Run("--curve " + Q(curve) + " --flood " + Q(flood) + " --out " + Q(result) + " --summary " +
+                          Q(summary) + " --corrected " + Q(corrected) + " --negative redistribute");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    // The corrections leave the computation and its file alone.
+    EXPECT_EQ(ReadFile(result), Expected(curve, flood));
+
+    const Computed computed(curve, flood);
+    const std::string plain = SummaryText(SummarizeFlood(computed.work.FloodSteps, computed.work.ComputedRecords));
+    const std::string text = ReadFile(summary);
+    ASSERT_TRUE(text.starts_with(plain)) << text;
+    // The redistributed series keeps the record's water to the summary's digits.
+    const std::size_t at = plain.find("\r\ninflow_volume,") + 16;
+    const std::string volume = plain.substr(at, plain.find(',', at) - at);
+    EXPECT_NE(text.find("\r\ninflow_volume_corrected," + volume + ",10^8m^3,\r\n"), std::string::npos) << text;
+
+    // One line a step, the computed inflow beside the corrected one; the
+    // dozens of negative days are gone from the corrected column only.
+    const std::string lines = ReadFile(corrected);
+    ASSERT_TRUE(lines.starts_with("time,inflow,corrected_inflow\r\n"));
+    std::size_t count = 0, negativeIn = 0, negativeOut = 0;
+    for (std::size_t p = lines.find("\r\n") + 2; p < lines.size(); p = lines.find("\r\n", p) + 2) {
+        ++count;
+        const std::size_t c1 = lines.find(',', p), c2 = lines.find(',', c1 + 1);
+        negativeIn += lines[c1 + 1] == '-';
+        negativeOut += lines[c2 + 1] == '-';
+    }
+    EXPECT_EQ(count, computed.work.FloodSteps.size() - 1);
+    EXPECT_GT(negativeIn, 50u);
+    EXPECT_EQ(negativeOut, 0u);
+}
+
+TEST_F(Batch, NegativeRecordVolumeIsSaidAndKept) {
+    // A lake that only falls while nothing leaves it: every inflow is negative.
+    WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,524.9,0",
+                                        "2007-07-29 06-00-00,524.8,0", "2007-07-29 12-00-00,524.7,0"}));
+    const std::string curve = Q(kExamples + "curve.txt");
+    const Outcome o = Run("--curve " + curve + " --flood " + Q(dir / "flood.txt") + " --out " + Q(dir / "r.txt") +
+                          " --negative redistribute --corrected -");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err,
+              "quelmora: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
+              "the corrected inflow keeps them\n");
+    const Outcome plain = Run("--curve " + curve + " --flood " + Q(dir / "flood.txt") + " --out " + Q(dir / "r.txt") +
+                              " --corrected -");
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(o.out, plain.out);
+    EXPECT_NE(o.out.find(",-"), std::string::npos) << o.out;
 }

@@ -187,3 +187,38 @@ TEST_F(Hydrograph, LegendHiddenDrawsNothingAndTakesNoRoom) {
 }
 
 }  // namespace
+
+TEST_F(Hydrograph, CorrectedInflowIsItsOwnStairsAndLegendEntry) {
+    LoadTankan();
+    work.Compute();
+    const auto& steps = work.FloodSteps;
+    hydro.Show(steps, work.ComputedRecords);
+    const QImage plain = Picture();
+    EXPECT_FALSE(hydro.CorrectedInflow().Active());
+    constexpr QRgb kFuchsia = 0xFF00FF;
+    EXPECT_EQ(CountColour(plain, {0, 0, plain.width(), plain.height()}, kFuchsia), 0);
+
+    // A flat corrected series at a value the computed one crosses: its stairs
+    // are one fuchsia row across the record, and the legend names it.
+    std::vector<double> corrected(steps.size() - 1, 500.0);
+    hydro.Show(steps, work.ComputedRecords, corrected);
+    ASSERT_TRUE(hydro.CorrectedInflow().Active());
+    ASSERT_EQ(hydro.CorrectedInflow().PointCount(), static_cast<int>(steps.size()));
+    EXPECT_EQ(hydro.CorrectedInflow().XValueAt(0), steps[0].T);
+    EXPECT_EQ(hydro.CorrectedInflow().XValueAt(5), steps[5].T);
+    const QImage image = Picture();
+    const TRect plot = chart.PlotRect();
+    const int row = chart.LeftAxis().ValueToPixel(500.0);
+    const int x0 = chart.BottomAxis().ValueToPixel(steps.front().T), x1 = chart.BottomAxis().ValueToPixel(steps.back().T);
+    EXPECT_GE(CountColour(image, {x0, row, x1 + 1, row + 1}, kFuchsia), (x1 - x0) * 9 / 10);
+    EXPECT_GT(CountColour(image, chart.Legend().Bounds, kFuchsia), 10);
+    // The computed inflow stays drawn beside it.
+    EXPECT_GT(CountColour(image, {plot.Left, plot.Top, plot.Right, plot.Bottom}, kRed), 100);
+
+    // Fewer corrected values than computed steps (a computation that stopped
+    // early): only those are drawn; back to none, the picture is the plain one.
+    hydro.Show(steps, 5, corrected);
+    EXPECT_EQ(hydro.CorrectedInflow().PointCount(), 5);
+    hydro.Show(steps, work.ComputedRecords);
+    EXPECT_TRUE(Picture() == plain);
+}

@@ -2,6 +2,7 @@
 // water, neither leaves what it promises to remove.
 
 #include "InflowCorrection.h"
+#include "FloodSummary.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
 
@@ -150,4 +151,63 @@ TEST_F(RealRecordCorrection, TankanSmoothingKeepsTheFloodVolume) {
         // Smoothing lowers the peak of a single flood.
         EXPECT_LT(*std::max_element(smooth.begin(), smooth.end()), *std::max_element(s.q.begin(), s.q.end()));
     }
+}
+
+namespace {
+
+// Records six hours apart with the given inflows (the first has no step).
+std::vector<TFloodStep> Steps(const std::vector<double>& qin) {
+    std::vector<TFloodStep> steps(qin.size());
+    for (std::size_t i = 0; i < qin.size(); ++i) {
+        steps[i].T = 45000 + static_cast<double>(i) / 4;
+        steps[i].Qin = qin[i];
+        steps[i].dt = i == 0 ? 0 : 21600;
+    }
+    return steps;
+}
+
+} // namespace
+
+TEST(CorrectInflow, SmoothsFirstThenRedistributes) {
+    const std::vector<TFloodStep> steps = Steps({0, 0, -90, 0, 0, 180});
+    EXPECT_TRUE(CorrectInflow(steps, 6, {}).inflow.empty());
+    // Smoothed over three steps: -30, -30, -30, 60, 120; the 90 owed is taken
+    // from the next steps. The other order would give 0, 0, 0, 30, 60.
+    const TCorrectedInflow both = CorrectInflow(steps, 6, {3, true});
+    EXPECT_FALSE(both.negativeVolume);
+    EXPECT_EQ(both.inflow, (std::vector<double>{0, 0, 0, 0, 90}));
+    EXPECT_EQ(CorrectInflow(steps, 6, {3, false}).inflow, (std::vector<double>{-30, -30, -30, 60, 120}));
+    // Only the computed records; none without two of them.
+    EXPECT_EQ(CorrectInflow(steps, 6, {0, true}).inflow, (std::vector<double>{0, 0, 0, 0, 90}));
+    EXPECT_EQ(CorrectInflow(steps, 3, {3, false}).inflow, (std::vector<double>{-30, -60}));
+    EXPECT_TRUE(CorrectInflow(steps, 1, {3, true}).inflow.empty());
+    // A record whose water is negative as a whole keeps its (smoothed) series.
+    const TCorrectedInflow negative = CorrectInflow(Steps({0, -30, -30, -30, 30}), 5, {3, true});
+    EXPECT_TRUE(negative.negativeVolume);
+    EXPECT_EQ(negative.inflow, (std::vector<double>{-30, -30, -10, 10}));
+}
+
+TEST(CorrectInflow, SummaryAndFileCarryTheCorrectedSeries) {
+    const std::vector<TFloodStep> steps = Steps({0, 0, -90, 0, 0, 180});
+    const TCorrectedInflow c = CorrectInflow(steps, 6, {3, true});
+    const std::string plain = SummaryText(SummarizeFlood(steps, 6));
+    const std::string text = SummaryText(SummarizeFlood(steps, 6, c.inflow));
+    // The corrected items follow the others, which stay as they were.
+    ASSERT_TRUE(text.starts_with(plain)) << text;
+    EXPECT_EQ(text.substr(plain.size()),
+              "peak_inflow_corrected,90,m^3/s,2023-03-16 06:00:00\r\n"
+              "inflow_volume_corrected,0.0194,10^8m^3,\r\n");
+    EXPECT_NE(plain.find("\r\ninflow_volume,0.0194,10^8m^3,\r\n"), std::string::npos) << plain;
+    // Corrected series of a failed computation: the items are there, empty.
+    const std::string none = SummaryText(SummarizeFlood(steps, 1, {}));
+    EXPECT_TRUE(none.ends_with("\r\npeak_inflow_corrected,,m^3/s,\r\ninflow_volume_corrected,,10^8m^3,\r\n")) << none;
+
+    EXPECT_EQ(CorrectedText(steps, 4, c.inflow),
+              "time,inflow,corrected_inflow\r\n"
+              "2023-03-15 06:00:00,0,0\r\n"
+              "2023-03-15 12:00:00,-90,0\r\n"
+              "2023-03-15 18:00:00,0,0\r\n");
+    // Without a correction the corrected value is the computed one.
+    EXPECT_EQ(CorrectedText(steps, 3, {}),
+              "time,inflow,corrected_inflow\r\n2023-03-15 06:00:00,0,0\r\n2023-03-15 12:00:00,-90,-90\r\n");
 }
