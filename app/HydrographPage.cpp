@@ -3,9 +3,20 @@
 #include "ChartWidget.h"
 #include "FloodSummary.h"
 #include "HydrographChart.h"
+#include "InflowCorrection.h"
 #include "InflowWork.h"
 
+#include "Exceptions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include <span>
@@ -16,6 +27,10 @@ namespace {
 // the columns' widths likewise.
 constexpr QRect kSummaryGeometry(0, kChart2Top + kChart2Height + 4, 470, 505 - (kChart2Top + kChart2Height + 4));
 constexpr int kSummaryColumns[] = {150, 90, 70, 140};
+// The group right of the summary, and its rows: captions left, boxes right.
+constexpr QRect kMethodGeometry(478, kSummaryGeometry.top(), kChart2Width - 478, kSummaryGeometry.height());
+constexpr int kMethodCaptionWidth = 96, kMethodBoxLeft = 104, kMethodRowTop = 22, kMethodRowStep = 28,
+              kMethodRowHeight = 24;
 
 QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -35,6 +50,103 @@ THydrographPage::THydrographPage(QWidget* parent) : QWidget(parent) {
     SummaryGrid->verticalHeader()->hide();
     SummaryGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FitColumns(16, 1.0);
+    CreateMethodGroup();
+}
+
+void THydrographPage::CreateMethodGroup() {
+    MethodGroup = new QGroupBox(QString::fromUtf8("计算方法"), this);
+    MethodGroup->setObjectName(QStringLiteral("MethodGroup"));
+    MethodGroup->setGeometry(kMethodGeometry);
+    const int boxWidth = kMethodGeometry.width() - kMethodBoxLeft - 8;
+    int row = 0;
+    // One caption and its box a row, named so that the window's scaling
+    // places them like every other component.
+    auto addRow = [&](const char* caption, const char* name, QWidget* box) {
+        auto* label = new QLabel(QString::fromUtf8(caption), MethodGroup);
+        label->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
+        const int top = kMethodRowTop + row * kMethodRowStep;
+        label->setGeometry(8, top, kMethodCaptionWidth, kMethodRowHeight);
+        label->setBuddy(box);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setGeometry(kMethodBoxLeft, top, boxWidth, kMethodRowHeight);
+        ++row;
+    };
+
+    OutflowBox = new QComboBox(MethodGroup);
+    OutflowBox->addItem(QString::fromUtf8("时段平均"));
+    OutflowBox->addItem(QString::fromUtf8("时段末"));
+    OutflowBox->setToolTip(QString::fromUtf8("时段出库流量：两端记录的平均值，或时段末的记录值"));
+    addRow("出库流量", "OutflowBox", OutflowBox);
+
+    BankStorageBox = new QDoubleSpinBox(MethodGroup);
+    // Numbers in the window are written with '.' in every locale.
+    BankStorageBox->setLocale(QLocale::c());
+    BankStorageBox->setRange(0.0, 1.0);
+    BankStorageBox->setDecimals(3);
+    BankStorageBox->setSingleStep(0.01);
+    BankStorageBox->setToolTip(QString::fromUtf8("库容项取 (1 + K) · dV · 10^8 / dt"));
+    addRow("岸边调蓄 K", "BankStorageBox", BankStorageBox);
+
+    LossFieldsEdit = new QLineEdit(MethodGroup);
+    LossFieldsEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("([0-9]+(,[0-9]+)*,?)?")), LossFieldsEdit));
+    LossFieldsEdit->setPlaceholderText(QString::fromUtf8("如 4,5"));
+    LossFieldsEdit->setToolTip(
+        QString::fromUtf8("洪水记录第 4 列起的损失流量 (m^3/s)，加入出库项，取法同出库流量"));
+    addRow("损失字段", "LossFieldsEdit", LossFieldsEdit);
+
+    SmoothBox = new QSpinBox(MethodGroup);
+    SmoothBox->setRange(1, 99);
+    SmoothBox->setSingleStep(2);
+    SmoothBox->setSpecialValueText(QString::fromUtf8("不平滑"));
+    SmoothBox->setSuffix(QString::fromUtf8(" 时段"));
+    SmoothBox->setToolTip(QString::fromUtf8("入库流量按时段长加权的中心滑动平均"));
+    addRow("平滑", "SmoothBox", SmoothBox);
+
+    RedistributeBox = new QCheckBox(QString::fromUtf8("负入流重新分配"), MethodGroup);
+    RedistributeBox->setObjectName(QStringLiteral("RedistributeBox"));
+    RedistributeBox->setToolTip(QString::fromUtf8("负入流置 0，其水量从随后的时段扣除，总水量不变"));
+    RedistributeBox->setGeometry(8, kMethodRowTop + row * kMethodRowStep, kMethodGeometry.width() - 16,
+                                 kMethodRowHeight);
+    ++row;
+
+    MethodNote = new QLabel(MethodGroup);
+    MethodNote->setObjectName(QStringLiteral("MethodNote"));
+    MethodNote->setWordWrap(true);
+    MethodNote->setStyleSheet(QStringLiteral("color: #b00000"));
+    const int noteTop = kMethodRowTop + row * kMethodRowStep;
+    MethodNote->setGeometry(8, noteTop, kMethodGeometry.width() - 16, kMethodGeometry.height() - noteTop - 4);
+    MethodNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+TBalanceOptions THydrographPage::BalanceChoice() const {
+    TBalanceOptions b;
+    if (OutflowBox->currentIndex() == 1) b.outflow = TBalanceOptions::TOutflow::End;
+    b.bankStorage = BankStorageBox->value();
+    const QString text = LossFieldsEdit->text().trimmed();
+    if (!text.isEmpty()) {
+        for (const QString& piece : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int field = piece.toInt(&ok);
+            if (!ok || field < 4)
+                throw Exception("损失字段须为第 4 列起的字段号，如 4,5：'" + text.toStdString() + "'");
+            b.lossFields.push_back(field);
+        }
+    }
+    return b;
+}
+
+TCorrectionOptions THydrographPage::CorrectionChoice() const {
+    TCorrectionOptions c;
+    const int n = SmoothBox->value();
+    c.smooth = n >= 3 ? (n % 2 == 1 ? n : n + 1) : 0;
+    c.redistribute = RedistributeBox->isChecked();
+    return c;
+}
+
+void THydrographPage::ApplyChoices(InflowWork& work) {
+    work.Balance = BalanceChoice();
+    FCorrection = CorrectionChoice();
 }
 
 void THydrographPage::FitColumns(int measured, double ratio) {
@@ -53,11 +165,16 @@ void THydrographPage::Refresh(const InflowWork& work) {
     const std::span<const TFloodStep> steps =
         shown ? std::span<const TFloodStep>(work.FloodSteps) : std::span<const TFloodStep>();
     const std::size_t computed = shown ? work.ComputedRecords : 0;
-    FHydrograph->Show(steps, computed);
+    const TCorrectedInflow corrected = CorrectInflow(steps, computed, FCorrection);
+    FHydrograph->Show(steps, computed, corrected.inflow);
+    MethodNote->setText(corrected.negativeVolume
+                            ? QString::fromUtf8("整个记录的入库水量为负，负入流无法重新分配；修正入库流量保留了它们。")
+                            : QString());
 
     std::vector<TFloodSummaryRow> rows;
     try {
-        rows = SummaryRows(SummarizeFlood(steps, computed));
+        rows = SummaryRows(FCorrection.Any() ? SummarizeFlood(steps, computed, corrected.inflow)
+                                             : SummarizeFlood(steps, computed));
     } catch (const std::exception&) {
         // A value beyond what the table can write (a flood the computation
         // itself could not finish sensibly): no summary rather than a wrong one.

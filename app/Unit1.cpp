@@ -197,6 +197,7 @@ void TForm1::BitBtn2Click() {
 void TForm1::BitBtn3Click() {
     TRefreshOnExit refresh(StringGrid1);
     TRefreshPageOnExit page(TabSheet4, Work);
+    TabSheet4->ApplyChoices(Work);
     Work.Compute();
 }
 

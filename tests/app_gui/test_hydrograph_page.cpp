@@ -7,10 +7,17 @@
 #include "ChartWidget.h"
 #include "HydrographChart.h"
 #include "HydrographPage.h"
+#include "InflowWork.h"
 #include "Series.h"
 #include "ViewExports.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -155,3 +162,72 @@ TEST_F(PageTest, CtrlCCopiesTheSelectedCells) {
 }
 
 }  // namespace
+
+TEST_F(PageTest, MethodChoicesTakeEffectAtTheNextComputation) {
+    THydrographPage& page = *form->TabSheet4;
+    // The defaults are the plain balance without a correction.
+    EXPECT_EQ(page.BalanceChoice(), TBalanceOptions{});
+    EXPECT_EQ(page.CorrectionChoice(), TCorrectionOptions{});
+    LoadTankan();
+    form->BitBtn3->click();
+    ASSERT_TRUE(messages.shown.empty());
+    const int plainRows = page.SummaryGrid->rowCount();
+    EXPECT_FALSE(Hydro().CorrectedInflow().Active());
+
+    page.OutflowBox->setCurrentIndex(1);
+    page.BankStorageBox->setValue(0.08);
+    page.LossFieldsEdit->setText(QStringLiteral("4,5"));
+    page.SmoothBox->stepUp();
+    page.RedistributeBox->setChecked(true);
+    const TBalanceOptions balance = page.BalanceChoice();
+    EXPECT_EQ(balance.outflow, TBalanceOptions::TOutflow::End);
+    EXPECT_EQ(balance.bankStorage, 0.08);
+    EXPECT_EQ(balance.lossFields, (std::vector<int>{4, 5}));
+    EXPECT_EQ(page.CorrectionChoice(), (TCorrectionOptions{3, true}));
+    // Nothing changes until the next computation.
+    EXPECT_EQ(form->Work.Balance, TBalanceOptions{});
+    EXPECT_FALSE(Hydro().CorrectedInflow().Active());
+
+    // The Tankan record has no loss fields: back to the plain balance, with
+    // the correction.
+    page.LossFieldsEdit->clear();
+    page.OutflowBox->setCurrentIndex(0);
+    page.BankStorageBox->setValue(0);
+    form->BitBtn3->click();
+    ASSERT_TRUE(messages.shown.empty());
+    EXPECT_EQ(form->Work.Balance, TBalanceOptions{});
+    EXPECT_TRUE(Hydro().CorrectedInflow().Active());
+    EXPECT_EQ(Hydro().CorrectedInflow().PointCount(), static_cast<int>(form->Work.FloodSteps.size()));
+    ASSERT_EQ(page.SummaryGrid->rowCount(), plainRows + 2);
+    EXPECT_EQ(page.SummaryGrid->item(plainRows, 0)->text(), QString::fromUtf8("修正洪峰流量 / 峰现时间"));
+    EXPECT_EQ(page.SummaryGrid->item(plainRows + 1, 0)->text(), QString::fromUtf8("修正入库洪量"));
+    // The smoothed flood keeps its volume: the two volumes read alike.
+    EXPECT_EQ(page.SummaryGrid->item(plainRows + 1, 1)->text(), page.SummaryGrid->item(6, 1)->text());
+    EXPECT_TRUE(page.MethodNote->text().isEmpty());
+
+    // A loss field list that names no field after the outflow is refused with
+    // its text, and the computation is not run.
+    page.LossFieldsEdit->setText(QStringLiteral("3"));
+    form->BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].second.find("'3'"), std::string::npos) << messages.shown[0].second;
+    EXPECT_TRUE(Hydro().CorrectedInflow().Active());
+}
+
+TEST_F(PageTest, NegativeRecordVolumeIsSaidBesideTheChoices) {
+    WriteFile(Path("flood.txt"), "T,Z,Q\n2007-07-29 00-00-00,524.9,0\n2007-07-29 06-00-00,524.8,0\n"
+                                 "2007-07-29 12-00-00,524.7,0\n");
+    Answer(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
+    form->BitBtn1->click();
+    Answer(Path("flood.txt"));
+    form->BitBtn2->click();
+    form->TabSheet4->RedistributeBox->setChecked(true);
+    form->BitBtn3->click();
+    ASSERT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(form->TabSheet4->MethodNote->text().isEmpty());
+    EXPECT_LT(Hydro().CorrectedInflow().YValueAt(1), 0.0);
+    // A record read anew clears the note with the series.
+    Answer(Path("flood.txt"));
+    form->BitBtn2->click();
+    EXPECT_TRUE(form->TabSheet4->MethodNote->text().isEmpty());
+}
