@@ -120,6 +120,13 @@ TEST_F(Balance, LossesTakenAsMeanOrEndLikeTheOutflow) {
     EXPECT_EQ(outflowTerms(O::End, {5, 5}),
               (std::vector<std::string>{"115", "14003.8889", "100", "-6844.4444"}));
 
+    // A record that fails to read keeps no texts either.
+    WriteFile(dir / "bad.txt", Lines({kFloodHeading, "2007-07-29 06-00-00,500,90,1", "x,500,90,2"}));
+    EXPECT_EQ(MessageOf([&] { work.ReadFlood(dir / "bad.txt"); }), "'x' is not a valid date and time");
+    EXPECT_TRUE(work.FloodFieldTexts.Empty());
+    ReadFlood(kThreeRecords);
+    EXPECT_FALSE(work.FloodFieldTexts.Empty());
+
     // The choices may change after reading: the texts were kept, and a record
     // read again without further fields has none left.
     ReadFlood(Lines({kFloodHeading, "2007-07-29 06-00-00,500,90", "2007-07-29 07-00-00,500.5,110"}));
