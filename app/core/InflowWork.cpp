@@ -241,6 +241,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         std::array<std::string_view, 3> pieces;
         std::array<std::string_view, kFloodColumns> cells;
         std::vector<TFloodStep> steps;
+        TRecordFieldTexts fieldTexts;
         TFloodStampReader stamps;
         // The texts are converted as their rows are filled, in the same order
         // as a pass over the filled table would take; the first failure is
@@ -257,7 +258,10 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                 StringGrid1.ReserveRows(static_cast<int>(std::min<std::size_t>(expected + 2, INT_MAX)));
             }
             const std::string_view text = TrimText(line);
+            std::string_view afterOutflow;
             if (FirstPieces(text, pieces)) {
+                // The rest of the line from the comma after the outflow, if any.
+                afterOutflow = text.substr(static_cast<std::size_t>(pieces[2].data() - text.data()) + pieces[2].size());
                 ++count;
                 GrowFor(StringGrid1, row);
                 // One write for the three cells; the row's other cells stay.
@@ -285,9 +289,13 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                     s.T = stamps.Read(pieces[0]);
                     s.Z = ReadNumber(pieces[1]);
                     s.Qout = ReadNumber(pieces[2]);
+                    // Kept whatever the balance's choices are now: they may
+                    // change before the next computation.
+                    fieldTexts.Add(steps.size() - 1, afterOutflow);
                 } catch (const Exception&) {
                     conversionError = std::current_exception();
                     std::vector<TFloodStep>().swap(steps);
+                    fieldTexts.Clear();
                 }
             }
             ++row;
@@ -295,8 +303,10 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         file.Close();
         if (conversionError) std::rethrow_exception(conversionError);
         FloodSteps = std::move(steps);
+        FloodFieldTexts = std::move(fieldTexts);
     } catch (...) {
         std::vector<TFloodStep>().swap(FloodSteps);
+        FloodFieldTexts.Clear();
         throw;
     }
 }
@@ -344,8 +354,31 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
     auto dV = [&] { return static_cast<long double>(step.V) - prev.V; };
     auto dt = [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; };
-    auto dVdt = [&] { return static_cast<long double>(step.dV) * 1e8L / step.dt; };
-    auto qMean = [&] { return (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L; };
+    // With bank storage K the banks take up K times the water the lake gains;
+    // K = 0 is the plain term, with the very same operations.
+    const long double bank = Balance.bankStorage;
+    auto dVdt = [&] {
+        if (bank == 0) return static_cast<long double>(step.dV) * 1e8L / step.dt;
+        return (1.0L + bank) * step.dV * 1e8L / step.dt;
+    };
+    // The losses' texts are read now; one that is no number stops the row
+    // where the outflow term is made, after the storage term's cells.
+    const bool atEnd = Balance.outflow == TBalanceOptions::TOutflow::End;
+    const bool withLosses = !Balance.lossFields.empty();
+    long double losses = 0;
+    std::exception_ptr lossError;
+    if (withLosses) {
+        try {
+            losses = LossTerm(static_cast<std::size_t>(r - kFirstDataRow));
+        } catch (const Exception&) {
+            lossError = std::current_exception();
+        }
+    }
+    auto qMean = [&] {
+        const long double outflow =
+            atEnd ? static_cast<long double>(step.Qout) : (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L;
+        return withLosses ? outflow + losses : outflow;
+    };
     auto Qin = [&] { return static_cast<long double>(step.dVdt) + step.qMean; };
     auto field = [&](int k) -> double& { return step.*kComputedFields[static_cast<std::size_t>(k)]; };
 
@@ -373,7 +406,7 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     // The usual road: the five formulas at once, their error flags tested
     // once. Any error, and the row is done again formula by formula.
     const TFloodStep old = step;
-    if (EvalFormulasQuietly([&] {
+    if (!lossError && EvalFormulasQuietly([&] {
             step.dV = static_cast<double>(dV());
             step.dt = static_cast<double>(dt());
             step.dVdt = static_cast<double>(dVdt());
@@ -393,8 +426,30 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     put(1, EvalFormula(dV));
     put(2, EvalFormula(dt));
     put(3, EvalFormula(dVdt));
+    if (lossError) std::rethrow_exception(lossError);
     put(4, EvalFormula(qMean));
     put(5, EvalFormula(Qin));
+}
+
+long double InflowWork::LossTerm(std::size_t e) const {
+    auto value = [&](std::size_t record, int field) {
+        // A missing field reads as an empty one, which no number is.
+        std::string_view text;
+        LossFieldText(FloodFieldTexts.AfterOutflow(record), field, text);
+        return static_cast<long double>(ReadNumber(text));
+    };
+    const bool atEnd = Balance.outflow == TBalanceOptions::TOutflow::End;
+    long double sum = 0;
+    for (const int field : Balance.lossFields) {
+        if (atEnd) {
+            sum += value(e, field);
+        } else {
+            // In record order, as the outflows were read.
+            const long double start = value(e - 1, field);
+            sum += (value(e, field) + start) / 2.0L;
+        }
+    }
+    return sum;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "BalanceOptions.h"
 #include "InflowTypes.h"
+#include "RecordFields.h"
 #include "StringGrid.h"
 #include "StringList.h"
 
@@ -37,6 +38,9 @@ public:
     TStringGrid StringGrid2;   // level-storage curve table, 2 columns
     std::vector<TCurvePoint> CurvePoints;
     std::vector<TFloodStep> FloodSteps;
+    // Each record's fields after the outflow, as read (the losses the
+    // computation may be asked to take); replaced and emptied with FloodSteps.
+    TRecordFieldTexts FloodFieldTexts;
 
     // The curve's plot; may be left out (batch mode without a picture).
     TCurvePlot* CurvePlot = nullptr;
@@ -79,4 +83,7 @@ public:
 private:
     void AppendDerivedCell(int row, int k, std::string& out) const override;
     void ComputeRow(int row, const TCurveLookup& curve);
+    // The losses' part of the outflow term of the step ending at record e
+    // (e >= 1); a field missing or not a number fails as an outflow does.
+    long double LossTerm(std::size_t e) const;
 };

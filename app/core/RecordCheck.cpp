@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 #include "FloodStamp.h"
 #include "LineFile.h"
+#include "RecordFields.h"
 #include "StringList.h"
 
 #include <algorithm>
@@ -123,7 +124,8 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
     std::optional<double> lastStamp;
     std::int64_t lastStampLine = 0;
     while (!file.AtEnd()) {
-        SplitAtCommas(check.Next(file), pieces);
+        const std::string_view line = check.Next(file);
+        SplitAtCommas(line, pieces);
         if (pieces.size() < 3) {
             check.Report("expected time,level,outflow: found " + FieldsText(pieces.size()));
             continue;
@@ -145,11 +147,14 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
             }
         }
         check.Number(pieces[2]);
+        // The loss fields as the computation will read them.
+        const std::string_view afterOutflow = TextAfterOutflow(line);
         for (int f : options.lossFields) {
-            if (static_cast<std::size_t>(f) > pieces.size())
+            std::string_view text;
+            if (!LossFieldText(afterOutflow, f, text))
                 check.Report("no field " + std::to_string(f) + " (losses): found " + FieldsText(pieces.size()));
             else
-                check.Number(pieces[static_cast<std::size_t>(f) - 1]);
+                check.Number(text);
         }
         if (!stamp) continue;
         if (lastStamp) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +65,29 @@ inline std::string Lines(const std::vector<std::string>& lines) {
     std::string out;
     for (const std::string& line : lines) out += line + "\n";
     return out;
+}
+
+// The second field of each line after the heading, as numbers: the inflow of a
+// published series (time,inflow,...).
+inline std::vector<double> ReadPublishedInflow(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::string line;
+    std::getline(in, line);
+    std::vector<double> inflow;
+    while (std::getline(in, line)) {
+        const std::size_t comma = line.find(',');
+        inflow.push_back(std::stod(line.substr(comma + 1, line.find(',', comma + 1) - comma - 1)));
+    }
+    return inflow;
+}
+
+// The root mean square of the differences of two series from index `from` on.
+inline double Rmse(const std::vector<double>& a, const std::vector<double>& b, std::size_t from) {
+    if (a.size() != b.size() || a.size() <= from) throw std::invalid_argument("series of different lengths");
+    double sum = 0;
+    for (std::size_t e = from; e < a.size(); ++e) sum += (a[e] - b[e]) * (a[e] - b[e]);
+    return std::sqrt(sum / static_cast<double>(a.size() - from));
 }
 
 // The error message of an action, "(no error)" when it succeeds.

@@ -16,8 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
+#include <utility>
+#include <vector>
 
 using namespace inflow_test;
 
@@ -58,8 +61,9 @@ protected:
     }
 
     // What the buttons' work writes for these files, in this process.
-    std::string Expected(const std::string& curve, const std::string& flood) {
+    std::string Expected(const std::string& curve, const std::string& flood, const TBalanceOptions& balance = {}) {
         InflowWork work;
+        work.Balance = balance;
         work.FormCreate();
         work.ResetCurveTable();
         work.ReadCurve(curve);
@@ -475,4 +479,75 @@ TEST_F(Batch, NegativeRecordVolumeIsSaidAndKept) {
     EXPECT_EQ(plain.err, "");
     EXPECT_EQ(o.out, plain.out);
     EXPECT_NE(o.out.find(",-"), std::string::npos) << o.out;
+}
+
+// The balance's choices reach the computation, each as itself: Lake Powell's
+// 1983 spill as the agency computes it, against its published inflow.
+TEST_F(Batch, TheAgencysBalanceOfLakePowell) {
+    const std::string curve = kRealData + "powell_curve_pre2017_live.txt";
+    const std::string flood = kRealData + "powell_1983_flood_evap.txt";
+    const std::string files = "--curve " + Q(curve) + " --flood " + Q(flood);
+    TBalanceOptions end, bank, losses, agency;
+    end.outflow = agency.outflow = TBalanceOptions::TOutflow::End;
+    bank.bankStorage = agency.bankStorage = 0.08;
+    losses.lossFields = agency.lossFields = {4};
+    const std::vector<std::pair<std::string, TBalanceOptions>> cases{
+        {"--outflow end", end},
+        {"--bank-storage=0.08", bank},
+        {"--losses 4", losses},
+        {"--outflow end --bank-storage 0.08 --losses 4", agency},
+        {"--outflow mean --bank-storage 0", {}},
+    };
+    const std::string plain = Expected(curve, flood);
+    std::string agencyResult;
+    for (const auto& [options, balance] : cases) {
+        const Outcome o = Run(files + " " + options);
+        EXPECT_EQ(o.status, 0) << options;
+        EXPECT_EQ(o.err, "") << options;
+        EXPECT_EQ(o.out, Expected(curve, flood, balance)) << options;
+        EXPECT_EQ(o.out == plain, balance.IsPlain()) << options;
+        if (balance == agency) agencyResult = o.out;
+    }
+
+    // The inflow column of the result file (four decimals) against the
+    // published series.
+    std::vector<double> inflow;
+    std::size_t start = 0;
+    for (int line = 0; start < agencyResult.size(); ++line) {
+        const std::size_t end = agencyResult.find("\r\n", start);
+        const std::string text = agencyResult.substr(start, end - start);
+        start = end + 2;
+        if (line < 2) continue;
+        // The ninth value, before the line's last comma.
+        const std::size_t last = text.rfind(',', text.size() - 2);
+        inflow.push_back(std::stod(text.substr(last + 1)));
+    }
+    const std::vector<double> published = ReadPublishedInflow(kRealData + "powell_1983_published.csv");
+    ASSERT_EQ(inflow.size(), 123u);
+    EXPECT_LT(Rmse(inflow, published, 1), 1.0);
+
+    // A record without the loss field fails as a bad outflow does.
+    const Outcome missing = Run("--curve " + Q(curve) + " --flood " + Q(kRealData + "powell_1983_flood.txt") +
+                                " --losses 4 --out " + Q(dir / "result.txt"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.starts_with("quelmora: '' is not a valid floating point value.\n")) << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "result.txt"));
+}
+
+TEST_F(Batch, BadBalanceChoicesShowTheUsage) {
+    const std::string files = "--curve " + Q(kExamples + "curve.txt") + " --flood " + Q(kExamples + "flood.txt");
+    for (const auto& [options, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"--outflow start", "--outflow is mean or end, not 'start'"},
+             {"--bank-storage -0.1", "--bank-storage needs a number K >= 0, not '-0.1'"},
+             {"--bank-storage nan", "--bank-storage needs a number K >= 0, not 'nan'"},
+             {"--bank-storage 0.08x", "--bank-storage needs a number K >= 0, not '0.08x'"},
+             {"--losses 3", "--losses needs field numbers of 4 or more, as 4,5; not '3'"},
+             {"--losses 4,,5", "--losses needs field numbers of 4 or more, as 4,5; not '4,,5'"},
+             {"--losses=", "--losses needs a value"},
+         }) {
+        const Outcome o = Run(files + " " + options);
+        EXPECT_EQ(o.status, 2) << options;
+        EXPECT_EQ(o.out, "") << options;
+        EXPECT_TRUE(o.err.starts_with("quelmora: " + reason + "\nusage: quelmora")) << options << "\n" << o.err;
+    }
 }

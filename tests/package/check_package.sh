@@ -165,7 +165,7 @@ fi
 # at the head of an entry of its OPTIONS section.
 options_section=$(awk '/^OPTIONS/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' "$rendered")
 [ -n "$options_section" ] || fail "the rendered manual page has no OPTIONS"
-for option in $("$program" --help | grep -oE -- '--[a-z]+' | sort -u); do
+for option in $("$program" --help | grep -oE -- '--[a-z]+(-[a-z]+)*' | sort -u); do
   grep -Eq -- "^ +$option( |,|$)" <<<"$options_section" || fail "the manual page's OPTIONS do not describe $option"
 done
 
