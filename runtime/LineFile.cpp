@@ -513,7 +513,7 @@ void LineFile::Close() {
 
 std::optional<TFileVersion> LineFile::Version() const {
     struct stat st;
-    if (mode_ != Mode::reading || ::fstat(fd_, &st) != 0) return std::nullopt;
+    if (mode_ != Mode::reading || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     TFileVersion v;
     v.device = static_cast<std::uint64_t>(st.st_dev);
     v.inode = static_cast<std::uint64_t>(st.st_ino);
@@ -528,7 +528,10 @@ std::optional<std::string> ReadLineAt(const std::string& fileName, std::int64_t 
     try {
         LineFile file;
         file.OpenRead(fileName);
-        if (version && file.Version() != version) return std::nullopt;
+        // A pipe or a device cannot be read again: it would give other lines
+        // (or never end one).
+        const std::optional<TFileVersion> now = file.Version();
+        if (!now || (version && now != version)) return std::nullopt;
         std::string line;
         for (std::int64_t n = 1; n <= number; ++n) {
             if (file.AtEnd()) return std::nullopt;

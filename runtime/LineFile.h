@@ -79,8 +79,8 @@ class LineFile {
     void Close(); // 103 when the channel was never opened
 
     const std::string& FileName() const { return fileName_; }
-    // The version of the file open for reading; none when it cannot be told
-    // or the channel is not reading.
+    // The version of the regular file open for reading; none for anything
+    // else (a pipe, a device) and when the channel is not reading.
     std::optional<TFileVersion> Version() const;
 
   private:
@@ -124,7 +124,8 @@ class LineFile {
 
 // Line `number` (1 for the first) of a file, read with the channel's own line
 // rules, so that the count agrees with what any reader of the channel saw.
-// None when the file cannot be read, has fewer lines, or, when a version is
-// given, is no longer in that version: never another line's text.
+// None when the file cannot be read, is no regular file, has fewer lines,
+// or, when a version is given, is no longer in that version: never another
+// line's text.
 std::optional<std::string> ReadLineAt(const std::string& fileName, std::int64_t number,
                                       const std::optional<TFileVersion>& version = std::nullopt);

@@ -220,6 +220,18 @@ TEST_F(Batch, ErrorsNameTheirLine) {
         EXPECT_EQ(o.err, "quelmora: " + c.message + "\nquelmora: " + given + c.place + "\n");
     }
 
+    // A record read from a pipe cannot be read again: the place alone, never
+    // a line of what the pipe still holds (reading stopped at the failing
+    // line, more than a read buffer before the end).
+    std::string longer = "h\n" + first + "2007-07-29 06-00-00\n";
+    for (int k = 0; k < 40000; ++k) longer += first;
+    WriteFile(dir / "flood.txt", longer);
+    const std::string piped = "cat " + Q(dir / "flood.txt") + " | LC_ALL=C.UTF-8 '" + QUELMORA_EXECUTABLE +
+                              "' --curve " + Q(curve) + " --flood /dev/stdin >/dev/null 2>" + Q(dir / "err.txt");
+    const int raw = std::system(piped.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+    EXPECT_EQ(ReadFile(dir / "err.txt"), "quelmora: List index out of bounds (1)\nquelmora: /dev/stdin:3\n");
+
     // A failure of the curve as a whole belongs to no line.
     WriteFile(dir / "one.txt", Lines({"level,storage", "495,1.58"}));
     WriteFile(dir / "flood.txt", "h\n" + first);

@@ -305,5 +305,6 @@ TEST_F(LineFileTest, ReadLineAtCountsAsTheReadersDo) {
     fs::remove(path);
     EXPECT_EQ(ReadLineAt(path, 3), std::nullopt);
     EXPECT_EQ(ReadLineAt(dir.string(), 1), std::nullopt);   // a folder
+    EXPECT_EQ(ReadLineAt("/dev/zero", 1), std::nullopt);    // a line without end
     EXPECT_FALSE(LineFile().Version());
 }
