@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QPalette>
 #include <QStyleOptionHeader>
@@ -223,6 +224,22 @@ void TStringGridView::Refresh() {
         edge = next;
     }
     if (corner_) corner_->update();
+}
+
+void TStringGridView::ShowRow(int gridRow) {
+    const int row = gridRow - 1;   // the model leaves out the header row
+    const int cols = model_.columnCount();
+    if (row < 0 || row >= model_.rowCount() || !selectionModel()) return;
+    int first = 0;
+    while (first < cols && isColumnHidden(first)) ++first;
+    if (first == cols) return;
+    const QModelIndex start = model_.index(row, first);
+    // Seen before the current row moves: making it current scrolls it just
+    // into sight, at an edge.
+    const bool inSight = viewport()->rect().contains(visualRect(start));
+    selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(QItemSelection(start, model_.index(row, cols - 1)), QItemSelectionModel::ClearAndSelect);
+    scrollTo(start, inSight ? QAbstractItemView::EnsureVisible : QAbstractItemView::PositionAtCenter);
 }
 
 bool TStringGridView::eventFilter(QObject* watched, QEvent* event) {

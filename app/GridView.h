@@ -59,6 +59,12 @@ public:
     // heights.
     void Refresh();
 
+    // Makes grid row gridRow the current row, selects its cells and scrolls
+    // it into view (to the middle when it is out of sight), as after a
+    // failure that belongs to that row. A row the view does not show is left
+    // alone.
+    void ShowRow(int gridRow);
+
     // How many times Refresh ran (the window refreshes once per action).
     int RefreshCount() const { return refreshes_; }
 

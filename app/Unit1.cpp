@@ -21,6 +21,11 @@
 #include <QTableView>
 #include <QTableWidget>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <exception>
+
 namespace {
 
 // Stored window size and place, frame and caption included, in pixels of the
@@ -42,16 +47,25 @@ public:
     void (TForm1::*Handler)();
 };
 
-// Refreshes a view when the action ends, also when it ends by an exception.
+// Refreshes a view when the action ends, also when it ends by an exception;
+// an action of the work that failed on a line of its file (with work given)
+// then shows that line's row, before the message box opens.
 class TRefreshOnExit {
 public:
-    explicit TRefreshOnExit(TStringGridView* view) : view_(view) {}
-    ~TRefreshOnExit() { view_->Refresh(); }
+    explicit TRefreshOnExit(TStringGridView* view, const InflowWork* work = nullptr)
+        : view_(view), work_(work), exceptions_(std::uncaught_exceptions()) {}
+    ~TRefreshOnExit() {
+        view_->Refresh();
+        if (work_ && std::uncaught_exceptions() > exceptions_ && work_->FailedLine)
+            view_->ShowRow(static_cast<int>(std::min<std::int64_t>(work_->FailedLine->line, INT_MAX)));
+    }
     TRefreshOnExit(const TRefreshOnExit&) = delete;
     TRefreshOnExit& operator=(const TRefreshOnExit&) = delete;
 
 private:
     TStringGridView* view_;
+    const InflowWork* work_;
+    int exceptions_;
 };
 
 // Shows the calculation table's records on the hydrograph page when the
@@ -178,7 +192,7 @@ std::string TForm1::ShowOpenDialog1() {
 }
 
 void TForm1::BitBtn1Click() {
-    TRefreshOnExit refresh(StringGrid2);
+    TRefreshOnExit refresh(StringGrid2, &Work);
     Work.ResetCurveTable();
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
@@ -186,7 +200,7 @@ void TForm1::BitBtn1Click() {
 }
 
 void TForm1::BitBtn2Click() {
-    TRefreshOnExit refresh(StringGrid1);
+    TRefreshOnExit refresh(StringGrid1, &Work);
     TRefreshPageOnExit page(TabSheet4, Work);
     Work.ResetFloodTable();
     const std::string fileName = ExecuteOpenDialog();
@@ -195,7 +209,7 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::BitBtn3Click() {
-    TRefreshOnExit refresh(StringGrid1);
+    TRefreshOnExit refresh(StringGrid1, &Work);
     TRefreshPageOnExit page(TabSheet4, Work);
     TabSheet4->ApplyChoices(Work);
     Work.Compute();

@@ -45,6 +45,8 @@ std::string Shortened(std::string_view message) {
 
 } // namespace
 
+std::string ShortenedText(std::string_view text) { return Shortened(text); }
+
 std::string ErrorDisplayText(std::string_view message) {
     std::string text = Shortened(message);
     if (!message.empty() && static_cast<unsigned char>(message[LastCharacterStart(message)]) > '.')

@@ -12,6 +12,8 @@
 // 1000 bytes shows its first 600 and its last 200 bytes (whole characters
 // only), joined by " … (N bytes left out) … ".
 std::string ErrorDisplayText(std::string_view message);
+// The shortening alone, for a text shown beside a message (a file's line).
+std::string ShortenedText(std::string_view text);
 // The same for an exception's whole message: a program error's Message, which
 // may hold NUL bytes (a text read from a file), not what() up to the first.
 std::string ErrorDisplayText(const std::exception& e);

@@ -510,3 +510,35 @@ void LineFile::Close() {
     // A reader has nothing to lose by a failed close; a writer may have lost data.
     if (err && was == Mode::writing) throw EInOutError(InOutNumber(err, fileName_));
 }
+
+std::optional<TFileVersion> LineFile::Version() const {
+    struct stat st;
+    if (mode_ != Mode::reading || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    TFileVersion v;
+    v.device = static_cast<std::uint64_t>(st.st_dev);
+    v.inode = static_cast<std::uint64_t>(st.st_ino);
+    v.size = static_cast<std::int64_t>(st.st_size);
+    v.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return v;
+}
+
+std::optional<std::string> ReadLineAt(const std::string& fileName, std::int64_t number,
+                                      const std::optional<TFileVersion>& version) {
+    if (number < 1) return std::nullopt;
+    try {
+        LineFile file;
+        file.OpenRead(fileName);
+        // A pipe or a device cannot be read again: it would give other lines
+        // (or never end one).
+        const std::optional<TFileVersion> now = file.Version();
+        if (!now || (version && now != version)) return std::nullopt;
+        std::string line;
+        for (std::int64_t n = 1; n <= number; ++n) {
+            if (file.AtEnd()) return std::nullopt;
+            file.ReadLine(line);
+        }
+        return line;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}

@@ -14,10 +14,22 @@
 // limit exceeded, and 1000 + errno for anything else ("I/O error %d").
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+
+// One state of a file: a line number found while reading it names the same
+// line later only while the file is still in this state.
+struct TFileVersion {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;   // last change, in nanoseconds since the epoch
+    bool operator==(const TFileVersion&) const = default;
+};
 
 class LineFile {
   public:
@@ -67,6 +79,9 @@ class LineFile {
     void Close(); // 103 when the channel was never opened
 
     const std::string& FileName() const { return fileName_; }
+    // The version of the regular file open for reading; none for anything
+    // else (a pipe, a device) and when the channel is not reading.
+    std::optional<TFileVersion> Version() const;
 
   private:
     enum class Mode { closed, reading, writing };
@@ -106,3 +121,11 @@ class LineFile {
     std::string tempName_;
     std::string targetName_;
 };
+
+// Line `number` (1 for the first) of a file, read with the channel's own line
+// rules, so that the count agrees with what any reader of the channel saw.
+// None when the file cannot be read, is no regular file, has fewer lines,
+// or, when a version is given, is no longer in that version: never another
+// line's text.
+std::optional<std::string> ReadLineAt(const std::string& fileName, std::int64_t number,
+                                      const std::optional<TFileVersion>& version = std::nullopt);

@@ -8,6 +8,7 @@
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
 #include "InflowWork.h"
+#include "LineFile.h"
 #include "RecordCheck.h"
 
 #include <charconv>
@@ -251,8 +252,7 @@ bool Check(const BatchOptions& options) {
     return problems.empty();
 }
 
-void Run(const BatchOptions& options) {
-    InflowWork work;
+void Run(const BatchOptions& options, InflowWork& work) {
     work.FormCreate();
     std::optional<TChartExport> chart;
     if (options.chart) {
@@ -297,6 +297,20 @@ void Run(const BatchOptions& options) {
     }
 }
 
+// The second line of an error that belongs to a line of a file: the place,
+// and the line as read when the file still holds it (a long one shortened as
+// the message is).
+void PrintFailedLine(const TFailedLine& failed) {
+    if (failed.file.empty()) return;
+    std::string text = std::string(kAppName) + ": " + failed.file + ":" + std::to_string(failed.line);
+    if (const std::optional<std::string> line = ReadLineAt(failed.file, failed.line, failed.version)) {
+        text += ": ";
+        text += ShortenedText(*line);
+    }
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 }  // namespace
 
 int RunBatch(int argc, char** argv) {
@@ -315,9 +329,10 @@ int RunBatch(int argc, char** argv) {
         std::printf("%s %s\n", kAppName, kAppVersion);
         return 0;
     }
+    InflowWork work;
     try {
         if (options.check) return Check(options) ? 0 : 1;
-        Run(options);
+        Run(options, work);
     } catch (const EAbort&) {
         return 1;
     } catch (const std::exception& e) {
@@ -328,6 +343,7 @@ int RunBatch(int argc, char** argv) {
         std::fprintf(stderr, "%s: ", kAppName);
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fputc('\n', stderr);
+        if (work.FailedLine) PrintFailedLine(*work.FailedLine);
         return 1;
     }
     return 0;

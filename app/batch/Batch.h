@@ -6,7 +6,10 @@
 // reads the curve (and with --chart draws its chart into a PNG file), then (with --flood) the flood record, computes and writes
 // the result file to RESULT, or to standard output when --out is absent or
 // "-". Exit status 0 on success; 1 after an error, whose message goes to
-// standard error as "quelmora: MESSAGE" (as the error display shows it); 2 for
+// standard error as "quelmora: MESSAGE" (as the error display shows it),
+// followed, when the error belongs to a line of a file, by
+// "quelmora: FILE:LINE: TEXT" with the line as read (just "quelmora:
+// FILE:LINE" when the file no longer holds it); 2 for
 // bad arguments (with the usage text on standard error). --help and --version
 // answer on standard output and exit with 0.
 

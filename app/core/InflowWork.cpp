@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -173,9 +174,12 @@ void InflowWork::ResetCurveTable() {
 }
 
 void InflowWork::ReadCurve(const std::string& fileName) {
+    FailedLine.reset();
     LineFile file;
     // A file that cannot be opened leaves the curve as it was.
     file.OpenRead(fileName);
+    const std::optional<TFileVersion> version = file.Version();
+    int failedRow = 0;   // the row a failure belongs to, while one can fail
     try {
         std::string line;
         TStringList list;
@@ -194,8 +198,10 @@ void InflowWork::ReadCurve(const std::string& fileName) {
                 DivideComma(text, list);
                 ++count;
                 GrowFor(StringGrid2, row);
+                failedRow = row;
                 StringGrid2.SetCell(0, row, list.Get(0));
                 StringGrid2.SetCell(1, row, list.Get(1));
+                failedRow = 0;
             }
             ++row;
         }
@@ -206,11 +212,14 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         for (int r = kFirstDataRow; r < kFirstDataRow + count; ++r) {
             StringGrid2.GetRowCells(r, cells.data(), 2);
             TCurvePoint& p = points[static_cast<std::size_t>(r - kFirstDataRow)];
+            failedRow = r;
             p.Z = ReadNumber(cells[0]);
             p.V = ReadNumber(cells[1]);
         }
+        failedRow = 0;
         CurvePoints = std::move(points);
     } catch (...) {
+        if (failedRow) FailedLine = TFailedLine{fileName, failedRow, version};
         // The table shows where reading stopped; nothing computes on a part.
         std::vector<TCurvePoint>().swap(CurvePoints);
         if (CurvePlot) CurvePlot->ClearCurve();
@@ -224,14 +233,19 @@ void InflowWork::ReadCurve(const std::string& fileName) {
 
 void InflowWork::ResetFloodTable() {
     ComputedRecords = 0;
+    floodFile_.clear();
+    floodVersion_.reset();
     StringGrid1.SetRowCount(kResetRows);
     for (int r = kFirstDataRow; r < kResetRows; ++r) StringGrid1.SetRowCells(r, nullptr, 0);
 }
 
 void InflowWork::ReadFlood(const std::string& fileName) {
+    FailedLine.reset();
     LineFile file;
     // A file that cannot be opened leaves the record as it was.
     file.OpenRead(fileName);
+    const std::optional<TFileVersion> version = file.Version();
+    int failedRow = 0;   // the row a failure belongs to, while one can fail
     // The rows keep what they show of the old record (after the table reset:
     // nothing) while it is replaced.
     StringGrid1.StoreDerivedCells();
@@ -247,6 +261,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         // as a pass over the filled table would take; the first failure is
         // kept and raised once every line is in the table, as that pass would.
         std::exception_ptr conversionError;
+        int conversionRow = 0;
         TRecordCountGuess guess(fileName);
         file.ReadLine(line);   // the heading
         int count = 0;
@@ -279,9 +294,11 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                 DivideComma(text, list);
                 ++count;
                 GrowFor(StringGrid1, row);
+                failedRow = row;
                 StringGrid1.SetCell(0, row, list.Get(0));
                 StringGrid1.SetCell(1, row, list.Get(1));
                 StringGrid1.SetCell(6, row, list.Get(2));
+                failedRow = 0;
             }
             if (!conversionError) {
                 try {
@@ -294,6 +311,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                     fieldTexts.Add(steps.size() - 1, afterOutflow);
                 } catch (const Exception&) {
                     conversionError = std::current_exception();
+                    conversionRow = row;
                     std::vector<TFloodStep>().swap(steps);
                     fieldTexts.Clear();
                 }
@@ -301,14 +319,20 @@ void InflowWork::ReadFlood(const std::string& fileName) {
             ++row;
         }
         file.Close();
-        if (conversionError) std::rethrow_exception(conversionError);
+        if (conversionError) {
+            failedRow = conversionRow;
+            std::rethrow_exception(conversionError);
+        }
         FloodSteps = std::move(steps);
         FloodFieldTexts = std::move(fieldTexts);
     } catch (...) {
+        if (failedRow) FailedLine = TFailedLine{fileName, failedRow, version};
         std::vector<TFloodStep>().swap(FloodSteps);
         FloodFieldTexts.Clear();
         throw;
     }
+    floodFile_ = fileName;
+    floodVersion_ = version;
 }
 
 // ---------------------------------------------------------------------------
@@ -316,15 +340,30 @@ void InflowWork::ReadFlood(const std::string& fileName) {
 
 void InflowWork::Compute() {
     ComputedRecords = 0;
+    FailedLine.reset();
     const int rowCount = StringGrid1.RowCount();
     if (rowCount < 3) return;
     // The rows that hold a record, and no further than the table.
     const long long lastRow =
         std::min<long long>(rowCount - 1, kFirstDataRow - 1 + static_cast<long long>(FloodSteps.size()));
     const TCurveLookup curve(CurvePoints);
-    for (int r = kFirstDataRow; r <= lastRow; ++r) {
-        ComputeRow(r, curve);
-        ComputedRecords = static_cast<std::size_t>(r - kFirstDataRow + 1);
+    // The record that failed is the one after those computed.
+    auto failedRecord = [&] {
+        FailedLine = TFailedLine{floodFile_, static_cast<std::int64_t>(ComputedRecords) + kFirstDataRow, floodVersion_};
+    };
+    try {
+        for (int r = kFirstDataRow; r <= lastRow; ++r) {
+            ComputeRow(r, curve);
+            ComputedRecords = static_cast<std::size_t>(r - kFirstDataRow + 1);
+        }
+    } catch (const EConvertError&) {
+        failedRecord();
+        throw;
+    } catch (...) {
+        // A curve of fewer than two points fails every record alike: the
+        // fault is the curve's, not the record's.
+        if (CurvePoints.size() >= 2) failedRecord();
+        throw;
     }
 }
 

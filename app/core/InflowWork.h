@@ -5,11 +5,14 @@
 
 #include "BalanceOptions.h"
 #include "InflowTypes.h"
+#include "LineFile.h"
 #include "RecordFields.h"
 #include "StringGrid.h"
 #include "StringList.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +28,18 @@ public:
     virtual void ClearCurve() = 0;
     // The curve just read, in file order; shown at once.
     virtual void ShowCurve(const std::vector<TCurvePoint>& points) = 0;
+};
+
+// The line of a file that an action failed on. Data row r of a table holds
+// line r of its file (line 1 is the heading), so the line is also the row to
+// show in the window.
+struct TFailedLine {
+    // As given to the reader; empty when the rows come from no file (the
+    // computation after a flood table was reset but not read again).
+    std::string file;
+    std::int64_t line = 0;
+    // The file as it was read: a changed file has no text for the line.
+    std::optional<TFileVersion> version;
 };
 
 class InflowWork : private TStringGrid::TCellSource {
@@ -54,6 +69,14 @@ public:
     // that succeeded, the failing record's index after one that stopped; 0
     // before any computation and after a flood record was (re)read or reset.
     std::size_t ComputedRecords = 0;
+
+    // Where the last ReadCurve, ReadFlood or Compute failed, when the failure
+    // belongs to a line: the curve file's or the flood file's line that could
+    // not be read, or the flood file's line of the record whose computation
+    // failed. None after a failure of the file as a whole (it cannot be
+    // opened or read) or of the curve as a whole (fewer than two points), and
+    // after a success. Cleared when each of the three starts.
+    std::optional<TFailedLine> FailedLine;
 
     // Headings, units and column widths of both tables.
     void FormCreate();
@@ -86,4 +109,10 @@ private:
     // The losses' part of the outflow term of the step ending at record e
     // (e >= 1); a field missing or not a number fails as an outflow does.
     long double LossTerm(std::size_t e) const;
+
+    // The flood file whose records the table holds (set by a read that
+    // succeeded, cleared by the table's reset), for the computation's
+    // failures.
+    std::string floodFile_;
+    std::optional<TFileVersion> floodVersion_;
 };

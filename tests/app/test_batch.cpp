@@ -179,18 +179,78 @@ TEST_F(Batch, ErrorsAsTheErrorDisplayShowsThem) {
     WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,524.75,0", "2007-07-29 06"}));
     const Outcome noComma = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt") + " --out " + Q(result));
     EXPECT_EQ(noComma.status, 1);
-    EXPECT_EQ(noComma.err, "quelmora: List index out of bounds (1)\n") << "no period after ')'";
+    EXPECT_EQ(noComma.err, "quelmora: List index out of bounds (1)\nquelmora: " + dir / "flood.txt" + ":3: 2007-07-29 06\n")
+        << "no period after ')'";
     EXPECT_EQ(ReadFile(result), "earlier\r\n");
 
     WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,530.2,0"}));
     const Outcome outside = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt"));
     EXPECT_EQ(outside.status, 1);
-    EXPECT_EQ(outside.err, "quelmora: 水位 530.2 m 超出库容水位曲线范围（495 – 530 m）.\n");
+    EXPECT_EQ(outside.err, "quelmora: 水位 530.2 m 超出库容水位曲线范围（495 – 530 m）.\nquelmora: " + dir / "flood.txt" +
+                               ":2: 2007-07-29 00-00-00,530.2,0\n");
     EXPECT_EQ(outside.out, "");
 
     WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,x,0"}));
     EXPECT_EQ(Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt")).err,
-              "quelmora: 'x' is not a valid floating point value.\n");
+              "quelmora: 'x' is not a valid floating point value.\nquelmora: " + dir / "flood.txt" +
+                  ":2: 2007-07-29 00-00-00,x,0\n");
+}
+
+// The second line names the failing line of its file as the readers counted
+// it (a blank line and a line cut by a Ctrl-Z count as lines), with its text
+// as read: without the line end, a Ctrl-Z ending the text. The file's name is
+// the one given.
+TEST_F(Batch, ErrorsNameTheirLine) {
+    const std::string curve = kExamples + "curve.txt";
+    struct Case {
+        const char* what;
+        std::string flood;
+        std::string message;
+        std::string place;
+    };
+    const std::string first = "2007-07-29 00-00-00,495.5,0\n";
+    const std::vector<Case> cases{
+        {"CR LF line ends", "h\r\n" + first + "2007-07-29 06-00-00,49 6,90\r\n",
+         "'49 6' is not a valid floating point value.", ":3: 2007-07-29 06-00-00,49 6,90"},
+        {"a line cut by a Ctrl-Z before the failing one",
+         "h\n" + first + "2007-07-29 06-00-00,496,90\x1a,x\r\n2007-07-29 07-00-00,496.5,90\n2007-07-29 08,497,\n",
+         "'2007-07-29 08' is not a valid date and time.", ":5: 2007-07-29 08,497,"},
+        {"the failing line cut by a Ctrl-Z", "h\n" + first + "2007-07-29 06-00-00,496\x1a,90\n",
+         "List index out of bounds (2)", ":3: 2007-07-29 06-00-00,496"},
+        {"a last line without its end", "h\n" + first + "\t2007-07-29 06-00-00,496,9O",
+         "'9O' is not a valid floating point value.", ":3: \t2007-07-29 06-00-00,496,9O"},
+        {"a stamp", "h\n" + first + "2007-07-32 06-00-00,496,90\n",
+         "'2007-07-32 06-00-00' is not a valid date and time.", ":3: 2007-07-32 06-00-00,496,90"},
+        {"a level outside the curve, computed", "h\n" + first + "2007-07-29 06-00-00,496,90\n2007-07-29 07-00-00,494,90\n",
+         "水位 494 m 超出库容水位曲线范围（495 – 530 m）.", ":4: 2007-07-29 07-00-00,494,90"},
+    };
+    const std::string given = dir / "./flood.txt";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(dir / "flood.txt", c.flood);
+        const Outcome o = Run("--curve " + Q(curve) + " --flood " + Q(given));
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, "quelmora: " + c.message + "\nquelmora: " + given + c.place + "\n");
+    }
+
+    // A record read from a pipe cannot be read again: the place alone, never
+    // a line of what the pipe still holds (reading stopped at the failing
+    // line, more than a read buffer before the end).
+    std::string longer = "h\n" + first + "2007-07-29 06-00-00\n";
+    for (int k = 0; k < 40000; ++k) longer += first;
+    WriteFile(dir / "flood.txt", longer);
+    const std::string piped = "cat " + Q(dir / "flood.txt") + " | LC_ALL=C.UTF-8 '" + QUELMORA_EXECUTABLE +
+                              "' --curve " + Q(curve) + " --flood /dev/stdin >/dev/null 2>" + Q(dir / "err.txt");
+    const int raw = std::system(piped.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+    EXPECT_EQ(ReadFile(dir / "err.txt"), "quelmora: List index out of bounds (1)\nquelmora: /dev/stdin:3\n");
+
+    // A failure of the curve as a whole belongs to no line.
+    WriteFile(dir / "one.txt", Lines({"level,storage", "495,1.58"}));
+    WriteFile(dir / "flood.txt", "h\n" + first);
+    const Outcome one = Run("--curve " + Q(dir / "one.txt") + " --flood " + Q(dir / "flood.txt"));
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(one.err, "quelmora: 库容水位曲线少于两个点.\n");
 }
 
 namespace {
@@ -231,7 +291,7 @@ TEST_F(Batch, ChartPicture) {
     WriteFile(dir / "bad.txt", Lines({"level,storage", "495,1.5", "496"}));
     const Outcome bad = Run("--curve " + Q(dir / "bad.txt") + " --chart " + Q(png));
     EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err, "quelmora: List index out of bounds (1)\n");
+    EXPECT_EQ(bad.err, "quelmora: List index out of bounds (1)\nquelmora: " + dir / "bad.txt" + ":3: 496\n");
     EXPECT_EQ(ReadFile(png), picture);
 
     // An unwritable target is reported like a result file that cannot be written.
@@ -255,7 +315,8 @@ TEST_F(Batch, MessageHoldingANulIsPrintedWhole) {
     WriteFile(dir / "flood.txt", "time,level,outflow\n2007-07-29 00-00-00,1.5x" + std::string(1, '\0') + "y,0\n");
     const Outcome o = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt"));
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "quelmora: '1.5x" + std::string(1, '\0') + "y' is not a valid floating point value.\n");
+    EXPECT_EQ(o.err, "quelmora: '1.5x" + std::string(1, '\0') + "y' is not a valid floating point value.\nquelmora: " +
+                         dir / "flood.txt" + ":2: 2007-07-29 00-00-00,1.5x" + std::string(1, '\0') + "y,0\n");
 }
 
 // Drawing the chart starts Qt's application object, which switches the C
@@ -279,7 +340,8 @@ TEST_F(Batch, DecimalCommaLocaleLeavesNumbersAlone) {
     WriteFile(dir / "flood.txt", Lines({"time,level,outflow", "2007-07-29 00-00-00,922337203685477.5807,0"}));
     const Outcome outside = Run("--curve " + Q(curve) + " --flood " + Q(dir / "flood.txt") + " --chart " + Q(dir / "c.png"));
     EXPECT_EQ(outside.status, 1);
-    EXPECT_EQ(outside.err, "quelmora: 水位 922337203685477.625 m 超出库容水位曲线范围（495 – 530 m）.\n");
+    EXPECT_EQ(outside.err, "quelmora: 水位 922337203685477.625 m 超出库容水位曲线范围（495 – 530 m）.\nquelmora: " +
+                               dir / "flood.txt" + ":2: 2007-07-29 00-00-00,922337203685477.5807,0\n");
 }
 
 // The plot the window and the picture share: storage across and level up, in

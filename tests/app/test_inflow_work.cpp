@@ -756,3 +756,50 @@ TEST_F(Work, LongComputationStopsAtTheFailingRow) {
         EXPECT_EQ(work.FloodSteps[static_cast<std::size_t>(e)].V, 0.0);
     }
 }
+
+// Where each action failed, kept for the error's second line and the window's
+// row: set by the failing action alone, cleared by the next one that starts;
+// the computation names its record's line of the flood file as it was read.
+TEST_F(Work, FailuresKeepTheirLine) {
+    auto place = [&] { return work.FailedLine ? work.FailedLine->file + ":" + std::to_string(work.FailedLine->line) : ""; };
+    ReadCurveText(Lines({kCurveHeading, "523,5.575", "535,8.5"}));
+    // Record 598 (row and line 600) has a level above the curve.
+    std::string flood = FloodOf(1000);
+    std::size_t at = 0;
+    for (int line = 1; line < 600; ++line) at = flood.find('\n', at) + 1;
+    const std::string before = flood.substr(at, flood.find('\n', at) - at);
+    const std::size_t level = at + before.find(',') + 1;
+    flood.replace(level, before.find(',', before.find(',') + 1) - before.find(',') - 1, "536");
+    const std::string failing = flood.substr(at, flood.find('\n', at) - at);
+    ASSERT_EQ(failing, before.substr(0, before.find(',') + 1) + "536" + before.substr(before.rfind(',')));
+    EXPECT_EQ(FloodError(ExampleCurve()), "List index out of bounds (2)");   // lines of two fields
+    EXPECT_EQ(place(), dir / "flood.txt:2");
+    ReadFloodText(flood);
+    EXPECT_EQ(place(), "") << "a read that succeeds clears the place";
+    EXPECT_NE(MessageOf([&] { work.Compute(); }), "(no error)");
+    EXPECT_EQ(place(), dir / "flood.txt:600");
+    EXPECT_EQ(ReadLineAt(work.FailedLine->file, 600, work.FailedLine->version), failing);
+
+    // The file changed since it was read: the number stays, its text is gone.
+    WriteFile(dir / "flood.txt", "another\nfile\n");
+    EXPECT_NE(MessageOf([&] { work.Compute(); }), "(no error)");
+    EXPECT_EQ(place(), dir / "flood.txt:600");
+    EXPECT_EQ(ReadLineAt(work.FailedLine->file, 600, work.FailedLine->version), std::nullopt);
+
+    // A table reset and not read again (the dialog cancelled) holds no file's
+    // lines; the row is still told.
+    work.ResetFloodTable();
+    EXPECT_EQ(MessageOf([&] { work.Compute(); }), "'' is not a valid floating point value");
+    EXPECT_EQ(place(), ":2");
+
+    // A file that cannot be opened, and a curve too short for any level,
+    // belong to no line.
+    EXPECT_EQ(CurveError(Lines({kCurveHeading, "523,5.575", "x,5.79"})), "'x' is not a valid floating point value");
+    EXPECT_EQ(place(), dir / "curve.txt:3");
+    EXPECT_NE(MessageOf([&] { work.ReadCurve(dir / "missing.txt"); }), "(no error)");
+    EXPECT_EQ(place(), "");
+    ReadCurveText(Lines({kCurveHeading, "523,5.575"}));
+    ReadFloodText(Lines({kFloodHeading, "2007-07-29 06-00-00,523,90"}));
+    EXPECT_EQ(MessageOf([&] { work.Compute(); }), "库容水位曲线少于两个点");
+    EXPECT_EQ(place(), "");
+}

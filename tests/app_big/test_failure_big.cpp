@@ -266,15 +266,24 @@ TEST_F(BigInput, LinesOfAHundredMegabytesThatCannotBeRead) {
         const char* what;
         std::string curve, flood;
         std::string message;
+        std::string place;   // the second line, after "quelmora: FILE"
     };
     const std::string curve = std::string(kCurveHeading) + "495,1.58\n497,1.74\n";
+    // The line before + huge + after, by its first 600 and last 200 bytes.
+    auto shown = [&](const std::string& before, const std::string& after) {
+        const std::string head = (before + huge.substr(0, 600)).substr(0, 600);
+        const std::string tail = huge.substr(huge.size() - 200) + after;
+        return head + " … (" + std::to_string(before.size() + huge.size() + after.size() - 800) +
+               " bytes left out) … " + tail.substr(tail.size() - 200);
+    };
     const std::vector<Case> cases{
         {"a storage", std::string(kCurveHeading) + "495,1.58\n496," + huge + "\n", "",
-         ShortenedMessage(huge, "' is not a valid floating point value")},
+         ShortenedMessage(huge, "' is not a valid floating point value"), ":3: " + shown("496,", "")},
         {"a time stamp", curve, std::string(kFloodHeading) + huge + ",495.5,0\n",
-         ShortenedMessage(huge, "' is not a valid date and time")},
+         ShortenedMessage(huge, "' is not a valid date and time"), ":2: " + shown("", ",495.5,0")},
         {"an outflow", curve, std::string(kFloodHeading) + "2007-07-29 00-00-00,495.5," + huge + "\n",
-         ShortenedMessage(huge, "' is not a valid floating point value")},
+         ShortenedMessage(huge, "' is not a valid floating point value"),
+         ":2: " + shown("2007-07-29 00-00-00,495.5,", "")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -286,7 +295,9 @@ TEST_F(BigInput, LinesOfAHundredMegabytesThatCannotBeRead) {
         }
         const ProgramRun run = RunProgram(kProgram, arguments);
         EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.err == ErrorLine(c.message)) << run.err.size() << " bytes: " << run.err.substr(0, 200);
+        // The line's text comes shortened like the message: its start and end.
+        const std::string place = "quelmora: " + folder / (c.flood.empty() ? "curve.txt" : "flood.txt") + c.place + "\n";
+        EXPECT_TRUE(run.err == ErrorLine(c.message) + place) << run.err.size() << " bytes: " << run.err.substr(0, 200);
         EXPECT_EQ(run.out, "");
         ExpectMemoryBound(run, c.curve.size() + c.flood.size(), 5.0);
     }

@@ -406,3 +406,57 @@ TEST_F(WindowTest, AWindowStillOnScreenIsDestroyedSafely) {
     form.reset();  // with the views' relayout after the loads still pending
     EXPECT_TRUE(messages.shown.empty());
 }
+
+// After a failed load or computation the failing row is the current row of
+// its table, selected and scrolled into sight, however far down it lies;
+// the message box reads as always.
+TEST_F(WindowTest, AFailureShowsItsRow) {
+    std::string flood = "时间T(m),库水位V(m),出库流量(m3/s)\n";
+    auto record = [](int k, const std::string& level) {
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "2007-%02d-%02d %02d-00-00", 7 + k / 24 / 28, k / 24 % 28 + 1, k % 24);
+        return std::string(stamp) + "," + level + ",90\n";
+    };
+    std::string badLevel = flood, outside = flood;
+    for (int row = 2; row < 1002; ++row) {
+        badLevel += record(row, row == 600 ? "52x" : "525");
+        outside += record(row, row == 800 ? "527" : "525");
+    }
+    WriteFile(Path("curve.txt"), kCurve);
+    WriteFile(Path("bad.txt"), badLevel);
+    WriteFile(Path("outside.txt"), outside);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    TStringGridView* view = form->StringGrid1;
+    auto expectShown = [&](int gridRow) {
+        const QModelIndex current = view->currentIndex();
+        EXPECT_EQ(current.row() + 1, gridRow);
+        EXPECT_EQ(current.column(), 1) << "the first column beside the fixed one";
+        EXPECT_TRUE(view->selectionModel()->isSelected(current));
+        EXPECT_TRUE(view->selectionModel()->isSelected(view->model()->index(current.row(), 8)));
+        EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(current)))
+            << "row " << gridRow << " at " << view->visualRect(current).y();
+        // Brought from out of sight: with rows around it, not at an edge.
+        const int middle = view->visualRect(current).center().y(), height = view->viewport()->height();
+        EXPECT_GT(middle, height / 3);
+        EXPECT_LT(middle, height * 2 / 3);
+    };
+
+    Answer(Path("curve.txt"));
+    form->BitBtn1->click();
+    Answer(Path("bad.txt"));
+    form->BitBtn2->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].second, "'52x' is not a valid floating point value.");
+    expectShown(600);
+
+    Answer(Path("outside.txt"));
+    form->BitBtn2->click();
+    EXPECT_EQ(messages.shown.size(), 1u) << "the record reads";
+    view->scrollToTop();
+    form->BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].second, "水位 527 m 超出库容水位曲线范围（524 – 526 m）.");
+    expectShown(800);
+}

@@ -7,6 +7,7 @@
 #include "FailureTestSupport.h"
 
 #include <QAbstractItemModel>
+#include <QItemSelectionModel>
 
 #include <algorithm>
 #include <initializer_list>
@@ -51,13 +52,20 @@ struct FailureCase {
     std::string outName = "result.txt";
     bool asNobody = false;             // files are reached as the user nobody
     std::string message;               // as the message box shows it
+    // The line the failure belongs to (0: none), in the curve file for the
+    // curve's cases, else in the flood file; it is also the row the window
+    // shows.
+    int line = 0;
+    bool lineInCurve = false;
 };
 
-FailureCase CurveCase(std::string id, std::string curve, std::string message) {
+FailureCase CurveCase(std::string id, std::string curve, std::string message, int line) {
     FailureCase c;
     c.id = std::move(id);
     c.curve = std::move(curve);
     c.message = std::move(message);
+    c.line = line;
+    c.lineInCurve = true;
     return c;
 }
 
@@ -70,11 +78,12 @@ FailureCase CurveNamed(std::string id, std::string name, std::string message, bo
     return c;
 }
 
-FailureCase FloodCase(std::string id, std::string flood, std::string message) {
+FailureCase FloodCase(std::string id, std::string flood, std::string message, int line = 0) {
     FailureCase c;
     c.id = std::move(id);
     c.flood = std::move(flood);
     c.message = std::move(message);
+    c.line = line;
     return c;
 }
 
@@ -85,8 +94,9 @@ FailureCase FloodNamed(std::string id, std::string name, std::string message, bo
     return c;
 }
 
-FailureCase ComputeCase(std::string id, std::string curve, std::string flood, std::string message) {
-    FailureCase c = FloodCase(std::move(id), std::move(flood), std::move(message));
+FailureCase ComputeCase(std::string id, std::string curve, std::string flood, std::string message,
+                        int line = 0) {
+    FailureCase c = FloodCase(std::move(id), std::move(flood), std::move(message), line);
     c.curve = std::move(curve);
     return c;
 }
@@ -119,22 +129,22 @@ const std::vector<FailureCase>& Cases() {
         CurveNamed("CurveIsAFolder", "folder", "File access denied."),
         CurveNamed("CurveNotReadable", "locked-curve.txt", "File access denied.", true),
         CurveCase("CurveLineWithoutComma", CurveOf({"495,1.58", "496;1.66", "497,1.74"}),
-                  "List index out of bounds (1)"),
-        CurveCase("CurveBlankLineAtTheEnd", CurveOf({"495,1.58", "496,1.66", ""}), "List index out of bounds (1)"),
+                  "List index out of bounds (1)", 3),
+        CurveCase("CurveBlankLineAtTheEnd", CurveOf({"495,1.58", "496,1.66", ""}), "List index out of bounds (1)", 4),
         CurveCase("CurveLevelNotANumber", CurveOf({"495,1.58", "abc,1.66"}),
-                  "'abc' is not a valid floating point value."),
-        CurveCase("CurveStorageEmpty", CurveOf({"495,1.58", "496,"}), "'' is not a valid floating point value."),
+                  "'abc' is not a valid floating point value.", 3),
+        CurveCase("CurveStorageEmpty", CurveOf({"495,1.58", "496,"}), "'' is not a valid floating point value.", 3),
         CurveCase("CurveTabBeforeStorage", CurveOf({"495,1.58", "496,\t1.66"}),
-                  "'\t1.66' is not a valid floating point value."),
-        CurveCase("CurveSignAlone", CurveOf({"495,1.58", "+,1.66"}), "'+' is not a valid floating point value."),
+                  "'\t1.66' is not a valid floating point value.", 3),
+        CurveCase("CurveSignAlone", CurveOf({"495,1.58", "+,1.66"}), "'+' is not a valid floating point value.", 3),
         CurveCase("CurveWideDigits", CurveOf({"495,1.58", "４９６,1.66"}),
-                  "'４９６' is not a valid floating point value."),
+                  "'４９６' is not a valid floating point value.", 3),
         CurveCase("CurveBeyondTheDecimalRange", CurveOf({"495,1.58", "496,922337203685478"}),
-                  "'922337203685478' is not a valid floating point value."),
+                  "'922337203685478' is not a valid floating point value.", 3),
         // The lines are all in the table before a number is read.
-        CurveCase("CurveLineErrorBeforeNumberError", CurveOf({"495,x", "496"}), "List index out of bounds (1)"),
+        CurveCase("CurveLineErrorBeforeNumberError", CurveOf({"495,x", "496"}), "List index out of bounds (1)", 3),
         CurveCase("CurveNumberOfAMillionDigits", CurveOf({"495,1.58", "496," + kMillionDigits}),
-                  ShortenedNumberMessage(kMillionDigits)),
+                  ShortenedNumberMessage(kMillionDigits), 3),
 
         // Reading the flood record.
         FloodNamed("FloodMissing", "missing.txt", "File not found."),
@@ -142,50 +152,50 @@ const std::vector<FailureCase>& Cases() {
         FloodNamed("FloodIsAFolder", "folder", "File access denied."),
         FloodNamed("FloodNotReadable", "locked-flood.txt", "File access denied.", true),
         FloodCase("FloodLineWithoutComma", FloodOf({"2007-07-29 00-00-00,495.5,0", "2007-07-29 06-00-00"}),
-                  "List index out of bounds (1)"),
+                  "List index out of bounds (1)", 3),
         FloodCase("FloodLineWithOneComma", FloodOf({"2007-07-29 00-00-00,495.5,0", "2007-07-29 06-00-00,496"}),
-                  "List index out of bounds (2)"),
+                  "List index out of bounds (2)", 3),
         FloodCase("FloodBlankLine", FloodOf({"2007-07-29 00-00-00,495.5,0", "", "2007-07-29 07-00-00,496.5,90"}),
-                  "List index out of bounds (1)"),
+                  "List index out of bounds (1)", 3),
         FloodCase("FloodStampWithSlashes", FloodOf({"2007/07/29 00-00-00,495.5,0"}),
-                  "'2007/07/29 00-00-00' is not a valid date and time."),
+                  "'2007/07/29 00-00-00' is not a valid date and time.", 2),
         FloodCase("FloodStampNoSuchDay", FloodOf({"2007-02-30 00-00-00,495.5,0"}),
-                  "'2007-02-30 00-00-00' is not a valid date and time."),
+                  "'2007-02-30 00-00-00' is not a valid date and time.", 2),
         FloodCase("FloodStampHour24", FloodOf({"2007-07-29 24-00-00,495.5,0"}),
-                  "'2007-07-29 24-00-00' is not a valid date and time."),
-        FloodCase("FloodStampEmpty", FloodOf({",495.5,0"}), "'' is not a valid date and time."),
+                  "'2007-07-29 24-00-00' is not a valid date and time.", 2),
+        FloodCase("FloodStampEmpty", FloodOf({",495.5,0"}), "'' is not a valid date and time.", 2),
         FloodCase("FloodLevelNotANumber", FloodOf({"2007-07-29 00-00-00,abc,0"}),
-                  "'abc' is not a valid floating point value."),
+                  "'abc' is not a valid floating point value.", 2),
         FloodCase("FloodOutflowEmpty", FloodOf({"2007-07-29 00-00-00,495.5,"}),
-                  "'' is not a valid floating point value."),
+                  "'' is not a valid floating point value.", 2),
         FloodCase("FloodOutflowWithBlankInside", FloodOf({"2007-07-29 00-00-00,495.5,9 0"}),
-                  "'9 0' is not a valid floating point value."),
+                  "'9 0' is not a valid floating point value.", 2),
         // A row's stamp is read before its level; the first bad row is the one told.
         FloodCase("FloodStampBeforeLevel", FloodOf({"2007-07-29 00-00-00,495.5,0", "2007-7-29 xx,x,0", "x,x,x"}),
-                  "'2007-7-29 xx' is not a valid date and time."),
+                  "'2007-7-29 xx' is not a valid date and time.", 3),
         FloodCase("FloodLineErrorBeforeNumberError", FloodOf({"2007-07-29 00-00-00,x,0", "2007-07-29 06-00-00,1"}),
-                  "List index out of bounds (2)"),
+                  "List index out of bounds (2)", 3),
 
         // The computation.
         ComputeCase("LevelAboveTheCurve", kCurve, FloodOf({"2007-07-29 00-00-00,495.5,0", "2007-07-29 06-00-00,530.2,90"}),
-                    "水位 530.2 m 超出库容水位曲线范围（495 – 497 m）."),
+                    "水位 530.2 m 超出库容水位曲线范围（495 – 497 m）.", 3),
         ComputeCase("LevelBelowTheCurve", kCurve, FloodOf({"2007-07-29 00-00-00,490,0"}),
-                    "水位 490 m 超出库容水位曲线范围（495 – 497 m）."),
+                    "水位 490 m 超出库容水位曲线范围（495 – 497 m）.", 2),
         ComputeCase("LevelJustAboveTheTop", kCurve, FloodOf({"2007-07-29 00-00-00,497.0001,0"}),
-                    "水位 497.0001 m 超出库容水位曲线范围（495 – 497 m）."),
+                    "水位 497.0001 m 超出库容水位曲线范围（495 – 497 m）.", 2),
         ComputeCase("CurveFalling", CurveOf({"497,1.74", "496,1.66", "495,1.58"}),
-                    FloodOf({"2007-07-29 00-00-00,496,0"}), "水位 496 m 超出库容水位曲线范围（495 – 497 m）."),
+                    FloodOf({"2007-07-29 00-00-00,496,0"}), "水位 496 m 超出库容水位曲线范围（495 – 497 m）.", 2),
         ComputeCase("CurveOfOnePoint", CurveOf({"495,1.58"}), kFlood, "库容水位曲线少于两个点."),
         ComputeCase("CurveOfNoPoint", CurveOf({}), kFlood, "库容水位曲线少于两个点."),
         ComputeCase("SameStampOtherStorage", kCurve,
                     FloodOf({"2007-07-29 06-00-00,495.5,0", "2007-07-29 06-00-00,496,90"}),
-                    "Floating point division by zero."),
+                    "Floating point division by zero.", 3),
         ComputeCase("SameStampSameStorage", kCurve,
                     FloodOf({"2007-07-29 06-00-00,495.5,0", "2007-07-29 06-00-00,495.5,90"}),
-                    "Invalid floating point operation."),
+                    "Invalid floating point operation.", 3),
         ComputeCase("StorageRateBeyondTheDecimalRange", CurveOf({"0,0", "1,900000000000000"}),
                     FloodOf({"2007-07-29 06-00-00,0,0", "2007-07-29 07-00-00,1,0"}),
-                    "Invalid floating point operation."),
+                    "Invalid floating point operation.", 3),
 
         // The result file.
         OutputNamed("ResultIsAFolder", "folder", "File access denied."),
@@ -253,6 +263,21 @@ std::string CaseName(const ::testing::TestParamInfo<FailureCase>& info) { return
 // A failing case is named, not dumped.
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.id; }
 
+// Line n of a case's file (its lines end in a line feed alone).
+std::string LineOf(const std::string& content, int n) {
+    std::size_t start = 0;
+    for (int k = 1; k < n; ++k) start = content.find('\n', start) + 1;
+    return content.substr(start, content.find('\n', start) - start);
+}
+
+// A line as the second line of an error shows it: a long one (ASCII here) by
+// its first 600 and last 200 bytes.
+std::string ShownLine(const std::string& line) {
+    if (line.size() <= 1000) return line;
+    return line.substr(0, 600) + " … (" + std::to_string(line.size() - 800) + " bytes left out) … " +
+           line.substr(line.size() - 200);
+}
+
 // Compares texts that may be a megabyte long without printing them whole.
 void ExpectSameText(const std::string& actual, const std::string& expected) {
     if (actual.size() + expected.size() < 4000) {
@@ -294,6 +319,19 @@ TEST_P(ThroughTheWindow, ShowsTheMessage) {
     ExpectSameText(messages.shown[0].second, c.message);
     EXPECT_EQ(messages.shown[0].first, App().Title());
     ExpectFolderUntouched(folder, before);
+    // The failing file's table shows the failing row, current and selected;
+    // a failure without a line selects nothing.
+    for (TStringGridView* view : {form->StringGrid1, form->StringGrid2}) {
+        SCOPED_TRACE(view->objectName().toStdString());
+        const bool concerned = c.line > 0 && (view == form->StringGrid2) == c.lineInCurve;
+        if (!concerned) {
+            EXPECT_FALSE(view->selectionModel()->hasSelection());
+            continue;
+        }
+        const QModelIndex current = view->currentIndex();
+        EXPECT_EQ(current.row() + 1, c.line) << "the grid row";
+        EXPECT_TRUE(view->selectionModel()->isSelected(current));
+    }
 }
 
 TEST_P(ThroughBatchMode, PrintsTheMessageAndExitsWithOne) {
@@ -311,7 +349,13 @@ TEST_P(ThroughBatchMode, PrintsTheMessageAndExitsWithOne) {
     options.asNobody = c.asNobody;
     const ProgramRun run = RunProgram(QUELMORA_EXECUTABLE, arguments, options);
     EXPECT_EQ(run.status, 1);
-    ExpectSameText(run.err, ErrorLine(c.message));
+    std::string expected = ErrorLine(c.message);
+    if (c.line > 0) {
+        const std::string file = folder / (c.lineInCurve ? c.curveName : c.floodName);
+        expected += "quelmora: " + file + ":" + std::to_string(c.line) + ": " +
+                    ShownLine(LineOf(c.lineInCurve ? c.curve : *c.flood, c.line)) + "\n";
+    }
+    ExpectSameText(run.err, expected);
     EXPECT_EQ(run.out, "") << "nothing is written when a step before the result fails";
     ExpectFolderUntouched(folder, before);
 }

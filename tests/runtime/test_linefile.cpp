@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -262,3 +263,48 @@ TEST_F(LineFileTest, PermissionDenied) {
 }
 
 } // namespace
+
+// A line found by its number while reading is read again by that number: the
+// count agrees with the reading rules over every kind of line end, and a file
+// without that line, or no longer the version it was, gives no text at all.
+TEST_F(LineFileTest, ReadLineAtCountsAsTheReadersDo) {
+    const std::string path = Path("at.txt");
+    for (const std::string& bytes :
+         {std::string("h\r\n495,1.58\r\n\r\n497,x\r\n"), std::string("h\n\n\n496\n497"),
+          std::string("h\n495,1.5\x1a"
+                      "8\n496;1\n497,1\r\n\x1a"
+                      "hidden\n"),
+          std::string("h\r\na\rb\r\nc\r\r\nd\r"), std::string("\x1a"), std::string("")}) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        Put(path, bytes);
+        const V lines = line_model::Lines(bytes);
+        for (std::size_t n = 1; n <= lines.size(); ++n) EXPECT_EQ(ReadLineAt(path, std::int64_t(n)), lines[n - 1]);
+        EXPECT_EQ(ReadLineAt(path, std::int64_t(lines.size()) + 1), std::nullopt);
+        EXPECT_EQ(ReadLineAt(path, 0), std::nullopt);
+    }
+
+    Put(path, "h\n1\n2\n");
+    std::optional<TFileVersion> version;
+    {
+        LineFile f;
+        f.OpenRead(path);
+        version = f.Version();
+    }
+    ASSERT_TRUE(version);
+    EXPECT_EQ(ReadLineAt(path, 3, version), "2");
+    // Rewritten in place with the same length (a second later: the clock
+    // that stamps files is coarse), and replaced by another file.
+    Put(path, "h\n1\n3\n");
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(version->modifiedNs / 1000000000 + 1), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(ReadLineAt(path, 3, version), std::nullopt);
+    EXPECT_EQ(ReadLineAt(path, 3), "3");
+    Put(Path("other.txt"), "h\n1\n2\n");
+    fs::rename(Path("other.txt"), path);
+    EXPECT_EQ(ReadLineAt(path, 3, version), std::nullopt);
+    fs::remove(path);
+    EXPECT_EQ(ReadLineAt(path, 3), std::nullopt);
+    EXPECT_EQ(ReadLineAt(dir.string(), 1), std::nullopt);   // a folder
+    EXPECT_EQ(ReadLineAt("/dev/zero", 1), std::nullopt);    // a line without end
+    EXPECT_FALSE(LineFile().Version());
+}
