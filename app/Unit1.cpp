@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -47,6 +48,17 @@ public:
     void (TForm1::*Handler)();
 };
 
+// A row is only in view on its table's page: that page is brought forward.
+void ShowPageOf(QWidget* view) {
+    for (QWidget* page = view; page && page->parentWidget(); page = page->parentWidget()) {
+        auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
+        if (tabs && tabs->indexOf(page) >= 0) {
+            tabs->setCurrentWidget(page);
+            return;
+        }
+    }
+}
+
 // Refreshes a view when the action ends, also when it ends by an exception;
 // an action of the work that failed on a line of its file (with work given)
 // then shows that line's row, before the message box opens.
@@ -56,8 +68,10 @@ public:
         : view_(view), work_(work), exceptions_(std::uncaught_exceptions()) {}
     ~TRefreshOnExit() {
         view_->Refresh();
-        if (work_ && std::uncaught_exceptions() > exceptions_ && work_->FailedLine)
+        if (work_ && std::uncaught_exceptions() > exceptions_ && work_->FailedLine) {
+            ShowPageOf(view_);
             view_->ShowRow(static_cast<int>(std::min<std::int64_t>(work_->FailedLine->line, INT_MAX)));
+        }
     }
     TRefreshOnExit(const TRefreshOnExit&) = delete;
     TRefreshOnExit& operator=(const TRefreshOnExit&) = delete;

@@ -4,6 +4,7 @@
 #include "AboutUnit2.h"
 #include "AppGuiTestSupport.h"
 #include "FormLayout.h"
+#include "HydrographPage.h"
 #include "Series.h"
 
 #include <QAbstractItemModel>
@@ -455,8 +456,11 @@ TEST_F(WindowTest, AFailureShowsItsRow) {
     form->BitBtn2->click();
     EXPECT_EQ(messages.shown.size(), 1u) << "the record reads";
     view->scrollToTop();
+    // Computed from the hydrograph page, the failure brings the table's page.
+    form->PageControl1->setCurrentWidget(form->TabSheet4);
     form->BitBtn3->click();
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].second, "水位 527 m 超出库容水位曲线范围（524 – 526 m）.");
+    EXPECT_EQ(form->PageControl1->currentWidget(), static_cast<QWidget*>(form->TabSheet2));
     expectShown(800);
 }
