@@ -60,7 +60,9 @@ awk -v f="$full" -v z="$zoom" -v m="$mpl" 'BEGIN {
     if (z > 0 && m > 0) printf "zoomed repaint: %.1fx faster than matplotlib draw()\n", m / z }'
 echo "pictures: $dir/ours.png $dir/peer.png"
 
-# The hydrograph chart with a 1,000,000-record flood (three series, dates).
+# The hydrograph chart with a 1,000,000-record flood (three series, dates),
+# also drawn point by point: the reference its pixels must equal, and what
+# the column runs save.
 HYDRO=${BENCH_HYDROGRAPH:-$(dirname "$BENCH_CHART")/bench_hydrograph}
 if [ -x "$HYDRO" ]; then
     QT_QPA_PLATFORM=offscreen "$HYDRO" 1000000 "${HYDRO_RUNS:-50}"

@@ -3,13 +3,18 @@
 //
 //        bench_hydrograph [RECORDS] [RUNS]
 //
+// The full repaint is also timed point by point (the drawing the column runs
+// must match pixel for pixel), and the two pictures compared.
+//
 // The record is made here: hourly steps, a smooth flood wave with noise in
 // the inflow, so that every pixel column holds many records.
 
 #include "Chart.h"
 #include "HydrographChart.h"
+#include "Series.h"
 
 #include <QGuiApplication>
+#include <QImage>
 
 #include <algorithm>
 #include <chrono>
@@ -61,12 +66,21 @@ int main(int argc, char** argv) {
     THydrographChart hydro(chart);
     hydro.Show(steps, steps.size());
     const double full = TimeRepaints(chart, runs);
+    const QImage byColumn = chart.Canvas().Bitmap().copy();
+    // The same repaint point by point, the drawing every column run must
+    // match pixel for pixel: the reference for the figure above.
+    TCustomSeries::ColumnRuns = false;
+    const double pointByPoint = TimeRepaints(chart, std::min(runs, 5));
+    const bool same = chart.Canvas().Bitmap() == byColumn;
+    TCustomSeries::ColumnRuns = true;
     const double lo = steps[static_cast<std::size_t>(records * 4 / 10)].T, hi = steps[static_cast<std::size_t>(records / 2)].T;
     chart.BottomAxis().SetMinMaxUnchecked(lo, hi);
     chart.BottomAxis().SetAutomatic(false);
     const double zoomed = TimeRepaints(chart, runs);
     std::printf("hydrograph %dx%d, %ld records, 3 series\n", chart.Width(), chart.Height(), records);
     std::printf("hydrograph full repaint median %.3f ms over %d repaints\n", full, runs);
+    std::printf("hydrograph point-by-point full repaint median %.3f ms over %d repaints (%.1fx; same pixels: %s)\n",
+                pointByPoint, std::min(runs, 5), pointByPoint / full, same ? "yes" : "NO");
     std::printf("hydrograph zoomed repaint median %.3f ms over %d repaints (a tenth shown)\n", zoomed, runs);
     return 0;
 }

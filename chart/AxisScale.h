@@ -7,6 +7,7 @@
 // double where the chart keeps a double; pixels are the nearest integers, ties
 // to even.
 
+#include <bit>
 #include <cmath>
 
 #include "FloatRules.h"
@@ -45,6 +46,14 @@ struct TAxisScale {
         return static_cast<int>(RoundHalfEven(p));
     }
 
+    // The largest (upward) or smallest value that ValueToPixel maps to
+    // `pixel`, given a value `inside` that maps there (a number). The mapping
+    // is monotone, so the values of one pixel are an interval; its end is
+    // guessed by the inverse of the mapping and then settled by the mapping
+    // itself, probing neighbouring doubles, since the inverse alone can miss
+    // the rounding by an ulp or more. Infinite when the interval has no end.
+    double PixelEdgeValue(int pixel, double inside, bool upward) const;
+
     // The value at a pixel; 0 when the axis has no length. The top pixel of
     // a vertical axis is ScaleMax.
     double PixelToValue(int pixel) const {
@@ -54,3 +63,71 @@ struct TAxisScale {
         return static_cast<double>(AlongX ? ScaleMin + d : ScaleMax - d);
     }
 };
+
+// The last offset from 0 (where the predicate holds) before `limit` (taken
+// to fail) at which a predicate holds that holds up to some offset and fails
+// from there on. `guess` is probed first and the search gallops from it
+// towards the change, so a good guess costs a few probes.
+template <class Holds>
+unsigned long long LastHolding(unsigned long long limit, unsigned long long guess, Holds holds) {
+    unsigned long long in = 0, out = limit;
+    if (guess > 0 && guess < out) {
+        if (holds(guess)) {
+            in = guess;
+            for (unsigned long long s = 1; s != 0 && s < out - in; s *= 2) {
+                if (!holds(in + s)) {
+                    out = in + s;
+                    break;
+                }
+                in += s;
+            }
+        } else {
+            out = guess;
+            for (unsigned long long s = 1; s != 0 && s < out - in; s *= 2) {
+                if (holds(out - s)) {
+                    in = out - s;
+                    break;
+                }
+                out -= s;
+            }
+        }
+    }
+    while (out - in > 1) {
+        const unsigned long long mid = in + (out - in) / 2;
+        (holds(mid) ? in : out) = mid;
+    }
+    return in;
+}
+
+inline double TAxisScale::PixelEdgeValue(int pixel, double inside, bool upward) const {
+    // Doubles in order as integers: -inf is 0, +-0 one place, +inf the last.
+    using key_t = unsigned long long;
+    constexpr key_t infinity = 0x7FF0000000000000ULL, sign = 0x8000000000000000ULL;
+    auto key = [](double v) {
+        const auto b = std::bit_cast<key_t>(v);
+        return b & sign ? infinity - (b & ~sign) : infinity + b;
+    };
+    auto value = [](key_t k) {
+        return k >= infinity ? std::bit_cast<double>(k - infinity) : std::bit_cast<double>((infinity - k) | sign);
+    };
+    const key_t from = key(inside);
+    key_t guess = 0;
+    if (!RangeIsZero && PixelsPerUnit != 0) {
+        // Where the unrounded position is half a pixel away.
+        using real = long double;
+        const bool forward = AlongX != Reversed;
+        const bool rising = forward == (PixelsPerUnit > 0);
+        const real t = static_cast<real>(pixel) + (upward == rising ? 0.5L : -0.5L);
+        const real d = forward ? t - PixelStart : PixelEnd - t;
+        const double g = static_cast<double>(ScaleMin + d / PixelsPerUnit);
+        if (g == g) {
+            const key_t k = key(g);
+            if (upward ? k > from : k < from) guess = upward ? k - from : from - k;
+        }
+    }
+    const key_t limit = upward ? 2 * infinity - from + 1 : from + 1;
+    const key_t last = LastHolding(limit, guess, [&](key_t d) {
+        return ValueToPixel(value(upward ? from + d : from - d)) == pixel;
+    });
+    return value(upward ? from + last : from - last);
+}

@@ -151,6 +151,17 @@ class TChartValueList {
     double Sum() const;
     double AbsSum() const;
     double Spread() const;
+    // Whether no value is less than the one before it and none is no number,
+    // whatever Order says (a value set by hand may break the order). Kept with
+    // the statistics.
+    bool Rising() const;
+    // Lowers `low` and raises `high` to the extremes of the count values from
+    // `from` on; values that are no number are left out and set noNumber. A
+    // long list answers from extremes it keeps per block of values (made on
+    // the first call after a change), so a long stretch costs a fraction of
+    // its length.
+    void Extremes(int from, int count, double& low, double& high, bool& noNumber) const;
+    static constexpr std::size_t ExtremesBlock = 64;
     bool StatsStale() const { return FStatsStale; }
     void RecomputeStats() const;
 
@@ -193,6 +204,11 @@ class TChartValueList {
     bool FDateTime = false;
     mutable double FMaximum = 0.0;
     mutable double FMinimum = 0.0;
+    mutable bool FRising = true;
+    // Per block of ExtremesBlock values: the lowest and highest; empty when
+    // not made since the last change.
+    mutable std::vector<double> FBlockLow, FBlockHigh;
+    mutable bool FBlocksNoNumber = false;
     TChartSeries* FOwner = nullptr;
     mutable double FSum = 0.0;
     mutable double FAbsSum = 0.0;

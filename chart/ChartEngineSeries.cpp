@@ -8,8 +8,51 @@
 #include <numeric>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // ===========================================================================
 // TChartValueList
+
+namespace {
+
+// The lowest and highest of n values, values that are no number left out
+// (noNumber tells of them). A million-record series passes here on every
+// repaint: two values at a time where the processor has the instructions
+// (whose minimum and maximum keep the running value when the new one is no
+// number, as the comparisons below do).
+void ExtremesOf(const double* v, std::size_t n, double& low, double& high, bool& noNumber) {
+    std::size_t i = 0;
+    bool odd = false;
+#if defined(__SSE2__)
+    __m128d lo0 = _mm_set1_pd(low), lo1 = lo0, hi0 = _mm_set1_pd(high), hi1 = hi0;
+    __m128d nan = _mm_setzero_pd();
+    for (; i + 4 <= n; i += 4) {
+        const __m128d a = _mm_loadu_pd(v + i), b = _mm_loadu_pd(v + i + 2);
+        lo0 = _mm_min_pd(a, lo0);
+        hi0 = _mm_max_pd(a, hi0);
+        lo1 = _mm_min_pd(b, lo1);
+        hi1 = _mm_max_pd(b, hi1);
+        nan = _mm_or_pd(nan, _mm_cmpunord_pd(a, b));
+    }
+    double lows[2], highs[2];
+    _mm_storeu_pd(lows, _mm_min_pd(lo0, lo1));
+    _mm_storeu_pd(highs, _mm_max_pd(hi0, hi1));
+    low = std::min(lows[0], lows[1]);
+    high = std::max(highs[0], highs[1]);
+    odd = _mm_movemask_pd(nan) != 0;
+#endif
+    for (; i < n; ++i) {
+        const double w = v[i];
+        if (w < low) low = w;
+        if (w > high) high = w;
+        odd = odd || w != w;
+    }
+    noNumber = noNumber || odd;
+}
+
+} // namespace
 
 TChartValueList::TChartValueList(TChartSeries* owner, std::string name)
     : Name(std::move(name)), FOwner(owner) {
@@ -86,10 +129,13 @@ void TChartValueList::RecomputeStats() const {
     const std::size_t n = FValues.size();
     if (n == 0) {
         FMinimum = FMaximum = FSum = FAbsSum = 0.0;
+        FRising = true;
     } else {
         double mn = FValues[0], mx = mn, sum = mn, abssum = std::fabs(mn);
+        bool rising = mn == mn;
         for (std::size_t i = 1; i < n; ++i) {
             const double v = FValues[i];
+            rising = rising && v >= FValues[i - 1];
             if (v < mn)
                 mn = v;
             else if (v > mx)
@@ -103,8 +149,58 @@ void TChartValueList::RecomputeStats() const {
         FMaximum = mx;
         FSum = sum;
         FAbsSum = abssum;
+        FRising = rising;
     }
     FStatsStale = false;
+    // The values changed: the block extremes are made again when asked.
+    FBlockLow.clear();
+    FBlockHigh.clear();
+}
+
+void TChartValueList::Extremes(int from, int count, double& low, double& high, bool& noNumber) const {
+    if (count <= 0) return;
+    if (FStatsStale) RecomputeStats();
+    const double* v = FValues.data();
+    const auto n = FValues.size();
+    if (n < 4 * ExtremesBlock) {
+        ExtremesOf(v + from, static_cast<std::size_t>(count), low, high, noNumber);
+        return;
+    }
+    if (FBlockLow.empty()) {
+        bool odd = false;
+        const std::size_t blocks = n / ExtremesBlock;
+        FBlockLow.resize(blocks);
+        FBlockHigh.resize(blocks);
+        for (std::size_t b = 0; b < blocks; ++b) {
+            double lo = HUGE_VAL, hi = -HUGE_VAL;
+            ExtremesOf(v + b * ExtremesBlock, ExtremesBlock, lo, hi, odd);
+            FBlockLow[b] = lo;
+            FBlockHigh[b] = hi;
+        }
+        double restLow = HUGE_VAL, restHigh = -HUGE_VAL;
+        ExtremesOf(v + blocks * ExtremesBlock, n - blocks * ExtremesBlock, restLow, restHigh, odd);
+        // Values that are no number are rare: a list holding one is read
+        // value by value.
+        FBlocksNoNumber = odd;
+    }
+    if (FBlocksNoNumber) {
+        ExtremesOf(v + from, static_cast<std::size_t>(count), low, high, noNumber);
+        return;
+    }
+    // The values up to the first whole block, the whole blocks, the rest.
+    auto i = static_cast<std::size_t>(from);
+    const std::size_t end = i + static_cast<std::size_t>(count);
+    const std::size_t firstBlock = (i + ExtremesBlock - 1) / ExtremesBlock, lastBlock = end / ExtremesBlock;
+    if (firstBlock >= lastBlock) {
+        ExtremesOf(v + i, end - i, low, high, noNumber);
+        return;
+    }
+    ExtremesOf(v + i, firstBlock * ExtremesBlock - i, low, high, noNumber);
+    for (std::size_t b = firstBlock; b < lastBlock; ++b) {
+        if (FBlockLow[b] < low) low = FBlockLow[b];
+        if (FBlockHigh[b] > high) high = FBlockHigh[b];
+    }
+    ExtremesOf(v + lastBlock * ExtremesBlock, end - lastBlock * ExtremesBlock, low, high, noNumber);
 }
 
 double TChartValueList::Minimum() const {
@@ -114,6 +210,10 @@ double TChartValueList::Minimum() const {
 double TChartValueList::Maximum() const {
     if (FStatsStale) RecomputeStats();
     return FMaximum;
+}
+bool TChartValueList::Rising() const {
+    if (FStatsStale) RecomputeStats();
+    return FRising;
 }
 double TChartValueList::Sum() const {
     if (FStatsStale) RecomputeStats();

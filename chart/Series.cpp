@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -242,6 +243,8 @@ struct TCustomSeries::TDrawPass {
     int ColorCount = 0;
     TColor SeriesColor = clDefault;
     bool ColorEachPoint = false;
+    // No X value below the one before it, none that is no number.
+    bool XRising = false;
     bool Forward = true;
     int FirstOfPass = -1, LastOfPass = -1;
     // The column where the first shown point's line enters the chart.
@@ -334,7 +337,10 @@ struct TCustomSeries::TDrawPass {
     int Dir = 1;
 
     // Points of the pass after i.
-    int Ahead(int i) const { return (LastOfPass - i) * Dir; }
+    // Whether mapping a point looks ahead along the pass for the points that
+    // share its pixel (pointless where runs are found otherwise).
+    bool LookAhead = true;
+    int Ahead(int i) const { return LookAhead ? (LastOfPass - i) * Dir : 0; }
     int XPixel(int i) { return XCache.Map(i, Dir, Ahead(i)); }
     int YPixel(int i) { return YCache.Map(i, Dir, Ahead(i)); }
 };
@@ -353,6 +359,7 @@ bool TCustomSeries::BeginPass(TDrawPass& pass) const {
     }
     pass.SeriesColor = SeriesColor();
     pass.ColorEachPoint = ColorEachPoint();
+    pass.XRising = XValues()->Rising();
     pass.Forward = DrawForward();
     pass.FirstOfPass = pass.Forward ? FirstShownIndex : LastShownIndex;
     pass.LastOfPass = pass.Forward ? LastShownIndex : FirstShownIndex;
@@ -389,9 +396,17 @@ void TCustomSeries::DrawAllPoints() {
     const TChartPen& pen = LinePen();
     const bool columnRuns = ColumnRuns && oneColour && !pointers && FDrawsLine && pen.Width() <= 1 &&
                             pen.Style() == psSolid && pen.Mode() == pmCopy;
+    // X that never fall allow a column's points to be found by bisection.
+    const bool risingRuns = columnRuns && pass.XRising && pass.XCache.Enabled && pass.YCache.Enabled;
+    if (risingRuns) pass.LookAhead = false;
+    unsigned long long hint = 0;
     for (int i = first + dir; i != last; i += dir) {
         if (pointers) {
             DrawPointIn(pass, i);
+            continue;
+        }
+        if (risingRuns) {
+            if (PrevColor != pass.SeriesColor || !DrawRisingRun(pass, i, hint)) DrawPointIn(pass, i);
             continue;
         }
         const TDrawPass::TPixelCache &xs = pass.XCache, &ys = pass.YCache;
@@ -409,19 +424,118 @@ void TCustomSeries::DrawAllPoints() {
     DrawPointIn(pass, last);
 }
 
+namespace {
+
+} // namespace
+
 bool TCustomSeries::DrawColumnRun(TDrawPass& pass, int& index) {
     const int column = PrevX;
-    // The lowest and highest rows before the run's last point (the previous
-    // point's row included), and that last point's row.
-    int low = PrevY, high = PrevY, end = PrevY, count = 0, j = index;
-    while (j != pass.LastOfPass && pass.XPixel(j) == column) {
-        low = std::min(low, end);
-        high = std::max(high, end);
-        end = pass.YPixel(j);
+    const int stop = pass.LastOfPass, dir = pass.Dir;
+    const double* const x = pass.X;
+    const double* const y = pass.Y;
+    const TDrawPass::TPixelCache& xs = pass.XCache;
+    // Values known to give this column: the mapping is monotone, so every
+    // value between two of them gives it too. The column's first point left
+    // the cache holding the values found there by looking ahead.
+    const bool monotone = xs.Enabled && pass.YCache.Enabled;
+    double xLow = 1, xHigh = 0; // empty
+    if (monotone && xs.Valid && xs.Pixel == column) {
+        xLow = xs.Low;
+        xHigh = xs.High;
+    }
+    auto widen = [&](double v) {
+        if (xLow > xHigh) {
+            xLow = xHigh = v;
+        } else {
+            xLow = std::min(xLow, v);
+            xHigh = std::max(xHigh, v);
+        }
+    };
+    if (index == stop) return false;
+
+    // The rows of a run's points other than its last: with a monotone
+    // vertical mapping their extremes are the rows of the lowest and highest
+    // value, so the values are compared and only those two mapped. A value
+    // that is no number has the axis' centre for its row.
+    double yLow = HUGE_VAL, yHigh = -HUGE_VAL;
+    bool noNumber = false;
+    int low = PrevY, high = PrevY, count = 0, j = index;
+    // Any order: point by point, comparing where the values allow.
+    for (; j != stop; j += dir) {
+        const double v = x[j];
+        if (!(v >= xLow && v <= xHigh)) {
+            if (pass.Horiz->ValueToPixel(v) != column) break;
+            if (monotone && v == v) widen(v);
+        }
+        if (count > 0) {
+            // The previous point of the run is not its last.
+            const double w = y[j - dir];
+            if (!monotone) {
+                const int r = pass.Vert->ValueToPixel(w);
+                low = std::min(low, r);
+                high = std::max(high, r);
+            } else if (w < yLow || w > yHigh) {
+                yLow = std::min(yLow, w);
+                yHigh = std::max(yHigh, w);
+            } else if (w != w) {
+                noNumber = true;
+            }
+        }
         ++count;
-        j += pass.Dir;
     }
     if (count < 2) return false;
+    if (monotone) RowsOf(pass, yLow, yHigh, noNumber, low, high);
+    DrawColumnSpan(pass, low, high, j - dir);
+    index = j - dir;
+    return true;
+}
+
+void TCustomSeries::RowsOf(const TDrawPass& pass, double yLow, double yHigh, bool noNumber, int& low, int& high) {
+    if (yLow <= yHigh) {
+        const int r0 = pass.Vert->ValueToPixel(yLow), r1 = pass.Vert->ValueToPixel(yHigh);
+        low = std::min({low, r0, r1});
+        high = std::max({high, r0, r1});
+    }
+    if (noNumber) {
+        const int r = pass.Vert->ValueToPixel(std::numeric_limits<double>::quiet_NaN());
+        low = std::min(low, r);
+        high = std::max(high, r);
+    }
+}
+
+bool TCustomSeries::DrawRisingRun(TDrawPass& pass, int& index, unsigned long long& hint) {
+    const int column = PrevX, stop = pass.LastOfPass, dir = pass.Dir;
+    const double* const x = pass.X;
+    if (index == stop || pass.Horiz->ValueToPixel(x[index]) != column) return false;
+    // X never falls along the points, so along the pass the column's points
+    // are one stretch: it ends at the last value the column holds, found once
+    // through the mapping, and the stretch by comparing values alone.
+    const bool up = dir > 0;
+    const double edge = pass.Horiz->Scale().PixelEdgeValue(column, x[index], up);
+    const auto ahead = static_cast<unsigned long long>(static_cast<long long>(stop - index) * dir);
+    // Columns of a long record hold much alike numbers of points.
+    const unsigned long long lastOffset = LastHolding(ahead, hint, [&](unsigned long long d) {
+        const double v = x[index + dir * static_cast<long long>(d)];
+        return up ? v <= edge : v >= edge;
+    });
+    hint = lastOffset;
+    const int count = static_cast<int>(lastOffset) + 1;
+    if (count < 2) return false;
+    const int j = index + dir * count;
+    // The rows of the run's points other than its last.
+    double yLow = HUGE_VAL, yHigh = -HUGE_VAL;
+    bool noNumber = false;
+    YValues()->Extremes(up ? index : j + 2, count - 1, yLow, yHigh, noNumber);
+    int low = PrevY, high = PrevY;
+    RowsOf(pass, yLow, yHigh, noNumber, low, high);
+    DrawColumnSpan(pass, low, high, j - dir);
+    index = j - dir;
+    return true;
+}
+
+void TCustomSeries::DrawColumnSpan(TDrawPass& pass, int low, int high, int lastIndex) {
+    const int column = PrevX;
+    const int end = pass.Vert->ValueToPixel(pass.Y[lastIndex]);
     // Segments leave out their end pixel: the path covers the column from low
     // to high, and the last row only where the point-by-point path reached it
     // before its end.
@@ -432,8 +546,6 @@ bool TCustomSeries::DrawColumnRun(TDrawPass& pass, int& index) {
     Segment(pass, c, column, a, column, b);
     Segment(pass, c, column, b, column, end);
     PrevY = end;
-    index = j - pass.Dir;
-    return true;
 }
 
 void TCustomSeries::DrawPoint(int index) {

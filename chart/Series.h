@@ -165,6 +165,16 @@ class TCustomSeries : public TCustomLineSeries {
     // Draws the run of points from `index` on that share the previous point's
     // pixel column; false (nothing drawn) when fewer than two do.
     bool DrawColumnRun(TDrawPass& pass, int& index);
+    // The same for X that never fall: the run is found by bisection and its
+    // rows by comparing values, so a column costs a few mappings however
+    // many points it holds. `hint` carries the last run's length over.
+    bool DrawRisingRun(TDrawPass& pass, int& index, unsigned long long& hint);
+    // Widens low..high to the rows of the values yLow..yHigh (and of a value
+    // that is no number).
+    static void RowsOf(const TDrawPass& pass, double yLow, double yHigh, bool noNumber, int& low, int& high);
+    // The previous point's column from PrevY through the rows low..high to
+    // the row of point lastIndex, as the point-by-point segments cover it.
+    void DrawColumnSpan(TDrawPass& pass, int low, int high, int lastIndex);
     void Segment(const TDrawPass& pass, TColor color, int x0, int y0, int x1, int y1);
     void DrawPointer(const TDrawPass& pass, int index, int x, int y, TColor color);
     // The row where the line from point index - 1 to point index crosses the

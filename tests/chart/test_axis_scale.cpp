@@ -192,3 +192,47 @@ TEST(AxisLabelSteps, LabelValuesFromTheTopDown) {
     EXPECT_EQ(values(Scale(0, 9999, 0, 100), 1, true).size(), 10000u);
     EXPECT_TRUE(values(Scale(0, std::numeric_limits<double>::quiet_NaN(), 0, 100), 1, true).empty());
 }
+
+// The ends of a pixel's values: the line drawing finds a column's points by
+// comparing values with them, so they must be exact to the last double.
+TEST(AxisScale, PixelEdgeValueIsTheLastDoubleOfItsPixel) {
+    std::mt19937_64 random(11);
+    struct Case { double min, max; int start, end; };
+    const Case cases[] = {
+        {-3.7, 12.25, 40, 437},           // a few values per pixel
+        {45000, 45000 + 1e6 / 24, 3, 707}, // dates of a long hourly record
+        {1e15, 1e15 + 3, 0, 600},          // few doubles per pixel
+        {0, 1e-300, 10, 500},              // tiny values
+        {-1e300, 1e300, 5, 300},           // huge ones
+        {0, 1, 0, 1},                      // one pixel per unit: the clamp is in reach
+    };
+    for (const Case& c : cases)
+        for (bool alongX : {true, false})
+            for (bool reversed : {false, true}) {
+                const TAxisScale s = Scale(c.min, c.max, c.start, c.end, alongX, reversed);
+                std::uniform_real_distribution<double> along(0, 1);
+                for (int k = 0; k < 200; ++k) {
+                    // A value on the axis or somewhat beyond its ends.
+                    const double t = along(random) * 1.4 - 0.2;
+                    const double v = c.min + (c.max - c.min) * t;
+                    const int p = s.ValueToPixel(v);
+                    for (bool upward : {true, false}) {
+                        const double edge = s.PixelEdgeValue(p, v, upward);
+                        ASSERT_EQ(s.ValueToPixel(edge), p) << v << (upward ? " up" : " down");
+                        ASSERT_TRUE(upward ? edge >= v : edge <= v);
+                        if (std::isinf(edge)) continue;
+                        const double next = std::nextafter(edge, upward ? HUGE_VAL : -HUGE_VAL);
+                        ASSERT_NE(s.ValueToPixel(next), p) << v << (upward ? " up" : " down");
+                    }
+                }
+            }
+    // Beyond the clamp every value has the clamped pixel: no end.
+    const TAxisScale s = Scale(0, 1, 0, 1);
+    EXPECT_EQ(s.PixelEdgeValue(PixelClampLimit, 1e20, true), HUGE_VAL);
+    EXPECT_EQ(s.PixelEdgeValue(PixelClampLimit, 1e20, false), std::nextafter(67108862.5, HUGE_VAL)); // the tie goes to even
+    EXPECT_EQ(s.PixelEdgeValue(-PixelClampLimit, -1e20, false), -HUGE_VAL);
+    // A zero range puts every value at the centre.
+    const TAxisScale zero = Scale(5, 5, 10, 30);
+    EXPECT_EQ(zero.PixelEdgeValue(20, 5, true), HUGE_VAL);
+    EXPECT_EQ(zero.PixelEdgeValue(20, 5, false), -HUGE_VAL);
+}

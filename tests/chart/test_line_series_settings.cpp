@@ -5,6 +5,8 @@
 #include "test_line_series_fixture.h"
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 std::vector<int> Margins(TLineSeries& s) {
@@ -171,4 +173,132 @@ TEST(LineColumnRuns, DenseNoisySeriesDrawTheSamePixelsAsPointByPoint) {
             EXPECT_EQ(byColumn, pointByPoint) << "kind " << kind << (zoom ? " zoomed" : " whole");
         }
     }
+}
+
+namespace {
+
+// One dense noisy series drawn both ways; the pictures must be equal and
+// hold a line.
+struct RunCase {
+    const char* name;
+    int kind = 0;             // 0 line, 1 stairs, 2 inverted stairs
+    int perX = 1;             // points sharing one X (the inflow's stairs)
+    bool noNumbers = false;   // some Y that are no number
+    bool nulls = false;       // some points with no colour
+    bool invertX = false, invertY = false;
+    double x0 = 0, dx = 1;    // X of point i: x0 + (i / perX) * dx
+    double yScale = 100;
+    bool zoom = false;        // to a range that starts and ends inside columns
+    bool shuffled = false;    // X in no order
+    bool brokenOrder = false; // ascending by Order, one value set out of it
+};
+
+::testing::AssertionResult SameBothWays(const RunCase& rc) {
+    struct Restore {
+        ~Restore() { TCustomSeries::ColumnRuns = true; }
+    } restore;
+    LineChart c;
+    c.series->SetStairs(rc.kind > 0);
+    c.series->SetInvertedStairs(rc.kind == 2);
+    if (rc.shuffled) c.series->XValues()->Order = loNone;
+    constexpr int n = 40000;
+    std::vector<int> order(n);
+    for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+    unsigned seed = 99;
+    if (rc.shuffled)
+        for (int i = n - 1; i > 0; --i) {
+            seed = seed * 1103515245u + 12345u;
+            std::swap(order[static_cast<std::size_t>(i)], order[(seed >> 8) % static_cast<unsigned>(i + 1)]);
+        }
+    c.series->BeginDataUpdate();
+    for (int k = 0; k < n; ++k) {
+        const int i = order[static_cast<std::size_t>(k)];
+        seed = seed * 1103515245u + 12345u;
+        const double noise = static_cast<double>(seed >> 16 & 1023) / 1023.0;
+        double y = (std::sin(i / 3000.0) + noise * 0.4 * (1 + (i / 5000) % 3)) * rc.yScale;
+        if (rc.noNumbers && i % 997 == 5) y = std::numeric_limits<double>::quiet_NaN();
+        const TColor color = rc.nulls && i % 1499 == 7 ? clNone : clDefault;
+        c.series->AddPoint(rc.x0 + (i / rc.perX) * rc.dx, y, {}, color);
+    }
+    c.series->EndDataUpdate();
+    if (rc.brokenOrder) c.series->XValues()->SetValue(n / 2, rc.x0 + (n / rc.perX) * rc.dx * 0.9);
+    c.chart.BottomAxis().SetInverted(rc.invertX);
+    c.chart.LeftAxis().SetInverted(rc.invertY);
+    if (rc.zoom) {
+        const double span = (n / rc.perX) * rc.dx;
+        c.chart.BottomAxis().SetMinMaxUnchecked(rc.x0 + span * 0.3137, rc.x0 + span * 0.7071);
+        c.chart.BottomAxis().SetAutomatic(false);
+    }
+    TCustomSeries::ColumnRuns = false;
+    const QImage pointByPoint = c.Render().copy();
+    TCustomSeries::ColumnRuns = true;
+    const QImage byColumn = c.Render().copy();
+    const int ink = CountInk(pointByPoint, clRed);
+    if (ink < c.chart.PlotWidth()) return ::testing::AssertionFailure() << rc.name << ": hardly a line (" << ink << " pixels)";
+    if (byColumn != pointByPoint) {
+        int differ = 0;
+        for (int y = 0; y < byColumn.height(); ++y)
+            for (int x = 0; x < byColumn.width(); ++x) differ += byColumn.pixel(x, y) != pointByPoint.pixel(x, y);
+        return ::testing::AssertionFailure() << rc.name << ": " << differ << " pixels differ";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+// Rising X find a column's points by bisection and its rows from the lowest
+// and highest value; other X go point by point. Every road draws what the
+// point-by-point drawing draws.
+TEST(LineColumnRuns, EveryRoadDrawsThePointByPointPixels) {
+    std::vector<RunCase> cases;
+    for (int kind = 0; kind < 3; ++kind) {
+        RunCase r;
+        r.kind = kind;
+        r.name = "two points per X";
+        r.perX = 2;
+        cases.push_back(r);
+        r.name = "two points per X, zoomed, both axes inverted";
+        r.zoom = r.invertX = r.invertY = true;
+        cases.push_back(r);
+    }
+    RunCase r;
+    r.name = "values that are no number";
+    r.noNumbers = true;
+    cases.push_back(r);
+    r.zoom = true;
+    r.name = "values that are no number, zoomed";
+    cases.push_back(r);
+    r = {};
+    r.name = "points with no colour";
+    r.nulls = true;
+    r.zoom = true;
+    cases.push_back(r);
+    r = {};
+    r.name = "inverted horizontal axis, zoomed";
+    r.invertX = true;
+    r.zoom = true;
+    cases.push_back(r);
+    r = {};
+    r.name = "few doubles per column, huge values";
+    r.x0 = 1e15;
+    r.dx = 1.0 / 16;
+    r.yScale = 1e300;
+    r.zoom = true;
+    cases.push_back(r);
+    r = {};
+    r.name = "dates of an hourly record";
+    r.x0 = 45000;
+    r.dx = 1.0 / 24;
+    r.perX = 2;
+    r.kind = 2;
+    cases.push_back(r);
+    r = {};
+    r.name = "X in no order";
+    r.shuffled = true;
+    cases.push_back(r);
+    r = {};
+    r.name = "an ascending list with one value set out of order";
+    r.brokenOrder = true;
+    cases.push_back(r);
+    for (const RunCase& rc : cases) EXPECT_TRUE(SameBothWays(rc));
 }

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "ChartEngine.h"
@@ -181,3 +183,64 @@ TEST(ValueListReorder, SwapRenumberRotateAndSort) {
 }
 
 } // namespace
+
+// The extremes of a stretch of a long list come partly from extremes kept per
+// block: they must be the plain ones for every stretch, with values that are
+// no number, and again after any change.
+TEST(ValueListExtremes, EveryStretchGivesThePlainExtremesBeforeAndAfterAChange) {
+    TChartValueList l(nullptr, "Y");
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> value(-1000, 1000);
+    for (int i = 0; i < 5000; ++i)
+        l.AddOrdered(value(random));
+    auto plain = [&](int from, int count, double& lo, double& hi, bool& nan) {
+        lo = HUGE_VAL, hi = -HUGE_VAL, nan = false;
+        for (int i = from; i < from + count; ++i) {
+            const double v = l.Value(i);
+            if (v != v) nan = true;
+            else lo = std::min(lo, v), hi = std::max(hi, v);
+        }
+    };
+    auto check = [&](const char* when) {
+        std::uniform_int_distribution<int> start(0, l.ValueCount() - 1);
+        for (int k = 0; k < 400; ++k) {
+            const int from = start(random);
+            const int count = std::uniform_int_distribution<int>(0, l.ValueCount() - from)(random);
+            double lo, hi, elo = HUGE_VAL, ehi = -HUGE_VAL;
+            bool nan, enan = false;
+            plain(from, count, lo, hi, nan);
+            l.Extremes(from, count, elo, ehi, enan);
+            ASSERT_EQ(elo, lo) << when << " from " << from << " count " << count;
+            ASSERT_EQ(ehi, hi) << when << " from " << from << " count " << count;
+            ASSERT_EQ(enan, nan) << when << " from " << from << " count " << count;
+        }
+    };
+    check("first");
+    // A change after the blocks were made: a new extreme inside a block.
+    l.SetValue(2500, 1e6);
+    l.SetValue(130, -1e6);
+    check("after SetValue");
+    l.RemoveRange(0, 100);
+    check("after RemoveRange");
+    l.SetValue(777, std::numeric_limits<double>::quiet_NaN());
+    check("with a value that is no number");
+    l.SetValue(777, 3);
+    check("without it again");
+}
+
+TEST(ValueListExtremes, RisingIsWhatTheValuesDoNotWhatOrderSays) {
+    TChartValueList l(nullptr, "X");
+    l.Order = loAscending;
+    EXPECT_TRUE(l.Rising());
+    for (double v : {1.0, 2.0, 2.0, 5.0})
+        l.AddOrdered(v);
+    EXPECT_TRUE(l.Rising()); // equal neighbours keep it
+    l.SetValue(1, 7);        // set by hand past its neighbour
+    EXPECT_FALSE(l.Rising());
+    l.SetValue(1, 2);
+    EXPECT_TRUE(l.Rising());
+    l.SetValue(3, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_FALSE(l.Rising());
+    l.RemoveAt(3);
+    EXPECT_TRUE(l.Rising());
+}
