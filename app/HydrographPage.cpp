@@ -81,7 +81,7 @@ void THydrographPage::CreateMethodGroup() {
     BankStorageBox = new QDoubleSpinBox(MethodGroup);
     // Numbers in the window are written with '.' in every locale.
     BankStorageBox->setLocale(QLocale::c());
-    BankStorageBox->setRange(0.0, 1.0);
+    BankStorageBox->setRange(0.0, 10.0);
     BankStorageBox->setDecimals(3);
     BankStorageBox->setSingleStep(0.01);
     BankStorageBox->setToolTip(QString::fromUtf8("库容项取 (1 + K) · dV · 10^8 / dt"));

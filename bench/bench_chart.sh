@@ -65,5 +65,16 @@ echo "pictures: $dir/ours.png $dir/peer.png"
 # the column runs save.
 HYDRO=${BENCH_HYDROGRAPH:-$(dirname "$BENCH_CHART")/bench_hydrograph}
 if [ -x "$HYDRO" ]; then
-    QT_QPA_PLATFORM=offscreen "$HYDRO" 1000000 "${HYDRO_RUNS:-50}"
+    hydro=$(QT_QPA_PLATFORM=offscreen "$HYDRO" 1000000 "${HYDRO_RUNS:-50}")
+    printf '%s\n' "$hydro"
+    # The peer beside it: matplotlib drawing one line of 1,000,000 points
+    # (less than our three series of that length, so the ratio is modest).
+    big="$WORK/p1000000"
+    [ -f "$big/curve.txt" ] || "$PY" "$PEERS/gen.py" "$big" 1000000 10 >&2
+    bigpeer=$(MPLBACKEND=Agg "$PY" "$PEERS/peer_plot.py" "$big/curve.txt" "$big/peer.png" --time "${HYDRO_PEER_RUNS:-10}")
+    echo "matplotlib, one 1,000,000-point line: $bigpeer"
+    hf=$(printf '%s\n' "$hydro" | awk '/^hydrograph full repaint median/ {print $5}')
+    hm=$(printf '%s\n' "$bigpeer" | awk '/^draw median/ {print $3}')
+    awk -v f="$hf" -v m="$hm" 'BEGIN {
+        if (f > 0 && m > 0) printf "hydrograph full repaint (3 x 1,000,000 points): %.1fx faster than matplotlib draw() of one 1,000,000-point line\n", m / f }'
 fi
