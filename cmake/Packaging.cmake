@@ -46,11 +46,16 @@ endif()
 install(FILES ${PROJECT_BINARY_DIR}/man/quelmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${QUELMORA_DOC_DIR})
-# The README shows its pictures by their paths in the source tree.
-file(GLOB QUELMORA_README_PICTURES ${PROJECT_SOURCE_DIR}/docs/*.png)
+# The README shows its pictures by their paths in the source tree. Listed,
+# not globbed: a glob is read once at configure time, so a picture added
+# later would be left out of a build tree configured before it.
+set(QUELMORA_README_PICTURES
+    chart-100k-points.png screenshot-about.png screenshot-corrected.png screenshot-curve.png
+    screenshot-flood.png screenshot-help.png screenshot-hydrograph.png screenshot-zoom.png)
+list(TRANSFORM QUELMORA_README_PICTURES PREPEND ${PROJECT_SOURCE_DIR}/docs/)
 install(FILES ${QUELMORA_README_PICTURES} DESTINATION ${QUELMORA_DOC_DIR}/docs)
-file(GLOB QUELMORA_EXAMPLES ${PROJECT_SOURCE_DIR}/examples/*.txt)
-install(FILES ${QUELMORA_EXAMPLES} DESTINATION ${QUELMORA_DOC_DIR}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/curve.txt ${PROJECT_SOURCE_DIR}/examples/flood.txt
+        DESTINATION ${QUELMORA_DOC_DIR}/examples)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
