@@ -193,6 +193,25 @@ TEST_F(Summary, RealRecordsAgreeWithAnIndependentComputation) {
     }
 }
 
+// With the agency's terms the volumes follow the terms used: the outflow
+// volume holds the evaporation, and the banks hold K times what the lake
+// gained, so inflow less outflow is (1 + K) times the storage change.
+TEST_F(Summary, AgencyTermsKeepTheirOwnVolumeBalance) {
+    const std::string curve = kRealData + "/powell_curve_pre2017_live.txt",
+                      flood = kRealData + "/powell_1983_flood_evap.txt";
+    const TFloodSummary plain = Run(curve, flood);
+    work.Balance.outflow = TBalanceOptions::TOutflow::End;
+    work.Balance.bankStorage = 0.08;
+    work.Balance.lossFields = {4};
+    const TFloodSummary agency = Run(curve, flood);
+    ASSERT_TRUE(plain.storageChange && agency.storageChange && agency.inflowVolume && agency.outflowVolume);
+    EXPECT_EQ(*agency.storageChange, *plain.storageChange);
+    const double held = *agency.inflowVolume - *agency.outflowVolume;
+    EXPECT_NEAR(held, 1.08 * *agency.storageChange, 1e-9 * *agency.inflowVolume);
+    // Evaporation leaves the lake as the releases do: the outflow volume grows.
+    EXPECT_GT(*agency.outflowVolume, *plain.outflowVolume);
+}
+
 // ---------------------------------------------------------------- negative inflows
 
 TEST_F(Summary, NegativeInflowsAreCountedAndSummed) {
