@@ -277,7 +277,11 @@ TChartCanvas::TFontFace& TChartCanvas::FaceFor(const TFontKey& key) {
         f.setLetterSpacing(QFont::AbsoluteSpacing, key.InterChar);
     }
     f.setKerning(false);
-    f.setStyleStrategy(QFont::NoAntialias);  // pixel-exact like the lines
+    // Pixel-exact like the lines, unless asked otherwise; smoothed glyphs get
+    // grey edges only, never the screen's colour fringes, so that the window
+    // and an exported picture stay alike on any desktop.
+    f.setStyleStrategy(key.Smooth ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                                  : QFont::NoAntialias);
     // Qt drops hinting at device pixel ratios other than 1; the same glyphs
     // at every ratio keep the window's chart equal to the exported one.
     f.setHintingPreference(QFont::PreferVerticalHinting);
@@ -294,7 +298,7 @@ void TChartCanvas::SelectChartFont(const TChartFont& font) {
     int points = font.Size();
     if (FFontZoom != 100) points = static_cast<int>(RoundHalfEven(points * static_cast<long double>(FFontZoom) * 0.01L));
     UseFace(FaceFor({font.Name(), std::max(1, MulDiv(std::abs(points), FPixelsPerInch, 72)), font.Style(),
-                     font.InterCharSize(), false}));
+                     font.InterCharSize(), false, font.Smooth()}));
     FFontColor = FMonochrome ? clBlack : font.Color();
     FChartFont = &font;
 }

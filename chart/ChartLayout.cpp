@@ -275,6 +275,7 @@ void PublishFont(TPublisher& p, TChartFont& font) {
     p.Object("OutLine", [&](TPublisher& q) { PublishPen(q, font.OutLine()); });
     p.Object("Shadow", [&](TPublisher& q) { PublishShadow(q, font.Shadow()); });
     p.Integer("Size", font.Size(), [&](int v) { font.SetSize(v); });
+    p.Bool("Smooth", font.Smooth(), [&](bool v) { font.SetSmooth(v); });
     // The style set, stored as its flag bits.
     p.Integer("Style", font.Style(), [&](int v) { font.SetStyle(static_cast<TFontStyles>(v) & 15u); });
 }

@@ -222,3 +222,32 @@ TEST_F(Hydrograph, CorrectedInflowIsItsOwnStairsAndLegendEntry) {
     hydro.Show(steps, work.ComputedRecords);
     EXPECT_TRUE(Picture() == plain);
 }
+
+TEST_F(Hydrograph, ChineseTextsAreSmoothTheNumbersCrisp) {
+    LoadTankan();
+    work.Compute();
+    hydro.Show(work.FloodSteps, work.ComputedRecords);
+    EXPECT_TRUE(chart.Title().Font().Smooth());
+    EXPECT_TRUE(chart.Legend().Font().Smooth());
+    EXPECT_TRUE(chart.LeftAxis().Title().Font().Smooth());
+    EXPECT_TRUE(chart.RightAxis().Title().Font().Smooth());
+    EXPECT_FALSE(chart.LeftAxis().LabelsFont().Smooth());
+    EXPECT_FALSE(chart.BottomAxis().LabelsFont().Smooth());
+    const QImage image = Picture();
+    const TRect plot = chart.PlotRect();
+    const QRgb paper = image.pixel(1, plot.Top + 2) & 0xFFFFFF;
+    // Pixels that are neither the panel nor black: the smoothed glyphs' edges.
+    auto edges = [&](const TRect& r) {
+        int n = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x) {
+                const QRgb p = image.pixel(x, y) & 0xFFFFFF;
+                n += p != paper && p != 0;
+            }
+        return n;
+    };
+    // The left axis' title stands at the chart's left edge, its labels next
+    // to the axis line.
+    EXPECT_GT(edges({0, plot.Top, 22, plot.Bottom}), 20);
+    EXPECT_EQ(edges({plot.Left - 34, plot.Top + 2, plot.Left - 6, plot.Bottom - 2}), 0);
+}

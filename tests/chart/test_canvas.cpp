@@ -415,6 +415,51 @@ TEST(CanvasText, ShadowIsWrittenFirstAndDisplaced) {
     EXPECT_EQ(rb.Bottom, bb.Bottom + 2);
 }
 
+TEST(CanvasText, SmoothFontsAloneGetGreyEdgesWithoutColourFringes) {
+    // The pixels of a text that are neither paper nor ink, and whether any
+    // of them is coloured (red, green and blue unequal on black on white).
+    struct Edges {
+        int grey = 0;
+        bool coloured = false;
+    };
+    auto write = [](bool smooth, const char* text) {
+        TChartFont font;
+        font.SetColor(clBlack);
+        font.SetSmooth(smooth);
+        Surface s(120, 40);
+        s.image.fill(Qt::white);
+        s.canvas.SelectChartFont(font);
+        s.canvas.WriteText(4, 8, text);
+        const QImage& img = s.Done();
+        Edges e;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb p = img.pixel(x, y) & 0xFFFFFF;
+                if (p == 0xFFFFFF || p == 0) continue;
+                ++e.grey;
+                e.coloured = e.coloured || qRed(p) != qGreen(p) || qGreen(p) != qBlue(p);
+            }
+        return e;
+    };
+    for (const char* text : {"1130.5", "\u6d41\u91cf m^3/s"}) {
+        EXPECT_EQ(write(false, text).grey, 0) << text;
+        const Edges smooth = write(true, text);
+        EXPECT_GT(smooth.grey, 10) << text;
+        EXPECT_FALSE(smooth.coloured) << text;
+    }
+    // The two are different faces of the same size: the text's cell stays.
+    TChartCanvas c;
+    c.SetPixelsPerInch(120);
+    TChartFont crisp, smooth;
+    smooth.SetSmooth(true);
+    c.SelectChartFont(crisp);
+    const int h = c.CharHeight();
+    EXPECT_FALSE(c.Font().styleStrategy() & QFont::PreferAntialias);
+    c.SelectChartFont(smooth);
+    EXPECT_EQ(c.CharHeight(), h);
+    EXPECT_TRUE(c.Font().styleStrategy() & QFont::PreferAntialias);
+}
+
 TEST(CanvasBuffer, StartBufferCopyAndRecopy) {
     TChartCanvas c;
     QImage screen(50, 40, QImage::Format_RGB32);
