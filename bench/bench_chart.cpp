@@ -34,10 +34,15 @@
 #include <vector>
 
 #include "Chart.h"
+#include "RepaintTiming.h"
 #include "CurveChart.h"
 #include "Series.h"
 
 namespace {
+
+using bench::Clock;
+using bench::Median;
+using bench::TimeRepaints;
 
 // The curve file's first two fields of each line after the heading.
 bool ReadCurve(const char* path, std::vector<double>& level, std::vector<double>& storage) {
@@ -67,26 +72,7 @@ bool ReadCurve(const char* path, std::vector<double>& level, std::vector<double>
     return true;
 }
 
-using Clock = std::chrono::steady_clock;
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Median milliseconds of one full repaint.
-double TimeRepaints(TChart& chart, int runs) {
-    for (int i = 0; i < std::min(runs, 5); ++i) chart.Refresh();  // warm caches, fonts and the bitmap
-    std::vector<double> ms;
-    ms.reserve(static_cast<std::size_t>(runs));
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        chart.Refresh();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    return Median(ms);
-}
 
 // The window's chart with a curve as its line.
 struct BenchChart {

@@ -10,6 +10,7 @@
 // the inflow, so that every pixel column holds many records.
 
 #include "Chart.h"
+#include "RepaintTiming.h"
 #include "HydrographChart.h"
 #include "Series.h"
 
@@ -25,24 +26,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::TimeRepaints;
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
-double TimeRepaints(TChart& chart, int runs) {
-    for (int i = 0; i < std::min(runs, 5); ++i) chart.Refresh();
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        chart.Refresh();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    return Median(ms);
-}
 
 }  // namespace
 
