@@ -29,6 +29,20 @@ namespace {
 const std::string kExamples = std::string(QUELMORA_SOURCE_DIR) + "/examples/";
 const std::string kRealData = std::string(QUELMORA_REALDATA_DIR) + "/";
 
+// The buttons' work on a curve and a flood record, computed in this process.
+struct Computed {
+    InflowWork work;
+    Computed(const std::string& curve, const std::string& flood, const TBalanceOptions& balance = {}) {
+        work.Balance = balance;
+        work.FormCreate();
+        work.ResetCurveTable();
+        work.ReadCurve(curve);
+        work.ResetFloodTable();
+        work.ReadFlood(flood);
+        work.Compute();
+    }
+};
+
 struct Outcome {
     int status = -1;
     std::string out;
@@ -62,15 +76,7 @@ protected:
 
     // What the buttons' work writes for these files, in this process.
     std::string Expected(const std::string& curve, const std::string& flood, const TBalanceOptions& balance = {}) {
-        InflowWork work;
-        work.Balance = balance;
-        work.FormCreate();
-        work.ResetCurveTable();
-        work.ReadCurve(curve);
-        work.ResetFloodTable();
-        work.ReadFlood(flood);
-        work.Compute();
-        work.WriteResult(dir / "expected.txt");
+        Computed(curve, flood, balance).work.WriteResult(dir / "expected.txt");
         return ReadFile(dir / "expected.txt");
     }
 
@@ -366,22 +372,6 @@ TEST(SeriesCurvePlot, FillsTheSeriesByStorage) {
     EXPECT_EQ(repaints, 2);
 }
 
-namespace {
-
-// The buttons' work on a curve and a flood record, computed in this process.
-struct Computed {
-    InflowWork work;
-    Computed(const std::string& curve, const std::string& flood) {
-        work.FormCreate();
-        work.ResetCurveTable();
-        work.ReadCurve(curve);
-        work.ResetFloodTable();
-        work.ReadFlood(flood);
-        work.Compute();
-    }
-};
-
-}  // namespace
 
 TEST_F(Batch, SummaryOfTheTankanFlood) {
     const std::string curve = kRealData + "tankan_curve.txt", flood = kRealData + "tankan_flood.txt";
