@@ -31,6 +31,7 @@ public:
     explicit TSolver(const TSystem& system) : s_(system) {
         const std::size_t m = s_.d.size();
         dd_.resize(m);
+        inv_.resize(m);
         l1_.resize(m);
         l2_.resize(m);
         x_.resize(m);
@@ -40,12 +41,13 @@ public:
     const std::vector<double>& Solve(double mu) {
         const std::size_t m = s_.d.size();
         for (std::size_t i = 0; i < m; ++i) {
-            const double l2 = i >= 2 ? s_.f[i - 2] / dd_[i - 2] : 0.0;
-            const double l1 = i >= 1 ? (s_.e[i - 1] - (i >= 2 ? l2 * dd_[i - 2] * l1_[i - 1] : 0.0)) / dd_[i - 1] : 0.0;
+            const double l2 = i >= 2 ? s_.f[i - 2] * inv_[i - 2] : 0.0;
+            const double l1 = i >= 1 ? (s_.e[i - 1] - (i >= 2 ? s_.f[i - 2] * l1_[i - 1] : 0.0)) * inv_[i - 1] : 0.0;
             double di = s_.d[i] + mu * s_.w[i];
             if (i >= 1) di -= l1 * l1 * dd_[i - 1];
             if (i >= 2) di -= l2 * l2 * dd_[i - 2];
             dd_[i] = di;
+            inv_[i] = 1.0 / di;
             l1_[i] = l1;
             l2_[i] = l2;
             double y = s_.rhs[i];
@@ -53,7 +55,7 @@ public:
             if (i >= 2) y -= l2 * x_[i - 2];
             x_[i] = y;
         }
-        for (std::size_t i = 0; i < m; ++i) x_[i] /= dd_[i];
+        for (std::size_t i = 0; i < m; ++i) x_[i] *= inv_[i];
         for (std::size_t i = m; i-- > 0;) {
             double v = x_[i];
             if (i + 1 < m) v -= l1_[i + 1] * x_[i + 1];
@@ -66,7 +68,7 @@ public:
 
 private:
     const TSystem& s_;
-    std::vector<double> dd_, l1_, l2_, x_;
+    std::vector<double> dd_, inv_, l1_, l2_, x_;
 };
 
 [[noreturn]] void RaiseRecord(std::size_t record, const std::string& what) {
@@ -82,7 +84,7 @@ struct TDepartures {
 // record k, c[0] = 0), over records 1 .. N-1.
 TDepartures Measure(const TCurveSegments& curve, std::span<const std::size_t> segment,
                     std::span<const double> levels, std::span<const double> storages,
-                    std::span<const long double> c) {
+                    std::span<const double> c) {
     TDepartures out;
     long double squares = 0;
     const std::size_t n = levels.size();
@@ -210,7 +212,7 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
     }
 
     TSolver solver(system);
-    std::vector<long double> c(records, 0.0L);
+    std::vector<double> c(records, 0.0);
     std::vector<double> kept;   // the solution of the weight `hi`
     auto trial = [&](double mu) {
         const std::vector<double>& x = solver.Solve(mu);
@@ -265,7 +267,7 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
     long double running = 0;
     for (std::size_t k = 1; k < records; ++k) {
         running += (static_cast<long double>(result.inflow[k - 1]) - inflow[k - 1]) * dt[k - 1] / 1e8L;
-        c[k] = running;
+        c[k] = static_cast<double>(running);
     }
     const TDepartures final = Measure(segments, segment, levels, storages, c);
     result.rmsDeparture = final.rms;
