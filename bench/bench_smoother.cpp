@@ -13,6 +13,7 @@
 #include "CurveLookup.h"
 #include "InflowWork.h"
 #include "LocaleFormats.h"
+#include "RecordSeries.h"
 #include "ToleranceSmoother.h"
 
 #include <algorithm>
@@ -58,16 +59,8 @@ Record Powell(const std::string& dir) {
     work.ReadCurve(dir + "/powell_curve_pre2017_live.txt");
     work.ReadFlood(dir + "/powell_1963_2026_flood.txt");
     work.Compute();
-    Record r;
-    r.curve = work.CurvePoints;
-    for (std::size_t i = 0; i < work.FloodSteps.size(); ++i) {
-        r.levels.push_back(work.FloodSteps[i].Z);
-        r.storages.push_back(work.FloodSteps[i].V);
-        if (i == 0) continue;
-        r.inflow.push_back(work.FloodSteps[i].Qin);
-        r.dt.push_back(work.FloodSteps[i].dt);
-    }
-    return r;
+    const TRecordSeries s = RecordSeries(work.FloodSteps, work.ComputedRecords);
+    return {work.CurvePoints, s.levels, s.storages, s.inflow, s.dt};
 }
 
 void Time(const char* name, const Record& r, double toleranceMm) {

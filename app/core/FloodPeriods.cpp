@@ -1,7 +1,9 @@
 #include "FloodPeriods.h"
 
 #include "Currency.h"
+#include "LocaleFormats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -39,18 +41,12 @@ DateTimeValue FirstMidnight(std::int64_t year, int month) {
     return out;
 }
 
-// The summary file's number form: the table's text with '.' for the locale's
-// mark (the text is a sign, digits and at most one mark).
+// The summary file's number form: the table's text, its decimal mark '.'
+// whatever the locale's.
 void AppendNumber(std::string& out, double value) {
-    const std::size_t from = out.size();
-    const Currency units = DecimalFromReal(value);
-    AppendDecimalText(out, units);
-    for (std::size_t i = from + (units.Units < 0 ? 1 : 0); i < out.size(); ++i) {
-        if (out[i] < '0' || out[i] > '9') {
-            out[i] = '.';
-            break;
-        }
-    }
+    std::string text = DecimalToText(DecimalFromReal(value));
+    std::replace(text.begin(), text.end(), Formats().decimalMark, '.');
+    out += text;
 }
 
 // yyyy-mm-dd hh:mm:ss whatever the locale: the quoted ':' is not the locale's
@@ -130,7 +126,7 @@ TPeriodRedistribution ScaleNegativeByPeriod(std::span<const DateTimeValue> times
         const std::size_t from = span.first == 0 ? 0 : span.first - 1, to = span.last;
         long double positive = 0, negative = 0;
         for (std::size_t k = from; k < to; ++k) {
-            if (!(dt[k] > 0)) continue;
+            if (!(dt[k] > 0) || std::isnan(inflow[k])) continue;
             const long double water = static_cast<long double>(inflow[k]) * dt[k];
             if (inflow[k] < 0) {
                 ++p.negativeSteps;
@@ -150,7 +146,7 @@ TPeriodRedistribution ScaleNegativeByPeriod(std::span<const DateTimeValue> times
         const long double factor = volume / positive;   // positive > 0: volume >= 0 > negative
         p.factor = static_cast<double>(factor);
         for (std::size_t k = from; k < to; ++k) {
-            if (!(dt[k] > 0)) continue;
+            if (!(dt[k] > 0) || std::isnan(inflow[k])) continue;
             out.inflow[k] = inflow[k] < 0 ? 0.0 : static_cast<double>(inflow[k] * factor);
         }
     }

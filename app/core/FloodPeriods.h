@@ -81,8 +81,8 @@ struct TPeriodRedistribution {
 // is multiplied by V / P, V the period's volume (sum of inflow * dt) and P
 // that of its positive steps: the period keeps its volume and no water moves
 // between periods. A period whose V is negative cannot be mended so: it is
-// left as it is and reported. Steps whose length is not positive carry no
-// water and keep their value. times holds the N records, inflow and dt the
+// left as it is and reported. Steps whose length is not positive, or whose
+// inflow is not a number, carry no water and keep their value. times holds the N records, inflow and dt the
 // N - 1 steps. Raises std::invalid_argument for lists of the wrong lengths.
 TPeriodRedistribution ScaleNegativeByPeriod(std::span<const DateTimeValue> times, std::span<const double> inflow,
                                             std::span<const double> dt, const TPeriodRule& rule);

@@ -36,8 +36,13 @@ TSpikeScreening ScreenSpikes(std::span<const double> levels, double tolerance, s
     for (std::size_t p = 0; p < count; ++p) {
         // Centred, shifted inwards at the ends to keep its width.
         const std::size_t first = std::min(p >= 2 ? p - 2 : 0, count - width);
-        for (std::size_t w = 0; w < width; ++w) window[w] = levels[usable[first + w]];
-        std::sort(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(width));
+        // Five values at most: sorted by insertion.
+        for (std::size_t w = 0; w < width; ++w) {
+            const double v = levels[usable[first + w]];
+            std::size_t at = w;
+            for (; at > 0 && window[at - 1] > v; --at) window[at] = window[at - 1];
+            window[at] = v;
+        }
         const double median = width % 2 ? window[width / 2] : (window[width / 2 - 1] + window[width / 2]) / 2;
         const std::size_t record = usable[p];
         if (std::fabs(levels[record] - median) > tolerance && out.flags[record] == TRecordFlag::None) {

@@ -12,6 +12,7 @@
 #include "InflowScreening.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
+#include "RecordSeries.h"
 #include "ToleranceSmoother.h"
 
 #include <gtest/gtest.h>
@@ -24,25 +25,6 @@
 namespace {
 
 const std::string kRealData = std::string(QUELMORA_REALDATA_DIR) + "/";
-
-struct Record {
-    std::vector<DateTimeValue> times;
-    std::vector<double> levels, storages, inflow, dt;
-};
-
-Record Series(const InflowWork& work) {
-    Record r;
-    for (const TFloodStep& s : work.FloodSteps) {
-        r.times.push_back(s.T);
-        r.levels.push_back(s.Z);
-        r.storages.push_back(s.V);
-    }
-    for (std::size_t i = 1; i < work.FloodSteps.size(); ++i) {
-        r.inflow.push_back(work.FloodSteps[i].Qin);
-        r.dt.push_back(work.FloodSteps[i].dt);
-    }
-    return r;
-}
 
 std::size_t Negatives(const std::vector<double>& q) {
     return static_cast<std::size_t>(std::count_if(q.begin(), q.end(), [](double v) { return v < 0; }));
@@ -58,10 +40,10 @@ protected:
         work->ReadFlood(kRealData + "powell_1963_2026_flood.txt");
         work->Compute();
         ASSERT_EQ(work->ComputedRecords, 22661u);
-        r = Series(*work);
+        r = RecordSeries(work->FloodSteps, work->ComputedRecords);
     }
     std::unique_ptr<InflowWork> work;
-    Record r;
+    TRecordSeries r;
 };
 
 TEST_F(Powell, TwoSpikesAreFlaggedAndTheirRepairKeepsTheVolume) {
@@ -168,7 +150,7 @@ TEST_F(Powell, TheAgencysBalanceAgainstThePublished1983Inflow) {
     work->Balance.bankStorage = 0.08;
     work->Balance.lossFields = {4};
     work->Compute();
-    const Record r1983 = Series(*work);
+    const TRecordSeries r1983 = RecordSeries(work->FloodSteps, work->ComputedRecords);
     std::ifstream in(kRealData + "powell_1983_published.csv");
     std::string line;
     std::getline(in, line);
