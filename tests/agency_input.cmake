@@ -1,7 +1,7 @@
 # Agency files as they come: fields and headings, column and unit options,
 # stamp forms, dated curves, gaps and notes, plausibility.
 quelmora_test(test_agency_input
-    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_columns.cpp
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_options.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_units.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_stamps.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_records.cpp
