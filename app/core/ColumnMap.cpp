@@ -61,7 +61,7 @@ TColumnOption ParseColumns(std::string_view option, std::string_view text,
                            const TQuantityRule (&rules)[N]) {
     TColumnOption columns;
     columns.name = option;
-    if (TrimBlanks(text).empty()) RefuseOption(option, "no columns given");
+    if (TrimText(text).empty()) RefuseOption(option, "no columns given");
     for (const std::string_view item : SplitOptionList(text)) {
         if (item.empty()) RefuseOption(option, "empty item in " + Quoted(text));
         std::string_view name, col;

@@ -291,7 +291,7 @@ bool ReadUnixStamp(std::string_view text, TTimeFormat format, int utcOffsetMinut
 }
 
 TDateOrder ParseDateOrder(std::string_view text) {
-    const std::string_view t = TrimBlanks(text);
+    const std::string_view t = TrimText(text);
     if (SameIgnoringCase(t, "dmy")) return TDateOrder::Dmy;
     if (SameIgnoringCase(t, "mdy")) return TDateOrder::Mdy;
     if (SameIgnoringCase(t, "ymd")) return TDateOrder::Ymd;
@@ -299,14 +299,14 @@ TDateOrder ParseDateOrder(std::string_view text) {
 }
 
 TTimeFormat ParseTimeFormat(std::string_view text) {
-    const std::string_view t = TrimBlanks(text);
+    const std::string_view t = TrimText(text);
     if (SameIgnoringCase(t, "unix-s")) return TTimeFormat::UnixSeconds;
     if (SameIgnoringCase(t, "unix-ms")) return TTimeFormat::UnixMilliseconds;
     RefuseOption("--time-format", "unknown format " + Quoted(text) + " (unix-s or unix-ms)");
 }
 
 int ParseUtcOffset(std::string_view text) {
-    const std::string_view t = TrimBlanks(text);
+    const std::string_view t = TrimText(text);
     int hours = -1, minutes = -1;
     if (t.size() == 6 && (t[0] == '+' || t[0] == '-') && t[3] == ':') {
         std::size_t i = 1;

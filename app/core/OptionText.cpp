@@ -16,14 +16,6 @@ std::string Quoted(std::string_view text) {
     return quoted;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32)
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
-        text.remove_suffix(1);
-    return text;
-}
-
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -37,7 +29,7 @@ std::vector<std::string_view> SplitOptionList(std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        items.push_back(TrimBlanks(
+        items.push_back(TrimText(
             text.substr(start, comma == std::string_view::npos ? comma : comma - start)));
         if (comma == std::string_view::npos) return items;
         start = comma + 1;
@@ -47,8 +39,8 @@ std::vector<std::string_view> SplitOptionList(std::string_view text) {
 bool SplitOptionItem(std::string_view item, std::string_view& name, std::string_view& value) {
     const std::size_t equals = item.find('=');
     if (equals == std::string_view::npos) return false;
-    name = TrimBlanks(item.substr(0, equals));
-    value = TrimBlanks(item.substr(equals + 1));
+    name = TrimText(item.substr(0, equals));
+    value = TrimText(item.substr(equals + 1));
     return true;
 }
 

@@ -5,6 +5,7 @@
 // window's import dialog shows it, a script gets it as an exception.
 
 #include "Exceptions.h"
+#include "StringList.h"   // TrimText: blanks (characters 0 to 32) off both ends
 
 #include <string>
 #include <string_view>
@@ -21,9 +22,6 @@ class EOptionError : public Exception {
 
 // The text between quotes, for messages: 'text'.
 std::string Quoted(std::string_view text);
-
-// Blanks (characters 0 to 32) off both ends.
-std::string_view TrimBlanks(std::string_view text);
 
 // Equal when ASCII letters are compared without their case.
 bool SameIgnoringCase(std::string_view a, std::string_view b);

@@ -6,20 +6,20 @@
 #include <algorithm>
 
 TMissingMode ParseMissingMode(std::string_view text) {
-    if (SameIgnoringCase(TrimBlanks(text), "skip")) return TMissingMode::Skip;
+    if (SameIgnoringCase(TrimText(text), "skip")) return TMissingMode::Skip;
     RefuseOption("--missing", "takes skip, not " + Quoted(text));
 }
 
 Currency ParseMissingValue(std::string_view text) {
     try {
-        if (!TrimBlanks(text).empty()) return DecimalFromText(TrimBlanks(text));
+        if (!TrimText(text).empty()) return DecimalFromText(TrimText(text));
     } catch (const EConvertError&) {
     }
     RefuseOption("--missing-value", Quoted(text) + " is no number");
 }
 
 bool TMissingValues::IsMissing(std::string_view field) const {
-    field = TrimBlanks(field);
+    field = TrimText(field);
     if (field.empty()) return true;
     if (values_.empty()) return false;
     try {
@@ -32,7 +32,7 @@ bool TMissingValues::IsMissing(std::string_view field) const {
 
 std::string TMissingValues::Reason(std::string_view what, std::string_view field) {
     std::string reason(what);
-    field = TrimBlanks(field);
+    field = TrimText(field);
     if (field.empty()) return reason + " is blank";
     reason += " is ";
     reason += field;

@@ -28,7 +28,7 @@ std::string_view WithoutByteOrderMark(std::string_view text) {
 }
 
 std::string_view HeadingName(std::string_view text) {
-    return TrimBlanks(WithoutByteOrderMark(TrimBlanks(text)));
+    return TrimText(WithoutByteOrderMark(TrimText(text)));
 }
 
 std::vector<std::string_view> HeadingNames(std::string_view headingLine) {

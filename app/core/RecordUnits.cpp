@@ -106,32 +106,50 @@ void Dyadic(double value, std::uint64_t& mantissa, int& exponent) {
 constexpr std::uint64_t kAcreFootNum = 60228605349ULL;
 constexpr std::uint64_t kAcreFootDen = 48828125ULL;
 constexpr TUnitFactor kOne{1, 1};
+constexpr TUnitFactor kAcreFoot{kAcreFootNum, kAcreFootDen};
+constexpr TUnitFactor kCubicFoot{55306341, 1953125000};   // 0.3048^3
 
-template <class Unit> struct TUnitRow {
+// A unit: its option spelling, its text in a summary, its suffix in a
+// column name, and its factor to the program's own unit.
+template <class Unit>
+struct TUnitRow {
     Unit unit;
     const char* name;
+    const char* text;
+    const char* suffix;
+    TUnitFactor factor;
 };
 
-constexpr std::array<TUnitRow<TLevelUnit>, 2> kLevelUnits{
-    {{TLevelUnit::M, "m"}, {TLevelUnit::Ft, "ft"}}};
-constexpr std::array<TUnitRow<TStorageUnit>, 6> kStorageUnits{{{TStorageUnit::E8M3, "1e8m3"},
-                                                               {TStorageUnit::E6M3, "1e6m3"},
-                                                               {TStorageUnit::M3, "m3"},
-                                                               {TStorageUnit::Af, "af"},
-                                                               {TStorageUnit::Kaf, "kaf"},
-                                                               {TStorageUnit::Maf, "maf"}}};
-constexpr std::array<TUnitRow<TFlowUnit>, 2> kFlowUnits{
-    {{TFlowUnit::M3s, "m3/s"}, {TFlowUnit::Cfs, "cfs"}}};
-constexpr std::array<TUnitRow<TLossUnit>, 4> kLossUnits{{{TLossUnit::M3s, "m3/s"},
-                                                         {TLossUnit::Cfs, "cfs"},
-                                                         {TLossUnit::M3, "m3"},
-                                                         {TLossUnit::Af, "af"}}};
+constexpr std::array<TUnitRow<TLevelUnit>, 2> kLevelUnits{{
+    {TLevelUnit::M, "m", "m", "m", kOne},
+    {TLevelUnit::Ft, "ft", "ft", "ft", {381, 1250}},
+}};
+// To 10^8 m^3.
+constexpr std::array<TUnitRow<TStorageUnit>, 6> kStorageUnits{{
+    {TStorageUnit::E8M3, "1e8m3", "10^8m^3", "1e8m3", kOne},
+    {TStorageUnit::E6M3, "1e6m3", "10^6m^3", "1e6m3", {1, 100}},
+    {TStorageUnit::M3, "m3", "m^3", "m3", {1, 100000000}},
+    {TStorageUnit::Af, "af", "af", "af", {kAcreFootNum, kAcreFootDen * 100000000}},
+    {TStorageUnit::Kaf, "kaf", "kaf", "kaf", {kAcreFootNum, kAcreFootDen * 100000}},
+    {TStorageUnit::Maf, "maf", "maf", "maf", {kAcreFootNum, kAcreFootDen * 100}},
+}};
+constexpr std::array<TUnitRow<TFlowUnit>, 2> kFlowUnits{{
+    {TFlowUnit::M3s, "m3/s", "m^3/s", "m3s", kOne},
+    {TFlowUnit::Cfs, "cfs", "cfs", "cfs", kCubicFoot},
+}};
+// Rates to m^3/s, volumes to m^3.
+constexpr std::array<TUnitRow<TLossUnit>, 4> kLossUnits{{
+    {TLossUnit::M3s, "m3/s", "m^3/s", "m3s", kOne},
+    {TLossUnit::Cfs, "cfs", "cfs", "cfs", kCubicFoot},
+    {TLossUnit::M3, "m3", "m^3", "m3", kOne},
+    {TLossUnit::Af, "af", "af", "af", kAcreFoot},
+}};
 
 template <class Unit, std::size_t N>
-const char* NameOf(const std::array<TUnitRow<Unit>, N>& rows, Unit unit) {
+const TUnitRow<Unit>& RowOf(const std::array<TUnitRow<Unit>, N>& rows, Unit unit) {
     for (const auto& row : rows)
-        if (row.unit == unit) return row.name;
-    return "?";
+        if (row.unit == unit) return row;
+    return rows[0];
 }
 
 template <class Unit, std::size_t N>
@@ -153,7 +171,7 @@ Unit ParseUnit(const std::array<TUnitRow<Unit>, N>& rows, const char* quantity,
 TRecordUnits ParseUnits(std::string_view text) {
     constexpr const char* kOption = "--units";
     TRecordUnits units;
-    if (TrimBlanks(text).empty()) RefuseOption(kOption, "no units given");
+    if (TrimText(text).empty()) RefuseOption(kOption, "no units given");
     bool seen[4] = {false, false, false, false};
     for (const std::string_view item : SplitOptionList(text)) {
         if (item.empty()) RefuseOption(kOption, "empty item in " + Quoted(text));
@@ -187,49 +205,12 @@ TRecordUnits ParseUnits(std::string_view text) {
     return units;
 }
 
-TUnitFactor UnitFactor(TLevelUnit unit) {
-    return unit == TLevelUnit::Ft ? TUnitFactor{381, 1250} : kOne;
-}
+TUnitFactor UnitFactor(TLevelUnit unit) { return RowOf(kLevelUnits, unit).factor; }
+TUnitFactor UnitFactor(TStorageUnit unit) { return RowOf(kStorageUnits, unit).factor; }
+TUnitFactor UnitFactor(TFlowUnit unit) { return RowOf(kFlowUnits, unit).factor; }
+TUnitFactor UnitFactor(TLossUnit unit) { return RowOf(kLossUnits, unit).factor; }
 
-TUnitFactor UnitFactor(TStorageUnit unit) {
-    switch (unit) {
-    case TStorageUnit::E8M3:
-        return kOne;
-    case TStorageUnit::E6M3:
-        return {1, 100};
-    case TStorageUnit::M3:
-        return {1, 100000000};
-    case TStorageUnit::Af:
-        return {kAcreFootNum, kAcreFootDen * 100000000};
-    case TStorageUnit::Kaf:
-        return {kAcreFootNum, kAcreFootDen * 100000};
-    case TStorageUnit::Maf:
-        return {kAcreFootNum, kAcreFootDen * 100};
-    }
-    return kOne;
-}
-
-TUnitFactor UnitFactor(TFlowUnit unit) {
-    return unit == TFlowUnit::Cfs ? TUnitFactor{55306341, 1953125000} : kOne;
-}
-
-TUnitFactor UnitFactor(TLossUnit unit) {
-    switch (unit) {
-    case TLossUnit::M3s:
-        return kOne;
-    case TLossUnit::Cfs:
-        return UnitFactor(TFlowUnit::Cfs);
-    case TLossUnit::M3:
-        return kOne;
-    case TLossUnit::Af:
-        return {kAcreFootNum, kAcreFootDen};
-    }
-    return kOne;
-}
-
-bool IsVolume(TLossUnit unit) {
-    return unit == TLossUnit::M3 || unit == TLossUnit::Af;
-}
+bool IsVolume(TLossUnit unit) { return unit == TLossUnit::M3 || unit == TLossUnit::Af; }
 
 double FromUnit(Currency value, TUnitFactor factor) {
     if (factor.IsOne()) return DecimalToReal(value);
@@ -281,44 +262,13 @@ double ToUnit(double value, TUnitFactor factor) {
     return value < 0 ? -d : d;
 }
 
-const char* UnitName(TLevelUnit unit) {
-    return NameOf(kLevelUnits, unit);
-}
-const char* UnitName(TStorageUnit unit) {
-    return NameOf(kStorageUnits, unit);
-}
-const char* UnitName(TFlowUnit unit) {
-    return NameOf(kFlowUnits, unit);
-}
-const char* UnitName(TLossUnit unit) {
-    return NameOf(kLossUnits, unit);
-}
-
-const char* UnitText(TLevelUnit unit) {
-    return UnitName(unit);
-}
-const char* UnitText(TStorageUnit unit) {
-    switch (unit) {
-    case TStorageUnit::E8M3:
-        return "10^8m^3";
-    case TStorageUnit::E6M3:
-        return "10^6m^3";
-    case TStorageUnit::M3:
-        return "m^3";
-    default:
-        return UnitName(unit);
-    }
-}
-const char* UnitText(TFlowUnit unit) {
-    return unit == TFlowUnit::M3s ? "m^3/s" : "cfs";
-}
-
-const char* UnitSuffix(TLevelUnit unit) {
-    return UnitName(unit);
-}
-const char* UnitSuffix(TStorageUnit unit) {
-    return UnitName(unit);
-}
-const char* UnitSuffix(TFlowUnit unit) {
-    return unit == TFlowUnit::M3s ? "m3s" : "cfs";
-}
+const char* UnitName(TLevelUnit unit) { return RowOf(kLevelUnits, unit).name; }
+const char* UnitName(TStorageUnit unit) { return RowOf(kStorageUnits, unit).name; }
+const char* UnitName(TFlowUnit unit) { return RowOf(kFlowUnits, unit).name; }
+const char* UnitName(TLossUnit unit) { return RowOf(kLossUnits, unit).name; }
+const char* UnitText(TLevelUnit unit) { return RowOf(kLevelUnits, unit).text; }
+const char* UnitText(TStorageUnit unit) { return RowOf(kStorageUnits, unit).text; }
+const char* UnitText(TFlowUnit unit) { return RowOf(kFlowUnits, unit).text; }
+const char* UnitSuffix(TLevelUnit unit) { return RowOf(kLevelUnits, unit).suffix; }
+const char* UnitSuffix(TStorageUnit unit) { return RowOf(kStorageUnits, unit).suffix; }
+const char* UnitSuffix(TFlowUnit unit) { return RowOf(kFlowUnits, unit).suffix; }

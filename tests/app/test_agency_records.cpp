@@ -66,7 +66,7 @@ TEST(AgencyRecords, NotesAtTheEndOfPowellsFile) {
     std::vector<bool> isStamp;
     std::vector<std::string_view> fields;
     for (std::size_t k = 1; k < lines.size(); ++k) {
-        SplitFields(TrimBlanks(lines[k]), fields);
+        SplitFields(TrimText(lines[k]), fields);
         DateTimeValue t = 0;
         isStamp.push_back(reader.TryRead(fields[0], t));
     }
