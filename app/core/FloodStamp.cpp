@@ -3,8 +3,10 @@
 #include "Arithmetic.h"
 #include "FloatRules.h"
 #include "LocaleFormats.h"
+#include "OptionText.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -94,11 +96,124 @@ bool DateShowsNoTime(std::string_view pattern) {
     return true;
 }
 
-}  // namespace
+// After a date at text[i]: nothing, blanks, or blanks and "h:mm[:ss]", then
+// blanks. The forms an agency's date is followed by.
+bool SplitOptionalTime(std::string_view text, std::size_t i, DocumentedStamp& parts) {
+    if (i == text.size()) return true;
+    if (text[i] != ' ') return false;
+    SkipBlanks(text, i);
+    if (i == text.size()) return true;
+    return SplitColonTime(text, i, true, parts);
+}
 
-bool ReadDocumentedStamp(std::string_view text, DateTimeValue& value) {
-    DocumentedStamp parts;
-    if (!SplitDocumentedStamp(text, parts)) return false;
+// Digits at text[i], at most `most` of them (one more puts the text out of
+// form); their count, 0 for none.
+int ReadDigits(std::string_view text, std::size_t& i, int most, int& value) {
+    int count = 0;
+    value = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+        if (++count > most) return 0;
+        value = value * 10 + (text[i++] - '0');
+    }
+    return count;
+}
+
+bool SplitMonthNameStamp(std::string_view text, DocumentedStamp& parts) {
+    static constexpr const char* kMonths[12] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                "jul", "aug", "sep", "oct", "nov", "dec"};
+    std::size_t i = 0;
+    if (!ReadSmall(text, i, parts.day) || i + 5 > text.size() || text[i] != '-' ||
+        text[i + 4] != '-')
+        return false;
+    const std::string_view month = text.substr(i + 1, 3);
+    parts.month = 0;
+    for (int m = 0; m < 12; ++m)
+        if (SameIgnoringCase(month, kMonths[m])) parts.month = m + 1;
+    if (parts.month == 0) return false;
+    i += 5;
+    if (ReadDigits(text, i, 4, parts.year) != 4) return false;
+    parts.hasTime = false;
+    return SplitOptionalTime(text, i, parts);
+}
+
+bool SplitOrderedStamp(std::string_view text, TDateOrder order, DocumentedStamp& parts) {
+    std::size_t i = 0;
+    int n[3];
+    int digits[3];
+    char mark = 0;
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0) {
+            if (i >= text.size()) return false;
+            const char c = text[i++];
+            if (k == 1 ? (c != '/' && c != '.' && c != '-') : c != mark) return false;
+            mark = c;
+        }
+        digits[k] = ReadDigits(text, i, 4, n[k]);
+        if (digits[k] == 0) return false;
+    }
+    // Four digits first can only be a year: year first, whatever the order.
+    if (digits[0] == 4) order = TDateOrder::Ymd;
+    const int y = order == TDateOrder::Ymd ? 0 : 2;
+    const int m = order == TDateOrder::Mdy ? 0 : 1;
+    const int d = order == TDateOrder::Dmy ? 0 : order == TDateOrder::Mdy ? 1 : 2;
+    if (digits[m] > 2 || digits[d] > 2 || digits[y] == 3) return false;
+    parts.year = digits[y] == 4 ? n[y] : WindowedYear(n[y], CurrentYear(), Formats().centuryWindow);
+    parts.month = n[m];
+    parts.day = n[d];
+    parts.hasTime = false;
+    return SplitOptionalTime(text, i, parts);
+}
+
+// Whole milliseconds since 1970-01-01 UTC in a Unix stamp's text.
+bool UnixMilliseconds(std::string_view text, TTimeFormat format, std::int64_t& ms) {
+    std::size_t i = 0;
+    SkipBlanks(text, i);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Beyond the years 1 to 9999 in either unit, yet far from overflowing
+    // once seconds are made milliseconds.
+    const int mostDigits = format == TTimeFormat::UnixSeconds ? 13 : 16;
+    std::int64_t whole = 0;
+    int digits = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+        if (++digits > mostDigits) return false;
+        whole = whole * 10 + (text[i++] - '0');
+    }
+    if (digits == 0) return false;
+    // The fraction: in seconds its first three digits are milliseconds; the
+    // digits after those decide the rounding.
+    const int ownDigits = format == TTimeFormat::UnixSeconds ? 3 : 0;
+    if (format == TTimeFormat::UnixSeconds) whole *= 1000;
+    std::int64_t own = 0;
+    int firstRest = -1;     // the first digit beyond the millisecond, -1 for none
+    bool restAfter = false; // any non-zero digit after that one
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        int fraction = 0;
+        while (i < text.size() && IsDigit(text[i])) {
+            const int digit = text[i++] - '0';
+            if (fraction < ownDigits)
+                own = own * 10 + digit;
+            else if (fraction == ownDigits)
+                firstRest = digit;
+            else if (digit != 0)
+                restAfter = true;
+            ++fraction;
+        }
+        if (fraction == 0) return false;
+        for (; fraction < ownDigits; ++fraction)
+            own *= 10;
+    }
+    SkipBlanks(text, i);
+    if (i != text.size()) return false;
+    whole += own;
+    if (firstRest > 5 || (firstRest == 5 && (restAfter || whole % 2 != 0))) ++whole;
+    ms = negative ? -whole : whole;
+    return true;
+}
+
+// The value of a split stamp; false for an invalid date or time.
+bool EncodeStamp(const DocumentedStamp& parts, DateTimeValue& value) {
     DateTimeValue date = 0.0;
     if (!TryEncodeDate(parts.year, parts.month, parts.day, date)) return false;
     if (!parts.hasTime) {
@@ -109,6 +224,13 @@ bool ReadDocumentedStamp(std::string_view text, DateTimeValue& value) {
     if (!TryEncodeTime(parts.hour, parts.minute, parts.second, 0, time)) return false;
     value = CombineDateTime(date, time);
     return true;
+}
+
+}  // namespace
+
+bool ReadDocumentedStamp(std::string_view text, DateTimeValue& value) {
+    DocumentedStamp parts;
+    return SplitDocumentedStamp(text, parts) && EncodeStamp(parts, value);
 }
 
 // The documented form with every field at full width, as files mostly have
@@ -131,28 +253,128 @@ bool SplitFullWidthStamp(std::string_view t, DocumentedStamp& parts) {
     return true;
 }
 
-DateTimeValue TFloodStampReader::Read(std::string_view text) {
+bool ReadMonthNameStamp(std::string_view text, DateTimeValue& value) {
     DocumentedStamp parts;
-    if (SplitFullWidthStamp(text, parts) || SplitDocumentedStamp(text, parts)) {
-        bool dateOk = true;
-        if (parts.year != year_ || parts.month != month_ || parts.day != day_) {
-            DateTimeValue date = 0.0;
-            dateOk = TryEncodeDate(parts.year, parts.month, parts.day, date);
-            if (dateOk) {
-                year_ = parts.year;
-                month_ = parts.month;
-                day_ = parts.day;
-                date_ = date;
-            }
-        }
-        if (dateOk) {
-            if (!parts.hasTime) return date_;
-            double time = 0.0;
-            if (TryEncodeTime(parts.hour, parts.minute, parts.second, 0, time))
-                return CombineDateTime(date_, time);
-        }
+    return SplitMonthNameStamp(text, parts) && EncodeStamp(parts, value);
+}
+
+bool ReadOrderedStamp(std::string_view text, TDateOrder order, DateTimeValue& value) {
+    DocumentedStamp parts;
+    return order != TDateOrder::Locale && SplitOrderedStamp(text, order, parts) &&
+           EncodeStamp(parts, value);
+}
+
+bool ReadUnixStamp(std::string_view text, TTimeFormat format, int utcOffsetMinutes,
+                   DateTimeValue& value) {
+    if (format == TTimeFormat::Text) return false;
+    std::int64_t ms = 0;
+    if (!UnixMilliseconds(text, format, ms)) return false;
+    constexpr std::int64_t kMsPerDay = 86400000;
+    constexpr std::int64_t kDayOf1970 = 25569; // 1970-01-01 counted from 1899-12-30
+    ms += static_cast<std::int64_t>(utcOffsetMinutes) * 60000;
+    std::int64_t day = ms / kMsPerDay;
+    std::int64_t msOfDay = ms % kMsPerDay;
+    if (msOfDay < 0) {
+        msOfDay += kMsPerDay;
+        --day;
     }
-    return StampFromText(text);
+    day += kDayOf1970;
+    // The days of 0001-01-01 and 9999-12-31.
+    constexpr std::int64_t kFirstDay = -693593, kLastDay = 2958465;
+    if (day < kFirstDay || day > kLastDay) return false;
+    const auto date = static_cast<DateTimeValue>(day);
+    const auto m = static_cast<int>(msOfDay);
+    double time = 0.0;
+    if (!TryEncodeTime(m / 3600000, m / 60000 % 60, m / 1000 % 60, m % 1000, time)) return false;
+    value = CombineDateTime(date, time);
+    return true;
+}
+
+TDateOrder ParseDateOrder(std::string_view text) {
+    const std::string_view t = TrimText(text);
+    if (SameIgnoringCase(t, "dmy")) return TDateOrder::Dmy;
+    if (SameIgnoringCase(t, "mdy")) return TDateOrder::Mdy;
+    if (SameIgnoringCase(t, "ymd")) return TDateOrder::Ymd;
+    RefuseOption("--date-order", "unknown order " + Quoted(text) + " (dmy, mdy or ymd)");
+}
+
+TTimeFormat ParseTimeFormat(std::string_view text) {
+    const std::string_view t = TrimText(text);
+    if (SameIgnoringCase(t, "unix-s")) return TTimeFormat::UnixSeconds;
+    if (SameIgnoringCase(t, "unix-ms")) return TTimeFormat::UnixMilliseconds;
+    RefuseOption("--time-format", "unknown format " + Quoted(text) + " (unix-s or unix-ms)");
+}
+
+int ParseUtcOffset(std::string_view text) {
+    const std::string_view t = TrimText(text);
+    int hours = -1, minutes = -1;
+    if (t.size() == 6 && (t[0] == '+' || t[0] == '-') && t[3] == ':') {
+        std::size_t i = 1;
+        if (ReadDigits(t, i, 2, hours) != 2) hours = -1;
+        i = 4;
+        if (ReadDigits(t, i, 2, minutes) != 2) minutes = -1;
+    }
+    if (hours < 0 || minutes < 0 || minutes > 59)
+        RefuseOption("--utc-offset", Quoted(text) + " is not +HH:MM or -HH:MM (as +08:00)");
+    if (hours * 60 + minutes > 18 * 60)
+        RefuseOption("--utc-offset", Quoted(text) + " is beyond 18 hours from UTC");
+    const int offset = hours * 60 + minutes;
+    return t[0] == '-' ? -offset : offset;
+}
+
+void CheckStampOptions(const TStampOptions& options, bool utcOffsetGiven) {
+    const bool unix = options.timeFormat != TTimeFormat::Text;
+    if (unix && options.dateOrder != TDateOrder::Locale)
+        RefuseOption("--date-order", "Unix stamps (--time-format) have no dates to order");
+    if (utcOffsetGiven && !unix)
+        RefuseOption("--utc-offset",
+                     "only Unix stamps are in UTC; give --time-format unix-s or unix-ms");
+}
+
+bool TFloodStampReader::ReadParts(std::string_view text, DateTimeValue& value) {
+    DocumentedStamp parts;
+    const bool split = SplitFullWidthStamp(text, parts) || SplitDocumentedStamp(text, parts) ||
+                       SplitMonthNameStamp(text, parts) ||
+                       (options_.dateOrder != TDateOrder::Locale &&
+                        SplitOrderedStamp(text, options_.dateOrder, parts));
+    if (!split) return false;
+    if (parts.year != year_ || parts.month != month_ || parts.day != day_) {
+        DateTimeValue date = 0.0;
+        if (!TryEncodeDate(parts.year, parts.month, parts.day, date)) return false;
+        year_ = parts.year;
+        month_ = parts.month;
+        day_ = parts.day;
+        date_ = date;
+    }
+    if (!parts.hasTime) {
+        value = date_;
+        return true;
+    }
+    double time = 0.0;
+    if (!TryEncodeTime(parts.hour, parts.minute, parts.second, 0, time)) return false;
+    value = CombineDateTime(date_, time);
+    return true;
+}
+
+bool TFloodStampReader::TryRead(std::string_view text, DateTimeValue& value) {
+    if (options_.timeFormat != TTimeFormat::Text)
+        return ReadUnixStamp(text, options_.timeFormat, options_.utcOffsetMinutes, value);
+    if (ReadParts(text, value)) return true;
+    return options_.dateOrder == TDateOrder::Locale && TryStampFromText(text, value);
+}
+
+DateTimeValue TFloodStampReader::Read(std::string_view text) {
+    DateTimeValue value = 0.0;
+    if (options_.timeFormat == TTimeFormat::Text) {
+        if (ReadParts(text, value)) return value;
+        if (options_.dateOrder == TDateOrder::Locale) return StampFromText(text);
+    } else if (ReadUnixStamp(text, options_.timeFormat, options_.utcOffsetMinutes, value)) {
+        return value;
+    }
+    std::string message = "'";
+    message += text;
+    message += "' is not a valid date and time";
+    throw EConvertError(std::move(message));
 }
 
 TStampTexts::TStampTexts() {

@@ -1,0 +1,9 @@
+# Agency files as they come: fields and headings, column and unit options,
+# stamp forms, dated curves, gaps and notes, plausibility.
+quelmora_test(test_agency_input
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_options.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_units.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_stamps.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_records.cpp
+    LIBS app_core)
+target_compile_definitions(test_agency_input PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
