@@ -17,8 +17,6 @@ namespace workbook::detail {
 
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
-
 unzFile Zip(void* handle) { return static_cast<unzFile>(handle); }
 
 // The first bytes of a compound document: what Excel makes of a workbook
@@ -40,14 +38,21 @@ ZipArchive::ZipArchive(const std::string& file, const ReadLimits& limits)
     // A pipe or a device is no archive (and opening a pipe would wait for a
     // writer); a folder or a missing file gets the program's usual file error.
     struct stat st;
-    if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-        Fail("not a workbook (not a regular file)");
-    try {
-        LineFile probe;
-        probe.OpenRead(file);
-    } catch (EInOutError& e) {
-        e.Message = file + ": " + e.Message;
-        throw;
+    const bool found = ::stat(file.c_str(), &st) == 0;
+    if (found && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) Fail("not a workbook (not a regular file)");
+    const int fd = found && S_ISREG(st.st_mode) ? ::open(file.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    if (fd >= 0) {
+        ::close(fd);
+    } else {
+        // The program's file channel gives the failure its usual number and text.
+        try {
+            LineFile probe;
+            probe.OpenRead(file);
+        } catch (EInOutError& e) {
+            e.Message = file + ": " + e.Message;
+            throw;
+        }
+        Fail("cannot be opened");
     }
     zip_ = unzOpen64(file.c_str());
     if (!zip_) {
@@ -60,6 +65,11 @@ ZipArchive::ZipArchive(const std::string& file, const ReadLimits& limits)
 
 ZipArchive::~ZipArchive() {
     if (zip_) unzClose(Zip(zip_));
+}
+
+char* ZipArchive::Buffer() {
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kChunk);
+    return buffer_.get();
 }
 
 bool ZipArchive::Has(const std::string& part) {
@@ -79,7 +89,6 @@ XmlPart::XmlPart(ZipArchive& zip, const std::string& part) : zip_(zip), part_(pa
     if (info.flag & 1) zip.Malformed(part + " is encrypted");
     if (unzOpenCurrentFile(z) != UNZ_OK) zip.Malformed(part + " cannot be unpacked");
     open_ = true;
-    buffer_ = std::make_unique<char[]>(kChunk);
 }
 
 XmlPart::~XmlPart() {
@@ -92,14 +101,14 @@ void XmlPart::Finish() {
 
 bool XmlPart::Feed() {
     if (!Unpack()) return false;
-    xml_.addData(QByteArray(buffer_.get(), static_cast<qsizetype>(chunk_)));
+    xml_.addData(QByteArray(zip_.Buffer(), static_cast<qsizetype>(chunk_)));
     return true;
 }
 
 bool XmlPart::Unpack() {
     if (done_) return false;
     unzFile z = Zip(zip_.Handle());
-    const int n = unzReadCurrentFile(z, buffer_.get(), kChunk);
+    const int n = unzReadCurrentFile(z, zip_.Buffer(), ZipArchive::kChunk);
     if (n < 0) zip_.Malformed(part_ + " cannot be unpacked (damaged data)");
     if (n == 0) {
         done_ = true;

@@ -27,6 +27,9 @@ public:
     const std::string& File() const { return file_; }
     const ReadLimits& Limits() const { return limits_; }
     void* Handle() const { return zip_; }
+    // The unpacking buffer, one for the archive: its parts are read one at a time.
+    char* Buffer();
+    static constexpr std::size_t kChunk = 64 * 1024;
 
     // Messages: "FILE: text" and "FILE: malformed workbook: text".
     [[noreturn]] void Fail(const std::string& text) const;
@@ -39,6 +42,7 @@ private:
     std::string shown_;
     ReadLimits limits_;
     void* zip_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
 };
 
 // One part opened for reading as XML. Next() gives the next token, unpacking
@@ -68,7 +72,6 @@ private:
     ZipArchive& zip_;
     std::string part_;
     QXmlStreamReader xml_;
-    std::unique_ptr<char[]> buffer_;
     std::size_t chunk_ = 0;
     std::uint64_t unpacked_ = 0;
     bool open_ = false;

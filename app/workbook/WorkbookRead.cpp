@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <map>
 #include <set>
@@ -627,12 +628,12 @@ const SheetEntry& ChooseSheet(ZipArchive& zip, const Book& book, const std::opti
         chosen = &book.sheets.front();
     } else {
         for (const auto& s : book.sheets)
-            if (s.name == *wanted) chosen = &s;
+            if (!chosen && s.name == *wanted) chosen = &s;
         // Excel keeps sheet names unique without regard to case.
         if (!chosen) {
             const QString w = QString::fromStdString(*wanted);
             for (const auto& s : book.sheets)
-                if (QString::fromStdString(s.name).compare(w, Qt::CaseInsensitive) == 0) chosen = &s;
+                if (!chosen && QString::fromStdString(s.name).compare(w, Qt::CaseInsensitive) == 0) chosen = &s;
         }
         if (!chosen) {
             std::string list;
@@ -681,7 +682,15 @@ Sheet ReadSheet(const WorkbookName& name, const ReadLimits& limits) {
             sheet.name = header.name;
             sheet.date1904 = header.date1904;
         },
-        [&sheet](Row& row) { sheet.rows.push_back(std::move(row)); }, limits);
+        [&sheet](Row& row) {
+            // A row of its exact size (a vector grown cell by cell holds up
+            // to twice its cells); the reader keeps its own for the next.
+            Row& kept = sheet.rows.emplace_back();
+            kept.number = row.number;
+            kept.cells.reserve(row.cells.size());
+            std::move(row.cells.begin(), row.cells.end(), std::back_inserter(kept.cells));
+        },
+        limits);
     return sheet;
 }
 

@@ -95,6 +95,8 @@ std::string PrepareText(const std::string& text) {
     return out;
 }
 
+constexpr double kLargest = 9.99999999999999e307;
+
 class Writer {
 public:
     explicit Writer(const std::string& path) : path_(path) {}
@@ -144,6 +146,9 @@ private:
 
     void Expect(lxw_error error, const std::string& where) const {
         if (error != LXW_NO_ERROR) Fail(where, lxw_strerror(error));
+    }
+    template <class Where> void Expect(lxw_error error, const Where& where) const {
+        if (error != LXW_NO_ERROR) Fail(where(), lxw_strerror(error));
     }
 
     void WriteBook(const OutDocument& document) {
@@ -278,14 +283,18 @@ private:
                 const OutCell cell = sheet.cell(r, c);
                 const auto row = static_cast<lxw_row_t>(r);
                 const auto col = static_cast<lxw_col_t>(c);
-                const std::string at = where + ": cell " + CellName(r + 1, c + 1);
+                const auto at = [&] { return where + ": cell " + CellName(r + 1, c + 1); };
                 switch (cell.kind) {
                 case OutCell::Kind::Empty:
                     break;
                 case OutCell::Kind::Number:
                 case OutCell::Kind::Date:
                     // Printed as "NAN" or "INF", it would make the file unreadable.
-                    if (!std::isfinite(cell.number)) Fail(at, "no finite number");
+                    if (!std::isfinite(cell.number)) Fail(at(), "no finite number");
+                    // Beyond Excel's largest number the 16 digits would
+                    // print as more than the largest double.
+                    if (std::fabs(cell.number) > kLargest)
+                        Fail(at(), "a number beyond the largest a workbook holds (9.99999999999999E+307)");
                     Expect(worksheet_write_number(ws, row, col, cell.number,
                                                   cell.kind == OutCell::Kind::Date ? dateFormat : nullptr),
                            at);

@@ -3,6 +3,7 @@
 // and hostile files that must end in a message naming the file.
 
 #include "Workbook.h"
+#include "../app/InflowTestSupport.h"
 #include "ZipFixture.h"
 
 #include "Currency.h"
@@ -17,40 +18,19 @@
 
 namespace fs = std::filesystem;
 using namespace workbook;
+using inflow_test::ReadFile;
+using inflow_test::ScratchDir;
 using zipfixture::MakeZip;
 using zipfixture::MinimalBook;
 using zipfixture::SheetXml;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quelmora-workbook-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
 std::vector<std::string> SplitCsv(const std::string& line) {
     std::vector<std::string> fields;
     std::stringstream s(line);
     for (std::string f; std::getline(s, f, ',');) fields.push_back(f);
     return fields;
-}
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "(no error)";
 }
 
 } // namespace
@@ -112,7 +92,7 @@ TEST(WorkbookRead, AgencyWorkbookGivesTheNumbersOfItsCsvTables) {
 }
 
 TEST(WorkbookRead, NamesSplitAtTheSheetOnlyWhereAWorkbookIsNamed) {
-    TempDir dir;
+    ScratchDir dir;
     for (const char* name : {"book.xlsx", "odd#name.xlsx", "ODD.XLSM", "plain#1.csv"}) std::ofstream(dir / name) << "x";
     const std::string d = (dir / "");
     const struct {
@@ -190,6 +170,7 @@ TEST(WorkbookRead, CellsOfEveryKind) {
         // 29 February 1900 that never was, so its serials 1..60 show one day
         // later than these day counts; records of floods lie far above.
         {"<c r=\"S1\" s=\"1\"><v>61</v></c>", CellType::Number, "61", 61, true},
+        {"<c r=\"T1\"><v>4.9406564584124654E-324</v></c>", CellType::Number, "4.9406564584124654E-324", 4.9406564584124654E-324, false},
         {"<c r=\"XFD1\"><v>-0</v></c>", CellType::Number, "-0", 0, false},
     };
     std::string row;
@@ -200,7 +181,7 @@ TEST(WorkbookRead, CellsOfEveryKind) {
                              "</row><row r=\"3\"><c r=\"A3\" s=\"1\"/><c r=\"B3\"><f>A1</f></c></row>"
                              "<row><c><v>1</v></c><c t=\"s\"><v>0</v></c></row>"
                              "<row r=\"1048576\"><c r=\"C1048576\"><v>9</v></c></row>";
-    TempDir dir;
+    ScratchDir dir;
     for (const bool date1904 : {false, true}) {
         MakeZip(dir / "cells.xlsx", MinimalBook({{"Cells", SheetXml(data)}}, strings, styles,
                                                 date1904 ? "<workbookPr date1904=\"1\"/>" : ""));
@@ -272,18 +253,12 @@ TEST(WorkbookRead, LibreOfficeWorkbook) {
 // Hostile and damaged files end in the program's errors, whose messages name
 // the file (and the sheet).
 TEST(WorkbookRead, HostileFilesEndInMessages) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string good = SheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
     const auto book = [&](const std::string& sheetXml) { return MinimalBook({{"S", sheetXml}}); };
-    const auto write = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-    };
+    const auto write = [&](const std::string& name, const std::string& bytes) { inflow_test::WriteFile(dir / name, bytes); };
     MakeZip(dir / "good.xlsx", book(good));
-    std::string goodBytes;
-    {
-        std::ifstream in(dir / "good.xlsx", std::ios::binary);
-        goodBytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    const std::string goodBytes = ReadFile(dir / "good.xlsx");
     // A stored part whose bytes are changed after the archive was made.
     MakeZip(dir / "crc.xlsx", book(good), false);
     {
@@ -360,7 +335,7 @@ TEST(WorkbookRead, HostileFilesEndInMessages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         c.make();
-        const std::string message = Message([&] { ReadSheet(SplitWorkbookName(d + c.name), c.limits); });
+        const std::string message = inflow_test::MessageOf([&] { ReadSheet(SplitWorkbookName(d + c.name), c.limits); });
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
         EXPECT_EQ(message.rfind(d, 0), 0u) << "names the file: " << message;
     }

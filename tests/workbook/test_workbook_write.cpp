@@ -2,6 +2,7 @@
 // whose decimal mark is a comma too), and failures that leave nothing behind.
 
 #include "Workbook.h"
+#include "../app/InflowTestSupport.h"
 
 #include <unzip.h>
 
@@ -20,32 +21,10 @@
 
 namespace fs = std::filesystem;
 using namespace workbook;
+using inflow_test::ReadFile;
+using inflow_test::ScratchDir;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quelmora-workbook-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path path_;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // One part of a zip archive, or "(missing)".
 std::string ZipPart(const std::string& zip, const std::string& part) {
@@ -122,7 +101,7 @@ private:
             do {
                 const std::uint64_t bits = random_();
                 std::memcpy(&v, &bits, sizeof v);
-            } while (!std::isfinite(v));
+            } while (!std::isfinite(v) || std::fabs(v) > 9.99999999999999e307);
             exact = false;
             return OutCell::Num(v);
         }
@@ -176,7 +155,7 @@ TEST(WorkbookWrite, RandomDocumentsReadBackAsWritten) {
         }
         for (unsigned seed = 1; seed <= 8; ++seed) {
             SCOPED_TRACE(std::string(locale) + " seed " + std::to_string(seed));
-            TempDir dir;
+            ScratchDir dir;
             std::vector<std::map<std::pair<int, int>, Expected>> expected;
             const OutDocument doc = RandomDocument(seed).Make(expected);
             WriteWorkbook(doc, dir / "out.xlsx");
@@ -223,7 +202,7 @@ TEST(WorkbookWrite, RandomDocumentsReadBackAsWritten) {
 
 // The picture goes into the workbook byte for byte, with the cells' widths.
 TEST(WorkbookWrite, PictureAndColumnWidths) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string png = ReadFile(std::string(QUELMORA_SOURCE_DIR) + "/resources/icons/48x48/quelmora.png");
     ASSERT_GT(png.size(), 100u);
     OutDocument doc;
@@ -279,6 +258,7 @@ TEST(WorkbookWrite, FailuresNameTheFileAndLeaveNothing) {
         {"no sheets", OutDocument{}, "out.xlsx", "out.xlsx: a workbook needs at least one sheet"},
         {"not a number", sheetOf("S", {{}, {OutCell::Num(1), OutCell::Num(std::nan(""))}}), "out.xlsx",
          "out.xlsx#S: cell B2: no finite number"},
+        {"too large", sheetOf("S", {{OutCell::Num(-1e308)}}), "out.xlsx", "out.xlsx#S: cell A1: a number beyond the largest"},
         {"infinite time", sheetOf("S", {{OutCell::Time(INFINITY)}}), "out.xlsx", "out.xlsx#S: cell A1: no finite number"},
         {"text too long", sheetOf("S", {{OutCell::Txt(std::string(32768, 'x'))}}), "out.xlsx", "out.xlsx#S: cell A1: "},
         {"caller's error", throwing, "out.xlsx", "the caller's own error"},
@@ -287,7 +267,7 @@ TEST(WorkbookWrite, FailuresNameTheFileAndLeaveNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempDir dir;
+        ScratchDir dir;
         std::string message = "(no error)";
         try {
             WriteWorkbook(c.doc, dir / c.file);
@@ -300,7 +280,7 @@ TEST(WorkbookWrite, FailuresNameTheFileAndLeaveNothing) {
 
     // The disk fills while the workbook is written: a file size limit makes
     // the writes fail for real.
-    TempDir dir;
+    ScratchDir dir;
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
