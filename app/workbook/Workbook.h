@@ -86,12 +86,16 @@ struct Sheet {
 // Beyond the years 1..9999 the number as it is.
 DateTimeValue CellStamp(const Cell& cell);
 
-// Bounds against hostile or damaged files: any single part of the workbook
-// (the sheet, the shared strings, ...) that unpacks to more bytes than this is
-// refused with a message rather than read. The default holds a sheet of a
-// million rows of dozens of columns; memory stays within a few times it.
+// Bounds against hostile or damaged files, each refused with a message
+// rather than read: any single part of the workbook (the sheet, the shared
+// strings, ...) that unpacks to more bytes than maxPartBytes (the default
+// holds a sheet of a million rows of about 30 columns; a zip bomb stops
+// there), and, for ReadSheet, a sheet of more cells than maxCells (about
+// 60 bytes each: the default stays within 1.5 GB). ReadSheetRows holds one
+// row at a time and knows no cell bound.
 struct ReadLimits {
     std::uint64_t maxPartBytes = std::uint64_t{1} << 30;
+    std::size_t maxCells = 25'000'000;
 };
 
 // The sheets' names in the workbook's order.
@@ -102,8 +106,8 @@ Sheet ReadSheet(const WorkbookName& name, const ReadLimits& limits = {});
 
 // Streams the sheet: onRow sees each row that holds a value, in order, and
 // may keep what it needs (the row is reused for the next one). For sheets too
-// large to hold as cells. `header` gets the sheet's name and date system
-// before the first row.
+// large to hold as cells. onSheet (may be empty) gets the sheet's name and
+// date system, without rows, before the first row.
 void ReadSheetRows(const WorkbookName& name, const std::function<void(const Sheet& header)>& onSheet,
                    const std::function<void(const Row&)>& onRow, const ReadLimits& limits = {});
 

@@ -676,13 +676,19 @@ std::vector<std::string> SheetNames(const std::string& file, const ReadLimits& l
 
 Sheet ReadSheet(const WorkbookName& name, const ReadLimits& limits) {
     Sheet sheet;
+    std::size_t cells = 0;
     ReadRows(
         name,
         [&sheet](const Sheet& header) {
             sheet.name = header.name;
             sheet.date1904 = header.date1904;
         },
-        [&sheet](Row& row) {
+        [&](Row& row) {
+            cells += row.cells.size();
+            if (cells > limits.maxCells)
+                throw EWorkbookError(name.file, name.file + "#" + sheet.name + ": more than " +
+                                                    std::to_string(limits.maxCells) +
+                                                    " cells; not read (a damaged or hostile workbook?)");
             // A row of its exact size (a vector grown cell by cell holds up
             // to twice its cells); the reader keeps its own for the next.
             Row& kept = sheet.rows.emplace_back();

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zipfixture::MakeZip(path, book, false);
     }
     // Small bounds: a bomb is refused after 8 MiB, not after a gigabyte.
-    const ReadLimits limits{8 << 20};
+    const ReadLimits limits{8 << 20, 1'000'000};
     try {
         const auto names = SheetNames(path, limits);
         for (std::size_t i = 0; i < names.size() && i < 3; ++i) {

@@ -278,7 +278,7 @@ TEST(WorkbookRead, HostileFilesEndInMessages) {
     MakeZip(dir / "sst.xlsx", MinimalBook({{"S", SheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>1000000</v></c></row>")}},
                                           zipfixture::SharedStringsXml(sst)));
 
-    const ReadLimits tight{1 << 20};
+    const ReadLimits tight{1 << 20, 25'000'000};
     struct Case {
         std::string what;
         std::function<void()> make;
@@ -313,6 +313,7 @@ TEST(WorkbookRead, HostileFilesEndInMessages) {
          }, "dtd.xlsx", "dtd.xlsx#S: malformed workbook: xl/worksheets/sheet1.xml line 1: a document type declaration"},
         {"checksum", [] {}, "crc.xlsx", "crc.xlsx#S: malformed workbook: xl/worksheets/sheet1.xml is damaged (its checksum does not match)"},
         {"bomb", [] {}, "bomb.xlsx", "bomb.xlsx#S: xl/worksheets/sheet1.xml unpacks to more than 1048576 bytes; not read", tight},
+        {"too many cells", [] {}, "bomb.xlsx", "bomb.xlsx#S: more than 150000 cells; not read", ReadLimits{std::uint64_t{1} << 30, 150000}},
         {"huge shared strings", [] {}, "sst.xlsx", "sst.xlsx#S: malformed workbook: xl/worksheets/sheet1.xml line 1: cell A1 refers to shared string '1000000', but the workbook has 1000000"},
         {"cell beyond XFD", [&] { MakeZip(dir / "xfe.xlsx", book(SheetXml("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>"))); },
          "xfe.xlsx", "cell reference 'XFE1' (cells run from A1 to XFD1048576)"},
