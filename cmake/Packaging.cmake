@@ -80,6 +80,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dialog's, the message box's buttons) in the user's language, are no link
 # dependency.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-wqy-microhei, qt6-translations-l10n")
+# The workbook libraries (minizip, libxlsxwriter) are named by hand too, for
+# as long as the program does not link the workbook layer yet.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-liberation, fonts-wqy-microhei, qt6-translations-l10n, libminizip1, libxlsxwriter4")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

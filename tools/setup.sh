@@ -6,6 +6,7 @@ QUELMORA_PACKAGES=(
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev
   libgtest-dev
+  libminizip-dev libxlsxwriter-dev python3-openpyxl
   fonts-liberation fonts-wqy-microhei
   qt6-translations-l10n
   xvfb xauth x11-xserver-utils x11-utils

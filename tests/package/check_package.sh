@@ -56,7 +56,7 @@ check "the package has no description" test -n "$(field Description)"
 # named by hand.
 depends=$(field Depends)
 for package in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo fonts-liberation fonts-wqy-microhei \
-    qt6-translations-l10n; do
+    qt6-translations-l10n libminizip1 libxlsxwriter4; do
   grep -Eq "(^|, )$package( \(|,|$)" <<<"$depends" || fail "Depends does not name $package: $depends"
 done
 

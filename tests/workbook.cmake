@@ -1,0 +1,15 @@
+# The workbook layer: reading (the agency's workbook against its CSV tables,
+# hand-made and hostile workbooks, LibreOffice's), writing, and the round trip.
+quelmora_test(test_workbook
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/workbook/test_workbook_read.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/workbook/test_workbook_write.cpp
+    LIBS app_workbook PkgConfig::MINIZIP)
+target_compile_definitions(test_workbook PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
+
+# openpyxl, the Python reader and writer of workbooks, against ours both ways.
+add_executable(workbook_probe ${CMAKE_CURRENT_SOURCE_DIR}/workbook/workbook_probe.cpp)
+target_link_libraries(workbook_probe PRIVATE app_workbook)
+find_program(QUELMORA_DEBIAN_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+add_test(NAME workbook_openpyxl
+    COMMAND ${QUELMORA_DEBIAN_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/workbook/openpyxl_check.py
+            $<TARGET_FILE:workbook_probe>)
