@@ -24,6 +24,7 @@
 #include <QMouseEvent>
 #include <QTableView>
 
+#include <cmath>
 #include <set>
 
 namespace {
@@ -86,12 +87,16 @@ private:
 
 QImage ChartPicture(TChartWidget& chart, QSize size) {
     TChart& engine = chart.Chart();
-    if (!size.isValid() || size == QSize(engine.Width(), engine.Height())) {
+    // The control's device pixels (a part of one counts), which its paint
+    // hands the chart also when the control has not been shown yet.
+    const double ratio = chart.devicePixelRatioF();
+    const QSize own(static_cast<int>(std::ceil(chart.width() * ratio - 1e-9)),
+                    static_cast<int>(std::ceil(chart.height() * ratio - 1e-9)));
+    if (!size.isValid() || size == own) {
         // The control paints itself as on screen (also while its page is not
         // shown), pixel for pixel in device pixels; without what lies over it
         // (the value readout).
-        const double ratio = chart.devicePixelRatioF();
-        QImage image(QSize(engine.Width(), engine.Height()), QImage::Format_RGB32);
+        QImage image(own, QImage::Format_RGB32);
         image.setDevicePixelRatio(ratio);
         chart.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
         image.setDevicePixelRatio(1.0);
@@ -176,7 +181,10 @@ QMenu* InstallChartMenu(TChartWidget* chart, TChartMenuHooks hooks) {
         Guarded([&] {
             QSize size;
             if (askSize) {
-                const std::optional<QSize> chosen = hooks.askSize(QSize(chart->Chart().Width(), chart->Chart().Height()));
+                const double ratio = chart->devicePixelRatioF();
+                const QSize shown(static_cast<int>(std::ceil(chart->width() * ratio - 1e-9)),
+                                  static_cast<int>(std::ceil(chart->height() * ratio - 1e-9)));
+                const std::optional<QSize> chosen = hooks.askSize(shown);
                 if (!chosen) return;
                 size = *chosen;
             }
