@@ -215,9 +215,9 @@ void THydrographPage::FitColumns(int measured, double ratio) {
 }
 
 void THydrographPage::FitSummaryColumns() {
-    // The layout's widths (device pixels) scaled like the window, and no
-    // column narrower than its widest text with the cell's margins; Qt takes
-    // logical pixels.
+    // Each column as wide as its widest text with the cell's margins (the
+    // layout's width, scaled like the window, until there are texts); the
+    // last takes what the view has left. Qt takes logical pixels.
     const int margin = 2 * (SummaryGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, SummaryGrid) + 1) + 2;
     const int headingMargin = margin + 2 * SummaryGrid->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, SummaryGrid);
     QHeaderView* header = SummaryGrid->horizontalHeader();
@@ -227,8 +227,8 @@ void THydrographPage::FitSummaryColumns() {
         std::vector<QString> texts;
         for (int r = 0; r < SummaryGrid->rowCount(); ++r)
             if (const QTableWidgetItem* item = SummaryGrid->item(r, c)) texts.push_back(item->text());
-        int width = static_cast<int>(std::lround(kSummaryColumns[c] * measured_ / 16 / ratio_));
-        width = std::max(width, WidestText(SummaryGrid->font(), texts) + margin);
+        int width = texts.empty() ? static_cast<int>(std::lround(kSummaryColumns[c] * measured_ / 16 / ratio_))
+                                  : WidestText(SummaryGrid->font(), texts) + margin;
         const QTableWidgetItem* heading = SummaryGrid->horizontalHeaderItem(c);
         if (heading) width = std::max(width, WidestText(header->font(), {heading->text()}) + headingMargin);
         // The last column takes what the view has left.
