@@ -283,8 +283,17 @@ QSize TForm1::DesignedClientSize() const {
 
 void TForm1::PlaceComponents() {
     if (!clientScroll_) return;
-    const QSize designed = DesignedClientSize();
+    QSize designed = DesignedClientSize();
     const QSize shown = clientScroll_->viewport()->size();
+    // A device pixel ratio that is no whole number rounds the frame and the
+    // client area apart by a logical pixel or two: that much short of the
+    // designed size is the designed size (the components keep a margin to
+    // the window's edge), not a window to scroll.
+    constexpr int kRounding = 2;
+    if (shown.width() < designed.width() && shown.width() >= designed.width() - kRounding)
+        designed.setWidth(shown.width());
+    if (shown.height() < designed.height() && shown.height() >= designed.height() - kRounding)
+        designed.setHeight(shown.height());
     const int extraX = std::max(0, shown.width() - designed.width());
     const int extraY = std::max(0, shown.height() - designed.height());
     client_->resize(designed.width() + extraX, designed.height() + extraY);

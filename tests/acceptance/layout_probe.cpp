@@ -9,13 +9,16 @@
 // per control, in device pixels (the X server's, which xdotool and import
 // count) relative to the window's client area. Names: Form, Central (the
 // client area below the menu, where the layout's coordinates start),
-// BitBtn1..BitBtn4, about1, Tab1..Tab3, StringGrid1, StringGrid2, Chart1,
+// BitBtn1..BitBtn4, about1, Tab1..Tab4 (the curve, the calculation table, the
+// hydrograph, the help), StringGrid1, StringGrid2, Chart1,
 // Image1; and "Ratio R PPI", the device pixel ratio and the screen's pixels
 // per inch in device pixels.
 //
 // With QUELMORA_PROBE_CURVE and QUELMORA_PROBE_FLOOD set, the probe then reads
 // those files as the window does, computes, and prints
 //
+//     Times READ RECOMPUTE         milliseconds to read the record and to
+//                                  compute it again when the method changes
 //     Fit CELLS                    every text of the tables fits its column
 //                                  by the font's own measure (or "FitFail"
 //                                  lines naming the first that does not)
@@ -37,6 +40,7 @@
 #include "GridView.h"
 #include "HydrographPage.h"
 
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QImage>
@@ -136,8 +140,8 @@ int main(int argc, char** argv) {
     Print(&form, "BitBtn4", form.BitBtn4);
     Print("about1", InForm(&form, form.MainMenu1, form.MainMenu1->actionGeometry(form.about1)));
     const QTabBar* tabs = form.PageControl1->tabBar();
-    const char* tabNames[] = {"Tab1", "Tab2", "Tab3"};
-    for (int i = 0; i < tabs->count() && i < 3; ++i)
+    const char* tabNames[] = {"Tab1", "Tab2", "Tab3", "Tab4"};
+    for (int i = 0; i < tabs->count() && i < 4; ++i)
         Print(tabNames[i], InForm(&form, tabs, tabs->tabRect(i)));
     Print(&form, "StringGrid1", form.StringGrid1);
     Print(&form, "StringGrid2", form.StringGrid2);
@@ -147,7 +151,20 @@ int main(int argc, char** argv) {
     const char* curve = std::getenv("QUELMORA_PROBE_CURVE");
     const char* flood = std::getenv("QUELMORA_PROBE_FLOOD");
     if (curve && flood) {
-        form.OpenFiles(curve, flood, true);
+        // How long the window takes: reading the record (the tables fitted
+        // to it), and computing it again from the method group (a result on
+        // show), each with its refresh of the views.
+        form.OpenFiles(curve, "", false);
+        QElapsedTimer timer;
+        timer.start();
+        form.OpenFiles("", flood, false);
+        const qint64 readMs = timer.elapsed();
+        form.BitBtn3->click();
+        timer.restart();
+        form.TabSheet4->SmoothBox->setValue(3);
+        const qint64 recomputeMs = timer.elapsed();
+        form.TabSheet4->SmoothBox->setValue(1);
+        std::printf("Times %lld %lld\n", static_cast<long long>(readMs), static_cast<long long>(recomputeMs));
         form.PageControl1->setCurrentWidget(form.TabSheet2);
         app.processEvents();
         const int cells = CheckFits(*form.StringGrid1, "StringGrid1") + CheckFits(*form.StringGrid2, "StringGrid2");
@@ -170,11 +187,16 @@ int main(int argc, char** argv) {
             if (section.left() < 0 || section.right() >= header->viewport()->width()) {
                 std::printf("ResultHidden\n");
             } else {
-                Print("Result", InForm(&form, header->viewport(), section));
+                const QRect inWindow = InForm(&form, header->viewport(), section);
+                Print("Result", inWindow);
                 if (const char* png = std::getenv("QUELMORA_PROBE_RESULT_PNG")) {
-                    QImage image = header->viewport()->grab(section).toImage();
-                    image.setDevicePixelRatio(1.0);
-                    image.save(QString::fromLocal8Bit(png));
+                    // The whole window's device pixels, cut as the test cuts
+                    // the screen's: by the same device rectangle.
+                    QImage window = form.grab().toImage();
+                    const int left = Device(inWindow.x()), top = Device(inWindow.y());
+                    window.copy(left, top, Device(inWindow.x() + inWindow.width()) - left,
+                                Device(inWindow.y() + inWindow.height()) - top)
+                        .save(QString::fromLocal8Bit(png));
                 }
             }
         }
