@@ -82,6 +82,38 @@ private:
 int DeviceUp(double logical, double ratio) { return static_cast<int>(std::ceil(logical * ratio - 1e-9)); }
 }  // namespace
 
+void PaintEvenGrid(QTableView& view) {
+    QAbstractItemModel* model = view.model();
+    if (!model) return;
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    const QRgb color = static_cast<QRgb>(view.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &view));
+    QPainter painter(view.viewport());
+    // Width 0: one device pixel, whatever the ratio.
+    painter.setPen(QPen(QColor::fromRgba(color), 0));
+    const int rows = model->rowCount(), cols = model->columnCount();
+    // The cells' extent: the grid stops with them, as the view's own does.
+    int right = 0, bottom = 0;
+    for (int c = cols - 1; c >= 0 && right == 0; --c)
+        if (!view.isColumnHidden(c)) right = view.columnViewportPosition(c) + view.columnWidth(c);
+    if (rows > 0) bottom = view.rowViewportPosition(rows - 1) + view.rowHeight(rows - 1);
+    const QRect area = view.viewport()->rect();
+    right = std::min(right, area.right() + 1);
+    bottom = std::min(bottom, area.bottom() + 1);
+    const int firstRow = std::max(0, view.rowAt(0)), lastRow = view.rowAt(area.bottom()) < 0 ? rows - 1 : view.rowAt(area.bottom());
+    for (int r = firstRow; r <= lastRow && r < rows; ++r) {
+        if (view.isRowHidden(r)) continue;
+        const int y = view.rowViewportPosition(r) + view.rowHeight(r) - 1;
+        painter.drawLine(0, y, right - 1, y);
+    }
+    for (int c = 0; c < cols; ++c) {
+        if (view.isColumnHidden(c)) continue;
+        const int x = view.columnViewportPosition(c) + view.columnWidth(c) - 1;
+        if (x < 0 || x > area.right()) continue;
+        painter.drawLine(x, 0, x, bottom - 1);
+    }
+}
+
 int WidestText(const QFont& font, const std::vector<QString>& texts) {
     const QFontMetricsF metrics(font);
     double widest = 0;
@@ -249,7 +281,8 @@ protected:
         gridOption.initFrom(view_);
         const QRgb grid = static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &gridOption, view_));
         painter->save();
-        painter->setPen(QColor::fromRgba(grid));
+        // One device pixel wide at any device pixel ratio, as the cells' grid.
+        painter->setPen(QPen(QColor::fromRgba(grid), 0));
         painter->drawLine(rect.topRight(), rect.bottomRight());
         painter->drawLine(rect.bottomLeft(), rect.bottomRight());
         painter->restore();
@@ -279,6 +312,8 @@ TStringGridView::TStringGridView(QWidget* parent) : QTableView(parent) {
     // A grid cell clips its text at the cell's edge; it does not abbreviate.
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
+    // The grid is drawn after the cells, one device pixel wide (PaintEvenGrid).
+    setShowGrid(false);
     // Both scroll bars as the columns and rows need them.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -368,6 +403,11 @@ void TStringGridView::ShowRow(int gridRow) {
     selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
     selectionModel()->select(QItemSelection(start, model_.index(row, cols - 1)), QItemSelectionModel::ClearAndSelect);
     scrollTo(start, inSight ? QAbstractItemView::EnsureVisible : QAbstractItemView::PositionAtCenter);
+}
+
+void TStringGridView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    PaintEvenGrid(*this);
 }
 
 bool TStringGridView::eventFilter(QObject* watched, QEvent* event) {

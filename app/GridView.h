@@ -37,6 +37,12 @@ struct TGridMargins {
 };
 TGridFit FitGrid(const TStringGrid& grid, const QFont& cellFont, const QFont& headingFont,
                  const TGridMargins& margins, int measured, double ratio);
+// Draws a table's grid as QTableView would, but with lines one device pixel
+// wide at any device pixel ratio (Qt's one-logical-pixel pen comes out 1 and
+// 2 device pixels wide by turns at 1.25 or 1.5). Call after the view's own
+// paint, on its viewport, with showGrid off.
+void PaintEvenGrid(QTableView& view);
+
 // The widest of texts in font, in logical pixels (rounded up).
 int WidestText(const QFont& font, const std::vector<QString>& texts);
 
@@ -116,6 +122,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void PaintCorner();

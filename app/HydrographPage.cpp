@@ -52,6 +52,18 @@ int TextDecimals(std::string_view text) {
 
 }  // namespace
 
+// The summary with its grid one device pixel wide at any ratio.
+class TSummaryTable : public QTableWidget {
+public:
+    TSummaryTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) { setShowGrid(false); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTableWidget::paintEvent(event);
+        PaintEvenGrid(*this);
+    }
+};
+
 QValidator::State TSmoothBox::validate(QString& input, int& pos) const {
     const QValidator::State state = QSpinBox::validate(input, pos);
     if (state != QValidator::Acceptable) return state;
@@ -67,7 +79,7 @@ THydrographPage::THydrographPage(QWidget* parent) : QWidget(parent) {
     FHydrograph = std::make_unique<THydrographChart>(Chart2->Chart());
     Chart2->setGeometry(kChart2Left, kChart2Top, kChart2Width, kChart2Height);
 
-    SummaryGrid = new QTableWidget(0, 4, this);
+    SummaryGrid = new TSummaryTable(0, 4, this);
     SummaryGrid->setObjectName(QStringLiteral("SummaryGrid"));
     SummaryGrid->setGeometry(kSummaryGeometry);
     SummaryGrid->setHorizontalHeaderLabels(

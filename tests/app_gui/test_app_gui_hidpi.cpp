@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -201,4 +202,41 @@ TEST_F(HighDpiWindow, TheAboutBoxTakesItsSizeFromTheScreensDevicePixels) {
     EXPECT_EQ(DeviceFontHeight(box.Label1->font(), PrimaryScreenScale()), 27);
 }
 
+}  // namespace
+
+namespace {
+// At a device pixel ratio of 1.25 Qt's own grid pen is 1.25 device pixels
+// wide and its lines come out 1 or 2 pixels thick; the tables' grid is one
+// device pixel everywhere.
+TEST_F(HighDpiWindow, TableGridLinesAreOneDevicePixelThick) {
+    Answer(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
+    form->BitBtn1Click();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    TStringGridView* view = form->StringGrid2;
+    // The thickness of each grid line crossed going down the first data
+    // column, near its right edge (where no text reaches).
+    auto thicknesses = [&] {
+        const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int x = static_cast<int>(std::lround((view->columnViewportPosition(1) + view->columnWidth(1)) * kRatio)) - 4;
+        std::vector<int> runs;
+        int run = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            const int g = qGray(shown.pixel(x, y));
+            const bool grid = g < 250 && g > 100;
+            if (grid) ++run;
+            if ((!grid || y == shown.height() - 1) && run > 0) runs.push_back(run), run = 0;
+        }
+        return runs;
+    };
+    const std::vector<int> ours = thicknesses();
+    EXPECT_GT(ours.size(), 5u);
+    for (int t : ours) EXPECT_EQ(t, 1);
+    // Qt's own grid, drawn as well, has thicker lines: the measure sees them.
+    view->setShowGrid(true);
+    const std::vector<int> qts = thicknesses();
+    EXPECT_NE(std::count(qts.begin(), qts.end(), 1), static_cast<long>(qts.size()));
+    view->setShowGrid(false);
+}
 }  // namespace
