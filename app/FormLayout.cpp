@@ -76,7 +76,18 @@ void ApplyStoredFonts(QWidget* root) {
     for (QWidget* w : root->findChildren<QWidget*>()) apply(w);
 }
 
+namespace {
+bool gOverridden = false;
+TScreenScale gOverride;
+}  // namespace
+
+void OverrideScreenScale(const TScreenScale* scale) {
+    gOverridden = scale != nullptr;
+    if (scale) gOverride = *scale;
+}
+
 TScreenScale PrimaryScreenScale() {
+    if (gOverridden) return gOverride;
     TScreenScale scale;
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return scale;

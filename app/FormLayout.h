@@ -42,6 +42,9 @@ struct TScreenScale {
 
 // The primary screen's scale (where the windows open).
 TScreenScale PrimaryScreenScale();
+// A scale every window made after this takes instead of the primary
+// screen's (none: the screen's own again); for tests of other densities.
+void OverrideScreenScale(const TScreenScale* scale);
 
 // The primary screen's pixels per inch in device pixels.
 int ScreenPixelsPerInch();

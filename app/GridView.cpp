@@ -1,6 +1,11 @@
 #include "GridView.h"
 
+#include "DateTime.h"
+#include "FloodStamp.h"
 #include "StringGrid.h"
+#include "ViewExports.h"
+
+#include "Arithmetic.h"   // MulDiv
 
 #include <QAbstractButton>
 #include <QAbstractItemDelegate>
@@ -13,7 +18,11 @@
 #include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
 
+#include <QFontMetricsF>
+#include <QStyleOptionHeader>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string_view>
 
@@ -34,6 +43,124 @@ std::string_view ShownPart(std::string_view text) {
     return text.substr(0, end);
 }
 }  // namespace
+
+namespace {
+// The layout's text height, at which its sizes hold as drawn.
+constexpr int kDesignTextHeight = 16;
+// No column grows wider than this many "0"s for one text: a number or a time
+// stamp is far shorter; a longer text is a line that was no record at all.
+constexpr int kWidestTextInDigits = 48;
+
+// Widths of texts in one font, quick for the plain ASCII the tables mostly
+// hold: the sum of the characters' advances, which for digits, signs and
+// points is the laid-out width (they do not kern); other texts are laid out.
+class TTextWidths {
+public:
+    explicit TTextWidths(const QFont& font) : metrics_(font) {
+        for (int c = 32; c < 127; ++c) ascii_[static_cast<std::size_t>(c)] = metrics_.horizontalAdvance(QChar(c));
+    }
+    double Width(std::string_view text) const {
+        double sum = 0;
+        for (const char ch : text) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c < 32 || c >= 127) return Exact(text);
+            sum += ascii_[c];
+        }
+        return sum;
+    }
+    double Exact(std::string_view text) const {
+        return metrics_.horizontalAdvance(
+            QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    double Exact(const QString& text) const { return metrics_.horizontalAdvance(text); }
+
+private:
+    QFontMetricsF metrics_;
+    std::array<double, 128> ascii_{};
+};
+
+int DeviceUp(double logical, double ratio) { return static_cast<int>(std::ceil(logical * ratio - 1e-9)); }
+}  // namespace
+
+void PaintEvenGrid(QTableView& view) {
+    QAbstractItemModel* model = view.model();
+    if (!model) return;
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    const QRgb color = static_cast<QRgb>(view.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &view));
+    QPainter painter(view.viewport());
+    // Width 0: one device pixel, whatever the ratio.
+    painter.setPen(QPen(QColor::fromRgba(color), 0));
+    const int rows = model->rowCount(), cols = model->columnCount();
+    // The cells' extent: the grid stops with them, as the view's own does.
+    int right = 0, bottom = 0;
+    for (int c = cols - 1; c >= 0 && right == 0; --c)
+        if (!view.isColumnHidden(c)) right = view.columnViewportPosition(c) + view.columnWidth(c);
+    if (rows > 0) bottom = view.rowViewportPosition(rows - 1) + view.rowHeight(rows - 1);
+    const QRect area = view.viewport()->rect();
+    right = std::min(right, area.right() + 1);
+    bottom = std::min(bottom, area.bottom() + 1);
+    const int firstRow = std::max(0, view.rowAt(0)), lastRow = view.rowAt(area.bottom()) < 0 ? rows - 1 : view.rowAt(area.bottom());
+    for (int r = firstRow; r <= lastRow && r < rows; ++r) {
+        if (view.isRowHidden(r)) continue;
+        const int y = view.rowViewportPosition(r) + view.rowHeight(r) - 1;
+        painter.drawLine(0, y, right - 1, y);
+    }
+    for (int c = 0; c < cols; ++c) {
+        if (view.isColumnHidden(c)) continue;
+        const int x = view.columnViewportPosition(c) + view.columnWidth(c) - 1;
+        if (x < 0 || x > area.right()) continue;
+        painter.drawLine(x, 0, x, bottom - 1);
+    }
+}
+
+int WidestText(const QFont& font, const std::vector<QString>& texts) {
+    const QFontMetricsF metrics(font);
+    double widest = 0;
+    for (const QString& t : texts) widest = std::max(widest, metrics.horizontalAdvance(t));
+    return static_cast<int>(std::ceil(widest - 1e-9));
+}
+
+TGridFit FitGrid(const TStringGrid& grid, const QFont& cellFont, const QFont& headingFont,
+                 const TGridMargins& margins, int measured, double ratio) {
+    TGridFit fit;
+    const TTextWidths cells(cellFont), headings(headingFont);
+    const double widest = kWidestTextInDigits * cells.Width("0");
+    const int rows = grid.RowCount();
+    fit.colWidths.resize(static_cast<std::size_t>(std::max(0, grid.ColCount())));
+    for (int c = 0; c < grid.ColCount(); ++c) {
+        // The heading (row 0) in its header, the rest in cells; the widest
+        // text by the quick measure is measured once more exactly.
+        double need = 0;
+        if (rows > 0) {
+            const std::string_view heading = ShownPart(grid.Cell(c, 0));
+            need = std::max(headings.Width(heading), headings.Exact(heading)) + margins.heading;
+        }
+        double best = -1;
+        std::string widestCell;
+        for (int r = 1; r < rows; ++r) {
+            const std::string_view text = ShownPart(grid.Cell(c, r));
+            if (text.empty()) continue;
+            const double w = cells.Width(text);
+            if (w > best) {
+                best = w;
+                widestCell.assign(text);
+            }
+        }
+        if (best >= 0) need = std::max(need, std::max(best, cells.Exact(widestCell)) + margins.cell);
+        need = std::min(need, widest + margins.cell);
+        // One pixel for the grid line, one for what rounding may leave.
+        const int device = DeviceUp(need, ratio) + 2;
+        const int design = MulDiv(grid.ColWidth(c), measured, kDesignTextHeight) + kGridLineWidth;
+        fit.colWidths[static_cast<std::size_t>(c)] = std::max(design, device);
+    }
+    const int textHeight = DeviceUp(std::max(QFontMetricsF(cellFont).height(), QFontMetricsF(headingFont).height()) +
+                                        margins.height, ratio) + kGridLineWidth;
+    fit.rowHeight = std::max(MulDiv(grid.DefaultRowHeight, measured, kDesignTextHeight) + kGridLineWidth, textHeight);
+    const int headerRow = rows > 0 ? grid.RowHeight(0) : grid.DefaultRowHeight;
+    fit.headerHeight = std::max(MulDiv(headerRow, measured, kDesignTextHeight) + kGridLineWidth, textHeight);
+    return fit;
+}
 
 TStringGridModel::TStringGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -92,14 +219,25 @@ QVariant TStringGridModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    case kCopyRole:
+        return CopyText(col, row);
     default:
         return {};
     }
 }
 
+QVariant TStringGridModel::CopyText(int gridCol, int gridRow) const {
+    if (gridCol != stampColumn_ || !grid_ || gridRow <= grid_->FixedRows || gridRow >= grid_->RowCount()) return {};
+    const std::string_view text = grid_->Cell(gridCol, gridRow);
+    DateTimeValue value = 0;
+    if (!ReadDocumentedStamp(text, value) && !TryStampFromText(text, value)) return {};
+    return QString::fromStdString(StampPattern(kCopyStampPattern, value));
+}
+
 QVariant TStringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role == Qt::DisplayRole)
         return orientation == Qt::Horizontal ? CellText(section, 0) : CellText(0, section + 1);
+    if (role == kCopyRole && orientation == Qt::Vertical) return CopyText(0, section + 1);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
@@ -143,7 +281,8 @@ protected:
         gridOption.initFrom(view_);
         const QRgb grid = static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &gridOption, view_));
         painter->save();
-        painter->setPen(QColor::fromRgba(grid));
+        // One device pixel wide at any device pixel ratio, as the cells' grid.
+        painter->setPen(QPen(QColor::fromRgba(grid), 0));
         painter->drawLine(rect.topRight(), rect.bottomRight());
         painter->drawLine(rect.bottomLeft(), rect.bottomRight());
         painter->restore();
@@ -173,6 +312,8 @@ TStringGridView::TStringGridView(QWidget* parent) : QTableView(parent) {
     // A grid cell clips its text at the cell's edge; it does not abbreviate.
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
+    // The grid is drawn after the cells, one device pixel wide (PaintEvenGrid).
+    setShowGrid(false);
     // Both scroll bars as the columns and rows need them.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -191,6 +332,27 @@ void TStringGridView::SetGrid(const TStringGrid* grid) {
     Refresh();
 }
 
+void TStringGridView::SetLayoutScale(int measured) {
+    measured_ = measured > 0 ? measured : kDesignTextHeight;
+    Refresh();
+}
+
+TGridMargins TStringGridView::Margins() const {
+    TGridMargins m;
+    // The item delegate keeps this much free on either side of a cell's text.
+    m.cell = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    // A header section is its text plus what the style puts around it.
+    QStyleOptionHeader option;
+    option.initFrom(horizontalHeader());
+    option.fontMetrics = QFontMetrics(horizontalHeader()->font());
+    option.text = QStringLiteral("0");
+    option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    const QSize withText = style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), horizontalHeader());
+    m.heading = std::max(m.cell, withText.width() - option.fontMetrics.horizontalAdvance(option.text));
+    m.height = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, this) + 1);
+    return m;
+}
+
 void TStringGridView::Refresh() {
     ++refreshes_;
     model_.Refresh();
@@ -203,21 +365,22 @@ void TStringGridView::Refresh() {
     setColumnHidden(0, fixedColumn);
     verticalHeader()->setVisible(fixedColumn);
 
+    fit_ = FitGrid(*grid, font(), horizontalHeader()->font(), Margins(), measured_, ratio);
     // Each section gets the logical pixels between its device edges, so that
-    // the columns' edges land where the grid's device widths put them.
+    // the columns' edges land where the device widths put them.
     QHeaderView* rows = verticalHeader();
-    rows->setDefaultSectionSize(Logical(grid->DefaultRowHeight + kGridLineWidth, ratio));
+    rows->setDefaultSectionSize(Logical(fit_.rowHeight, ratio));
     const int rowCount = grid->RowCount();
     for (int r = 1; r < rowCount; ++r) {
         const int h = grid->RowHeight(r);
-        if (h != grid->DefaultRowHeight) rows->resizeSection(r - 1, Logical(h + kGridLineWidth, ratio));
+        if (h != grid->DefaultRowHeight)
+            rows->resizeSection(r - 1, Logical(MulDiv(h, measured_, kDesignTextHeight) + kGridLineWidth, ratio));
     }
     QHeaderView* cols = horizontalHeader();
-    cols->setFixedHeight(Logical(
-        (rowCount > 0 ? grid->RowHeight(0) : grid->DefaultRowHeight) + kGridLineWidth, ratio));
+    cols->setFixedHeight(Logical(fit_.headerHeight, ratio));
     int edge = 0;
     for (int c = 0; c < grid->ColCount(); ++c) {
-        const int next = edge + grid->ColWidth(c) + kGridLineWidth;
+        const int next = edge + fit_.colWidths[static_cast<std::size_t>(c)];
         const int width = Logical(next, ratio) - Logical(edge, ratio);
         cols->resizeSection(c, width);
         if (c == 0 && fixedColumn) rows->setFixedWidth(width);
@@ -240,6 +403,11 @@ void TStringGridView::ShowRow(int gridRow) {
     selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
     selectionModel()->select(QItemSelection(start, model_.index(row, cols - 1)), QItemSelectionModel::ClearAndSelect);
     scrollTo(start, inSight ? QAbstractItemView::EnsureVisible : QAbstractItemView::PositionAtCenter);
+}
+
+void TStringGridView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    PaintEvenGrid(*this);
 }
 
 bool TStringGridView::eventFilter(QObject* watched, QEvent* event) {

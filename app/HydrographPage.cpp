@@ -6,10 +6,15 @@
 #include "InflowCorrection.h"
 #include "InflowWork.h"
 
+#include "Currency.h"
+#include "DateTime.h"
 #include "Exceptions.h"
+#include "GridView.h"
+#include "ViewExports.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -19,6 +24,8 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <span>
 
 namespace {
@@ -34,7 +41,37 @@ constexpr int kMethodCaptionWidth = 96, kMethodBoxLeft = 104, kMethodRowTop = 22
 
 QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// The decimals a number text has after its point ("481.4": 1).
+int TextDecimals(std::string_view text) {
+    const std::size_t point = text.find('.');
+    if (point == std::string_view::npos) return 0;
+    std::size_t end = point + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return static_cast<int>(end - point - 1);
+}
+
 }  // namespace
+
+// The summary with its grid one device pixel wide at any ratio.
+class TSummaryTable : public QTableWidget {
+public:
+    TSummaryTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) { setShowGrid(false); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTableWidget::paintEvent(event);
+        PaintEvenGrid(*this);
+    }
+};
+
+QValidator::State TSmoothBox::validate(QString& input, int& pos) const {
+    const QValidator::State state = QSpinBox::validate(input, pos);
+    if (state != QValidator::Acceptable) return state;
+    const int steps = valueFromText(input);
+    // "不平滑" is 1; an even number may still become an odd one as typing goes on.
+    if (steps == 1 || TCorrectionOptions::SmoothWindowAllowed(steps)) return state;
+    return QValidator::Intermediate;
+}
 
 THydrographPage::THydrographPage(QWidget* parent) : QWidget(parent) {
     Chart2 = new TChartWidget(this);
@@ -42,13 +79,17 @@ THydrographPage::THydrographPage(QWidget* parent) : QWidget(parent) {
     FHydrograph = std::make_unique<THydrographChart>(Chart2->Chart());
     Chart2->setGeometry(kChart2Left, kChart2Top, kChart2Width, kChart2Height);
 
-    SummaryGrid = new QTableWidget(0, 4, this);
+    SummaryGrid = new TSummaryTable(0, 4, this);
     SummaryGrid->setObjectName(QStringLiteral("SummaryGrid"));
     SummaryGrid->setGeometry(kSummaryGeometry);
     SummaryGrid->setHorizontalHeaderLabels(
         {QString::fromUtf8("项目"), QString::fromUtf8("数值"), QString::fromUtf8("单位"), QString::fromUtf8("时间")});
     SummaryGrid->verticalHeader()->hide();
     SummaryGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A cell clips its text at its edge; the columns are made wide enough.
+    SummaryGrid->setTextElideMode(Qt::ElideNone);
+    SummaryGrid->horizontalHeader()->setMinimumSectionSize(1);
+    SummaryGrid->viewport()->installEventFilter(this);
     FitColumns(16, 1.0);
     CreateMethodGroup();
 }
@@ -85,6 +126,8 @@ void THydrographPage::CreateMethodGroup() {
     BankStorageBox->setDecimals(3);
     BankStorageBox->setSingleStep(0.01);
     BankStorageBox->setToolTip(QString::fromUtf8("库容项取 (1 + K) · dV · 10^8 / dt"));
+    // A number typed counts when it is complete (Return, or the box left).
+    BankStorageBox->setKeyboardTracking(false);
     addRow("岸边调蓄 K", "BankStorageBox", BankStorageBox);
 
     LossFieldsEdit = new QLineEdit(MethodGroup);
@@ -95,7 +138,8 @@ void THydrographPage::CreateMethodGroup() {
         QString::fromUtf8("洪水记录第 4 列起的损失流量 (m^3/s)，加入出库项，取法同出库流量"));
     addRow("损失字段", "LossFieldsEdit", LossFieldsEdit);
 
-    SmoothBox = new QSpinBox(MethodGroup);
+    SmoothBox = new TSmoothBox(MethodGroup);
+    SmoothBox->setKeyboardTracking(false);
     SmoothBox->setRange(1, 99);
     SmoothBox->setSingleStep(2);
     SmoothBox->setSpecialValueText(QString::fromUtf8("不平滑"));
@@ -117,6 +161,21 @@ void THydrographPage::CreateMethodGroup() {
     const int noteTop = kMethodRowTop + row * kMethodRowStep;
     MethodNote->setGeometry(8, noteTop, kMethodGeometry.width() - 16, kMethodGeometry.height() - noteTop - 4);
     MethodNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto changed = [this] {
+        if (OnChoicesChanged) OnChoicesChanged();
+    };
+    connect(OutflowBox, &QComboBox::currentIndexChanged, this, changed);
+    connect(BankStorageBox, &QDoubleSpinBox::valueChanged, this, changed);
+    connect(SmoothBox, &QSpinBox::valueChanged, this, changed);
+    connect(RedistributeBox, &QCheckBox::toggled, this, changed);
+    // The loss fields when typing ends, and only when they changed.
+    connect(LossFieldsEdit, &QLineEdit::editingFinished, this, [this, changed] {
+        if (LossFieldsEdit->isModified()) {
+            LossFieldsEdit->setModified(false);
+            changed();
+        }
+    });
 }
 
 TBalanceOptions THydrographPage::BalanceChoice() const {
@@ -139,9 +198,19 @@ TBalanceOptions THydrographPage::BalanceChoice() const {
 TCorrectionOptions THydrographPage::CorrectionChoice() const {
     TCorrectionOptions c;
     const int n = SmoothBox->value();
-    c.smooth = n >= 3 ? (n % 2 == 1 ? n : n + 1) : 0;
+    c.smooth = TCorrectionOptions::SmoothWindowAllowed(n) ? n : 0;
     c.redistribute = RedistributeBox->isChecked();
     return c;
+}
+
+void THydrographPage::SetChoices(const TBalanceOptions& balance, const TCorrectionOptions& correction) {
+    OutflowBox->setCurrentIndex(balance.outflow == TBalanceOptions::TOutflow::End ? 1 : 0);
+    BankStorageBox->setValue(balance.bankStorage);
+    QStringList fields;
+    for (int f : balance.lossFields) fields << QString::number(f);
+    LossFieldsEdit->setText(fields.join(QLatin1Char(',')));
+    SmoothBox->setValue(correction.smooth >= 3 ? correction.smooth : 1);
+    RedistributeBox->setChecked(correction.redistribute);
 }
 
 void THydrographPage::ApplyChoices(InflowWork& work) {
@@ -150,11 +219,58 @@ void THydrographPage::ApplyChoices(InflowWork& work) {
 }
 
 void THydrographPage::FitColumns(int measured, double ratio) {
-    // Layout pixels are device pixels; Qt takes logical ones.
-    for (int c = 0; c < 4; ++c)
-        SummaryGrid->setColumnWidth(c, static_cast<int>(kSummaryColumns[c] * measured / 16 / ratio + 0.5));
+    measured_ = measured;
+    ratio_ = ratio;
     SummaryGrid->verticalHeader()->setDefaultSectionSize(SummaryGrid->fontMetrics().height() + 4);
     SummaryGrid->verticalHeader()->setMinimumSectionSize(1);
+    FitSummaryColumns();
+}
+
+void THydrographPage::FitSummaryColumns() {
+    // Each column as wide as its widest text with the cell's margins (the
+    // layout's width, scaled like the window, until there are texts); the
+    // last takes what the view has left. Qt takes logical pixels.
+    const int margin = 2 * (SummaryGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, SummaryGrid) + 1) + 2;
+    const int headingMargin = margin + 2 * SummaryGrid->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, SummaryGrid);
+    QHeaderView* header = SummaryGrid->horizontalHeader();
+    int used = 0;
+    const int columns = SummaryGrid->columnCount();
+    for (int c = 0; c < columns; ++c) {
+        std::vector<QString> texts;
+        for (int r = 0; r < SummaryGrid->rowCount(); ++r)
+            if (const QTableWidgetItem* item = SummaryGrid->item(r, c)) texts.push_back(item->text());
+        int width = texts.empty() ? static_cast<int>(std::lround(kSummaryColumns[c] * measured_ / 16 / ratio_))
+                                  : WidestText(SummaryGrid->font(), texts) + margin;
+        const QTableWidgetItem* heading = SummaryGrid->horizontalHeaderItem(c);
+        if (heading) width = std::max(width, WidestText(header->font(), {heading->text()}) + headingMargin);
+        // The last column takes what the view has left.
+        if (c == columns - 1) width = std::max(width, SummaryGrid->viewport()->width() - used);
+        header->resizeSection(c, width);
+        used += width;
+    }
+}
+
+bool THydrographPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == SummaryGrid->viewport() && event->type() == QEvent::Resize) FitSummaryColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
+int THydrographPage::FlowDecimals(const InflowWork& work) {
+    const TStringGrid& grid = work.StringGrid1;
+    const int last = std::min<std::size_t>(work.FloodSteps.size() + 2, static_cast<std::size_t>(grid.RowCount()));
+    int decimals = 0;
+    for (int r = 2; r < last && decimals < 1; ++r) decimals = std::max(decimals, TextDecimals(grid.Cell(6, r)));
+    return std::min(decimals, 1);
+}
+
+QString THydrographPage::RoundedText(double value, int decimals) {
+    QString text = QString::number(value, 'f', decimals);
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0'))) text.chop(1);
+        if (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    }
+    if (text == QLatin1String("-0")) text = QStringLiteral("0");
+    return text;
 }
 
 THydrographPage::~THydrographPage() = default;
@@ -166,29 +282,57 @@ void THydrographPage::Refresh(const InflowWork& work) {
         shown ? std::span<const TFloodStep>(work.FloodSteps) : std::span<const TFloodStep>();
     const std::size_t computed = shown ? work.ComputedRecords : 0;
     const TCorrectedInflow corrected = CorrectInflow(steps, computed, FCorrection);
+    FHydrograph->SetMarkPeaks(true, FlowDecimals(work));
     FHydrograph->Show(steps, computed, corrected.inflow);
     MethodNote->setText(corrected.negativeVolume
                             ? QString::fromUtf8("整个记录的入库水量为负，负入流无法重新分配；修正入库流量保留了它们。")
                             : QString());
 
     std::vector<TFloodSummaryRow> rows;
+    TFloodSummary summary;
     try {
-        rows = SummaryRows(FCorrection.Any() ? SummarizeFlood(steps, computed, corrected.inflow)
-                                             : SummarizeFlood(steps, computed));
+        summary = FCorrection.Any() ? SummarizeFlood(steps, computed, corrected.inflow) : SummarizeFlood(steps, computed);
+        rows = SummaryRows(summary);
     } catch (const std::exception&) {
         // A value beyond what the table can write (a flood the computation
         // itself could not finish sensibly): no summary rather than a wrong one.
         rows.clear();
     }
+    // Flows to the record's own precision (no finer than 0.1 m^3/s), the
+    // attenuation to 0.1 %: more decimals would claim an accuracy the levels
+    // and outflows do not have. The summary file keeps the table's four.
+    const int flowDecimals = FlowDecimals(work);
+    auto shownValue = [&](const TFloodSummaryRow& row) -> QString {
+        const std::optional<TFloodPeak>* peak = row.item == "peak_inflow"             ? &summary.peakInflow
+                                                : row.item == "peak_outflow"          ? &summary.peakOutflow
+                                                : row.item == "peak_inflow_corrected" ? &summary.peakInflowCorrected
+                                                                                      : nullptr;
+        if (peak && *peak) return RoundedText((*peak)->value, flowDecimals);
+        if (row.item == "peak_attenuation" && summary.peakAttenuation) return RoundedText(*summary.peakAttenuation, 1);
+        return Text(row.value);
+    };
+    auto copyTime = [&](const TFloodSummaryRow& row) -> QString {
+        const std::optional<DateTimeValue> time = row.item == "start" ? summary.start
+                                                  : row.item == "end" ? summary.end
+                                                  : row.item == "peak_inflow" && summary.peakInflow ? std::optional(summary.peakInflow->time)
+                                                  : row.item == "peak_outflow" && summary.peakOutflow ? std::optional(summary.peakOutflow->time)
+                                                  : row.item == "max_level" && summary.maxLevel ? std::optional(summary.maxLevel->time)
+                                                  : row.item == "peak_inflow_corrected" && summary.peakInflowCorrected
+                                                      ? std::optional(summary.peakInflowCorrected->time)
+                                                      : std::nullopt;
+        return time ? QString::fromStdString(StampPattern(kCopyStampPattern, *time)) : QString();
+    };
     SummaryGrid->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const TFloodSummaryRow& row = rows[static_cast<std::size_t>(r)];
-        const std::string* cells[] = {&row.caption, &row.value, &row.unit, &row.time};
+        const QString cells[] = {Text(row.caption), shownValue(row), Text(row.unit), Text(row.time)};
         for (int c = 0; c < 4; ++c) {
-            auto* item = new QTableWidgetItem(Text(*cells[c]));
+            auto* item = new QTableWidgetItem(cells[c]);
             if (c == 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (c == 3 && !cells[c].isEmpty()) item->setData(kCopyRole, copyTime(row));
             SummaryGrid->setItem(r, c, item);
         }
     }
+    FitSummaryColumns();
     Chart2->repaint();
 }

@@ -10,7 +10,23 @@
 #include "Series.h"
 #include "ViewExports.h"
 
+#include "Arithmetic.h"
+#include "FloodSummary.h"
+#include "ScopeExit.h"
+#include "InflowCorrection.h"
+#include "LineFile.h"
+
 #include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QEvent>
@@ -24,14 +40,23 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
 // Stored window size and place, frame and caption included, in pixels of the
 // layout.
 constexpr QRect kStoredWindow(306, 152, 1110, 612);
+
+// The settings kept between runs.
+constexpr const char* kWindowSizeKey = "window/size";          // client size, device pixels
+constexpr const char* kWindowScaleKey = "window/textHeight";   // the measured height it was kept at
+constexpr const char* kWindowMaximizedKey = "window/maximized";
+constexpr const char* kFolderKey = "files/folder";
 
 // A click or menu choice, delivered to the window as an event through the
 // application object: an exception thrown by the handler passes through Qt's
@@ -116,12 +141,48 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     ApplyStoredFonts(this);
     const TScreenScale screen = PrimaryScreenScale();
     ScaleLayout(this, screen);
-    TabSheet4->FitColumns(MeasuredTextHeight(this), screen.DevicePixelRatio);
+    const int measured = MeasuredTextHeight(this);
+    TabSheet4->FitColumns(measured, screen.DevicePixelRatio);
+    StringGrid1->SetLayoutScale(measured);
+    StringGrid2->SetLayoutScale(measured);
+    StringGrid1->GridModel()->SetStampColumn(0);
     PageControl1->setCurrentIndex(0);
     ratio_ = screen.DevicePixelRatio;
     outerSize_ = ScaledOuterSize(this, kStoredWindow.size());
     move(ToLogical(kStoredWindow.topLeft(), ratio_));
+
+    // The client area in a scroll area of no frame of its own: at the
+    // designed size it shows as before; smaller, scroll bars rather than cut
+    // controls; larger, the components grow (PlaceComponents).
+    client_ = takeCentralWidget();
+    clientScroll_ = new QScrollArea(this);
+    clientScroll_->setObjectName(QStringLiteral("qt_client_scroll"));
+    clientScroll_->setFrameShape(QFrame::NoFrame);
+    clientScroll_->setWidgetResizable(false);
+    clientScroll_->setWidget(client_);
+    setCentralWidget(clientScroll_);
+    clientScroll_->viewport()->installEventFilter(this);
+    // Each component: its designed place, and its shares of the extra width
+    // and height (move x, move y, grow x, grow y). The buttons and the
+    // picture keep their size beside the pages; the tables and charts grow.
+    auto grows = [this](QWidget* w, double moveX, double moveY, double growX, double growY) {
+        growth_.push_back({w, w->geometry(), moveX, moveY, growX, growY});
+    };
+    grows(PageControl1, 0, 0, 1, 1);
+    for (QWidget* w : {static_cast<QWidget*>(BitBtn1), static_cast<QWidget*>(BitBtn2), static_cast<QWidget*>(BitBtn3),
+                       static_cast<QWidget*>(BitBtn4), static_cast<QWidget*>(Image1)})
+        grows(w, 1, 0, 0, 0);
+    grows(StringGrid2, 0, 0, 0, 1);
+    grows(Chart1, 0, 0, 1, 1);
+    grows(StringGrid1, 0, 0, 1, 1);
+    grows(Memo1, 0, 0, 1, 1);
+    // The hydrograph takes two thirds of the extra height, the summary the rest.
+    grows(Chart2, 0, 0, 1, 2.0 / 3);
+    grows(TabSheet4->SummaryGrid, 0, 2.0 / 3, 1, 1.0 / 3);
+    grows(TabSheet4->MethodGroup, 1, 2.0 / 3, 0, 0);
+    client_->resize(DesignedClientSize());
     SetOuterSize(this, outerSize_, ratio_);
+    RestoreWindowSize();
 
     // The form owns Series1 and frees it before its children: a series that
     // goes first leaves its chart, so the chart never frees it again.
@@ -129,11 +190,38 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     CurvePlot1 = std::make_unique<TSeriesCurvePlot>(*Series1, [this] { Chart1->repaint(); });
     Work.CurvePlot = CurvePlot1.get();
     ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
-    for (TChartWidget* chart : {Chart1, Chart2})
-        InstallChartMenu(chart, [this] { return ExecuteOpenDialog(); });
+    ExecuteSaveDialog = [this](const TSaveRequest& request) { return ShowSaveDialog(request); };
+    ExecuteSizeDialog = [this](QSize shown) { return AskPictureSize(this, shown); };
+    const TChartMenuHooks hooks{[this](const TSaveRequest& r) { return ExecuteSaveDialog(r); },
+                                [this](QSize shown) { return ExecuteSizeDialog(shown); }};
+    Chart1->SetValueReadout(true);
+    Chart2->SetValueReadout(true);
+    InstallChartMenu(Chart1, hooks);
+    QMenu* pageMenu = InstallChartMenu(Chart2, hooks);
+    // The page's files, in the chart's menu and in the summary's.
+    auto* summaryMenu = new QMenu(TabSheet4->SummaryGrid);
+    summaryMenu->setObjectName(QStringLiteral("SummaryMenu"));
+    for (QMenu* menu : {pageMenu, summaryMenu}) {
+        if (menu == pageMenu) menu->addSeparator();
+        QAction* summary = menu->addAction(QString::fromUtf8("保存摘要…"));
+        summary->setObjectName(QStringLiteral("SaveSummary"));
+        QAction* corrected = menu->addAction(QString::fromUtf8("保存修正入库流量…"));
+        corrected->setObjectName(QStringLiteral("SaveCorrected"));
+        connect(summary, &QAction::triggered, this, [this] { RunHandler(&TForm1::SaveSummaryClick); });
+        connect(corrected, &QAction::triggered, this, [this] { RunHandler(&TForm1::SaveCorrectedClick); });
+    }
+    TabSheet4->SummaryGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TabSheet4->SummaryGrid, &QWidget::customContextMenuRequested, this, [this, summaryMenu](QPoint at) {
+        summaryMenu->popup(TabSheet4->SummaryGrid->viewport()->mapToGlobal(at));
+    });
     for (QTableView* table : {static_cast<QTableView*>(StringGrid1), static_cast<QTableView*>(StringGrid2),
                               static_cast<QTableView*>(TabSheet4->SummaryGrid)})
         InstallCopyShortcut(table);
+    // A result on show is computed again when the method changes, so that
+    // chart, summary and table never show the settings of an earlier run.
+    TabSheet4->OnChoicesChanged = [this] {
+        if (Work.ComputedRecords > 0) RunHandler(&TForm1::BitBtn3Click);
+    };
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn1Click); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn2Click); });
@@ -166,11 +254,93 @@ bool TForm1::event(QEvent* event) {
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     FitOuterSizeOnce(this, outerSize_, ratio_, outerSizeFitted_);
+    PlaceComponents();
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     FitOuterSizeOnce(this, outerSize_, ratio_, outerSizeFitted_);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    SaveWindowSize();
+    QMainWindow::closeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (clientScroll_ && watched == clientScroll_->viewport() && event->type() == QEvent::Resize) PlaceComponents();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QSize TForm1::DesignedClientSize() const {
+    // The designed outer size less the frame and caption (once the window
+    // manager has put them on) and the menu bar.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const int menu = menuBar() && menuBar()->isVisible() ? menuBar()->height() : 0;
+    const QSize outer = ToLogical(outerSize_, ratio_);
+    return {std::max(1, outer.width() - frame.width()), std::max(1, outer.height() - frame.height() - menu)};
+}
+
+void TForm1::PlaceComponents() {
+    if (!clientScroll_) return;
+    QSize designed = DesignedClientSize();
+    const QSize shown = clientScroll_->viewport()->size();
+    // A device pixel ratio that is no whole number rounds the frame and the
+    // client area apart by a logical pixel or two: that much short of the
+    // designed size is the designed size (the components keep a margin to
+    // the window's edge), not a window to scroll.
+    constexpr int kRounding = 2;
+    if (shown.width() < designed.width() && shown.width() >= designed.width() - kRounding)
+        designed.setWidth(shown.width());
+    if (shown.height() < designed.height() && shown.height() >= designed.height() - kRounding)
+        designed.setHeight(shown.height());
+    const int extraX = std::max(0, shown.width() - designed.width());
+    const int extraY = std::max(0, shown.height() - designed.height());
+    client_->resize(designed.width() + extraX, designed.height() + extraY);
+    auto share = [](int extra, double part) { return static_cast<int>(std::lround(extra * part)); };
+    for (const TGrowth& g : growth_) {
+        const QRect r(g.designed.x() + share(extraX, g.moveX), g.designed.y() + share(extraY, g.moveY),
+                      g.designed.width() + share(extraX, g.growX), g.designed.height() + share(extraY, g.growY));
+        if (g.widget->geometry() != r) g.widget->setGeometry(r);
+    }
+}
+
+QString TForm1::SettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/quelmora/quelmora.conf");
+}
+
+void TForm1::RestoreWindowSize() {
+    const QSettings settings(SettingsFile(), QSettings::IniFormat);
+    const QSize kept = settings.value(kWindowSizeKey).toSize();
+    const int keptScale = settings.value(kWindowScaleKey).toInt();
+    if (kept.isValid() && keptScale > 0) {
+        // Kept in device pixels at another density: as many text heights.
+        const int measured = MeasuredTextHeight(this);
+        const QSize device(MulDiv(kept.width(), measured, keptScale), MulDiv(kept.height(), measured, keptScale));
+        resize(ToLogical(device, ratio_));
+        // The window manager's frame goes around the kept size.
+        outerSizeFitted_ = true;
+    }
+    if (settings.value(kWindowMaximizedKey).toBool()) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TForm1::SaveWindowSize() const {
+    QSettings settings(SettingsFile(), QSettings::IniFormat);
+    const QSize normal = normalGeometry().isValid() ? normalGeometry().size() : size();
+    settings.setValue(kWindowSizeKey, QSize(static_cast<int>(std::lround(normal.width() * ratio_)),
+                                            static_cast<int>(std::lround(normal.height() * ratio_))));
+    settings.setValue(kWindowScaleKey, MeasuredTextHeight(this));
+    settings.setValue(kWindowMaximizedKey, isMaximized());
+}
+
+QString TForm1::LastFolder() const {
+    const QString folder = QSettings(SettingsFile(), QSettings::IniFormat).value(kFolderKey).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void TForm1::RememberFolder(const QString& fileName) {
+    QSettings(SettingsFile(), QSettings::IniFormat).setValue(kFolderKey, QFileInfo(fileName).absolutePath());
 }
 
 void TForm1::FormCreate() {
@@ -189,6 +359,7 @@ std::string TForm1::ShowOpenDialog1() {
         OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
         OpenDialog1->setOption(QFileDialog::ReadOnly, false);
     }
+    if (const QString folder = LastFolder(); !folder.isEmpty()) OpenDialog1->setDirectory(folder);
     // The dialog is kept between uses, and with it the name last chosen in its
     // name box; a name typed over that one and confirmed while the completion
     // list is open comes back joined to it. Each use starts with an empty box.
@@ -202,23 +373,56 @@ std::string TForm1::ShowOpenDialog1() {
     if (result != QDialog::Accepted) return {};
     const QStringList files = OpenDialog1->selectedFiles();
     if (files.isEmpty()) return {};
+    RememberFolder(files.first());
     return QFile::encodeName(files.first()).toStdString();
 }
 
+std::string TForm1::ShowSaveDialog(const TSaveRequest& request) {
+    QFileDialog dialog(this);
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.suffix);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (const QString folder = LastFolder(); !folder.isEmpty()) dialog.setDirectory(folder);
+    const int result = dialog.exec();
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>())
+        if (completer->popup() && completer->popup()->isVisible()) completer->popup()->hide();
+    if (result != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return {};
+    RememberFolder(files.first());
+    return QFile::encodeName(files.first()).toStdString();
+}
+
+void TForm1::CheckReadable(const std::string& fileName) {
+    // Opened once more by the read itself; a pipe or a device is left to it,
+    // since opening one twice would take what the first open was sent.
+    struct stat info {};
+    if (::stat(fileName.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return;
+    LineFile file;
+    file.OpenRead(fileName);
+    file.Close();
+}
+
 void TForm1::BitBtn1Click() {
-    TRefreshOnExit refresh(StringGrid2, &Work);
-    Work.ResetCurveTable();
+    // A cancelled dialog, or a file that cannot be opened, changes nothing:
+    // the table is reset only once there is a file to fill it.
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
+    CheckReadable(fileName);
+    TRefreshOnExit refresh(StringGrid2, &Work);
+    Work.ResetCurveTable();
     Work.ReadCurve(fileName);
 }
 
 void TForm1::BitBtn2Click() {
+    const std::string fileName = ExecuteOpenDialog();
+    if (fileName.empty()) return;
+    CheckReadable(fileName);
     TRefreshOnExit refresh(StringGrid1, &Work);
     TRefreshPageOnExit page(TabSheet4, Work);
     Work.ResetFloodTable();
-    const std::string fileName = ExecuteOpenDialog();
-    if (fileName.empty()) return;
     Work.ReadFlood(fileName);
 }
 
@@ -233,6 +437,37 @@ void TForm1::BitBtn4Click() {
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
     Work.WriteResult(fileName);
+}
+
+void TForm1::SaveSummaryClick() {
+    const std::string fileName = ExecuteSaveDialog({QString::fromUtf8("CSV 文件 (*.csv)"), QStringLiteral("csv")});
+    if (fileName.empty()) return;
+    const TCorrectionOptions correction = TabSheet4->AppliedCorrection();
+    const TCorrectedInflow corrected = CorrectInflow(Work.FloodSteps, Work.ComputedRecords, correction);
+    WriteSummaryText(correction.Any() ? SummarizeFlood(Work.FloodSteps, Work.ComputedRecords, corrected.inflow)
+                                      : SummarizeFlood(Work.FloodSteps, Work.ComputedRecords),
+                     fileName);
+}
+
+void TForm1::SaveCorrectedClick() {
+    const std::string fileName = ExecuteSaveDialog({QString::fromUtf8("CSV 文件 (*.csv)"), QStringLiteral("csv")});
+    if (fileName.empty()) return;
+    const TCorrectedInflow corrected =
+        CorrectInflow(Work.FloodSteps, Work.ComputedRecords, TabSheet4->AppliedCorrection());
+    WriteCorrectedText(Work.FloodSteps, Work.ComputedRecords, corrected.inflow, fileName);
+}
+
+void TForm1::OpenFiles(const std::string& curve, const std::string& flood, bool compute) {
+    // As the buttons read them, each file in place of the dialog's answer.
+    const auto dialog = std::move(ExecuteOpenDialog);
+    const TScopeExit restore([&] { ExecuteOpenDialog = dialog; });
+    for (const auto& [name, handler] : {std::pair{curve, &TForm1::BitBtn1Click}, std::pair{flood, &TForm1::BitBtn2Click}}) {
+        if (name.empty()) continue;
+        ExecuteOpenDialog = [name] { return name; };
+        RunHandler(handler);
+    }
+    if (compute && !Work.FloodSteps.empty()) RunHandler(&TForm1::BitBtn3Click);
+    if (!flood.empty()) PageControl1->setCurrentWidget(compute ? static_cast<QWidget*>(TabSheet4) : TabSheet2);
 }
 
 void TForm1::about1Click() {

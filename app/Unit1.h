@@ -2,10 +2,11 @@
 // The main window: the curve and calculation tables, the chart of the curve,
 // the help text, the picture, the four action buttons and the menu item
 // "about". The work behind the buttons is InflowWork's; the window shows the
-// file dialog and refreshes its views.
+// file dialogs and refreshes its views.
 
 #include "ChartWidget.h"
 #include "InflowWork.h"
+#include "ViewExports.h"
 #include "ui_Unit1.h"
 
 #include <QMainWindow>
@@ -13,8 +14,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QFileDialog;
+class QScrollArea;
 class THydrographPage;
 class TLineSeries;
 class TSeriesCurvePlot;
@@ -41,6 +44,11 @@ public:
     // Shows the file dialog; returns the chosen file name, or an empty text
     // when the user cancels. Tests put their own dialog here.
     std::function<std::string()> ExecuteOpenDialog;
+    // The save dialog for a file type (asks before replacing a file, adds
+    // the type's extension); empty when cancelled. Tests replace it.
+    std::function<std::string(const TSaveRequest&)> ExecuteSaveDialog;
+    // The picture size dialog of the chart menu; none when cancelled.
+    std::function<std::optional<QSize>(QSize shown)> ExecuteSizeDialog;
 
     // The handlers. Clicks and the menu item run them as events through the
     // application object (a TApplication), whose error display shows what
@@ -51,21 +59,53 @@ public:
     void BitBtn3Click();
     void BitBtn4Click();
     void about1Click();
+    // The summary and the corrected inflow as --summary and --corrected
+    // write them (the computation's records, the group's correction).
+    void SaveSummaryClick();
+    void SaveCorrectedClick();
 
-    // The one file dialog: filter "文本文件 (*.txt)", any file name accepted,
-    // no overwrite prompt; the same for reading and for output.
+    // The one file dialog of reading and output: filter "文本文件 (*.txt)",
+    // any file name accepted, no overwrite prompt. It opens in the folder
+    // last used.
     std::string ShowOpenDialog1();
+    std::string ShowSaveDialog(const TSaveRequest& request);
+
+    // Files given at start (empty: none): read as the buttons read them, the
+    // errors shown as theirs; computed when compute is set.
+    void OpenFiles(const std::string& curve, const std::string& flood, bool compute);
+
+    // The size the layout was made for, of the area below the menu (logical
+    // pixels): larger, the tables and charts grow; smaller, it scrolls.
+    QSize DesignedClientSize() const;
+    QScrollArea* ClientScroll() const { return clientScroll_; }
+
+    // Where the window keeps its size and the last folder between runs.
+    static QString SettingsFile();
 
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     using Handler = void (TForm1::*)();
     void RunHandler(Handler handler);
     // The one place that decides what Chart1 is.
     static TChartWidget* CreateChart1(QWidget* parent);
+    // A dialog's chosen file's folder is where the next dialog opens.
+    void RememberFolder(const QString& fileName);
+    QString LastFolder() const;
+    // Fails as the read would when the file cannot be opened, before the
+    // table is touched; nothing to do for a pipe or a device.
+    static void CheckReadable(const std::string& fileName);
+    // Places the components for the client area's size: each keeps its
+    // designed place and size, plus its share of what the area has beyond
+    // the designed size.
+    void PlaceComponents();
+    void RestoreWindowSize();
+    void SaveWindowSize() const;
 
     QFileDialog* OpenDialog1 = nullptr;
     // The window's outer size in device pixels, and device pixels per
@@ -73,4 +113,15 @@ private:
     QSize outerSize_;
     double ratio_ = 1.0;
     bool outerSizeFitted_ = false;
+
+    // The client area scrolls when smaller than designed.
+    QScrollArea* clientScroll_ = nullptr;
+    QWidget* client_ = nullptr;
+    struct TGrowth {
+        QWidget* widget;
+        QRect designed;   // logical pixels
+        // Shares of the extra width and height: moving, growing.
+        double moveX, moveY, growX, growY;
+    };
+    std::vector<TGrowth> growth_;
 };

@@ -2,6 +2,7 @@
 
 #include "AxisDateSteps.h"
 #include "AxisPanel.h"
+#include "ChartEngine.h"
 #include "ChartEngineAxis.h"
 
 #include <algorithm>
@@ -24,10 +25,19 @@ TDateLabels LabelsOf(TChartAxis& axis) {
                             axis.LabelsSeparation());
 }
 
+// Whether a shown series on the axis has a point: without one the axis has
+// no time to show, and its range of zero would be labelled with day 0
+// (1899-12-30).
+bool HasPoints(TChartAxis& axis) {
+    for (const TChartSeries* s : axis.ParentChart()->SeriesList())
+        if (s->Active() && axis.ParentChart()->IsSeriesBoundTo(*s, axis) && s->PointCount() > 0) return true;
+    return false;
+}
+
 }  // namespace
 
 void DrawDateLabels(TChartAxis& axis) {
-    if (!axis.ParentChart()) return;
+    if (!axis.ParentChart() || !HasPoints(axis)) return;
     const TDateLabels chosen = LabelsOf(axis);
     for (const TDateLabel& label : chosen.labels) axis.DrawLabelAt(label.value, &label.text);
 }

@@ -248,7 +248,34 @@ double TChartAxis::ComputeLabelStep() {
         for (const TChartSeries* s : FChart->SeriesList())
             if (s->Active() && FChart->IsSeriesBoundTo(*s, *this) && s->YIsValue == AlongX)
                 rules.FewestPoints = std::min(rules.FewestPoints, s->PointCount());
-    return ::ComputeLabelStep(Scale(), rules, [this](double v) { return LabelExtentAlongAxis(v); });
+    // Measured with the pattern's own decimals first.
+    const double outer = FLabelStep;
+    const TScopeExit restore([this, outer] { FLabelStep = outer; });
+    FLabelStep = 0;
+    double step = ::ComputeLabelStep(Scale(), rules, [this](double v) { return LabelExtentAlongAxis(v); });
+    // A step finer than the pattern's decimals lengthens the labels by the
+    // decimals it needs; while they would not fit apart, the next coarser
+    // step of the 1-2-5 sequence (which needs fewer).
+    const int patternDecimals = PatternDecimals(FAxisValuesFormat);
+    const long double range = std::fabs(static_cast<real>(ScaleMax) - ScaleMin);
+    for (int i = 0; i < 64 && !IsDateTimeAxis() && step > 1e-12 && range > 0 && StepDecimals(step) > patternDecimals; ++i) {
+        FLabelStep = step;
+        const double mid = static_cast<double>((static_cast<real>(ScaleMax) + ScaleMin) * 0.5L);
+        const int size = std::max({LabelExtentAlongAxis(ScaleMin), LabelExtentAlongAxis(ScaleMax), LabelExtentAlongAxis(mid)});
+        const long double apart = static_cast<long double>(PixelLength) * step / range;
+        if (size + Nearest(FLabelsSeparation * 0.01L * size) <= apart) break;
+        step = NextNiceStep(step);
+    }
+    return step;
+}
+
+int TChartAxis::StepDecimals(double step) {
+    const long double s = std::fabs(static_cast<long double>(step));
+    if (!(s > 0) || !std::isfinite(s)) return 0;
+    long double scaled = s;
+    for (int d = 0; d < 15; ++d, scaled *= 10)
+        if (std::fabs(scaled - std::round(scaled)) <= 1e-9L * scaled) return d;
+    return 15;
 }
 
 // -- Changing the range by hand -----------------------------------------------------------------
@@ -345,6 +372,9 @@ int TChartAxis::MaxValueLabelWidth() {
         auto hook = std::move(FChart->OnGetAxisLabel);
         FChart->OnGetAxisLabel = nullptr;
         const TScopeExit restore([this, &hook] { FChart->OnGetAxisLabel = std::move(hook); });
+        const double outer = FLabelStep;
+        const TScopeExit restoreStep([this, outer] { FLabelStep = outer; });
+        FLabelStep = step;
         if (step > 0 && ScaleMax >= ScaleMin)
             ForEachValueLabel(step, [&](double v) {
                 if (!FLabelsOnAxis) {
@@ -416,7 +446,11 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
 
 std::string TChartAxis::FormatAxisValue(double value) const {
     const LocaleFormats& f = Formats();
-    std::string text = FormatNumberPattern(value, FAxisValuesFormat, f.decimalMark, f.thousandsMark);
+    const int decimals = FLabelStep > 0 ? StepDecimals(FLabelStep) : 0;
+    std::string text = decimals > PatternDecimals(FAxisValuesFormat)
+                           ? FormatNumberPattern(value, WidenPatternDecimals(FAxisValuesFormat, decimals), f.decimalMark,
+                                                 f.thousandsMark)
+                           : FormatNumberPattern(value, FAxisValuesFormat, f.decimalMark, f.thousandsMark);
     if (FChart && FChart->OnGetAxisLabel)
         FChart->OnGetAxisLabel(const_cast<TChartAxis*>(this), nullptr, -1, text);
     if (FLabelsMultiLine) std::replace(text.begin(), text.end(), ' ', '\r');
@@ -465,6 +499,9 @@ void TChartAxis::DrawAxis() {
 }
 
 void TChartAxis::DrawValueLabels(double step) {
+    const double outer = FLabelStep;
+    const TScopeExit restore([this, outer] { FLabelStep = outer; });
+    FLabelStep = step;
     ForEachValueLabel(step, [this](double v) { DrawLabelAt(v); });
 }
 

@@ -255,7 +255,13 @@ public:
     int BandSizeFor(TChartFont& font, int angle, int fixedSize, const std::string* text);
     int ApplyPositionPercent(int pos, const TRect& rect) const;
     TAxisLabelStyle ResolveLabelStyle() const;
+    // A value label's text: the axis' pattern, with the decimals the labels'
+    // step needs added while labels are measured or drawn at a step finer
+    // than the pattern writes (deep in a zoom), so that no two labels read
+    // the same.
     std::string FormatAxisValue(double value) const;
+    // The decimals a step's multiples need (0.0005: 4), at most 15.
+    static int StepDecimals(double step);
 
     TAxisItems& Items() { return FItems; }
 
@@ -319,6 +325,8 @@ private:
     bool FLabels = true;
     TChartFont FLabelsFont;
     std::string FAxisValuesFormat = "#,##0.###";
+    // The step of the value labels being measured or drawn, 0 outside.
+    double FLabelStep = 0;
     TAxisLabelStyle FLabelStyle = talAuto;
     int FLabelsAngle = 0;
     int FLabelsSeparation = 10;

@@ -124,3 +124,86 @@ std::string FormatNumberPattern(double v, std::string_view pattern, char decimal
     const bool minus = v < 0 && !zero;
     return (minus ? "-" : "") + first.Prefix + digits + first.Suffix;
 }
+
+namespace {
+
+// Calls each(start, end) for the sections of a pattern (split at ';' outside
+// quotes).
+template <class F>
+void ForEachSection(std::string_view pattern, F each) {
+    std::size_t start = 0;
+    char quote = 0;
+    for (std::size_t i = 0; i <= pattern.size(); ++i) {
+        const char c = i < pattern.size() ? pattern[i] : ';';
+        if (quote) {
+            if (c == quote) quote = 0;
+            if (i < pattern.size()) continue;
+        }
+        if (c == '"' || c == '\'') {
+            quote = c;
+            continue;
+        }
+        if (c == ';') {
+            each(start, i);
+            start = i + 1;
+        }
+    }
+}
+
+// In pattern[start, end): the place just after the last digit placeholder of
+// the decimals (or of the whole section when it has no point), the count of
+// decimal placeholders, and whether there is a point.
+struct TDecimalsPlace {
+    std::size_t after = std::string_view::npos;
+    int count = 0;
+    bool point = false;
+};
+
+TDecimalsPlace DecimalsPlace(std::string_view pattern, std::size_t start, std::size_t end) {
+    TDecimalsPlace d;
+    char quote = 0;
+    for (std::size_t i = start; i < end; ++i) {
+        const char c = pattern[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '.' && !d.point) {
+            d.point = true;
+            d.after = i + 1;
+        } else if (c == '0' || c == '#') {
+            if (d.point) ++d.count;
+            d.after = i + 1;
+        } else if (c == 'E' || c == 'e') {
+            break;   // an exponent's digits are not decimals
+        }
+    }
+    return d;
+}
+
+}  // namespace
+
+int PatternDecimals(std::string_view pattern) {
+    int most = 0;
+    ForEachSection(pattern, [&](std::size_t start, std::size_t end) {
+        most = std::max(most, DecimalsPlace(pattern, start, end).count);
+    });
+    return most;
+}
+
+std::string WidenPatternDecimals(std::string_view pattern, int decimals) {
+    std::string out;
+    std::size_t copied = 0;
+    ForEachSection(pattern, [&](std::size_t start, std::size_t end) {
+        const TDecimalsPlace d = DecimalsPlace(pattern, start, end);
+        if (d.after == std::string_view::npos || d.count >= decimals) return;
+        out.append(pattern.substr(copied, d.after - copied));
+        if (!d.point) out += '.';
+        out.append(static_cast<std::size_t>(decimals - d.count), '#');
+        copied = d.after;
+    });
+    out.append(pattern.substr(copied));
+    return out;
+}

@@ -20,3 +20,11 @@ std::string FormatNumberPattern(double v, std::string_view pattern, char decimal
 // v with `digits` significant digits (1 to 17), the way the C locale's "%.*g"
 // writes it: "0.1", "1e+20", "-2.5".
 std::string SignificantDigitsText(double v, int digits);
+
+// The most decimals a pattern's sections show ("0.###": 3, "0": 0).
+int PatternDecimals(std::string_view pattern);
+// The pattern with at least `decimals` decimals in every section, the
+// further ones written only when significant ('#'): "0.###" with 5 is
+// "0.#####", "0" with 2 "0.##". A pattern that already has them is returned
+// as it is.
+std::string WidenPatternDecimals(std::string_view pattern, int decimals);

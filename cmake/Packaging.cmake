@@ -51,7 +51,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${QUELMORA_DOC_DIR})
 # later would be left out of a build tree configured before it.
 set(QUELMORA_README_PICTURES
     chart-100k-points.png screenshot-about.png screenshot-corrected.png screenshot-curve.png
-    screenshot-flood.png screenshot-help.png screenshot-hydrograph.png screenshot-zoom.png)
+    screenshot-flood.png screenshot-help.png screenshot-hydrograph.png screenshot-zoom.png
+    screenshot-144ppi.png)
 list(TRANSFORM QUELMORA_README_PICTURES PREPEND ${PROJECT_SOURCE_DIR}/docs/)
 install(FILES ${QUELMORA_README_PICTURES} DESTINATION ${QUELMORA_DOC_DIR}/docs)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/curve.txt ${PROJECT_SOURCE_DIR}/examples/flood.txt

@@ -15,3 +15,13 @@ quelmora_test(test_hydrograph_page
   LIBS app_gui Qt6::Test)
 target_include_directories(test_hydrograph_page PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app_gui)
 target_compile_definitions(test_hydrograph_page PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
+# The window at 96, 120 and 144 pixels per inch under three locales (every
+# text fits its column), its growth and kept size, and what it does beyond
+# its buttons: the value readout, the hydrograph's zoom in time, the dialogs,
+# the command line.
+quelmora_test(test_window_fit
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_window_fit.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_window_extras.cpp
+  LIBS app_gui Qt6::Test)
+target_include_directories(test_window_fit PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app_gui)
+target_compile_definitions(test_window_fit PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")

@@ -12,7 +12,7 @@ QUELMORA_PACKAGES=(
   xvfb xauth x11-xserver-utils x11-utils
   python3
   clang libclang-rt-14-dev
-  xdotool imagemagick
+  xdotool imagemagick openbox
   desktop-file-utils
   locales
 )

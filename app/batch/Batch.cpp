@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,12 @@ constexpr const char* kUsage =
     "       quelmora --check --curve CURVE [--flood FLOOD] [--losses F[,F...]]\n"
     "       quelmora --help | --version\n"
     "       quelmora                      (the window)\n"
+    "       quelmora --window [--curve CURVE] [--flood FLOOD] [--compute]\n"
+    "                [--outflow ...] [--bank-storage ...] [--losses ...]\n"
+    "                [--smooth ...] [--negative ...] [FILE...]\n"
+    "                                     (the window with the files read, as\n"
+    "                                     its buttons read them; a FILE is a\n"
+    "                                     curve or a record by its fields)\n"
     "\n"
     "Back-calculates a reservoir's inflow from its level-storage curve and a\n"
     "flood record of levels and outflows, as the window's four buttons do.\n"
@@ -347,4 +354,29 @@ int RunBatch(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The method options for the window's start: the batch mode's own reading.
+
+bool IsMethodOption(std::string_view name) {
+    return name == "--outflow" || name == "--bank-storage" || name == "--losses" || name == "--smooth" ||
+           name == "--negative";
+}
+
+TMethodChoices ReadMethodChoices(const std::vector<std::pair<std::string, std::string>>& given) {
+    BatchOptions options;
+    for (const auto& [name, value] : given) {
+        std::optional<std::string>* slot = IsMethodOption(name) ? ValueOption(options, name) : nullptr;
+        if (!slot) throw std::invalid_argument("unknown argument '" + name + "'");
+        if (slot->has_value()) throw std::invalid_argument(name + " given twice");
+        if (value.empty()) throw std::invalid_argument(name + " needs a value");
+        *slot = value;
+    }
+    try {
+        ReadChoices(options);
+    } catch (const UsageError& e) {
+        throw std::invalid_argument(e.reason);
+    }
+    return {options.balance, options.correction};
 }

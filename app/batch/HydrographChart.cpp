@@ -4,6 +4,12 @@
 #include "Series.h"
 
 #include <algorithm>
+#include <cmath>
+#include <charconv>
+#include <functional>
+#include <string>
+#include <initializer_list>
+#include <limits>
 
 namespace {
 
@@ -61,7 +67,130 @@ THydrographChart::THydrographChart(TChart& chart) : FChart(chart) {
     // through the painter's stroker, which a million records keep busy for
     // seconds.
     for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) s->LinePen().SetWidth(1);
+    FChart.Zoom().SetDirection(tzdHorizontal);
+    FChart.SetAllowPanning(pmHorizontal);
+    FChart.OnZoom = [this](TCustomChartPanel*) { FitVerticalToView(); };
+    FChart.OnScroll = [this](TCustomChartPanel*) { FitVerticalToView(); };
+    FChart.OnMouseWheel = [this](TCustomChartPanel*, TShiftState, int delta, int, int, bool& handled) {
+        handled = true;
+        ShiftTime(delta / 120);
+    };
     Show({}, 0);
+}
+
+namespace {
+
+// The points of a series (ascending in time) from the last at or before
+// `from` to the first at or after `to`: the lines and stairs that cross the
+// view come from them.
+std::pair<int, int> PointsAround(const TLineSeries& s, double from, double to) {
+    const int n = s.PointCount();
+    int lo = 0, hi = n;
+    while (lo < hi) {   // first point at or after from
+        const int mid = lo + (hi - lo) / 2;
+        if (s.XValueAt(mid) < from) lo = mid + 1; else hi = mid;
+    }
+    const int first = std::max(0, lo - 1);
+    int a = lo, b = n;
+    while (a < b) {   // first point after to
+        const int mid = a + (b - a) / 2;
+        if (s.XValueAt(mid) <= to) a = mid + 1; else b = mid;
+    }
+    return {first, std::min(n - 1, a)};
+}
+
+}  // namespace
+
+void THydrographChart::FitVerticalToView() {
+    const TChartAxis& bottom = FChart.BottomAxis();
+    if (bottom.Automatic()) return;
+    const double from = bottom.Minimum(), to = bottom.Maximum();
+    auto fit = [&](TChartAxis& axis, std::initializer_list<TLineSeries*> series, bool flows) {
+        double low = std::numeric_limits<double>::infinity(), high = -low;
+        for (TLineSeries* s : series) {
+            if (!s->Active() || s->PointCount() == 0) continue;
+            const auto [first, last] = PointsAround(*s, from, to);
+            for (int i = first; i <= last; ++i) {
+                const double y = s->YValueAt(i);
+                if (std::isfinite(y)) low = std::min(low, y), high = std::max(high, y);
+            }
+        }
+        if (!(low <= high)) return;   // nothing in view: the range stays
+        // A flow below zero shows zero with it.
+        if (flows && low < 0) high = std::max(high, 0.0);
+        const double room = high > low ? (high - low) * 0.05 : std::max(std::fabs(high) * 0.05, 1e-6);
+        double bottomEnd = low - room;
+        // Flows that are all positive do not reach below zero for the room.
+        if (flows && low >= 0) bottomEnd = std::max(bottomEnd, 0.0);
+        axis.SetRange(bottomEnd, high + room);
+    };
+    fit(FChart.LeftAxis(), {FInflow, FOutflow, FCorrected}, true);
+    fit(FChart.RightAxis(), {FLevel}, false);
+}
+
+void THydrographChart::SetMarkPeaks(bool on, int decimals) {
+    FPeakDecimals = decimals;
+    if (on == FMarkPeaks) return;
+    FMarkPeaks = on;
+    FChart.OnAfterDraw = on ? std::function<void(TCustomChartPanel*)>([this](TCustomChartPanel*) { DrawPeaks(); })
+                            : nullptr;
+    FChart.Invalidate();
+}
+
+int THydrographChart::PeakIndex(const TLineSeries& s) const {
+    const int n = s.PointCount();
+    int best = -1;
+    for (int i = s.Stairs() ? 1 : 0; i < n; ++i)
+        if (best < 0 || s.YValueAt(i) > s.YValueAt(best)) best = i;
+    return best;
+}
+
+void THydrographChart::DrawPeaks() {
+    TChartCanvas& c = FChart.Canvas();
+    const TRect& plot = FChart.PlotRect();
+    c.SelectChartFont(FChart.Legend().Font());
+    const int h = c.CharHeight();
+    for (TLineSeries* s : {FInflow, FOutflow}) {
+        if (!s->Active()) continue;
+        const int i = PeakIndex(*s);
+        if (i < 0) continue;
+        const int x = FChart.BottomAxis().ValueToPixel(s->XValueAt(i));
+        const int y = FChart.LeftAxis().ValueToPixel(s->YValueAt(i));
+        if (!PointInRect(plot, x, y)) continue;
+        // A square on the peak, its value beside it, inside the chart rectangle.
+        c.SelectPen(TSurfacePen{});
+        c.SelectBrush(s->SeriesColor(), bsSolid);
+        c.FillRectangle({x - 3, y - 3, x + 4, y + 4});
+        // Written with '.' whatever the C library's locale, as every number here.
+        char text[64];
+        const auto written = std::to_chars(text, text + sizeof text, s->YValueAt(i), std::chars_format::fixed, FPeakDecimals);
+        std::string t(text, written.ec == std::errc() ? written.ptr : text);
+        if (t.find('.') != std::string::npos) {
+            while (t.back() == '0') t.pop_back();
+            if (t.back() == '.') t.pop_back();
+        }
+        const int w = c.MeasureWidth(t);
+        int tx = x + 6, ty = y - h / 2;
+        if (tx + w > plot.Right - 2) tx = x - 6 - w;
+        ty = std::clamp(ty, plot.Top + 2, std::max(plot.Top + 2, plot.Bottom - h - 2));
+        c.SelectChartFont(FChart.Legend().Font());
+        c.SetBackgroundMode(bmOpaque);
+        c.SetBackgroundColour(clWhite);
+        c.SetTextAlignment(TA_LEFT | TA_TOP);
+        c.WriteText(tx, ty, t);
+    }
+    c.ResetSurface();
+}
+
+void THydrographChart::ShiftTime(int notches) {
+    if (notches == 0) return;
+    TChartAxis& bottom = FChart.BottomAxis();
+    // Kept for "show all", like a zoom or a scroll.
+    FChart.SaveScales();
+    const double d = (bottom.Maximum() - bottom.Minimum()) * 0.03 * std::abs(notches);
+    bottom.ShiftRange(notches < 0 ? d : -d, false);
+    FChart.IsZoomed = true;
+    FitVerticalToView();
 }
 
 void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t computed,
@@ -100,4 +229,6 @@ void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t compu
         left.SetMaximum(0);
     }
     for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) s->EndDataUpdate();
+    // Zoomed in time, the new records are fitted in view.
+    FitVerticalToView();
 }

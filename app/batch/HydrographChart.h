@@ -39,8 +39,28 @@ public:
     // corrected series is inactive and out of the legend.
     void Show(std::span<const TFloodStep> steps, std::size_t computed, std::span<const double> corrected = {});
 
+    // Zooming and scrolling move in time only (a rectangle's width, a right
+    // drag, the wheel: 3 % of the shown time a notch, later toward the
+    // user); the flow and level axes then fit what is in view, with 5 % room
+    // above and below. The whole record (unzoomed) keeps the axes' own ranges.
+    void FitVerticalToView();
+    void ShiftTime(int notches);
+
+    // Marks the peak inflow and the peak outflow on the chart with their
+    // values (with at most `decimals` decimals); off by default, so that the
+    // batch mode's picture is as it always was.
+    void SetMarkPeaks(bool on, int decimals = 1);
+    // The peak of a series: its largest value, the first of equal ones (the
+    // stairs' first point, which repeats the second's value, left out); -1
+    // for none.
+    int PeakIndex(const TLineSeries& s) const;
+
 private:
+    void DrawPeaks();
+
     TChart& FChart;
+    bool FMarkPeaks = false;
+    int FPeakDecimals = 1;
     TLineSeries* FInflow;
     TLineSeries* FOutflow;
     TLineSeries* FLevel;

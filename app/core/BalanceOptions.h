@@ -31,5 +31,9 @@ struct TCorrectionOptions {
     bool redistribute = false;
 
     bool Any() const { return smooth != 0 || redistribute; }
+    // The one rule for a smoothing window, wherever it is chosen: an odd
+    // number of steps, 3 or more (a centred window has as many steps on
+    // either side).
+    static bool SmoothWindowAllowed(long long steps) { return steps >= 3 && steps % 2 == 1; }
     friend bool operator==(const TCorrectionOptions&, const TCorrectionOptions&) = default;
 };

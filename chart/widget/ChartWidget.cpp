@@ -3,11 +3,16 @@
 #include "DevicePixels.h"
 #include "ScopeExit.h"
 
+#include "DateTime.h"
+#include "Series.h"
+
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -68,6 +73,32 @@ Qt::CursorShape CursorShape(int cursor) {
     case -22: return Qt::SizeAllCursor;
     default: return Qt::ArrowCursor;
     }
+}
+
+// A value as the window writes numbers: at most four decimals, no trailing
+// zeros, '.'.
+QString NumberText(double v) {
+    if (!std::isfinite(v)) return QStringLiteral("—");
+    QString t = QString::number(v, 'f', 4);
+    while (t.endsWith(QLatin1Char('0'))) t.chop(1);
+    if (t.endsWith(QLatin1Char('.'))) t.chop(1);
+    if (t == QLatin1String("-0")) t = QStringLiteral("0");
+    return t;
+}
+
+// The index of the point whose X is nearest to x, in a series whose X values
+// ascend; -1 for none.
+int NearestPoint(const TChartSeries& s, double x) {
+    const int n = s.PointCount();
+    if (n == 0) return -1;
+    int lo = 0, hi = n;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (s.XValueAt(mid) < x) lo = mid + 1; else hi = mid;
+    }
+    if (lo == n) return n - 1;
+    if (lo > 0 && x - s.XValueAt(lo - 1) <= s.XValueAt(lo) - x) return lo - 1;
+    return lo;
 }
 
 }  // namespace
@@ -177,6 +208,7 @@ void TChartWidget::moveEvent(QMoveEvent*) {
 }
 
 void TChartWidget::mousePressEvent(QMouseEvent* e) {
+    if (FReadout) FReadout->hide();
     const QPoint p = DevicePoint(e->position(), Ratio());
     FChart->MouseDown(ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
 }
@@ -189,6 +221,70 @@ void TChartWidget::mouseDoubleClickEvent(QMouseEvent* e) {
 void TChartWidget::mouseMoveEvent(QMouseEvent* e) {
     const QPoint p = DevicePoint(e->position(), Ratio());
     FChart->MouseMove(ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
+    if (FReadoutOn) MoveReadout(e->position().toPoint(), p, e->buttons());
+}
+
+void TChartWidget::SetValueReadout(bool on) {
+    FReadoutOn = on;
+    if (on && !FReadout) {
+        FReadout = new QLabel(this);
+        FReadout->setObjectName(QStringLiteral("ValueReadout"));
+        FReadout->setAttribute(Qt::WA_TransparentForMouseEvents);
+        FReadout->setTextFormat(Qt::PlainText);
+        FReadout->setFrameShape(QFrame::Box);
+        FReadout->setAutoFillBackground(true);
+        FReadout->setBackgroundRole(QPalette::ToolTipBase);
+        FReadout->setForegroundRole(QPalette::ToolTipText);
+        FReadout->setMargin(3);
+        FReadout->hide();
+    }
+    if (!on && FReadout) FReadout->hide();
+}
+
+QString TChartWidget::ReadoutText(int x, int y) const {
+    const TRect& r = FChart->PlotRect();
+    if (!PointInRect(r, x, y)) return {};
+    QStringList lines;
+    bool first = true;
+    for (const TChartSeries* s : FChart->SeriesList()) {
+        TChartAxis* h = s->GetHorizAxis();
+        TChartAxis* v = s->GetVertAxis();
+        if (!s->Active() || !h || !v) continue;
+        const int i = NearestPoint(*s, h->PixelToValue(x));
+        if (i < 0) continue;
+        if (first) {
+            // Where along the bottom axis: the nearest point's X.
+            const double at = s->XValueAt(i);
+            lines << (s->XValues()->DateTime()
+                          ? QString::fromStdString(StampPattern("yyyy-mm-dd hh':'nn", at))
+                          : QString::fromStdString(h->Title().Caption()) + QStringLiteral("  ") + NumberText(at));
+            first = false;
+        }
+        const std::string& name = s->Title().empty() ? v->Title().Caption() : s->Title();
+        lines << QString::fromStdString(name) + QStringLiteral("  ") + NumberText(s->YValueAt(i));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void TChartWidget::MoveReadout(QPoint logical, QPoint device, Qt::MouseButtons buttons) {
+    // Not while a button is held: a drag zooms or scrolls.
+    const QString text = buttons == Qt::NoButton ? ReadoutText(device.x(), device.y()) : QString();
+    if (text.isEmpty()) {
+        if (FReadout->isVisible()) FReadout->hide();
+        return;
+    }
+    if (FReadout->text() != text) {
+        FReadout->setText(text);
+        FReadout->adjustSize();
+    }
+    // Beside the pointer, turned to the other side near the edges.
+    const QSize size = FReadout->size();
+    int x = logical.x() + 14, y = logical.y() + 14;
+    if (x + size.width() > width()) x = logical.x() - 8 - size.width();
+    if (y + size.height() > height()) y = logical.y() - 8 - size.height();
+    FReadout->move(std::max(0, x), std::max(0, y));
+    if (!FReadout->isVisible()) FReadout->show();
+    FReadout->raise();
 }
 
 void TChartWidget::mouseReleaseEvent(QMouseEvent* e) {
@@ -196,7 +292,10 @@ void TChartWidget::mouseReleaseEvent(QMouseEvent* e) {
     FChart->MouseUp(ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
 }
 
-void TChartWidget::leaveEvent(QEvent*) { FChart->MouseLeave(); }
+void TChartWidget::leaveEvent(QEvent*) {
+    FChart->MouseLeave();
+    if (FReadout) FReadout->hide();
+}
 
 void TChartWidget::wheelEvent(QWheelEvent* e) {
     // Whole notches only; a fine-grained wheel adds up to them.

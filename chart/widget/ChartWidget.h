@@ -9,8 +9,11 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 #include "Chart.h"
+
+class QLabel;
 
 class TChartWidget : public QWidget, public TChartHost {
 public:
@@ -22,6 +25,19 @@ public:
 
     TChart& Chart() { return *FChart; }
     const TChart& Chart() const { return *FChart; }
+
+    // The values under the mouse: while the pointer is over the chart
+    // rectangle (and no drag is on), a box beside it shows the position along
+    // the bottom axis and, for each shown series, its value at the point
+    // nearest in X, named by the series' title (or its axis' title). The box
+    // is a control over the chart, never drawn into the chart's picture.
+    void SetValueReadout(bool on);
+    bool ValueReadout() const { return FReadoutOn; }
+    // The box, for tests; null until the readout is switched on.
+    QLabel* Readout() const { return FReadout; }
+    // The readout's text at a point in device pixels; empty outside the chart
+    // rectangle or without points.
+    QString ReadoutText(int x, int y) const;
 
     // -- TChartHost
     void InvalidateWindow() override;
@@ -57,4 +73,7 @@ private:
     // The screen's pixels per inch last handed to the chart.
     int FAppliedPpi = 0;
     int FWheelRemainder = 0;
+    bool FReadoutOn = false;
+    QLabel* FReadout = nullptr;
+    void MoveReadout(QPoint logical, QPoint device, Qt::MouseButtons buttons);
 };

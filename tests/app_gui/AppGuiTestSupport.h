@@ -11,12 +11,18 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <optional>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 inline TApplication& App() {
+    // The window keeps its size and last folder in the user's settings: a
+    // test run keeps them in a folder of its own, which starts empty.
+    static QTemporaryDir settings;
+    static const bool settingsSet = qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    (void)settingsSet;
     static int argc = 1;
     static char arg0[] = "Other-Name";  // the error display's title must not come from here
     static char* argv[] = {arg0, nullptr};
@@ -65,6 +71,15 @@ protected:
             answers.pop_front();
             return name;
         };
+        // The save dialog takes its answers from the same queue.
+        form->ExecuteSaveDialog = [this](const TSaveRequest& request) {
+            saveRequests.push_back(request);
+            return form->ExecuteOpenDialog();
+        };
+        form->ExecuteSizeDialog = [this](QSize shown) {
+            shownSizes.push_back(shown);
+            return pictureSize;
+        };
     }
     void TearDown() override {
         form.reset();
@@ -79,4 +94,7 @@ protected:
     std::unique_ptr<TForm1> form;
     std::deque<std::string> answers;
     int dialogs = 0;
+    std::vector<TSaveRequest> saveRequests;
+    std::vector<QSize> shownSizes;
+    std::optional<QSize> pictureSize;   // the size dialog's answer (none: cancelled)
 };

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -82,14 +83,19 @@ TEST_F(HighDpiWindow, TheLayoutStandsAtItsOwnDevicePixels) {
     // The design fonts at their own pixels: the window's 13, the buttons' 17.
     EXPECT_EQ(DeviceFontHeight(form->font(), screen), 13);
     EXPECT_EQ(DeviceFontHeight(form->BitBtn1->font(), screen), 17);
-    // The tables' columns at the grid's device widths (plus the grid line).
+    // The tables' columns at their device widths: the grid's (plus the grid
+    // line) or wider where a heading needs it, edges landing on device pixels.
     EXPECT_LE(std::abs(form->StringGrid1->verticalHeader()->width() * kRatio - 141), 1);
     int edge = form->StringGrid1->verticalHeader()->width();
     const int widths[9] = {140, 50, 65, 70, 45, 45, 75, 95, 95};
     for (int c = 1; c < 9; ++c) edge += form->StringGrid1->horizontalHeader()->sectionSize(c);
-    int design = 0;
-    for (int w : widths) design += w + 1;
-    EXPECT_LE(std::abs(edge * kRatio - design), 1);
+    int fitted = 0;
+    for (int c = 0; c < 9; ++c) {
+        const int w = form->StringGrid1->Fit().colWidths[static_cast<std::size_t>(c)];
+        EXPECT_GE(w, widths[c] + 1) << c;
+        fitted += w;
+    }
+    EXPECT_LE(std::abs(edge * kRatio - fitted), 1);
 }
 
 TEST_F(HighDpiWindow, ChartAndPictureReachTheScreenPixelForPixel) {
@@ -150,7 +156,9 @@ TEST_F(HighDpiWindow, HydrographChartIsTheBatchPicture) {
     const QImage shown = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), QSize(kChart2Width, kChart2Height));
 
+    // The batch picture has no peak marks unless asked for; the window's has.
     THydrographExport exporter;
+    exporter.Hydrograph().SetMarkPeaks(true, THydrographPage::FlowDecimals(form->Work));
     exporter.Show(form->Work.FloodSteps, form->Work.ComputedRecords);
     const std::string png = exporter.PngBytes();
     QImage exported;
@@ -194,4 +202,41 @@ TEST_F(HighDpiWindow, TheAboutBoxTakesItsSizeFromTheScreensDevicePixels) {
     EXPECT_EQ(DeviceFontHeight(box.Label1->font(), PrimaryScreenScale()), 27);
 }
 
+}  // namespace
+
+namespace {
+// At a device pixel ratio of 1.25 Qt's own grid pen is 1.25 device pixels
+// wide and its lines come out 1 or 2 pixels thick; the tables' grid is one
+// device pixel everywhere.
+TEST_F(HighDpiWindow, TableGridLinesAreOneDevicePixelThick) {
+    Answer(std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt");
+    form->BitBtn1Click();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    TStringGridView* view = form->StringGrid2;
+    // The thickness of each grid line crossed going down the first data
+    // column, near its right edge (where no text reaches).
+    auto thicknesses = [&] {
+        const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int x = static_cast<int>(std::lround((view->columnViewportPosition(1) + view->columnWidth(1)) * kRatio)) - 4;
+        std::vector<int> runs;
+        int run = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            const int g = qGray(shown.pixel(x, y));
+            const bool grid = g < 250 && g > 100;
+            if (grid) ++run;
+            if ((!grid || y == shown.height() - 1) && run > 0) runs.push_back(run), run = 0;
+        }
+        return runs;
+    };
+    const std::vector<int> ours = thicknesses();
+    EXPECT_GT(ours.size(), 5u);
+    for (int t : ours) EXPECT_EQ(t, 1);
+    // Qt's own grid, drawn as well, has thicker lines: the measure sees them.
+    view->setShowGrid(true);
+    const std::vector<int> qts = thicknesses();
+    EXPECT_NE(std::count(qts.begin(), qts.end(), 1), static_cast<long>(qts.size()));
+    view->setShowGrid(false);
+}
 }  // namespace

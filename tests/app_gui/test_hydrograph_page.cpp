@@ -10,6 +10,7 @@
 #include "InflowWork.h"
 #include "Series.h"
 #include "ViewExports.h"
+#include "Batch.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -63,22 +64,23 @@ TEST_F(PageTest, LoadShowsOutflowAndLevelComputeAddsInflow) {
 
     form->BitBtn3->click();
     EXPECT_EQ(Hydro().Inflow().PointCount(), static_cast<int>(steps.size()));
-    // The summary's peak inflow is the largest inflow of the table.
+    // The summary's peak inflow is the largest inflow of the table, to the
+    // outflow texts' precision (Tankan's: 0.1 m^3/s).
     double peak = steps[1].Qin;
     for (std::size_t i = 1; i < steps.size(); ++i) peak = std::max(peak, steps[i].Qin);
-    EXPECT_EQ(SummaryValue(3).toDouble(), std::round(peak * 10000) / 10000);
+    EXPECT_EQ(SummaryValue(3), QString::number(peak, 'f', 1));
     EXPECT_EQ(SummaryValue(0), QString::number(steps.size()));
     EXPECT_TRUE(messages.shown.empty());
 
-    // A cancelled second load resets the table: the chart empties with it.
+    // A cancelled second load, or one whose file cannot be opened, changes
+    // nothing: table, chart and result stay together.
     Answer("");
     form->BitBtn2->click();
-    EXPECT_EQ(Hydro().Outflow().PointCount(), 0);
-    EXPECT_EQ(Hydro().Inflow().PointCount(), 0);
-    // A failed load likewise.
+    EXPECT_EQ(Hydro().Outflow().PointCount(), static_cast<int>(steps.size()));
+    EXPECT_EQ(Hydro().Inflow().PointCount(), static_cast<int>(steps.size()));
     Answer(Path("missing.txt"));
     form->BitBtn2->click();
-    EXPECT_EQ(Hydro().Outflow().PointCount(), 0);
+    EXPECT_EQ(Hydro().Outflow().PointCount(), static_cast<int>(steps.size()));
     EXPECT_EQ(messages.shown.size(), 1u);
 }
 
@@ -102,12 +104,18 @@ TEST_F(PageTest, ChartMenuSavesTheControlsPictureAndCopiesIt) {
     for (QWidget* chart : {form->Chart1, form->Chart2}) {
         auto* menu = chart->findChild<QMenu*>(QStringLiteral("ChartMenu"));
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 2);
-        EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("保存为 PNG…"));
-        EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("复制到剪贴板"));
+        auto action = [menu](const char* name) { return menu->findChild<QAction*>(QString::fromLatin1(name)); };
+        ASSERT_NE(action("SavePng"), nullptr);
+        EXPECT_EQ(action("ShowAll")->text(), QString::fromUtf8("显示全部"));
+        EXPECT_EQ(action("SavePng")->text(), QString::fromUtf8("保存为 PNG…"));
+        EXPECT_EQ(action("CopyPicture")->text(), QString::fromUtf8("复制到剪贴板"));
         const std::string png = Path("chart.png");
         Answer(png);
-        menu->actions()[0]->trigger();
+        action("SavePng")->trigger();
+        // A save dialog for PNG pictures.
+        ASSERT_FALSE(saveRequests.empty());
+        EXPECT_EQ(saveRequests.back().suffix, QStringLiteral("png"));
+        EXPECT_TRUE(saveRequests.back().filter.contains(QStringLiteral("*.png")));
         QImage saved(QString::fromStdString(png));
         ASSERT_FALSE(saved.isNull()) << (messages.shown.empty() ? "" : messages.shown.back().second) << dialogs;
         const QImage shown = Chart(chart).Chart().Canvas().Bitmap();
@@ -115,16 +123,32 @@ TEST_F(PageTest, ChartMenuSavesTheControlsPictureAndCopiesIt) {
         // Cancelling the dialog writes nothing.
         std::remove(png.c_str());
         Answer("");
-        menu->actions()[0]->trigger();
+        action("SavePng")->trigger();
         EXPECT_FALSE(QFile::exists(QString::fromStdString(png)));
 
-        menu->actions()[1]->trigger();
+        // At a size of the user's: the shown size offered first; the control
+        // keeps its own size and picture.
+        const QSize own(Chart(chart).Chart().Width(), Chart(chart).Chart().Height());
+        pictureSize = QSize(1000, 600);
+        Answer(png);
+        action("SavePngSized")->trigger();
+        EXPECT_EQ(shownSizes.back(), own);
+        EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1000, 600));
+        EXPECT_EQ(QSize(Chart(chart).Chart().Width(), Chart(chart).Chart().Height()), own);
+        EXPECT_EQ(ChartPicture(Chart(chart)), shown.convertToFormat(QImage::Format_RGB32));
+        // A cancelled size asks for no file.
+        pictureSize.reset();
+        const std::size_t asked = saveRequests.size();
+        action("SavePngSized")->trigger();
+        EXPECT_EQ(saveRequests.size(), asked);
+
+        action("CopyPicture")->trigger();
         EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
                   shown.convertToFormat(QImage::Format_RGB32));
     }
     // A target that cannot be written shows the error, as for the result file.
     Answer(Path("no/such/folder/c.png"));
-    form->Chart2->findChild<QMenu*>(QStringLiteral("ChartMenu"))->actions()[0]->trigger();
+    form->Chart2->findChild<QMenu*>(QStringLiteral("ChartMenu"))->findChild<QAction*>(QStringLiteral("SavePng"))->trigger();
     EXPECT_EQ(messages.shown.size(), 1u);
 }
 
@@ -133,70 +157,84 @@ TEST_F(PageTest, CtrlCCopiesTheSelectedCells) {
     form->BitBtn3->click();
     TStringGridView* table = form->StringGrid1;
     form->PageControl1->setCurrentIndex(1);
-    // The units row and the first record, columns 1 and 2: the headings come along.
+    // The units row and the first record, columns 1 and 2: the headings come
+    // along. Texts trimmed, times as spreadsheets read them.
     table->selectionModel()->select(QItemSelection(table->model()->index(0, 1), table->model()->index(1, 2)),
                                     QItemSelectionModel::ClearAndSelect);
     const QString text = SelectedCellsText(*table);
     const TStringGrid& g = form->Work.StringGrid1;
-    auto cell = [&](int c, int r) { return QString::fromUtf8(g.Cell(c, r).data(), g.Cell(c, r).size()); };
-    QString expected;
-    for (int r = 0; r < 3; ++r) expected += cell(0, r) + '\t' + cell(1, r) + '\t' + cell(2, r) + '\n';
+    auto cell = [&](int c, int r) {
+        return QString::fromUtf8(g.Cell(c, r).data(), static_cast<qsizetype>(g.Cell(c, r).size())).trimmed();
+    };
+    const QString expected = QString::fromUtf8("时   间\t库水位Z\t库容V\n") +
+                             QStringLiteral("yyyy-mm-dd hh-mm-ss\tm\t10^8m^3\n") +
+                             QStringLiteral("2024-07-24 14:00:00\t") + cell(1, 2) + '\t' + cell(2, 2) + '\n';
     EXPECT_EQ(text, expected);
     // A record further down: no headings.
     table->selectionModel()->select(table->model()->index(5, 8), QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(SelectedCellsText(*table), cell(0, 6) + '\t' + cell(8, 6) + '\n');
+    // The file writes 2024-07-25 02-00-00.
+    QString time = cell(0, 6);
+    time[13] = ':';
+    time[16] = ':';
+    const QString sixth = time + '\t' + cell(8, 6) + '\n';
+    EXPECT_EQ(SelectedCellsText(*table), sixth);
     // Through the key, onto the clipboard.
     form->show();
     QApplication::setActiveWindow(form.get());
     table->setFocus();
     QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), cell(0, 6) + '\t' + cell(8, 6) + '\n');
+    EXPECT_EQ(QApplication::clipboard()->text(), sixth);
+    // A desktop that writes decimals with a comma gets them so; a text that
+    // is no number stays as it is.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QString german = cell(8, 6);
+    german.replace('.', ',');
+    EXPECT_EQ(SelectedCellsText(*table), time + '\t' + german + '\n');
+    EXPECT_EQ(CopiedCellText(QStringLiteral(" 10^8m^3 "), ','), QStringLiteral("10^8m^3"));
+    EXPECT_EQ(CopiedCellText(QStringLiteral("-398.6111"), ','), QStringLiteral("-398,6111"));
+    EXPECT_EQ(CopiedCellText(QStringLiteral("1.2.3"), ','), QStringLiteral("1.2.3"));
+    QLocale::setDefault(QLocale::c());
 
-    // The summary: its first two rows with their headings.
+    // The summary: its first two rows with their headings, its times as ISO.
     QTableWidget* summary = form->TabSheet4->SummaryGrid;
     summary->selectionModel()->select(QItemSelection(summary->model()->index(0, 0), summary->model()->index(1, 3)),
                                       QItemSelectionModel::ClearAndSelect);
     const QString s = SelectedCellsText(*summary);
-    EXPECT_TRUE(s.startsWith(QString::fromUtf8("项目\t数值\t单位\t时间\n记录数\t31\t\t\n起始时间\t\t\t"))) << s.toStdString();
-    EXPECT_EQ(s.count('\n'), 3);
+    EXPECT_EQ(s, QString::fromUtf8("项目\t数值\t单位\t时间\n记录数\t31\t\t\n起始时间\t\t\t2024-07-24 14:00:00\n"));
 }
 
 }  // namespace
 
-TEST_F(PageTest, MethodChoicesTakeEffectAtTheNextComputation) {
+TEST_F(PageTest, MethodChoicesRecomputeAResultOnShow) {
     THydrographPage& page = *form->TabSheet4;
     // The defaults are the plain balance without a correction.
     EXPECT_EQ(page.BalanceChoice(), TBalanceOptions{});
     EXPECT_EQ(page.CorrectionChoice(), TCorrectionOptions{});
     LoadTankan();
+    // No result yet: the choices wait for the computation.
+    page.OutflowBox->setCurrentIndex(1);
+    EXPECT_EQ(form->Work.Balance, TBalanceOptions{});
+    page.OutflowBox->setCurrentIndex(0);
     form->BitBtn3->click();
     ASSERT_TRUE(messages.shown.empty());
     const int plainRows = page.SummaryGrid->rowCount();
     EXPECT_FALSE(Hydro().CorrectedInflow().Active());
 
+    // With a result on show every change computes again at once, so that
+    // chart, summary and table never show the settings of an earlier run.
     page.OutflowBox->setCurrentIndex(1);
+    EXPECT_EQ(form->Work.Balance.outflow, TBalanceOptions::TOutflow::End);
     page.BankStorageBox->setValue(0.08);
-    page.LossFieldsEdit->setText(QStringLiteral("4,5"));
+    EXPECT_EQ(form->Work.Balance.bankStorage, 0.08);
     page.SmoothBox->stepUp();
+    EXPECT_EQ(page.CorrectionChoice(), (TCorrectionOptions{3, false}));
+    EXPECT_TRUE(Hydro().CorrectedInflow().Active());
     page.RedistributeBox->setChecked(true);
-    const TBalanceOptions balance = page.BalanceChoice();
-    EXPECT_EQ(balance.outflow, TBalanceOptions::TOutflow::End);
-    EXPECT_EQ(balance.bankStorage, 0.08);
-    EXPECT_EQ(balance.lossFields, (std::vector<int>{4, 5}));
-    EXPECT_EQ(page.CorrectionChoice(), (TCorrectionOptions{3, true}));
-    // Nothing changes until the next computation.
-    EXPECT_EQ(form->Work.Balance, TBalanceOptions{});
-    EXPECT_FALSE(Hydro().CorrectedInflow().Active());
-
-    // The Tankan record has no loss fields: back to the plain balance, with
-    // the correction.
-    page.LossFieldsEdit->clear();
+    EXPECT_EQ(page.AppliedCorrection(), (TCorrectionOptions{3, true}));
     page.OutflowBox->setCurrentIndex(0);
     page.BankStorageBox->setValue(0);
-    form->BitBtn3->click();
     ASSERT_TRUE(messages.shown.empty());
     EXPECT_EQ(form->Work.Balance, TBalanceOptions{});
-    EXPECT_TRUE(Hydro().CorrectedInflow().Active());
     EXPECT_EQ(Hydro().CorrectedInflow().PointCount(), static_cast<int>(form->Work.FloodSteps.size()));
     ASSERT_EQ(page.SummaryGrid->rowCount(), plainRows + 2);
     EXPECT_EQ(page.SummaryGrid->item(plainRows, 0)->text(), QString::fromUtf8("修正洪峰流量 / 峰现时间"));
@@ -205,13 +243,42 @@ TEST_F(PageTest, MethodChoicesTakeEffectAtTheNextComputation) {
     EXPECT_EQ(page.SummaryGrid->item(plainRows + 1, 1)->text(), page.SummaryGrid->item(6, 1)->text());
     EXPECT_TRUE(page.MethodNote->text().isEmpty());
 
-    // A loss field list that names no field after the outflow is refused with
-    // its text, and the computation is not run.
+    // The loss fields count when typing ends; a list that names no field
+    // after the outflow is refused with its text, as 计算 refuses it.
     page.LossFieldsEdit->setText(QStringLiteral("3"));
-    form->BitBtn3->click();
+    EXPECT_TRUE(messages.shown.empty());
+    page.LossFieldsEdit->setModified(true);
+    emit page.LossFieldsEdit->editingFinished();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].second.find("'3'"), std::string::npos) << messages.shown[0].second;
-    EXPECT_TRUE(Hydro().CorrectedInflow().Active());
+}
+
+// One rule for the smoothing window in the window and in batch mode: the box
+// takes exactly the numbers --smooth takes (1 standing for none).
+TEST_F(PageTest, TheSmoothingBoxTakesWhatBatchModeTakes) {
+    const std::string curve = std::string(QUELMORA_SOURCE_DIR) + "/examples/curve.txt";
+    TSmoothBox* box = form->TabSheet4->SmoothBox;
+    for (int n = 1; n <= 12; ++n) {
+        QString text = QString::number(n);
+        int pos = text.size();
+        const bool taken = static_cast<const QAbstractSpinBox*>(box)->validate(text, pos) == QValidator::Acceptable;
+        std::string arg = "--smooth=" + std::to_string(n);
+        std::string curveArg = "--curve=" + curve;
+        char* argv[] = {const_cast<char*>("quelmora"), curveArg.data(), arg.data(), nullptr};
+        testing::internal::CaptureStderr();
+        const int status = RunBatch(3, argv);
+        testing::internal::GetCapturedStderr();
+        if (n == 1)
+            EXPECT_TRUE(taken);   // "不平滑"
+        else
+            EXPECT_EQ(taken, status == 0) << n;
+    }
+    // The box steps from none through the odd numbers.
+    box->setValue(1);
+    box->stepUp();
+    EXPECT_EQ(box->value(), 3);
+    box->stepUp();
+    EXPECT_EQ(box->value(), 5);
 }
 
 TEST_F(PageTest, NegativeRecordVolumeIsSaidBesideTheChoices) {

@@ -528,3 +528,60 @@ TEST(AxisDraw, Chart1PictureWithTheCurve) {
     QDir().mkpath(dir);
     ASSERT_TRUE(img.save(dir + "/chart1_axes_curve.png"));
 }
+
+// ---------------------------------------------------------------------------
+// Deep in a zoom the labels take the decimals their step needs, so that no
+// two read alike, and stand apart; a step the pattern writes keeps its texts.
+TEST(AxisDraw, LabelsTellTheirTicksApartAtEveryZoom) {
+    struct Case {
+        double lo, hi;   // both axes' range
+        bool widened;    // labels need more decimals than "0.###" has
+    };
+    const Case cases[] = {{0, 10, false},       {1.55, 3.02, false},     {48.5, 48.6, false},
+                          {48.53, 48.532, true}, {48.5301, 48.5302, true}, {-0.0004, 0.0011, true},
+                          {1039.06, 1039.0635, true}};
+    for (const Case& k : cases) {
+        DrawnChart1 f({{k.lo, k.lo}, {k.hi, k.hi}});
+        TChart& c = f.chart;
+        std::vector<std::pair<TChartAxis*, std::string>> drawn;
+        c.OnGetAxisLabel = [&](TChartAxis* axis, TChartSeries*, int, std::string& text) { drawn.emplace_back(axis, text); };
+        c.BottomAxis().SetRange(k.lo, k.hi);
+        c.LeftAxis().SetRange(k.lo, k.hi);
+        f.Paint();
+        for (TChartAxis* axis : {&c.BottomAxis(), &c.LeftAxis()}) {
+            // The labels of the paint's scale, drawn once more on their own
+            // (the step's measuring formats labels too).
+            const double step = axis->ComputeLabelStep();
+            drawn.clear();
+            axis->TickPositions.clear();
+            c.Canvas().SelectChartFont(axis->LabelsFont());
+            axis->DrawValueLabels(step);
+            std::vector<std::string> texts;
+            for (const auto& [a, t] : drawn)
+                if (a == axis) texts.push_back(t);
+            ASSERT_GE(texts.size(), 2u) << k.lo << ".." << k.hi;
+            std::vector<std::string> sorted = texts;
+            std::sort(sorted.begin(), sorted.end());
+            EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
+                << k.lo << ".." << k.hi << ": a label repeats, the first " << texts.front();
+            // The decimals of the labels: the pattern's unless widened (up
+            // the left axis; along the bottom a coarser step may serve
+            // instead, its labels fitting apart).
+            std::size_t decimals = 0;
+            for (const std::string& t : texts)
+                if (const std::size_t point = t.find('.'); point != std::string::npos)
+                    decimals = std::max(decimals, t.size() - point - 1);
+            if (!axis->Horizontal()) EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << texts.front();
+            // Along the bottom axis the labels stand apart.
+            if (axis->Horizontal()) {
+                c.Canvas().SelectChartFont(axis->LabelsFont());
+                const std::vector<int>& at = axis->TickPositions;
+                ASSERT_EQ(at.size(), texts.size());
+                for (std::size_t i = 1; i < at.size(); ++i)
+                    EXPECT_GE(std::abs(at[i] - at[i - 1]),
+                              (c.Canvas().MeasureWidth(texts[i]) + c.Canvas().MeasureWidth(texts[i - 1])) / 2)
+                        << texts[i - 1] << " and " << texts[i];
+            }
+        }
+    }
+}

@@ -106,3 +106,24 @@ TEST(NumberPattern, DigitsAreTheExactlyRoundedOnesOfTheCLocale) {
         ASSERT_EQ(SignificantDigitsText(v, 15), CText("%.*g", 15, v)) << v;
     }
 }
+
+TEST(NumberPattern, DecimalsAndWideningThem) {
+    struct Case {
+        const char* pattern;
+        int decimals;        // PatternDecimals
+        int widenTo;
+        const char* widened;
+    };
+    const Case cases[] = {
+        {"0.###", 3, 5, "0.#####"},          {"#,##0.###", 3, 4, "#,##0.####"}, {"0", 0, 2, "0.##"},
+        {"0.00", 2, 2, "0.00"},              {"0.0;-0.0", 1, 3, "0.0##;-0.0##"}, {"0.#' m'", 1, 2, "0.##' m'"},
+        {"0.0E+00", 1, 3, "0.0##E+00"},      {"'x.'0", 0, 1, "'x.'0.#"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PatternDecimals(c.pattern), c.decimals) << c.pattern;
+        EXPECT_EQ(WidenPatternDecimals(c.pattern, c.widenTo), c.widened) << c.pattern;
+    }
+    // A widened pattern writes what the step needs, no trailing zeros.
+    EXPECT_EQ(FormatNumberPattern(48.5305, WidenPatternDecimals("0.###", 4), '.', ','), "48.5305");
+    EXPECT_EQ(FormatNumberPattern(48.53, WidenPatternDecimals("0.###", 4), '.', ','), "48.53");
+}
