@@ -3,6 +3,7 @@
 // flood record. What a hydrologist reads off the hydrograph, and what scripts
 // read from the summary file.
 
+#include "Exceptions.h"
 #include "InflowTypes.h"
 
 #include <cstddef>
@@ -35,6 +36,10 @@ struct TFloodSummary {
     std::optional<double> peakLag;             // h, time of peak outflow - time of peak inflow
     std::optional<std::size_t> negativeInflowSteps;   // records after the first with Qin < 0
     std::optional<double> negativeInflowVolume;       // 10^8 m^3, their sum of Qin * dt (<= 0)
+    // The first record whose step goes back in time (records out of order):
+    // its water would count with the wrong sign, so the volumes and the
+    // negative inflows are left empty.
+    std::optional<std::size_t> backwardStep;
 
     // When a corrected inflow was made (smoothing, redistribution), its peak
     // and volume follow the other items; without one they are left out, and
@@ -62,8 +67,11 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
 // texts (at most four decimals, ties to even, no trailing zeros) but always
 // with '.'; times are always yyyy-mm-dd hh:mm:ss; whatever the locale. An
 // empty item keeps its unit and leaves value and time empty. A value beyond
-// the range of the table's numbers raises EInvalidOp, as the table does.
+// the range of the table's numbers raises ESummaryValue, naming the item.
 std::string SummaryText(const TFloodSummary& summary);
+class ESummaryValue : public EMathError {
+    using EMathError::EMathError;
+};
 // SummaryText into fileName, replaced as a whole or not at all ("/dev/stdout"
 // and other non-regular targets are written directly). The text is made
 // before the file is touched, so a value that cannot be written leaves an
