@@ -46,9 +46,10 @@ void Take(TIdentity& id, const struct stat& st) {
 std::string ResolvedPath(const std::string& name) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path given = fs::absolute(fs::path(name), error).lexically_normal();
+    const fs::path given = fs::absolute(fs::path(name), error);
+    // Component by component, links followed before ".." is taken.
     const fs::path folder = fs::weakly_canonical(given.parent_path(), error);
-    return error ? given.string() : (folder / given.filename()).string();
+    return error ? given.lexically_normal().string() : (folder / given.filename()).string();
 }
 
 TIdentity IdentityOf(const std::string& name, bool output) {

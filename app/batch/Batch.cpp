@@ -308,7 +308,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
     const std::size_t chartOut = add("--chart", options.chart);
     const std::size_t hydrographOut = add("--hydrograph", options.hydrograph);
     const std::size_t summaryOut = add("--summary", options.summary);
-    const std::size_t correctedOut = add("--corrected", options.corrected);
+    const std::size_t correctedOut = add("--corrected", options.corrected, kResultBuffer);
     outputs.Check(StandardOutputWasClosed());
 
     // Then every input is read and the work done, before any output is made.
@@ -369,7 +369,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*summary)); });
         if (correctedOut != kNone)
             outputs.SetWriter(correctedOut, [&](LineFile& file) {
-                file.Write(CorrectedText(work.FloodSteps, work.ComputedRecords, corrected.inflow));
+                WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, corrected.inflow);
             });
     }
     // Everything or nothing; standard output last.

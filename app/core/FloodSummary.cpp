@@ -220,19 +220,41 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
     return s;
 }
 
-std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
-                          std::span<const double> corrected) {
-    std::string text = "time,inflow,corrected_inflow\r\n";
+namespace {
+
+constexpr std::string_view kCorrectedHeading = "time,inflow,corrected_inflow\r\n";
+
+// The corrected inflow's lines after its heading, appended to out; lineDone
+// runs after each.
+template <class LineDone>
+void AppendCorrectedLines(std::string& out, std::span<const TFloodStep> steps, std::size_t computed,
+                          std::span<const double> corrected, LineDone lineDone) {
     const std::size_t n = std::min(computed, steps.size());
     for (std::size_t i = 1; i < n; ++i) {
-        AppendStampPattern(text, kScriptStampPattern, steps[i].T);
-        text += ',';
-        AppendScriptNumber(text, steps[i].Qin);
-        text += ',';
-        AppendScriptNumber(text, i - 1 < corrected.size() ? corrected[i - 1] : steps[i].Qin);
-        text += "\r\n";
+        AppendStampPattern(out, kScriptStampPattern, steps[i].T);
+        out += ',';
+        AppendScriptNumber(out, steps[i].Qin);
+        out += ',';
+        AppendScriptNumber(out, i - 1 < corrected.size() ? corrected[i - 1] : steps[i].Qin);
+        out += "\r\n";
+        lineDone();
     }
+}
+
+}  // namespace
+
+std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
+                          std::span<const double> corrected) {
+    std::string text(kCorrectedHeading);
+    AppendCorrectedLines(text, steps, computed, corrected, [] {});
     return text;
+}
+
+void WriteCorrectedText(LineFile& file, std::span<const TFloodStep> steps, std::size_t computed,
+                        std::span<const double> corrected) {
+    file.Write(kCorrectedHeading);
+    // Made in the channel's buffer, which goes out whenever it is full.
+    AppendCorrectedLines(file.Pending(), steps, computed, corrected, [&] { file.Commit(); });
 }
 
 void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,

@@ -6,6 +6,7 @@
 #include "Exceptions.h"
 #include "InflowTypes.h"
 
+class LineFile;
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -87,6 +88,10 @@ std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t compute
                           std::span<const double> corrected);
 void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
                         std::span<const double> corrected, const std::string& fileName);
+// The same text into a channel open for writing, line by line: a long
+// record's text is never whole in memory.
+void WriteCorrectedText(LineFile& file, std::span<const TFloodStep> steps, std::size_t computed,
+                        std::span<const double> corrected);
 
 // One line of the summary as the window shows it: the Chinese caption, the
 // value in the locale's number form, the unit, and the time in the locale's

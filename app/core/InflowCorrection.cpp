@@ -48,8 +48,11 @@ std::vector<double> SmoothInflow(std::span<const double> inflow, std::span<const
     for (long long i = 0; i < n; ++i) {
         if (!(dt[i] > 0)) continue;
         long double water = 0, time = 0;
+        // Inside the record the window needs no mirror (the same steps in
+        // the same order).
+        const bool inside = i - half >= 0 && i + half < n;
         for (long long d = -half; d <= half; ++d) {
-            const std::size_t j = Mirrored(i + d, n);
+            const std::size_t j = inside ? static_cast<std::size_t>(i + d) : Mirrored(i + d, n);
             if (!(dt[j] > 0)) continue;
             water += static_cast<long double>(inflow[j]) * dt[j];
             time += dt[j];

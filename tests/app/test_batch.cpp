@@ -8,6 +8,7 @@
 #include "CurveChart.h"
 #include "FloodSummary.h"
 #include "HydrographChart.h"
+#include "InflowCorrection.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
 #include "LocaleFormats.h"
@@ -521,6 +522,9 @@ TEST_F(Batch, CorrectedInflowOfTheWholePowellRecord) {
     // dozens of negative days are gone from the corrected column only.
     const std::string lines = ReadFile(corrected);
     ASSERT_TRUE(lines.starts_with("time,inflow,corrected_inflow\r\n"));
+    // Written line by line, the text made whole here.
+    const TCorrectedInflow here = CorrectInflow(computed.work.FloodSteps, computed.work.ComputedRecords, {0, true});
+    EXPECT_TRUE(lines == CorrectedText(computed.work.FloodSteps, computed.work.ComputedRecords, here.inflow));
     std::size_t count = 0, negativeIn = 0, negativeOut = 0;
     for (std::size_t p = lines.find("\r\n") + 2; p < lines.size(); p = lines.find("\r\n", p) + 2) {
         ++count;
