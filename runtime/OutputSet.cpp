@@ -136,7 +136,8 @@ void TOutputSet::Commit() {
         const TEntry& e = entries_[i];
         auto file = std::make_unique<LineFile>();
         try {
-            if (!file->OpenWriteStaged(e.name == "-" ? "/dev/stdout" : e.name, e.writeBuffer, directly)) {
+            // Standard output by a name that needs neither /dev nor /proc.
+            if (!file->OpenWriteStaged(e.name == "-" ? "/proc/self/fd/1" : e.name, e.writeBuffer, directly)) {
                 direct.push_back(i);
                 return;
             }
