@@ -89,8 +89,8 @@ constexpr const char* kUsage =
     "\n"
     "At most one output goes to standard output; the result goes there when\n"
     "--out is absent. No output may name an input or another output's file;\n"
-    "every output is written, or none. A file whose name begins with \"--\"\n"
-    "is given as ./--name.\n";
+    "every output is written, or none. A file whose name begins with two\n"
+    "dashes is given with ./ before it.\n";
 
 struct BatchOptions {
     std::optional<std::string> curve;

@@ -312,38 +312,6 @@ TEST_F(Batch, StandardOutputSharedWithTheShell) {
     EXPECT_EQ(ReadFile(file), "before\n" + Expected(curve, flood) + "after\n");
 }
 
-// A file that holds NUL bytes is no text (UTF-16 mostly) and is named so,
-// never read as lines of garbage; a line quoted in a message reaches the
-// terminal with its control characters escaped, never as escape sequences.
-TEST_F(Batch, NoTextFilesAndControlCharactersInMessages) {
-    auto utf16 = [](const std::string& ascii) {
-        std::string text = "\xFF\xFE";
-        for (const char c : ascii) text += std::string{c, '\0'};
-        return text;
-    };
-    const std::string curve = Q(kExamples + "curve.txt"), flood = dir / "flood.txt";
-    const std::string notText = "quelmora: " + flood + ": a ";
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {utf16("time,level,outflow\r\n2007-07-29 00-00-00,524.75,0\r\n"),
-         notText + "UTF-16 file, not a text file in the system's code page.\n"},
-        {"time,level,outflow\n2007-07-29 00-00-00,1.5x" + std::string(1, '\0') + "y,0\n",
-         notText + "file with NUL bytes, not a text file in the system's code page.\n"},
-        {"time,level,outflow\n2007-07-29 00-00-00,\x1b[2J52\x07,0\n",
-         "quelmora: '\\x1b[2J52\\x07' is not a valid floating point value.\nquelmora: " + flood +
-             ":2: 2007-07-29 00-00-00,\\x1b[2J52\\x07,0\n"},
-    };
-    for (const auto& [content, err] : cases) {
-        WriteFile(flood, content);
-        const Outcome o = Run("--curve " + curve + " --flood " + Q(flood));
-        EXPECT_EQ(o.status, 1);
-        EXPECT_EQ(o.err, err);
-        const Outcome check = Run("--check --curve " + curve + " --flood " + Q(flood));
-        EXPECT_EQ(check.status, 1);
-        EXPECT_EQ(check.out.find_first_of(std::string("\0\x1b\x07", 3)), std::string::npos) << check.out;
-        EXPECT_NE(check.out.find(err.substr(10, 40)), std::string::npos) << check.out;
-    }
-}
-
 // Drawing the chart starts Qt's application object, which switches the C
 // library to the user's locale; under a decimal comma nothing of ours may
 // change with it: the result keeps its points, the messages their numbers.

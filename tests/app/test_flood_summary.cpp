@@ -420,22 +420,3 @@ TEST(SummaryFile, AValueBeyondTheTablesNumbersFailsBeforeTheFileIsTouched) {
     EXPECT_EQ(ReadFile(dir / "summary.csv"), "earlier");
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"summary.csv"});
 }
-
-// The lag between the peaks is real time also before 1899-12-30, where a
-// stored stamp is its date minus its time of day.
-TEST(SummaryShort, PeakLagBeforeEighteenNinetyNine) {
-    std::vector<TFloodStep> r(3);
-    double day = 0, six = 0, noon = 0;
-    ASSERT_TRUE(TryEncodeDate(1875, 3, 1, day) && TryEncodeTime(6, 0, 0, 0, six) && TryEncodeTime(12, 0, 0, 0, noon));
-    r[0].T = day;
-    r[1].T = CombineDateTime(day, six);
-    r[2].T = CombineDateTime(day, noon);
-    r[1].Qin = 500;   // the inflow peaks at 06:00
-    r[2].Qin = 100;
-    r[2].Qout = 300;  // the outflow at noon
-    r[1].dt = r[2].dt = 21600;
-    const TFloodSummary s = SummarizeFlood(r, 3);
-    ASSERT_TRUE(s.peakLag);
-    EXPECT_EQ(*s.peakLag, 6);
-}
-

@@ -204,21 +204,6 @@ TEST_F(Balance, ABadOrMissingLossFailsLikeABadOutflowAtItsRow) {
     EXPECT_EQ(work.FailedLine->line, 3);
 }
 
-// Before 1899-12-30 a stored stamp is its date minus its time of day (06:00
-// lies below 00:00 there); the steps are the real time between the records,
-// also across that day. The table keeps the stamps as the file wrote them.
-TEST_F(Balance, StepsBeforeEighteenNinetyNineAreTheRealTime) {
-    ReadFlood(Lines({kFloodHeading, "1850-06-01 00-00-00,500,90", "1850-06-01 06-00-00,500.5,90",
-                     "1850-06-01 07-00-00,500.25,90", "1850-06-02 00-00-00,500,90", "1899-12-29 18-00-00,500,90",
-                     "1899-12-30 06-00-00,500.5,90"}));
-    work.Compute();
-    std::vector<std::string> steps;
-    for (int row = 3; row <= 7; ++row) steps.push_back(Cell(4, row));
-    EXPECT_EQ(steps, (std::vector<std::string>{"21600", "3600", "61200", "1564509600", "43200"}));
-    EXPECT_EQ(Cell(5, 3), "2314.8148");   // 0.5 · 10^8 m^3 in six hours, not minus
-    EXPECT_EQ(Cell(0, 3), "1850-06-01 06-00-00");
-}
-
 // The rest of a record line after the outflow, and the fields in it, as both
 // the computation and the record check read them.
 TEST(RecordFields, FieldsAfterTheOutflow) {

@@ -103,35 +103,3 @@ TEST_F(RecordCheck, RawPowellRecordShowsItsBlanksNotesAndGaps) {
         CheckRecordFiles(RealData("powell_curve_pre2017_live.txt"), RealData("powell_1963_2026_flood.txt"));
     for (const TRecordProblem& p : clean) EXPECT_TRUE(p.message.starts_with("gap: ")) << ProblemText(p);
 }
-
-// What gives no wrong result yet stops nothing: a file with no record (empty,
-// heading only, or lines ended by CR alone, which make one heading line),
-// flows and steps no reservoir has, a file that is no text. Records of the
-// 19th century are in order when their hours are.
-TEST_F(RecordCheck, NoRecordsImpossibleValuesAndFilesThatAreNoText) {
-    const std::string clean = "2007-07-29 00-00-00,495.5,0";
-    std::string utf16 = "\xFF\xFE";
-    for (const char c : "T,Z,Q\r\n" + clean + "\r\n") utf16 += std::string{c, '\0'};
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
-        {"", {"flood.txt: no records: the file has no line after its heading"}},
-        {"T,Z,Q\n", {"flood.txt: no records: the file has no line after its heading"}},
-        {"T,Z,Q\r" + clean + "\r2007-07-29 06-00-00,496,90\r",
-         {"flood.txt: no records: its lines end with CR alone, which the reader does not take as line ends"}},
-        {Lines({"T,Z,Q", "1900-01-01 00-00-00,495.5,900000000000000", "9999-01-01 00-00-00,496,90"}),
-         {"flood.txt:2: warning: outflow 900000000000000 m^3/s is more than any river carries (1000000 m^3/s)",
-          "flood.txt:3: warning: a step of 8098.8337 years from line 2, longer than any record's (100 years)"}},
-        {Lines({"T,Z,Q", "1850-06-01 00-00-00,495.5,0", "1850-06-01 06-00-00,496,90", "1850-06-01 07-00-00,496,90",
-                "1850-06-02 00-00-00,496,90"}),
-         {}},
-        {utf16, {"flood.txt: a UTF-16 file, not a text file in the system's code page"}},
-    };
-    for (const auto& [flood, expected] : cases) {
-        std::vector<std::string> found = Check(curve, flood.empty() ? " " : flood);
-        EXPECT_EQ(found, expected) << flood;
-    }
-    // A curve whose lines end with CR alone says why it has no point.
-    EXPECT_EQ(Check("Z,V\r495,1.58\r496,1.66\r", ""),
-              (std::vector<std::string>{
-                  "curve.txt: its lines end with CR alone, which the reader does not take as line ends",
-                  "curve.txt: the curve has fewer than two points"}));
-}

@@ -86,6 +86,13 @@ CASES = [
     case("two outputs, one file", FILES + ["--out", "x.txt", "--summary", "x.txt"], 2,
          "quelmora: --summary and --out both name x.txt: each output needs a file of its own; "
          "nothing was read or written.", outputs=["x.txt"]),
+    case("one new file by two paths", FILES + ["--out", "new.txt", "--summary", "folder/../new.txt"], 2,
+         "quelmora: --summary and --out both name folder/../new.txt: each output needs a file of its own; "
+         "nothing was read or written.", outputs=["new.txt"]),
+    case("standard output by its descriptor's name", FILES + ["--corrected", "/proc/self/fd/1"], 2,
+         "quelmora: --corrected and the result (no --out) both go to standard output: each output needs a place "
+         "of its own; nothing was read or written."),
+    case("the null device twice", FILES + ["--out", "/dev/null", "--summary", "/dev/null"], 0, ""),
     case("standard output by two names", FILES + ["--out", "/dev/stdout", "--summary", "-"], 2,
          "quelmora: --summary and --out both go to standard output: each output needs a place of its own; "
          "nothing was read or written."),
@@ -141,7 +148,7 @@ CASES = [
          files={"flood.txt": OUT_OF_ORDER}, outputs=["r.txt"]),
     case("records of 1850", FILES + ["--out", "r.txt", "--summary", "s.csv"], 0, "",
          files={"flood.txt": EIGHTEEN_FIFTY}, outputs=["r.txt", "s.csv"],
-         contains={"r.txt": ",21600,", "s.csv": "\r\npeak_lag,"}, lacks={"r.txt": ",-21600,"}),
+         contains={"r.txt": ",61200,", "s.csv": "\r\npeak_lag,-1,h,"}, lacks={"r.txt": ",-21600,"}),
     case("records of 1850, checked", ["--check"] + FILES, 0, "", out_first="",
          files={"flood.txt": EIGHTEEN_FIFTY}),
     case("a loss field counted twice", FILES + ["--losses", "4,4"], 2, "quelmora: --losses names field 4 twice: '4,4'",
@@ -154,7 +161,8 @@ CASES = [
          "summary writes (up to 922337203685477.5807)", files={"flood.txt": ABSURD}, outputs=["r.txt", "s.csv"]),
     case("an outflow no river has, checked", ["--check"] + FILES, 1, "",
          out_first="flood.txt:2: warning: outflow 900000000000000 m^3/s is more than any river carries "
-                   "(1000000 m^3/s)", files={"flood.txt": ABSURD}),
+                   "(1000000 m^3/s)", out_contains="warning: a step of 8098.8337 years from line 2",
+         files={"flood.txt": ABSURD}),
     case("bank storage beyond every number", FILES + ["--out", "r.txt", "--bank-storage", "1e308"], 2,
          "quelmora: --bank-storage 1e308 is too large: the storage term (1 + K) dV 10^8 / dt goes beyond every "
          "number at flood.txt:3, where the plain term has one.", outputs=["r.txt"]),
@@ -170,6 +178,8 @@ CASES = [
          files={"flood.txt": utf16(TWO.replace("\n", "\r\n"))}),
     case("a UTF-16 flood, checked", ["--check"] + FILES, 1, "",
          out_first="flood.txt: a UTF-16 file, " + NOT_TEXT[:-1], files={"flood.txt": utf16(TWO)}),
+    case("a NUL byte in a number", FILES, 1, "quelmora: flood.txt: a file with NUL bytes, " + NOT_TEXT,
+         files={"flood.txt": flood("2007-07-29 00-00-00,524.7\x005,0")}),
     case("escape sequences in a line", FILES, 1,
          "quelmora: '\\x1b[31m52\\x07' is not a valid floating point value.",
          second="quelmora: flood.txt:3: 2007-07-29 06-00-00,\\x1b[31m52\\x07,90",
@@ -295,6 +305,8 @@ def run_case(c):
             out = (p.stdout or b"").decode("utf-8", "replace")
             if out.split("\n")[0] != c["out_first"]:
                 problems.append("first output line %r, not %r" % (out.split("\n")[0], c["out_first"]))
+            if c.get("out_contains", "") not in out:
+                problems.append("no %r on standard output" % c["out_contains"])
             if any(ch in out for ch in "\0\x1b\x07\r"):
                 problems.append("control characters on standard output")
         if any(ch < " " and ch not in "\n\t" for ch in err):

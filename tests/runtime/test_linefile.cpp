@@ -132,11 +132,6 @@ TEST_F(LineFileTest, NulBytesAndLoneCarriageReturns) {
         while (!f.AtEnd()) f.ReadLine();
         EXPECT_EQ(f.LinesEndWithCrAlone(), crAlone) << bytes;
     }
-    std::string utf16 = "\xFF\xFE";
-    for (const char c : std::string("time,level")) utf16 += std::string{c, '\0'};
-    EXPECT_EQ(NotTextReason(utf16, utf16), "a UTF-16 file, not a text file in the system's code page");
-    EXPECT_EQ(NotTextReason("time", std::string("\0t\0i\0m\0e", 8)).substr(0, 13), "a UTF-16 file");
-    EXPECT_EQ(NotTextReason("time", std::string("12,3\0,4", 6)).substr(0, 21), "a file with NUL bytes");
 }
 
 // Lines far longer than any read buffer, with CRs and line ends wherever the
