@@ -189,6 +189,9 @@ TBalanceOptions THydrographPage::BalanceChoice() const {
             const int field = piece.toInt(&ok);
             if (!ok || field < 4)
                 throw Exception("损失字段须为第 4 列起的字段号，如 4,5：'" + text.toStdString() + "'");
+            // Counted twice, a loss would be taken twice.
+            if (std::find(b.lossFields.begin(), b.lossFields.end(), field) != b.lossFields.end())
+                throw Exception("损失字段 " + std::to_string(field) + " 重复：'" + text.toStdString() + "'");
             b.lossFields.push_back(field);
         }
     }
@@ -284,9 +287,13 @@ void THydrographPage::Refresh(const InflowWork& work) {
     const TCorrectedInflow corrected = CorrectInflow(steps, computed, FCorrection);
     FHydrograph->SetMarkPeaks(true, FlowDecimals(work));
     FHydrograph->Show(steps, computed, corrected.inflow);
-    MethodNote->setText(corrected.negativeVolume
-                            ? QString::fromUtf8("整个记录的入库水量为负，负入流无法重新分配；修正入库流量保留了它们。")
-                            : QString());
+    MethodNote->setText(
+        corrected.backwardStep
+            ? QString::fromUtf8("记录未按时间先后排列（第 %1 行早于上一行）：不作修正，也不计洪量。")
+                  .arg(*corrected.backwardStep + 2)
+        : corrected.negativeVolume
+            ? QString::fromUtf8("整个记录的入库水量为负，负入流无法重新分配；修正入库流量保留了它们。")
+            : QString());
 
     std::vector<TFloodSummaryRow> rows;
     TFloodSummary summary;

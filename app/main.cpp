@@ -2,15 +2,52 @@
 #include "Batch.h"
 #include "HydrographPage.h"
 #include "LocaleFormats.h"
+#include "OutputSet.h"
 #include "Unit1.h"
 #include "WindowArguments.h"
 
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
+#include <string>
+
+namespace {
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Without a display Qt cannot start the window and aborts with a core dump.
+// Where none is named (nor a platform chosen by hand), a newcomer's first run
+// on a server says so and shows the way to the batch mode.
+bool NoDisplay() { return !Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM"); }
+
+int SayNoDisplay(const char* program) {
+    // The examples beside the program's sources, or where the package put them.
+    std::string examples = "examples";
+    std::error_code error;
+    if (!std::filesystem::exists("examples/curve.txt", error) &&
+        std::filesystem::exists("/usr/share/doc/quelmora/examples/curve.txt", error))
+        examples = "/usr/share/doc/quelmora/examples";
+    std::fprintf(stderr,
+                 "%s: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set): the window needs one.\n"
+                 "Without a window, the batch mode computes the example flood:\n"
+                 "    %s --curve %s/curve.txt --flood %s/flood.txt\n"
+                 "and %s --help lists its options.\n",
+                 "quelmora", program, examples.c_str(), examples.c_str(), program);
+    return 2;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Before any file is opened: none may take the place of a closed standard
+    // output or error.
+    GuardStandardDescriptors();
     LoadLocaleFormats();
     // With arguments the program works without a window (and without a
     // display), unless they ask for the window with files to read.
@@ -25,6 +62,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (NoDisplay()) return SayNoDisplay(argv[0]);
 
     TApplication app(argc, argv);
     TForm1 Form1;

@@ -128,8 +128,8 @@ void ForEachLabelValue(const TCandidate& c, double lo, double hi, Emit&& emit) {
     }
 }
 
-bool IsMidnight(DateTimeValue v) {
-    const StampParts p = SplitStamp(v);
+bool IsMidnight(double v) {
+    const StampParts p = SplitStamp(StampAtElapsedDays(v));
     return p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0;
 }
 
@@ -138,12 +138,15 @@ struct TPatterns {
     std::string year;
 };
 
-std::string LabelText(const TCandidate& c, DateTimeValue v, bool first, const TPatterns& patterns) {
+// The text of the label at v, a moment in days after day 0 (ElapsedDays),
+// shown as the value that stands for it.
+std::string LabelText(const TCandidate& c, double at, bool first, const TPatterns& patterns) {
+    const DateTimeValue v = StampAtElapsedDays(at);
     switch (c.unit) {
     case dsuSecond:
     case dsuMinute:
     case dsuHour: {
-        if (IsMidnight(v)) return StampPattern("ddddd", v);
+        if (IsMidnight(at)) return StampPattern("ddddd", v);
         const bool seconds = c.unit == dsuSecond;
         if (first) return StampPattern(seconds ? "ddddd tt" : "ddddd t", v);
         return StampPattern(seconds ? "tt" : "t", v);
@@ -292,7 +295,7 @@ TDateLabels ChooseDateLabels(DateTimeValue minimum, DateTimeValue maximum, int p
     if (minimum > maximum) std::swap(minimum, maximum);
     if (minimum < -kMaxDays || maximum > kMaxDays) return result;
     if (minimum == maximum) {
-        result.labels.push_back({minimum, pixelLength / 2, StampToText(minimum)});
+        result.labels.push_back({minimum, pixelLength / 2, StampToText(StampAtElapsedDays(minimum))});
         return result;
     }
 

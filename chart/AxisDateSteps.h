@@ -56,9 +56,11 @@ struct TDateLabels {
 // A label text's extent along the axis, in pixels.
 using TMeasureLabel = std::function<int(std::string_view text)>;
 
-// The labels of a date-time axis showing [minimum, maximum] (days,
-// DateTimeValue; the two ends may come in either order) over pixelLength
-// pixels.
+// The labels of a date-time axis showing [minimum, maximum] (days after day
+// 0 as ElapsedDays counts them, which from 1899-12-30 on are the DateTimeValues
+// themselves; the two ends may come in either order) over pixelLength pixels.
+// A label's value is such a moment too; its text shows the DateTimeValue
+// that stands for it.
 // - minimum == maximum: one label in the middle, in the form of StampToText.
 // - No labels for a pixel length below 1, for a bound that is not a finite
 //   number or lies beyond 10^11 days (some 270 million years; the calendar's

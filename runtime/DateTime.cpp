@@ -471,6 +471,12 @@ DateTimeValue CombineDateTime(DateTimeValue date, double time) {
     return static_cast<double>(sum);
 }
 
+DateTimeValue StampAtElapsedDays(long double days) {
+    if (!(days < 0)) return static_cast<double>(days);
+    const long double day = std::floor(days);
+    return static_cast<double>(2 * day - days);
+}
+
 int WindowedYear(int year, int currentYear, int centuryWindow) {
     const int base = currentYear - centuryWindow;
     year += base / 100 * 100;

@@ -1,6 +1,7 @@
 #pragma once
 // DateTimeValue: days since 1899-12-30 00:00, the fraction the time of day.
 
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,23 @@ bool TryEncodeDate(int year, int month, int day, DateTimeValue& out);
 bool TryEncodeTime(int hour, int minute, int second, int millisecond, double& out);
 // date + time for dates from day 0 on, date - time before.
 DateTimeValue CombineDateTime(DateTimeValue date, double time);
+
+// The moment a value stands for, in days after day 0 (before it, negative).
+// A value before day 0 holds its date minus its time of day, so that 06:00
+// lies before 00:00 of its day there; this turns it back into date plus time.
+// Values from day 0 on are the moment itself, returned unchanged. Time
+// differences, orderings and positions along a time axis are taken from it,
+// the stored value only being shown and written.
+inline long double ElapsedDays(DateTimeValue value) {
+    if (!(value < 0)) return value;
+    // The day's number is the value rounded up; the time of day is what lies
+    // below it.
+    const long double day = std::ceil(static_cast<long double>(value));
+    return 2 * day - value;
+}
+// The value that stands for the moment `days` after day 0: the inverse of
+// ElapsedDays (a time axis' label position back to the value its text shows).
+DateTimeValue StampAtElapsedDays(long double days);
 
 // A value taken apart as StampToText sees it: rounded to whole milliseconds
 // (ties to even), the calendar continued beyond 1..9999 where the value lies

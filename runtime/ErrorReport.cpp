@@ -59,6 +59,31 @@ std::string ErrorDisplayText(const std::exception& e) {
     return ErrorDisplayText(own ? std::string_view(own->Message) : std::string_view(e.what()));
 }
 
+std::string EscapeControls(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    auto escaped = [](std::string& out, unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c1) {
+            escaped(out, c);
+            escaped(out, static_cast<unsigned char>(text[++i]));
+        } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            escaped(out, c);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string ApplicationTitle(std::string_view programPath) {
     const auto slash = programPath.rfind('/');
     std::string_view name =

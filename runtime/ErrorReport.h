@@ -18,6 +18,12 @@ std::string ShortenedText(std::string_view text);
 // may hold NUL bytes (a text read from a file), not what() up to the first.
 std::string ErrorDisplayText(const std::exception& e);
 
+// A text for a terminal: every control character but the tab shown as \xNN
+// (an escape sequence quoted from a file cannot move the cursor, recolour the
+// terminal or ring), the C1 controls of UTF-8 (U+0080 to U+009F) likewise,
+// byte by byte. Other text is left as it is.
+std::string EscapeControls(std::string_view text);
+
 // The program file's name without folder and its last extension, the first
 // character as it is and the rest in lower case: "FLOOD.EXE" gives "Flood",
 // "/usr/bin/quelmora" gives "quelmora".

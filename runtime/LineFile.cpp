@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -215,14 +216,18 @@ void LineFile::Release() noexcept {
         }
     } else if (mode_ == Mode::reading) {
         CloseFd(fd_);
+    } else if (mode_ == Mode::staged) {
+        ::unlink(tempName_.c_str());   // never published
     }
     mode_ = Mode::closed;
     fd_ = -1;
-    pos_ = len_ = ctrlZ_ = 0;
+    pos_ = len_ = ctrlZ_ = nul_ = 0;
+    lineHadNul_ = sawCr_ = sawLf_ = false;
     sourceDone_ = false;
     pending_.clear();
     tempName_.clear();
     targetName_.clear();
+    staged_ = false;
 }
 
 void LineFile::Fail(int err) {
@@ -263,8 +268,6 @@ void LineFile::OpenRead(const std::string& fileName) {
     if (!readBuf_) readBuf_ = std::make_unique_for_overwrite<char[]>(kReadBuffer);
     fd_ = fd;
     mode_ = Mode::reading;
-    pos_ = len_ = ctrlZ_ = 0;
-    sourceDone_ = false;
 }
 
 // The buffer comes first: once a file or temporary exists, nothing may fail
@@ -296,6 +299,46 @@ void LineFile::OpenWrite(const std::string& fileName, std::size_t writeBuffer) {
 }
 
 void LineFile::OpenWriteAtomic(const std::string& fileName, std::size_t writeBuffer) {
+    OpenWriteReplacing(fileName, writeBuffer, true);
+}
+
+bool LineFile::OpenWriteStaged(const std::string& fileName, std::size_t writeBuffer, bool direct) {
+    if (!OpenWriteReplacing(fileName, writeBuffer, direct)) return false;
+    staged_ = true;
+    return true;
+}
+
+void LineFile::Publish() {
+    if (mode_ != Mode::staged) return;
+    int err = 0;
+    if (::rename(tempName_.c_str(), targetName_.c_str()) != 0) {
+        err = errno;
+        ::unlink(tempName_.c_str());
+    }
+    tempName_.clear();
+    mode_ = Mode::closed;
+    Release();
+    if (err) throw EInOutError(InOutNumber(err, fileName_));
+}
+
+std::string NotTextReason(std::string_view firstLine, std::string_view nulLine) {
+    const bool mark = firstLine.starts_with("\xFF\xFE") || firstLine.starts_with("\xFE\xFF");
+    // UTF-16 text that is mostly ASCII has a NUL in every other byte.
+    std::size_t even = 0, odd = 0;
+    for (std::size_t i = 0; i < nulLine.size(); ++i)
+        if (nulLine[i] == '\0') ++(i % 2 ? odd : even);
+    const std::size_t pairs = nulLine.size() / 2;
+    const bool alternating = pairs >= 2 && std::max(even, odd) * 10 >= pairs * 9;
+    return std::string(mark || alternating ? "a UTF-16 file" : "a file with NUL bytes") +
+           ", not a text file in the system's code page";
+}
+
+int OwnDescriptorOf(const std::string& fileName) {
+    const int behind = DescriptorBehind(fileName);
+    return behind >= 0 ? behind : -1;
+}
+
+bool LineFile::OpenWriteReplacing(const std::string& fileName, std::size_t writeBuffer, bool direct) {
     PrepareWrite(fileName, writeBuffer);
 
     // One of our own descriptors (standard output as /dev/stdout, say) is
@@ -304,10 +347,11 @@ void LineFile::OpenWriteAtomic(const std::string& fileName, std::size_t writeBuf
     // overwrites anything. Reopening the name would start a position of its own.
     const int behind = DescriptorBehind(fileName);
     if (behind >= 0) {
+        if (!direct) return false;
         const int fd = ::fcntl(behind, F_DUPFD_CLOEXEC, 0);
         if (fd < 0) throw EInOutError(InOutNumber(errno, fileName));
         StartWriting(fd);
-        return;
+        return true;
     }
 
     std::string target = fileName;
@@ -318,12 +362,13 @@ void LineFile::OpenWriteAtomic(const std::string& fileName, std::size_t writeBuf
         if (!S_ISREG(st.st_mode) || behind == kOtherDescriptor) {
             // Pipes, terminals and devices cannot be replaced; a file behind a
             // descriptor link belongs to whoever opened it, who may be appending.
+            if (!direct) return false;
             const int flags =
                 S_ISREG(st.st_mode) ? O_WRONLY | O_APPEND | O_CLOEXEC : O_WRONLY | O_CLOEXEC;
             const int fd = OpenRetrying(fileName.c_str(), flags);
             if (fd < 0) throw EInOutError(InOutNumber(errno, fileName));
             StartWriting(fd);
-            return;
+            return true;
         }
         // Renaming would replace even a file its user may not write: refuse
         // what a plain open would refuse.
@@ -347,10 +392,11 @@ void LineFile::OpenWriteAtomic(const std::string& fileName, std::size_t writeBuf
         // A folder that takes no new files may still hold a writable file:
         // write it in place then, as a plain open would.
         if (exists && (err == EACCES || err == EPERM)) {
-            const int direct = OpenRetrying(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            if (direct < 0) throw EInOutError(InOutNumber(errno, fileName));
-            StartWriting(direct);
-            return;
+            if (!direct) return false;
+            const int inPlace = OpenRetrying(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            if (inPlace < 0) throw EInOutError(InOutNumber(errno, fileName));
+            StartWriting(inPlace);
+            return true;
         }
         throw EInOutError(InOutNumber(err, fileName));
     }
@@ -364,6 +410,7 @@ void LineFile::OpenWriteAtomic(const std::string& fileName, std::size_t writeBuf
     StartWriting(fd);
     tempName_ = std::move(tempName);
     targetName_ = std::move(target);
+    return true;
 }
 
 bool LineFile::Fill() {
@@ -381,6 +428,7 @@ bool LineFile::Fill() {
     pos_ = 0;
     len_ = size;
     ctrlZ_ = NextCtrlZ(0);
+    nul_ = NextNul(0);
     return true;
 }
 
@@ -390,23 +438,40 @@ std::size_t LineFile::NextCtrlZ(std::size_t from) const {
     return z ? static_cast<std::size_t>(static_cast<const char*>(z) - readBuf_.get()) : len_;
 }
 
+std::size_t LineFile::NextNul(std::size_t from) const {
+    const char* start = readBuf_.get() + from;
+    const void* z = std::memchr(start, '\0', len_ - from);
+    return z ? static_cast<std::size_t>(static_cast<const char*>(z) - readBuf_.get()) : len_;
+}
+
 void LineFile::ReadLine(std::string& line) {
     CheckReading();
     line.clear();
+    lineHadNul_ = false;
     for (;;) {
         if (pos_ == len_ && !Fill()) return;
         const char* start = readBuf_.get() + pos_;
         const char* end = readBuf_.get() + len_;
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', end - start));
         const char* stop = lf ? lf : end;
+        sawLf_ = sawLf_ || lf;
         // A Ctrl-Z ends the line's text and is consumed; the rest of its line
         // is then passed over.
         const char* z = readBuf_.get() + ctrlZ_;
         const bool cut = z < stop;
         if (cut) stop = z;
+        const std::size_t from = pos_, to = static_cast<std::size_t>(stop - readBuf_.get());
+        if (nul_ < to) {
+            if (nul_ < from) nul_ = NextNul(from);   // one in text passed over
+            if (nul_ < to) {
+                lineHadNul_ = true;
+                nul_ = NextNul(to);
+            }
+        }
         // Every CR goes: the one before LF is part of the line end, a lone
         // one is dropped.
         while (const char* cr = static_cast<const char*>(std::memchr(start, '\r', stop - start))) {
+            sawCr_ = true;
             line.append(start, cr);
             start = cr + 1;
         }
@@ -437,6 +502,7 @@ void LineFile::SkipRestOfLine() {
             return;
         }
         if (lf) {
+            sawLf_ = true;
             pos_ = stop + 1;
             return;
         }
@@ -491,7 +557,7 @@ void LineFile::WriteSlow(std::string_view text) {
 }
 
 void LineFile::Close() {
-    if (mode_ == Mode::closed) throw EInOutError(103);
+    if (mode_ == Mode::closed || mode_ == Mode::staged) throw EInOutError(103);
     int err = 0;
     if (mode_ == Mode::writing) {
         err = WriteAll(fd_, pending_.data(), pending_.size());
@@ -501,6 +567,10 @@ void LineFile::Close() {
     if (!err) err = closeErr;
     fd_ = -1;
     if (!tempName_.empty()) {
+        if (!err && staged_) {
+            mode_ = Mode::staged;   // whole; Publish() puts it in place
+            return;
+        }
         if (!err && ::rename(tempName_.c_str(), targetName_.c_str()) != 0) err = errno;
         if (err) ::unlink(tempName_.c_str());
     }

@@ -56,6 +56,12 @@ class LineFile {
     // Reads the next line into line (reusing its storage); the hot path.
     void ReadLine(std::string& line);
     bool AtEnd();
+    // Whether the line just read held a NUL byte: no text in the system's code
+    // page does (UTF-16 text holds one in every ASCII character).
+    bool LastLineHadNul() const { return lineHadNul_; }
+    // Whether what was read so far held a CR but never an LF: lines ended by
+    // CR alone, which the reader does not take as line ends (one long line).
+    bool LinesEndWithCrAlone() const { return sawCr_ && !sawLf_; }
     // Texts that fit the buffer are appended inline: the result file is
     // written in tens of millions of small pieces.
     void Write(std::string_view text) {
@@ -78,13 +84,25 @@ class LineFile {
     }
     void Close(); // 103 when the channel was never opened
 
+    // For one of several outputs made together, all or none: like
+    // OpenWriteAtomic, but Close() leaves the temporary where it is, and
+    // Publish() then renames it over the target (the destructor removes a
+    // temporary never published). A target that OpenWriteAtomic would write
+    // directly (a descriptor of ours, a pipe, a device, a file written in
+    // place) is opened only when `direct` is true: otherwise the call returns
+    // false and neither opens nor creates anything.
+    bool OpenWriteStaged(const std::string& fileName, std::size_t writeBuffer, bool direct);
+    // After Close(): puts a staged temporary in place; nothing for a target
+    // written directly.
+    void Publish();
     const std::string& FileName() const { return fileName_; }
     // The version of the regular file open for reading; none for anything
     // else (a pipe, a device) and when the channel is not reading.
     std::optional<TFileVersion> Version() const;
 
   private:
-    enum class Mode { closed, reading, writing };
+    // staged: closed, its temporary written whole and waiting for Publish().
+    enum class Mode { closed, reading, writing, staged };
 
     void WriteSlow(std::string_view text);
     bool Fill();
@@ -98,6 +116,8 @@ class LineFile {
     void CheckWriting() const;
     void PrepareWrite(const std::string& fileName, std::size_t writeBuffer);
     void StartWriting(int fd);
+    bool OpenWriteReplacing(const std::string& fileName, std::size_t writeBuffer, bool direct);
+    std::size_t NextNul(std::size_t from) const;
 
     std::string fileName_;
     Mode mode_ = Mode::closed;
@@ -110,6 +130,11 @@ class LineFile {
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     std::size_t ctrlZ_ = 0;
+    // The first NUL at or after the last place looked at (len_ when none).
+    std::size_t nul_ = 0;
+    bool lineHadNul_ = false;
+    bool sawCr_ = false;
+    bool sawLf_ = false;
     bool sourceDone_ = false;
 
     // Writing: pending_ waits to be written; it goes out in pieces of
@@ -120,7 +145,20 @@ class LineFile {
     // Atomic writing: the temporary being written and the file it replaces.
     std::string tempName_;
     std::string targetName_;
+    // Close() keeps the temporary for Publish().
+    bool staged_ = false;
 };
+
+// Why a file that held a NUL byte is no text: "a UTF-16 file, not a text file
+// in the system's code page" when its first line begins with UTF-16's
+// byte-order mark or the line that held the NUL has one in every other byte,
+// else "a file with NUL bytes, not ...".
+std::string NotTextReason(std::string_view firstLine, std::string_view nulLine);
+
+// The descriptor of this process that a name reaches through descriptor
+// links (/dev/stdout gives 1, /dev/fd/3 gives 3, /proc/self/fd/0 gives 0);
+// -1 for any other name.
+int OwnDescriptorOf(const std::string& fileName);
 
 // Line `number` (1 for the first) of a file, read with the channel's own line
 // rules, so that the count agrees with what any reader of the channel saw.

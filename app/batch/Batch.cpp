@@ -3,18 +3,23 @@
 #include "AppVersion.h"
 #include "BalanceOptions.h"
 #include "ChartExport.h"
+#include "Currency.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
 #include "InflowWork.h"
 #include "LineFile.h"
+#include "OutputSet.h"
 #include "RecordCheck.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -90,7 +95,9 @@ constexpr const char* kUsage =
     "  --version       the program's version\n"
     "\n"
     "At most one output goes to standard output; the result goes there when\n"
-    "--out is absent.\n";
+    "--out is absent. No output may name an input or another output's file;\n"
+    "every output is written, or none. A file whose name begins with two\n"
+    "dashes is given with ./ before it.\n";
 
 struct BatchOptions {
     std::optional<std::string> curve;
@@ -117,6 +124,15 @@ struct UsageError {
     std::string reason;
 };
 
+// An option whose value the data shows to be unusable (exit status 2, without
+// the usage).
+struct OptionFault {
+    std::string reason;
+};
+
+// The result goes out in pieces of this size.
+constexpr std::size_t kResultBuffer = 256 * 1024;
+
 // The options with a value, as "--name VALUE" or "--name=VALUE".
 std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view name) {
     if (name == "--curve") return &options.curve;
@@ -134,12 +150,6 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
     return nullptr;
 }
 
-bool IsStdout(const std::optional<std::string>& name) { return name && *name == "-"; }
-
-// The channel writes a non-regular target such as standard output directly.
-std::string Target(const std::optional<std::string>& name) {
-    return !name || *name == "-" ? std::string("/dev/stdout") : *name;
-}
 
 // A whole argument as a number, the same under every locale.
 template <typename T>
@@ -172,7 +182,11 @@ void ReadChoices(BatchOptions& options) {
             const auto field = WholeNumber<int>(list.substr(start, comma - start));
             if (!field || *field < 4)
                 throw UsageError{"--losses needs field numbers of 4 or more, as 4,5; not '" + list + "'"};
-            options.balance.lossFields.push_back(*field);
+            // Counted twice, a loss would be taken twice.
+            std::vector<int>& fields = options.balance.lossFields;
+            if (std::find(fields.begin(), fields.end(), *field) != fields.end())
+                throw UsageError{"--losses names field " + std::to_string(*field) + " twice: '" + list + "'"};
+            fields.push_back(*field);
             if (comma == list.size()) break;
             start = comma + 1;
         }
@@ -219,6 +233,11 @@ BatchOptions ParseArguments(int argc, char** argv) {
         } else {
             if (i + 1 >= argc) throw UsageError{missing};
             value = argv[++i];
+            // "--out --help": the option's value forgotten, the next option
+            // taken for it.
+            if (value.starts_with("--") || value == "-h")
+                throw UsageError{missing + ", not the option '" + value + "'" +
+                                 (choice ? "" : " (a file of that name is given as ./" + value + ")")};
         }
         if (slot->has_value()) throw UsageError{std::string(name) + " given twice"};
         if (value.empty()) throw UsageError{missing};
@@ -236,22 +255,20 @@ BatchOptions ParseArguments(int argc, char** argv) {
     if (options.hydrograph && !options.flood) throw UsageError{"--hydrograph needs --flood"};
     if (options.summary && !options.flood) throw UsageError{"--summary needs --flood"};
     if (options.corrected && !options.flood) throw UsageError{"--corrected needs --flood"};
-    // Two outputs on standard output would run into each other.
-    const bool resultToStdout = options.flood && (!options.out || IsStdout(options.out));
-    const int toStdout = int(resultToStdout) + int(IsStdout(options.chart)) + int(IsStdout(options.hydrograph)) +
-                         int(IsStdout(options.summary)) + int(IsStdout(options.corrected));
-    if (toStdout > 1) throw UsageError{"only one output can go to standard output"};
     return options;
 }
 
 // Every problem of the files on standard output; true when there is none.
 bool Check(const BatchOptions& options) {
+    if (StandardOutputWasClosed())
+        throw EOutputRefused(std::string(TOutputSet::kStandardOutput) + ": Bad file descriptor", 1);
     TRecordCheckOptions check;
     check.lossFields = options.balance.lossFields;
     const std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""), check);
     std::string text;
     for (const TRecordProblem& problem : problems) {
-        text += ProblemText(problem);
+        // A line quoted from a file reaches a terminal as text.
+        text += EscapeControls(ProblemText(problem));
         text += '\n';
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -259,7 +276,49 @@ bool Check(const BatchOptions& options) {
     return problems.empty();
 }
 
+// "no records: ..." for a file that gave none.
+std::string NoRecords(const std::string& file, const char* what, bool crAlone) {
+    return file + ": no " + what + ": " +
+           (crAlone ? "its lines end with CR alone, which the reader does not take as line ends"
+                    : "the file has no line after its heading");
+}
+
+// After a computation that failed with K > 0: whether the storage term failed
+// where the plain one (K = 0) has a value the table can show, which makes the
+// fault the option's rather than the record's.
+bool BankStorageToBlame(const InflowWork& work, double k) {
+    const std::size_t e = work.ComputedRecords;
+    if (k == 0 || e == 0 || e >= work.FloodSteps.size()) return false;
+    const TFloodStep& step = work.FloodSteps[e];
+    const TFloodStep& prev = work.FloodSteps[e - 1];
+    const long double dt = (ElapsedDays(step.T) - ElapsedDays(prev.T)) * 24.0L * 3600.0L;
+    const long double plain = (static_cast<long double>(step.V) - prev.V) * 1e8L / dt;
+    const long double withBanks = (1.0L + k) * plain;
+    auto shown = [](long double x) { return std::isfinite(x) && DecimalInRange(static_cast<double>(x)); };
+    return shown(plain) && !shown(withBanks);
+}
+
 void Run(const BatchOptions& options, InflowWork& work) {
+    // Every name is known before anything is read: an output that would
+    // replace an input or another output is refused now.
+    TOutputSet outputs;
+    outputs.AddInput("--curve", *options.curve);
+    if (options.flood) outputs.AddInput("--flood", *options.flood);
+    constexpr std::size_t kNone = SIZE_MAX;
+    auto add = [&](const char* option, const std::optional<std::string>& name, std::size_t buffer = 1 << 16) {
+        return name ? outputs.AddOutput(option, *name, buffer) : kNone;
+    };
+    // The result goes to standard output when --out is absent.
+    const std::size_t result = options.flood ? outputs.AddOutput(options.out ? "--out" : "the result (no --out)",
+                                                                 options.out.value_or("-"), kResultBuffer)
+                                             : kNone;
+    const std::size_t chartOut = add("--chart", options.chart);
+    const std::size_t hydrographOut = add("--hydrograph", options.hydrograph);
+    const std::size_t summaryOut = add("--summary", options.summary);
+    const std::size_t correctedOut = add("--corrected", options.corrected, kResultBuffer);
+    outputs.Check(StandardOutputWasClosed());
+
+    // Then every input is read and the work done, before any output is made.
     work.FormCreate();
     std::optional<TChartExport> chart;
     if (options.chart) {
@@ -268,40 +327,67 @@ void Run(const BatchOptions& options, InflowWork& work) {
     }
     work.ResetCurveTable();
     work.ReadCurve(*options.curve);
-    if (chart) {
-        std::fflush(stdout);
-        chart->SavePng(Target(options.chart));
+    if (work.CurvePoints.empty()) throw Exception(NoRecords(*options.curve, "points", work.LastReadCrAlone));
+    if (chartOut != kNone) outputs.SetWriter(chartOut, [&](LineFile& file) { file.Write(chart->PngBytes()); });
+
+    TCorrectedInflow corrected;
+    std::optional<TFloodSummary> summary;
+    if (options.flood) {
+        work.Balance = options.balance;
+        work.ResetFloodTable();
+        work.ReadFlood(*options.flood);
+        if (work.FloodSteps.empty()) throw Exception(NoRecords(*options.flood, "records", work.LastReadCrAlone));
+        try {
+            work.Compute();
+        } catch (const EMathError&) {
+            if (!BankStorageToBlame(work, options.balance.bankStorage)) throw;
+            work.FailedLine.reset();
+            throw OptionFault{"--bank-storage " + *options.bankStorage +
+                              " is too large: the storage term (1 + K) dV 10^8 / dt goes beyond every number at " +
+                              *options.flood + ":" + std::to_string(work.RecordLine(work.ComputedRecords).line) +
+                              ", where the plain term has one"};
+        }
+        const std::size_t computed = work.ComputedRecords;
+        // A step back in time would count its water with the wrong sign.
+        if (options.summary || options.corrected || options.correction.Any()) {
+            if (const auto back = FirstBackwardStep(work.FloodSteps, computed)) {
+                work.FailedLine = work.RecordLine(*back);
+                throw Exception("a record earlier than the one before it (a step of " +
+                                DecimalToText(DecimalFromReal(work.FloodSteps[*back].dt)) +
+                                " s): the summary and the corrected inflow need the records in time order");
+            }
+        }
+        corrected = CorrectInflow(work.FloodSteps, computed, options.correction);
+        if (corrected.negativeVolume)
+            std::fprintf(stderr,
+                         "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
+                         "the corrected inflow keeps them\n",
+                         kAppName);
+        if (options.summary)
+            summary = options.correction.Any() ? SummarizeFlood(work.FloodSteps, computed, corrected.inflow)
+                                               : SummarizeFlood(work.FloodSteps, computed);
+        outputs.SetWriter(result, [&](LineFile& file) { work.WriteResult(file); });
+        if (hydrographOut != kNone)
+            outputs.SetWriter(hydrographOut, [&](LineFile& file) {
+                THydrographExport hydrograph;
+                hydrograph.Show(work.FloodSteps, work.ComputedRecords, corrected.inflow);
+                file.Write(hydrograph.PngBytes());
+            });
+        if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*summary)); });
+        if (correctedOut != kNone)
+            outputs.SetWriter(correctedOut, [&](LineFile& file) {
+                WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, corrected.inflow);
+            });
     }
-    if (!options.flood) return;
-    work.Balance = options.balance;
-    work.ResetFloodTable();
-    work.ReadFlood(*options.flood);
-    work.Compute();
+    // Everything or nothing; standard output last.
     std::fflush(stdout);
-    work.WriteResult(Target(options.out));
-    const TCorrectedInflow corrected = CorrectInflow(work.FloodSteps, work.ComputedRecords, options.correction);
-    if (corrected.negativeVolume)
-        std::fprintf(stderr,
-                     "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
-                     "the corrected inflow keeps them\n",
-                     kAppName);
-    if (options.summary) {
-        std::fflush(stdout);
-        const TFloodSummary summary = options.correction.Any()
-                                          ? SummarizeFlood(work.FloodSteps, work.ComputedRecords, corrected.inflow)
-                                          : SummarizeFlood(work.FloodSteps, work.ComputedRecords);
-        WriteSummaryText(summary, Target(options.summary));
-    }
-    if (options.corrected) {
-        std::fflush(stdout);
-        WriteCorrectedText(work.FloodSteps, work.ComputedRecords, corrected.inflow, Target(options.corrected));
-    }
-    if (options.hydrograph) {
-        THydrographExport hydrograph;
-        hydrograph.Show(work.FloodSteps, work.ComputedRecords, corrected.inflow);
-        std::fflush(stdout);
-        hydrograph.SavePng(Target(options.hydrograph));
-    }
+    outputs.Commit();
+}
+
+// "quelmora: TEXT" on standard error, control characters escaped.
+void PrintError(const std::string& text) {
+    const std::string line = std::string(kAppName) + ": " + EscapeControls(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 // The second line of an error that belongs to a line of a file: the place,
@@ -309,13 +395,12 @@ void Run(const BatchOptions& options, InflowWork& work) {
 // the message is).
 void PrintFailedLine(const TFailedLine& failed) {
     if (failed.file.empty()) return;
-    std::string text = std::string(kAppName) + ": " + failed.file + ":" + std::to_string(failed.line);
+    std::string text = failed.file + ":" + std::to_string(failed.line);
     if (const std::optional<std::string> line = ReadLineAt(failed.file, failed.line, failed.version)) {
         text += ": ";
         text += ShortenedText(*line);
     }
-    text += '\n';
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    PrintError(text);
 }
 
 }  // namespace
@@ -325,7 +410,8 @@ int RunBatch(int argc, char** argv) {
     try {
         options = ParseArguments(argc, argv);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "%s: %s\n%s", kAppName, e.reason.c_str(), kUsage);
+        PrintError(e.reason);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     if (options.help) {
@@ -342,14 +428,17 @@ int RunBatch(int argc, char** argv) {
         Run(options, work);
     } catch (const EAbort&) {
         return 1;
+    } catch (const OptionFault& e) {
+        PrintError(ErrorDisplayText(e.reason));
+        return 2;
+    } catch (const EOutputRefused& e) {
+        PrintError(ErrorDisplayText(e));
+        return e.Status;
     } catch (const std::exception& e) {
         // The message whole, as the error display shows it: a text read from
         // a file may hold a NUL, which what() and "%s" would stop at.
-        const std::string text = ErrorDisplayText(e);
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: ", kAppName);
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fputc('\n', stderr);
+        PrintError(ErrorDisplayText(e));
         if (work.FailedLine) PrintFailedLine(*work.FailedLine);
         return 1;
     }

@@ -10,8 +10,12 @@
 // followed, when the error belongs to a line of a file, by
 // "quelmora: FILE:LINE: TEXT" with the line as read (just "quelmora:
 // FILE:LINE" when the file no longer holds it); 2 for
-// bad arguments (with the usage text on standard error). --help and --version
-// answer on standard output and exit with 0.
+// bad arguments (with the usage text on standard error), and, without it, for
+// outputs that would replace an input or each other (refused before anything
+// is read) and for an option the data shows unusable. Every output is written,
+// or none; a failure names the output ("quelmora: r.csv: Disk full.").
+// Control characters of texts quoted from files are shown escaped. --help and
+// --version answer on standard output and exit with 0.
 
 int RunBatch(int argc, char** argv);
 

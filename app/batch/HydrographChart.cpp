@@ -200,20 +200,23 @@ void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t compu
         s->BeginDataUpdate();
         s->RemoveAllPoints();
     }
-    for (const TFloodStep& step : steps) {
-        FOutflow->AddPoint(step.T, step.Qout);
-        FLevel->AddPoint(step.T, step.Z);
+    // Along the time axis the records stand at their real moments: before
+    // 1899-12-30 a stored stamp is its date minus its time of day.
+    auto at = [&](std::size_t i) { return static_cast<double>(ElapsedDays(steps[i].T)); };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        FOutflow->AddPoint(at(i), steps[i].Qout);
+        FLevel->AddPoint(at(i), steps[i].Z);
     }
     bool negative = false;
     if (computed >= 2) {
-        FInflow->AddPoint(steps[0].T, steps[1].Qin);
+        FInflow->AddPoint(at(0), steps[1].Qin);
         for (std::size_t i = 1; i < computed; ++i) {
-            FInflow->AddPoint(steps[i].T, steps[i].Qin);
+            FInflow->AddPoint(at(i), steps[i].Qin);
             negative = negative || steps[i].Qin < 0;
         }
         const std::size_t shown = std::min(computed - 1, corrected.size());
-        if (shown > 0) FCorrected->AddPoint(steps[0].T, corrected[0]);
-        for (std::size_t k = 0; k < shown; ++k) FCorrected->AddPoint(steps[k + 1].T, corrected[k]);
+        if (shown > 0) FCorrected->AddPoint(at(0), corrected[0]);
+        for (std::size_t k = 0; k < shown; ++k) FCorrected->AddPoint(at(k + 1), corrected[k]);
     }
     // The inflow names itself in the legend once there is one; the other two
     // stay active, so that an empty chart keeps its three axes.

@@ -3,10 +3,12 @@
 #include "Currency.h"
 #include "DateTime.h"
 #include "FloatRules.h"
+#include "InflowCorrection.h"
 #include "LineFile.h"
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -122,6 +124,15 @@ void AppendScriptNumber(std::string& out, double value) {
     }
 }
 
+// What a summary item that has no four-decimal text says: its name, its value
+// and unit, and the range it lies beyond.
+std::string BeyondTheNumbers(const TItemInfo& info, double value) {
+    char number[32];
+    const auto end = std::to_chars(number, number + sizeof number, value).ptr;
+    return std::string(info.name) + " is " + std::string(number, end) + (*info.unit ? " " : "") + info.unit +
+           ": beyond the numbers of four decimals a summary writes (up to 922337203685477.5807)";
+}
+
 // yyyy-mm-dd hh:mm:ss whatever the locale: the pattern's ':' would be the
 // locale's time mark, so it is quoted; '-' and the blank are literal anyway.
 // The minutes are "nn", which never reads as a month.
@@ -134,6 +145,20 @@ void WriteWholeText(const std::string& text, const std::string& fileName) {
     file.OpenWriteAtomic(fileName);
     file.Write(text);
     file.Close();
+}
+
+// The peaks compared: attenuation and lag.
+void Attenuation(TFloodSummary& s) {
+    if (s.peakInflow && s.peakOutflow) {
+        const TFloodPeak in = *s.peakInflow, out = *s.peakOutflow;
+        // An inflow that never rises above zero has no peak to attenuate: the
+        // ratio would be meaningless (or a division by zero), so the item
+        // stays empty rather than showing a number nobody can read.
+        if (in.value > 0)
+            s.peakAttenuation =
+                EvalFormula([&] { return (1.0L - static_cast<long double>(out.value) / in.value) * 100.0L; });
+        s.peakLag = EvalFormula([&] { return (ElapsedDays(out.time) - ElapsedDays(in.time)) * 24.0L; });
+    }
 }
 
 }  // namespace
@@ -151,6 +176,11 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
 
     // The first record has no step: its Qin, qMean and dt are not results.
     s.peakInflow = Peak(steps, 1, n, [](const TFloodStep& r) { return r.Qin; });
+    s.storageChange =
+        EvalFormula([&] { return static_cast<long double>(steps[n - 1].V) - steps[0].V; });
+    Attenuation(s);
+    s.backwardStep = FirstBackwardStep(steps, n);
+    if (s.backwardStep) return s;
     long double inflow = 0, outflow = 0, negative = 0;
     std::size_t negativeSteps = 0;
     for (std::size_t i = 1; i < n; ++i) {
@@ -166,19 +196,6 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
     s.outflowVolume = EvalFormula([&] { return outflow / 1e8L; });
     s.negativeInflowSteps = negativeSteps;
     s.negativeInflowVolume = EvalFormula([&] { return negative / 1e8L; });
-    s.storageChange =
-        EvalFormula([&] { return static_cast<long double>(steps[n - 1].V) - steps[0].V; });
-
-    if (s.peakInflow && s.peakOutflow) {
-        const TFloodPeak in = *s.peakInflow, out = *s.peakOutflow;
-        // An inflow that never rises above zero has no peak to attenuate: the
-        // ratio would be meaningless (or a division by zero), so the item
-        // stays empty rather than showing a number nobody can read.
-        if (in.value > 0)
-            s.peakAttenuation =
-                EvalFormula([&] { return (1.0L - static_cast<long double>(out.value) / in.value) * 100.0L; });
-        s.peakLag = EvalFormula([&] { return (static_cast<long double>(out.time) - in.time) * 24.0L; });
-    }
     return s;
 }
 
@@ -187,7 +204,7 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
     TFloodSummary s = SummarizeFlood(steps, computed);
     s.corrected = true;
     const std::size_t n = std::min({computed, steps.size(), corrected.size() + 1});
-    if (n < 2) return s;
+    if (n < 2 || s.backwardStep) return s;
     std::size_t best = 0;
     bool found = false;
     long double water = 0;
@@ -203,19 +220,41 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
     return s;
 }
 
-std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
-                          std::span<const double> corrected) {
-    std::string text = "time,inflow,corrected_inflow\r\n";
+namespace {
+
+constexpr std::string_view kCorrectedHeading = "time,inflow,corrected_inflow\r\n";
+
+// The corrected inflow's lines after its heading, appended to out; lineDone
+// runs after each.
+template <class LineDone>
+void AppendCorrectedLines(std::string& out, std::span<const TFloodStep> steps, std::size_t computed,
+                          std::span<const double> corrected, LineDone lineDone) {
     const std::size_t n = std::min(computed, steps.size());
     for (std::size_t i = 1; i < n; ++i) {
-        AppendStampPattern(text, kScriptStampPattern, steps[i].T);
-        text += ',';
-        AppendScriptNumber(text, steps[i].Qin);
-        text += ',';
-        AppendScriptNumber(text, i - 1 < corrected.size() ? corrected[i - 1] : steps[i].Qin);
-        text += "\r\n";
+        AppendStampPattern(out, kScriptStampPattern, steps[i].T);
+        out += ',';
+        AppendScriptNumber(out, steps[i].Qin);
+        out += ',';
+        AppendScriptNumber(out, i - 1 < corrected.size() ? corrected[i - 1] : steps[i].Qin);
+        out += "\r\n";
+        lineDone();
     }
+}
+
+}  // namespace
+
+std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
+                          std::span<const double> corrected) {
+    std::string text(kCorrectedHeading);
+    AppendCorrectedLines(text, steps, computed, corrected, [] {});
     return text;
+}
+
+void WriteCorrectedText(LineFile& file, std::span<const TFloodStep> steps, std::size_t computed,
+                        std::span<const double> corrected) {
+    file.Write(kCorrectedHeading);
+    // Made in the channel's buffer, which goes out whenever it is full.
+    AppendCorrectedLines(file.Pending(), steps, computed, corrected, [&] { file.Commit(); });
 }
 
 void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
@@ -229,7 +268,10 @@ std::string SummaryText(const TFloodSummary& summary) {
         text += item.info->name;
         text += ',';
         if (item.count) text += std::to_string(*item.count);
-        if (item.value) AppendScriptNumber(text, *item.value);
+        if (item.value) {
+            if (!DecimalInRange(*item.value)) throw ESummaryValue(BeyondTheNumbers(*item.info, *item.value));
+            AppendScriptNumber(text, *item.value);
+        }
         text += ',';
         text += item.info->unit;
         text += ',';

@@ -3,8 +3,10 @@
 // flood record. What a hydrologist reads off the hydrograph, and what scripts
 // read from the summary file.
 
+#include "Exceptions.h"
 #include "InflowTypes.h"
 
+class LineFile;
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -35,6 +37,10 @@ struct TFloodSummary {
     std::optional<double> peakLag;             // h, time of peak outflow - time of peak inflow
     std::optional<std::size_t> negativeInflowSteps;   // records after the first with Qin < 0
     std::optional<double> negativeInflowVolume;       // 10^8 m^3, their sum of Qin * dt (<= 0)
+    // The first record whose step goes back in time (records out of order):
+    // its water would count with the wrong sign, so the volumes and the
+    // negative inflows are left empty.
+    std::optional<std::size_t> backwardStep;
 
     // When a corrected inflow was made (smoothing, redistribution), its peak
     // and volume follow the other items; without one they are left out, and
@@ -62,8 +68,11 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
 // texts (at most four decimals, ties to even, no trailing zeros) but always
 // with '.'; times are always yyyy-mm-dd hh:mm:ss; whatever the locale. An
 // empty item keeps its unit and leaves value and time empty. A value beyond
-// the range of the table's numbers raises EInvalidOp, as the table does.
+// the range of the table's numbers raises ESummaryValue, naming the item.
 std::string SummaryText(const TFloodSummary& summary);
+class ESummaryValue : public EMathError {
+    using EMathError::EMathError;
+};
 // SummaryText into fileName, replaced as a whole or not at all ("/dev/stdout"
 // and other non-regular targets are written directly). The text is made
 // before the file is touched, so a value that cannot be written leaves an
@@ -79,6 +88,10 @@ std::string CorrectedText(std::span<const TFloodStep> steps, std::size_t compute
                           std::span<const double> corrected);
 void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
                         std::span<const double> corrected, const std::string& fileName);
+// The same text into a channel open for writing, line by line: a long
+// record's text is never whole in memory.
+void WriteCorrectedText(LineFile& file, std::span<const TFloodStep> steps, std::size_t computed,
+                        std::span<const double> corrected);
 
 // One line of the summary as the window shows it: the Chinese caption, the
 // value in the locale's number form, the unit, and the time in the locale's

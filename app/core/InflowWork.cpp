@@ -120,6 +120,28 @@ void GrowFor(TStringGrid& grid, int row) {
     if (grid.RowCount() < row + 1) grid.SetRowCount(grid.RowCount() + 1);
 }
 
+// Reads a line and fails for a file that is no text: a NUL byte in any line
+// (the heading too) shows UTF-16 or a binary file, whose lines mean nothing.
+class TTextLines {
+public:
+    TTextLines(LineFile& file, const std::string& fileName) : file_(file), fileName_(fileName) {}
+    void Read(std::string& line) {
+        file_.ReadLine(line);
+        if (first_) {
+            first_ = false;
+            start_ = line.substr(0, 2);
+        }
+        if (file_.LastLineHadNul()) [[unlikely]]
+            throw Exception(fileName_ + ": " + NotTextReason(start_, line));
+    }
+
+private:
+    LineFile& file_;
+    const std::string& fileName_;
+    bool first_ = true;
+    std::string start_;   // the first line's first bytes: a byte-order mark?
+};
+
 }  // namespace
 
 InflowWork::InflowWork() : StringGrid1(kFloodColumns, 5), StringGrid2(kCurveColumns, 5) {
@@ -179,16 +201,18 @@ void InflowWork::ReadCurve(const std::string& fileName) {
     // A file that cannot be opened leaves the curve as it was.
     file.OpenRead(fileName);
     const std::optional<TFileVersion> version = file.Version();
+    TTextLines lines(file, fileName);
+    LastReadCrAlone = false;
     int failedRow = 0;   // the row a failure belongs to, while one can fail
     try {
         std::string line;
         TStringList list;
         std::array<std::string_view, 2> pieces;
-        file.ReadLine(line);   // the heading
+        lines.Read(line);   // the heading
         int count = 0;
         int row = kFirstDataRow;
         while (!file.AtEnd()) {
-            file.ReadLine(line);
+            lines.Read(line);
             const std::string_view text = TrimText(line);
             if (FirstPieces(text, pieces)) {
                 ++count;
@@ -205,6 +229,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
             }
             ++row;
         }
+        LastReadCrAlone = file.LinesEndWithCrAlone();
         file.Close();
 
         std::vector<TCurvePoint> points(static_cast<std::size_t>(count));
@@ -245,6 +270,8 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     // A file that cannot be opened leaves the record as it was.
     file.OpenRead(fileName);
     const std::optional<TFileVersion> version = file.Version();
+    TTextLines lines(file, fileName);
+    LastReadCrAlone = false;
     int failedRow = 0;   // the row a failure belongs to, while one can fail
     // The rows keep what they show of the old record (after the table reset:
     // nothing) while it is replaced.
@@ -263,11 +290,11 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         std::exception_ptr conversionError;
         int conversionRow = 0;
         TRecordCountGuess guess(fileName);
-        file.ReadLine(line);   // the heading
+        lines.Read(line);   // the heading
         int count = 0;
         int row = kFirstDataRow;
         while (!file.AtEnd()) {
-            file.ReadLine(line);
+            lines.Read(line);
             if (const std::size_t expected = guess.AfterLine(line.size())) {
                 steps.reserve(expected);
                 StringGrid1.ReserveRows(static_cast<int>(std::min<std::size_t>(expected + 2, INT_MAX)));
@@ -318,6 +345,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
             }
             ++row;
         }
+        LastReadCrAlone = file.LinesEndWithCrAlone();
         file.Close();
         if (conversionError) {
             failedRow = conversionRow;
@@ -341,16 +369,16 @@ void InflowWork::ReadFlood(const std::string& fileName) {
 void InflowWork::Compute() {
     ComputedRecords = 0;
     FailedLine.reset();
+    lossRecord_.reset();
     const int rowCount = StringGrid1.RowCount();
     if (rowCount < 3) return;
     // The rows that hold a record, and no further than the table.
     const long long lastRow =
         std::min<long long>(rowCount - 1, kFirstDataRow - 1 + static_cast<long long>(FloodSteps.size()));
     const TCurveLookup curve(CurvePoints);
-    // The record that failed is the one after those computed.
-    auto failedRecord = [&] {
-        FailedLine = TFailedLine{floodFile_, static_cast<std::int64_t>(ComputedRecords) + kFirstDataRow, floodVersion_};
-    };
+    // The record that failed is the one after those computed, or the one
+    // before it whose loss field could not be read.
+    auto failedRecord = [&] { FailedLine = RecordLine(lossRecord_.value_or(ComputedRecords)); };
     try {
         for (int r = kFirstDataRow; r <= lastRow; ++r) {
             ComputeRow(r, curve);
@@ -392,7 +420,10 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
 
     const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
     auto dV = [&] { return static_cast<long double>(step.V) - prev.V; };
-    auto dt = [&] { return (static_cast<long double>(step.T) - prev.T) * 24.0L * 3600.0L; };
+    // The real time between the records: before 1899-12-30 a stored stamp is
+    // its date minus its time of day. From then on the operands are the
+    // stored values themselves.
+    auto dt = [&] { return (ElapsedDays(step.T) - ElapsedDays(prev.T)) * 24.0L * 3600.0L; };
     // With bank storage K the banks take up K times the water the lake gains;
     // K = 0 is the plain term, with the very same operations.
     const long double bank = Balance.bankStorage;
@@ -406,11 +437,14 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     const bool withLosses = !Balance.lossFields.empty();
     long double losses = 0;
     std::exception_ptr lossError;
+    std::optional<std::size_t> lossRecord;   // whose field failed
     if (withLosses) {
         try {
             losses = LossTerm(static_cast<std::size_t>(r - kFirstDataRow));
         } catch (const Exception&) {
             lossError = std::current_exception();
+            lossRecord = lossRecord_;
+            lossRecord_.reset();   // a failure before it is raised is this record's
         }
     }
     auto qMean = [&] {
@@ -465,7 +499,10 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     put(1, EvalFormula(dV));
     put(2, EvalFormula(dt));
     put(3, EvalFormula(dVdt));
-    if (lossError) std::rethrow_exception(lossError);
+    if (lossError) {
+        lossRecord_ = lossRecord;
+        std::rethrow_exception(lossError);
+    }
     put(4, EvalFormula(qMean));
     put(5, EvalFormula(Qin));
 }
@@ -475,7 +512,10 @@ long double InflowWork::LossTerm(std::size_t e) const {
         // A missing field reads as an empty one, which no number is.
         std::string_view text;
         LossFieldText(FloodFieldTexts.AfterOutflow(record), field, text);
-        return static_cast<long double>(ReadNumber(text));
+        lossRecord_ = record;
+        const long double read = ReadNumber(text);
+        lossRecord_.reset();
+        return read;
     };
     const bool atEnd = Balance.outflow == TBalanceOptions::TOutflow::End;
     long double sum = 0;
@@ -508,11 +548,20 @@ void AppendResultLine(std::string& out, const TFloodStep& s, TStampTexts& stamps
 
 }  // namespace
 
+TFailedLine InflowWork::RecordLine(std::size_t record) const {
+    return TFailedLine{floodFile_, static_cast<std::int64_t>(record) + kFirstDataRow, floodVersion_};
+}
+
 void InflowWork::WriteResult(const std::string& fileName) {
     LineFile file;
     // Into a temporary that replaces the file only when complete; the
     // channel's destructor removes it when anything below fails.
     file.OpenWriteAtomic(fileName, kWriteBuffer);
+    WriteResult(file);
+    file.Close();
+}
+
+void InflowWork::WriteResult(LineFile& file) {
     const int cols = StringGrid1.ColCount();
     for (int row = 0; row < 2; ++row) {
         for (int c = 0; c < cols; ++c) {
@@ -539,5 +588,4 @@ void InflowWork::WriteResult(const std::string& fileName) {
         }
         file.Commit();
     }
-    file.Close();
 }

@@ -78,13 +78,19 @@ public:
     // after a success. Cleared when each of the three starts.
     std::optional<TFailedLine> FailedLine;
 
+    // Whether the file of the last ReadCurve or ReadFlood held a CR but no
+    // LF: its lines end with CR alone, which the reader does not take as line
+    // ends, so the whole file was one line (the heading).
+    bool LastReadCrAlone = false;
+
     // Headings, units and column widths of both tables.
     void FormCreate();
 
     // The first button: the table reset (before the file dialog), then the read.
     // A file that cannot be opened leaves the curve as it was; one that fails
     // while being read leaves no curve at all (CurvePoints and the plot
-    // empty), never part of the old one and part of the new.
+    // empty), never part of the old one and part of the new. A file that
+    // holds NUL bytes (UTF-16 text, say) is no text and fails as a whole.
     void ResetCurveTable();
     void ReadCurve(const std::string& fileName);
     // The second button; a failed read likewise leaves FloodSteps empty.
@@ -96,6 +102,11 @@ public:
     void Compute();
     // The fourth button: the result file, replaced as a whole or not at all.
     void WriteResult(const std::string& fileName);
+    // The result file's text into a channel open for writing (left open).
+    void WriteResult(LineFile& file);
+    // The flood file's line that holds record `record` (0 for the first), as
+    // a failure's place.
+    TFailedLine RecordLine(std::size_t record) const;
 
     static void DivideComma(std::string_view line, TStringList& list);
     // Storage for a level on CurvePoints; a level outside the curve, or a
@@ -115,4 +126,8 @@ private:
     // failures.
     std::string floodFile_;
     std::optional<TFileVersion> floodVersion_;
+    // The record whose loss field could not be read, while a computation
+    // runs: the record before the one computed when its field is the one
+    // missing.
+    mutable std::optional<std::size_t> lossRecord_;
 };

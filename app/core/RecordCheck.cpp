@@ -9,6 +9,7 @@
 #include "StringList.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -44,9 +45,13 @@ public:
     bool Open(LineFile& file, const std::string& name) {
         name_ = name;
         line_ = 0;
+        notText_ = false;
         try {
             file.OpenRead(name);
-            if (!file.AtEnd()) Next(file);   // the heading
+            if (!file.AtEnd()) {
+                Next(file);   // the heading
+                first_ = text_.substr(0, 2);
+            }
             return true;
         } catch (const Exception& e) {
             line_ = 0;
@@ -55,10 +60,31 @@ public:
         }
     }
 
+    // Whether another line is there to check: not after the end, nor after a
+    // line that showed the file is no text (its lines would all be noise).
+    bool More(LineFile& file) { return !notText_ && !file.AtEnd(); }
+
     std::string_view Next(LineFile& file) {
         file.ReadLine(text_);
         ++line_;
+        if (file.LastLineHadNul() && !notText_) {
+            notText_ = true;
+            ReportAt(0, NotTextReason(line_ == 1 ? std::string_view(text_) : std::string_view(first_), text_));
+            return {};
+        }
         return TrimText(text_);
+    }
+
+    // After the last line: a file that held no line after its heading, and
+    // one whose lines end with CR alone (all one line to the reader).
+    void ReportEnd(const LineFile& file, bool noRecords) {
+        if (notText_) return;
+        const char* crAlone = "its lines end with CR alone, which the reader does not take as line ends";
+        if (noRecords)
+            ReportAt(0, std::string("no records: ") +
+                            (file.LinesEndWithCrAlone() ? crAlone : "the file has no line after its heading"));
+        else if (file.LinesEndWithCrAlone())
+            ReportAt(0, crAlone);
     }
 
     void Report(std::string message) { ReportAt(line_, std::move(message)); }
@@ -81,7 +107,16 @@ private:
     std::string name_;
     std::int64_t line_ = 0;
     std::string text_;
+    std::string first_;   // the first line's first bytes: a byte-order mark?
+    bool notText_ = false;
 };
+
+// No reservoir's outflow or loss reaches this (the Amazon's mouth carries
+// some 200,000 m^3/s), nor is a record's step this long: such values are
+// typing or unit errors, and summed over a flood they go beyond every number
+// a result can show.
+constexpr double kLargestFlow = 1000000.0;
+constexpr double kLongestStepDays = 100 * 365.25;
 
 std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName) {
     std::vector<TCurvePoint> points;
@@ -89,8 +124,10 @@ std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName)
     if (!check.Open(file, fileName)) return points;
     std::vector<std::string_view> pieces;
     std::int64_t lastLine = 0;
-    while (!file.AtEnd()) {
-        SplitAtCommas(check.Next(file), pieces);
+    while (check.More(file)) {
+        const std::string_view line = check.Next(file);
+        if (file.LastLineHadNul()) break;
+        SplitAtCommas(line, pieces);
         if (pieces.size() < 2) {
             check.Report("expected level,storage: found " + FieldsText(pieces.size()));
             continue;
@@ -104,6 +141,7 @@ std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName)
         points.push_back({*level, *storage});
         lastLine = check.Line();
     }
+    check.ReportEnd(file, false);
     file.Close();
     if (points.size() < 2) check.ReportAt(0, "the curve has fewer than two points");
     return points;
@@ -121,10 +159,19 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
         std::int64_t line;
     };
     std::vector<Step> steps;
-    std::optional<double> lastStamp;
+    std::optional<long double> lastStamp;   // the moment of the latest record so far
     std::int64_t lastStampLine = 0;
-    while (!file.AtEnd()) {
+    bool records = false;
+    // A flow no river carries, as a warning.
+    auto flow = [&](std::optional<double> value, const std::string& what) {
+        if (value && std::fabs(*value) > kLargestFlow)
+            check.Report("warning: " + what + " " + NumberText(*value) +
+                         " m^3/s is more than any river carries (1000000 m^3/s)");
+    };
+    while (check.More(file)) {
         const std::string_view line = check.Next(file);
+        if (file.LastLineHadNul()) break;
+        records = true;
         SplitAtCommas(line, pieces);
         if (pieces.size() < 3) {
             check.Report("expected time,level,outflow: found " + FieldsText(pieces.size()));
@@ -146,7 +193,7 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
                 }
             }
         }
-        check.Number(pieces[2]);
+        flow(check.Number(pieces[2]), "outflow");
         // The loss fields as the computation will read them.
         const std::string_view afterOutflow = TextAfterOutflow(line);
         for (int f : options.lossFields) {
@@ -154,22 +201,31 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
             if (!LossFieldText(afterOutflow, f, text))
                 check.Report("no field " + std::to_string(f) + " (losses): found " + FieldsText(pieces.size()));
             else
-                check.Number(text);
+                flow(check.Number(text), "field " + std::to_string(f) + " (losses)");
         }
         if (!stamp) continue;
+        // Compared as moments: before 1899-12-30 a stored stamp is its date
+        // minus its time of day.
+        const long double moment = ElapsedDays(*stamp);
         if (lastStamp) {
-            if (*stamp == *lastStamp)
+            if (moment == *lastStamp) {
                 check.Report("time stamp repeats line " + std::to_string(lastStampLine) + "'s");
-            else if (*stamp < *lastStamp)
+            } else if (moment < *lastStamp) {
                 check.Report("time stamp is earlier than line " + std::to_string(lastStampLine) + "'s (out of order)");
-            else
-                steps.push_back({*stamp - *lastStamp, check.Line()});
+            } else {
+                const double days = static_cast<double>(moment - *lastStamp);
+                steps.push_back({days, check.Line()});
+                if (days > kLongestStepDays)
+                    check.Report("warning: a step of " + NumberText(days / 365.25) + " years from line " +
+                                 std::to_string(lastStampLine) + ", longer than any record's (100 years)");
+            }
         }
-        if (!lastStamp || *stamp > *lastStamp) {
-            lastStamp = stamp;
+        if (!lastStamp || moment > *lastStamp) {
+            lastStamp = moment;
             lastStampLine = check.Line();
         }
     }
+    check.ReportEnd(file, !records);
     file.Close();
 
     if (steps.size() < 2) return;

@@ -407,10 +407,16 @@ TEST(SummaryFile, AValueBeyondTheTablesNumbersFailsBeforeTheFileIsTouched) {
     std::vector<TFloodStep> r = HandRecord();
     r[2].Qin = 1e15;
     const TFloodSummary s = SummarizeFlood(r, r.size());
-    EXPECT_THROW(SummaryText(s), EInvalidOp);
+    // The message names the item, its value and its unit.
+    try {
+        SummaryText(s);
+        ADD_FAILURE() << "no error";
+    } catch (const ESummaryValue& e) {
+        EXPECT_TRUE(e.Message.starts_with("peak_inflow is 1e+15 m^3/s: beyond the numbers")) << e.Message;
+    }
     ScratchDir dir;
     WriteFile(dir / "summary.csv", "earlier");
-    EXPECT_THROW(WriteSummaryText(s, dir / "summary.csv"), EInvalidOp);
+    EXPECT_THROW(WriteSummaryText(s, dir / "summary.csv"), ESummaryValue);
     EXPECT_EQ(ReadFile(dir / "summary.csv"), "earlier");
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"summary.csv"});
 }

@@ -108,6 +108,23 @@ TEST_F(Hydrograph, FailedComputationShowsTheRowsComputed) {
     EXPECT_EQ(work.ComputedRecords, 0u);
 }
 
+// Records of 1850: their stored stamps run backwards within a day (date
+// minus time of day), their places along the time axis run forward.
+TEST_F(Hydrograph, RecordsBeforeEighteenNinetyNineStandAtTheirMoments) {
+    double day = 0, time = 0;
+    ASSERT_TRUE(TryEncodeDate(1850, 6, 1, day));
+    std::vector<TFloodStep> steps(4);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(TryEncodeTime(i * 6, 0, 0, 0, time));
+        steps[i].T = CombineDateTime(day, time);
+    }
+    hydro.Show(steps, 4);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_DOUBLE_EQ(hydro.Outflow().XValueAt(i) - hydro.Outflow().XValueAt(i - 1), 0.25) << i;
+        EXPECT_DOUBLE_EQ(hydro.Inflow().XValueAt(i) - hydro.Inflow().XValueAt(i - 1), 0.25) << i;
+    }
+}
+
 TEST_F(Hydrograph, NegativeInflowKeepsZeroInView) {
     std::vector<TFloodStep> steps(3);
     for (int i = 0; i < 3; ++i) steps[i].T = 45000 + i / 8.0;

@@ -183,6 +183,10 @@ TEST_F(Balance, ABadOrMissingLossFailsLikeABadOutflowAtItsRow) {
     work.Balance.outflow = TBalanceOptions::TOutflow::Mean;
     EXPECT_EQ(ComputeError(), "'x' is not a valid floating point value");
     EXPECT_EQ(work.ComputedRecords, 1u);
+    // The record whose field failed is the first, on line 2; the step that
+    // needed it ends at the second.
+    ASSERT_TRUE(work.FailedLine);
+    EXPECT_EQ(work.FailedLine->line, 2);
     work.Balance.outflow = TBalanceOptions::TOutflow::End;
     work.Balance.lossFields = {5};
     EXPECT_EQ(ComputeError(), "'' is not a valid floating point value") << "row 3's empty fifth field";
@@ -196,6 +200,8 @@ TEST_F(Balance, ABadOrMissingLossFailsLikeABadOutflowAtItsRow) {
     work.Balance.lossFields = {4};
     EXPECT_EQ(ComputeError(), "Floating point division by zero");
     EXPECT_EQ(Cell(5, 3), "");
+    ASSERT_TRUE(work.FailedLine);
+    EXPECT_EQ(work.FailedLine->line, 3);
 }
 
 // The rest of a record line after the outflow, and the fields in it, as both

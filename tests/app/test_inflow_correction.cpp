@@ -211,3 +211,60 @@ TEST(CorrectInflow, SummaryAndFileCarryTheCorrectedSeries) {
     EXPECT_EQ(CorrectedText(steps, 3, {}),
               "time,inflow,corrected_inflow\r\n2023-03-15 06:00:00,0,0\r\n2023-03-15 12:00:00,-90,-90\r\n");
 }
+
+// A step back in time (records out of order) would carry its water with the
+// wrong sign: no corrected series, and no volume in the summary.
+TEST(CorrectInflow, StepsBackInTimeMakeNoCorrectedSeriesNorVolumes) {
+    std::vector<TFloodStep> steps = Steps({0, 100, 80, -20, 60});
+    steps[3].dt = -21600;   // the fourth record before the third
+    const TCorrectedInflow c = CorrectInflow(steps, 5, {0, true});
+    EXPECT_EQ(c.backwardStep, 3u);
+    EXPECT_TRUE(c.inflow.empty());
+    const TFloodSummary s = SummarizeFlood(steps, 5, c.inflow);
+    EXPECT_FALSE(s.inflowVolume || s.outflowVolume || s.negativeInflowVolume || s.inflowVolumeCorrected);
+    EXPECT_FALSE(CorrectInflow(steps, 3, {0, true}).backwardStep) << "only the computed records count";
+}
+
+// The centred, step-weighted, mirrored average as plainly as it can be said.
+static std::vector<double> MirroredMean(const std::vector<double>& q, const std::vector<double>& dt, long long window) {
+    const long long n = static_cast<long long>(q.size());
+    std::vector<double> out(q);
+    for (long long i = 0; i < n; ++i) {
+        long double water = 0, time = 0;
+        for (long long p = i - window / 2; p <= i + window / 2; ++p) {
+            long long m = ((p % (2 * n)) + 2 * n) % (2 * n);
+            if (m >= n) m = 2 * n - 1 - m;
+            if (dt[m] > 0) water += static_cast<long double>(q[m]) * dt[m], time += dt[m];
+        }
+        if (dt[i] > 0) out[i] = static_cast<double>(water / time);
+    }
+    return out;
+}
+
+// Windows up to kLongestSummedWindow add up in order as they always did (to
+// the bit); longer ones slide their sums, whole turns of the mirrored record
+// at once, and agree to about the last bit whatever the window's length.
+TEST(SmoothInflow, SlidingSumsAgreeWithTheAverageWrittenOut) {
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> flow(-800, 6000), hours(0.5, 48);
+    for (const int n : {1, 2, 5, 40, 700}) {
+        std::vector<double> q(n), dt(n);
+        for (int i = 0; i < n; ++i) {
+            q[i] = flow(random);
+            dt[i] = i % 17 == 5 ? 0 : std::round(hours(random)) * 3600;
+        }
+        for (const long long window : {3LL, 63LL, 65LL, 2LL * n + 1, 6LL * n + 3, 4001LL}) {
+            SCOPED_TRACE(testing::Message() << n << " records, window " << window);
+            const std::vector<double> expected = MirroredMean(q, dt, window);
+            const std::vector<double> smoothed = SmoothInflow(q, dt, static_cast<int>(window));
+            const std::vector<double> sliding = SmoothInflowBySlidingSums(q, dt, static_cast<int>(window));
+            for (int i = 0; i < n; ++i) {
+                EXPECT_NEAR(sliding[i], expected[i], 1e-13 * std::max(1.0, std::fabs(expected[i]))) << i;
+                EXPECT_EQ(smoothed[i], window <= kLongestSummedWindow ? expected[i] : sliding[i]) << i;
+            }
+        }
+    }
+    const std::vector<double> two = SmoothInflow(std::vector<double>{100, 300}, std::vector<double>(2, 3600), 2147483647);
+    EXPECT_NEAR(two[0], 200, 1e-6);
+    EXPECT_NEAR(two[1], 200, 1e-6);
+}

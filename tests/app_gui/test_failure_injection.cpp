@@ -152,7 +152,8 @@ TEST_F(BatchFailure, DiskFullKeepsTheEarlierResultAndLeavesNoTemporary) {
         const ProgramRun run = RunProgram(
             kProgram, {"--curve", folder / "curve.txt", "--flood", folder / "flood.txt", "--out", folder / "small/result.txt"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, ErrorLine("Disk full."));
+        // The failure names the output it belongs to.
+        EXPECT_EQ(run.err, ErrorLine(folder / "small/result.txt" + ": Disk full."));
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(GetFile(folder / "small/result.txt") == earlier) << "the earlier result changed";
         EXPECT_EQ(folder.Names("small"), Texts{"result.txt"}) << "a temporary was left behind";
@@ -178,13 +179,13 @@ TEST_F(BatchFailure, ResultOrStandardOutputOnTheFullDevice) {
     toFile.insert(toFile.end(), {"--out", "/dev/full"});
     const ProgramRun named = RunProgram(kProgram, toFile);
     EXPECT_EQ(named.status, 1);
-    EXPECT_EQ(named.err, ErrorLine("Disk full."));
+    EXPECT_EQ(named.err, ErrorLine("/dev/full: Disk full."));
 
     RunOptions redirected;
     redirected.stdoutTo = "/dev/full";
     const ProgramRun standard = RunProgram(kProgram, inputs, redirected);
     EXPECT_EQ(standard.status, 1);
-    EXPECT_EQ(standard.err, ErrorLine("Disk full."));
+    EXPECT_EQ(standard.err, ErrorLine("standard output: Disk full."));
 }
 
 // ---------------------------------------------------------------------------
@@ -430,7 +431,7 @@ TEST_F(BatchFailure, ResultIsARunningProgram) {
     const ProgramRun run = RunProgram(
         kProgram, {"--curve", folder / "curve.txt", "--flood", folder / "flood.txt", "--out", busy.Path()}, options);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, ErrorLine("I/O error 32."));
+    EXPECT_EQ(run.err, ErrorLine(busy.Path() + ": I/O error 32."));
     EXPECT_EQ(fs::file_size(busy.Path()), busy.Size());
     EXPECT_EQ(folder.Names("closed"), Texts{"busy.txt"});
 }
@@ -457,7 +458,7 @@ TEST_F(BatchFailure, StandardOutputClosed) {
     struct stat link{};
     const bool stillALink = lstat("/dev/stdout", &link) == 0 && S_ISLNK(link.st_mode);
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.starts_with("quelmora: ") && run.err.ends_with(".\n")) << run.err;
+    EXPECT_EQ(run.err, ErrorLine("standard output: Bad file descriptor."));
     EXPECT_TRUE(stillALink) << "/dev/stdout was replaced";
     EXPECT_EQ(devices, (Texts{"null", "stdout"})) << "a temporary was left in /dev";
 }

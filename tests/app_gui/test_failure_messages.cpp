@@ -52,6 +52,9 @@ struct FailureCase {
     std::string outName = "result.txt";
     bool asNobody = false;             // files are reached as the user nobody
     std::string message;               // as the message box shows it
+    // What batch mode says instead, when it says more: "{out}" stands for the
+    // result file's name, "{curve}" for the curve's.
+    std::string batchMessage;
     // The line the failure belongs to (0: none), in the curve file for the
     // curve's cases, else in the flood file; it is also the row the window
     // shows.
@@ -103,6 +106,8 @@ FailureCase ComputeCase(std::string id, std::string curve, std::string flood, st
 
 FailureCase OutputNamed(std::string id, std::string name, std::string message, bool asNobody = false) {
     FailureCase c = FloodCase(std::move(id), kFlood, std::move(message));
+    // Batch mode names the output that failed.
+    c.batchMessage = "{out}: " + c.message;
     c.output = true;
     c.outName = std::move(name);
     c.asNobody = asNobody;
@@ -186,7 +191,12 @@ const std::vector<FailureCase>& Cases() {
         ComputeCase("CurveFalling", CurveOf({"497,1.74", "496,1.66", "495,1.58"}),
                     FloodOf({"2007-07-29 00-00-00,496,0"}), "水位 496 m 超出库容水位曲线范围（495 – 497 m）.", 2),
         ComputeCase("CurveOfOnePoint", CurveOf({"495,1.58"}), kFlood, "库容水位曲线少于两个点."),
-        ComputeCase("CurveOfNoPoint", CurveOf({}), kFlood, "库容水位曲线少于两个点."),
+        [] {
+            // Batch mode stops at a file with no point at all.
+            FailureCase c = ComputeCase("CurveOfNoPoint", CurveOf({}), kFlood, "库容水位曲线少于两个点.");
+            c.batchMessage = "{curve}: no points: the file has no line after its heading.";
+            return c;
+        }(),
         ComputeCase("SameStampOtherStorage", kCurve,
                     FloodOf({"2007-07-29 06-00-00,495.5,0", "2007-07-29 06-00-00,496,90"}),
                     "Floating point division by zero.", 3),
@@ -349,7 +359,10 @@ TEST_P(ThroughBatchMode, PrintsTheMessageAndExitsWithOne) {
     options.asNobody = c.asNobody;
     const ProgramRun run = RunProgram(QUELMORA_EXECUTABLE, arguments, options);
     EXPECT_EQ(run.status, 1);
-    std::string expected = ErrorLine(c.message);
+    std::string message = c.batchMessage.empty() ? c.message : c.batchMessage;
+    for (const auto& [mark, name] : {std::pair<std::string, std::string>{"{out}", c.outName}, {"{curve}", c.curveName}})
+        if (const std::size_t at = message.find(mark); at != std::string::npos) message.replace(at, mark.size(), folder / name);
+    std::string expected = ErrorLine(message);
     if (c.line > 0) {
         const std::string file = folder / (c.lineInCurve ? c.curveName : c.floodName);
         expected += "quelmora: " + file + ":" + std::to_string(c.line) + ": " +

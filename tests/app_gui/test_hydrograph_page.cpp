@@ -251,6 +251,18 @@ TEST_F(PageTest, MethodChoicesRecomputeAResultOnShow) {
     emit page.LossFieldsEdit->editingFinished();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].second.find("'3'"), std::string::npos) << messages.shown[0].second;
+
+    // On 计算 too, a list that names no field after the outflow, or a field
+    // twice, is refused with its text, and the computation is not run.
+    for (const char* list : {"3", "4,5,4"}) {
+        messages.shown.clear();
+        page.LossFieldsEdit->setText(QString::fromLatin1(list));
+        form->BitBtn3->click();
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_NE(messages.shown[0].second.find("'" + std::string(list) + "'"), std::string::npos)
+            << messages.shown[0].second;
+        EXPECT_TRUE(Hydro().CorrectedInflow().Active());
+    }
 }
 
 // One rule for the smoothing window in the window and in batch mode: the box
@@ -297,4 +309,16 @@ TEST_F(PageTest, NegativeRecordVolumeIsSaidBesideTheChoices) {
     Answer(Path("flood.txt"));
     form->BitBtn2->click();
     EXPECT_TRUE(form->TabSheet4->MethodNote->text().isEmpty());
+
+    // Records out of time order: no corrected series (its water would have
+    // the wrong sign), and the note names the row.
+    WriteFile(Path("flood.txt"), "T,Z,Q\n2007-07-29 00-00-00,524.9,0\n2007-07-29 12-00-00,524.8,90\n"
+                                 "2007-07-29 06-00-00,524.7,0\n");
+    Answer(Path("flood.txt"));
+    form->BitBtn2->click();
+    form->BitBtn3->click();
+    ASSERT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(form->TabSheet4->MethodNote->text().contains(QStringLiteral("第 4 行")))
+        << form->TabSheet4->MethodNote->text().toStdString();
+    EXPECT_FALSE(Hydro().CorrectedInflow().Active());
 }

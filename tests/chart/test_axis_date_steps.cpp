@@ -76,6 +76,26 @@ std::string DateText(const StampParts& p) {
     return b;
 }
 
+// The calendar fields of a moment x days after day 0 (an axis value), split
+// on the line of time itself: whole days down, the rest the time of day.
+StampParts Moment(double x) {
+    using namespace std::chrono;
+    const long long total = std::llround(static_cast<long double>(x) * 86400000.0L);
+    long long day = total / 86400000;
+    if (total % 86400000 < 0) --day;
+    const long long ms = total - day * 86400000;
+    const year_month_day date{sys_days(year(1899) / December / 30) + days(day)};
+    StampParts p;
+    p.year = static_cast<int>(date.year());
+    p.month = static_cast<int>(static_cast<unsigned>(date.month()));
+    p.day = static_cast<int>(static_cast<unsigned>(date.day()));
+    p.hour = static_cast<int>(ms / 3600000);
+    p.minute = static_cast<int>(ms / 60000 % 60);
+    p.second = static_cast<int>(ms / 1000 % 60);
+    p.millisecond = static_cast<int>(ms % 1000);
+    return p;
+}
+
 bool Midnight(const StampParts& p) { return p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0; }
 
 double StepDays(const TDateStep& s) {
@@ -107,7 +127,7 @@ void ExpectSound(const TDateLabels& r, double lo, double hi, int length, int sep
         EXPECT_LE(a.value, hi + tolerance);
         EXPECT_NEAR(a.offset, (a.value - lo) * length / (hi - lo), 0.5 + 1e-6);
 
-        const StampParts p = SplitStamp(a.value);
+        const StampParts p = Moment(a.value);
         switch (r.step.unit) {
         case dsuSecond: EXPECT_TRUE(p.millisecond == 0 && p.second % n == 0); break;
         case dsuMinute: EXPECT_TRUE(p.millisecond == 0 && p.second == 0 && p.minute % n == 0); break;
@@ -144,7 +164,7 @@ void ExpectSound(const TDateLabels& r, double lo, double hi, int length, int sep
         EXPECT_GE(gap, separation / 100.0 * std::max(wa, wb) - 0.5);
 
         // Consecutive labels are consecutive boundaries of the step.
-        const StampParts q = SplitStamp(b.value);
+        const StampParts q = Moment(b.value);
         switch (r.step.unit) {
         case dsuMonth: EXPECT_EQ((p.year * 12 + p.month) - (q.year * 12 + q.month), n); break;
         case dsuYear: EXPECT_EQ(p.year - q.year, n); break;
@@ -298,9 +318,9 @@ TEST_F(DateSteps, DegenerateAndAbsurdRanges) {
 }
 
 TEST_F(DateSteps, BeforeDayZero) {
-    // Negative day numbers: a value's time of day counts forward from the
-    // start of its day (-1.25 is 1899-12-29 06:00), so the labels' values are
-    // still multiples of the step, and their texts follow the stamp's rules.
+    // The axis runs on the line of time (-0.75 is 1899-12-29 06:00, whose
+    // stored value is -1.25): the labels' values are multiples of the step on
+    // it, and their texts show the values that stand for them.
     for (const auto& [lo, hi] : {std::pair{-2.6, -0.4}, std::pair{DaysOf(1850, 1, 1), DaysOf(1901, 6, 1)},
                                  std::pair{DaysOf(1899, 11, 3), DaysOf(1900, 2, 1)}}) {
         for (const int length : {200, 800, 2500}) {
@@ -311,7 +331,13 @@ TEST_F(DateSteps, BeforeDayZero) {
     TDateLabels r = Choose(-1.5, -1.0, 200);
     ASSERT_EQ(r.step.unit, dsuHour);
     EXPECT_EQ(r.labels.back().text, "1899-12-29");
-    EXPECT_EQ(r.labels.front().text, "1899-12-29 12:00");
+    EXPECT_EQ(r.labels.front().text, "1899-12-28 12:00");
+    // Six hours after midnight lie to the right of it.
+    r = Choose(ElapsedDays(-1.0), ElapsedDays(-1.25), 400);
+    ASSERT_EQ(r.step.unit, dsuHour);
+    EXPECT_EQ(r.labels.front().text, "1899-12-29");
+    EXPECT_EQ(r.labels.back().text, "06:00");
+    EXPECT_EQ(r.labels.back().offset, 400);
 
     // A record's stamp (date and time combined) and the label's value (seconds
     // counted from day 0) can be neighbouring doubles: the stamp that starts
@@ -319,7 +345,7 @@ TEST_F(DateSteps, BeforeDayZero) {
     double date = 0, time = 0;
     ASSERT_TRUE(TryEncodeDate(1898, 11, 1, date));
     ASSERT_TRUE(TryEncodeTime(13, 1, 19, 0, time));
-    const double stamp = CombineDateTime(date, time);
+    const double stamp = static_cast<double>(ElapsedDays(CombineDateTime(date, time)));
     r = Choose(stamp, stamp + 20.0 / 86400, 5000);
     ASSERT_EQ(r.step.unit, dsuSecond);
     ASSERT_EQ(r.step.count, 1);

@@ -14,12 +14,15 @@ public:
 
     bool AtEnd() const { return p_ == bytes_.size() || bytes_[p_] == kCtrlZ; }
 
-    std::string ReadLine() {
+    // nul: set when the line's text held a NUL byte.
+    std::string ReadLine(bool* nul = nullptr) {
         std::string text;
+        if (nul) *nul = false;
         while (p_ < bytes_.size()) {
             const char c = bytes_[p_++];
             if (c == '\n') return text;
             if (c == '\r') continue;  // before LF part of the line end, else dropped
+            if (c == '\0' && nul) *nul = true;
             if (c == kCtrlZ) {
                 // The line's text ends; the rest of the line is passed over, up
                 // to and with its LF, or up to a Ctrl-Z, which ends the file.
@@ -43,6 +46,18 @@ inline std::vector<std::string> Lines(std::string_view bytes) {
     TLineModel model(bytes);
     std::vector<std::string> lines;
     while (!model.AtEnd()) lines.push_back(model.ReadLine());
+    return lines;
+}
+
+// For every such line, whether its text held a NUL.
+inline std::vector<bool> NulLines(std::string_view bytes) {
+    TLineModel model(bytes);
+    std::vector<bool> lines;
+    bool nul = false;
+    while (!model.AtEnd()) {
+        model.ReadLine(&nul);
+        lines.push_back(nul);
+    }
     return lines;
 }
 

@@ -131,6 +131,27 @@ TEST(Calendar, TimeIsSubtractedFromDatesBeforeDayZero) {
     EXPECT_EQ(Fields(-0.25), "1899-12-30 06:00:00.000");
 }
 
+// Before day 0 a stored value is its date minus its time of day; the moment
+// it stands for runs forward with the clock across day 0 and turns back into
+// the very value; from day 0 on it is the value.
+TEST(Calendar, MomentsRunForwardBeforeDayZero) {
+    for (const int year : {1, 1850, 1899}) {
+        double first = 0;
+        ASSERT_TRUE(TryEncodeDate(year, 12, 27, first));
+        long double previous = ElapsedDays(first) - 1.0L / 48;
+        for (int halfHour = 0; halfHour < 6 * 48; ++halfHour) {
+            double time = 0;
+            ASSERT_TRUE(TryEncodeTime(halfHour / 2 % 24, halfHour % 2 * 30, 0, 0, time));
+            const DateTimeValue value = CombineDateTime(first + halfHour / 48, time);
+            const long double moment = ElapsedDays(value);
+            EXPECT_NEAR(static_cast<double>(moment - previous), 1.0 / 48, 1e-9) << year << " " << halfHour;
+            EXPECT_EQ(StampAtElapsedDays(moment), value);
+            EXPECT_TRUE(value < 0 || moment == value);
+            previous = moment;
+        }
+    }
+}
+
 TEST(Calendar, TwoDigitYearWindow) {
     EXPECT_EQ(WindowedYear(7, 2025, 50), 2007);
     EXPECT_EQ(WindowedYear(7, 2056, 50), 2007);

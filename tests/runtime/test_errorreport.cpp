@@ -38,6 +38,16 @@ TEST(ErrorDisplayText, HugeMessageShowsItsStartAndEndInWholeCharacters) {
               std::string(600, 'a') + " … (4201 bytes left out) … " + std::string(199, 'a') + "b.");
 }
 
+// A line quoted from a file reaches the terminal as text: no escape
+// sequence, bell or carriage return of its own, the tab and other characters
+// as they are.
+TEST(EscapeControls, ControlCharactersShownAsHex) {
+    EXPECT_EQ(EscapeControls("\x1b[2J\x1b]0;title\x07x"), "\\x1b[2J\\x1b]0;title\\x07x");
+    EXPECT_EQ(EscapeControls(std::string("a\0b\rc\x7f", 6)), "a\\x00b\\x0dc\\x7f");
+    EXPECT_EQ(EscapeControls("\xc2\x9b" "31m"), "\\xc2\\x9b" "31m");   // the C1 CSI in UTF-8
+    EXPECT_EQ(EscapeControls("\t水位 496 m\xc2\xa0é"), "\t水位 496 m\xc2\xa0é");
+}
+
 TEST(ApplicationTitle, NameWithoutFolderAndExtension) {
     EXPECT_EQ(ApplicationTitle("FLOOD.EXE"), "Flood");
     EXPECT_EQ(ApplicationTitle("/usr/bin/quelmora"), "quelmora");

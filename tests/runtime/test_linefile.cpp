@@ -99,6 +99,41 @@ TEST_F(LineFileTest, RandomFilesReadAsTheRulesSay) {
     }
 }
 
+// A NUL byte in a line's text marks that line (no text file holds one),
+// wherever the read buffer's edge falls; one passed over after a Ctrl-Z marks
+// none. A file of lone CRs is told apart from one with LFs.
+TEST_F(LineFileTest, NulBytesAndLoneCarriageReturns) {
+    constexpr std::size_t kBuffer = 256 * 1024;
+    std::mt19937 rng(5);
+    const char alphabet[] = {'a', '\n', '\r', '\0', 'b'};
+    for (int round = 0; round < 60; ++round) {
+        std::string bytes;
+        if (round % 2) bytes.assign(kBuffer - 1 - rng() % 8, 'x');
+        for (std::size_t k = 0, tail = 1 + rng() % 40; k < tail; ++k) {
+            const unsigned r = rng() % 100;
+            bytes += r < 3 ? '\x1a' : alphabet[r % 5];
+        }
+        Put(Path("in.txt"), bytes);
+        LineFile f;
+        f.OpenRead(Path("in.txt"));
+        std::vector<bool> marked;
+        while (!f.AtEnd()) {
+            f.ReadLine();
+            marked.push_back(f.LastLineHadNul());
+        }
+        SCOPED_TRACE(round);
+        EXPECT_EQ(marked, line_model::NulLines(bytes));
+    }
+    for (const auto& [bytes, crAlone] : std::vector<std::pair<std::string, bool>>{
+             {"head\r1,2\r3,4\r", true}, {"head\r\n1,2", false}, {"head\n1,2\r", false}, {"", false}}) {
+        Put(Path("in.txt"), bytes);
+        LineFile f;
+        f.OpenRead(Path("in.txt"));
+        while (!f.AtEnd()) f.ReadLine();
+        EXPECT_EQ(f.LinesEndWithCrAlone(), crAlone) << bytes;
+    }
+}
+
 // Lines far longer than any read buffer, with CRs and line ends wherever the
 // random walk puts them, must read as a plain byte-by-byte split.
 TEST_F(LineFileTest, LinesOfAnyLengthAcrossBuffers) {
