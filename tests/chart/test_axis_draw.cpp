@@ -571,7 +571,9 @@ TEST(AxisDraw, LabelsTellTheirTicksApartAtEveryZoom) {
             for (const std::string& t : texts)
                 if (const std::size_t point = t.find('.'); point != std::string::npos)
                     decimals = std::max(decimals, t.size() - point - 1);
-            if (!axis->Horizontal()) EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << texts.front();
+            if (!axis->Horizontal()) {
+                EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << texts.front();
+            }
             // Along the bottom axis the labels stand apart.
             if (axis->Horizontal()) {
                 c.Canvas().SelectChartFont(axis->LabelsFont());
