@@ -1,5 +1,6 @@
 // The axis' parts that need no chart and no font: the scale map (value <->
-// pixel, with the clamp and the rounding) and the label step and label values,
+// pixel, with the clamp and the rounding), the gallop search that finds a
+// pixel's last value, and the label step and label values,
 // with label sizes given by the test.
 
 #include <gtest/gtest.h>
@@ -235,4 +236,29 @@ TEST(AxisScale, PixelEdgeValueIsTheLastDoubleOfItsPixel) {
     const TAxisScale zero = Scale(5, 5, 10, 30);
     EXPECT_EQ(zero.PixelEdgeValue(20, 5, true), HUGE_VAL);
     EXPECT_EQ(zero.PixelEdgeValue(20, 5, false), -HUGE_VAL);
+}
+
+// The gallop search finds the end of the run from any guess (wrapped below
+// zero or beyond the limit too), never probes outside (0, limit), and costs
+// two probes for a guess at the end.
+TEST(GallopSearch, LastHoldingFindsTheEndFromAnyGuess) {
+    using u64 = unsigned long long;
+    for (const u64 limit : {1ULL, 2ULL, 3ULL, 10ULL, 1000ULL, 1ULL << 40}) {
+        for (const u64 end : {u64{0}, u64{1}, limit / 3, limit / 2, limit - 1}) {
+            if (end >= limit) continue;
+            for (const u64 guess : {u64{0}, u64{1}, end, end + 1, end - 1, end + 5, end - 5, limit - 1, limit, limit + 7}) {
+                int probes = 0;
+                const u64 found = LastHolding(limit, guess, [&](u64 d) {
+                    ++probes;
+                    EXPECT_TRUE(d > 0 && d < limit) << d;
+                    return d <= end;
+                });
+                EXPECT_EQ(found, end) << limit << " " << guess;
+                EXPECT_LE(probes, 2 * std::log2(static_cast<double>(limit)) + 2) << limit << " " << guess;
+                if (guess > 0 && guess < limit && (guess == end || guess == end + 1)) {
+                    EXPECT_LE(probes, 2) << limit << " " << guess;
+                }
+            }
+        }
+    }
 }
