@@ -13,7 +13,7 @@ namespace {
 // its labels font: widths across a horizontal axis, line heights up a
 // vertical one.
 TDateLabels LabelsOf(TChartAxis& axis) {
-    if (axis.RangeIsZero && axis.ScaleMin != axis.ScaleMax) return {};
+    if (axis.Scale().RangeIsZero && axis.Scale().ScaleMin != axis.Scale().ScaleMax) return {};
     TChartCanvas& c = axis.ParentChart()->Canvas();
     c.SelectChartFont(axis.LabelsFont());
     const bool horizontal = axis.Horizontal();
@@ -21,7 +21,7 @@ TDateLabels LabelsOf(TChartAxis& axis) {
     const TMeasureLabel measure = [&c, horizontal, lineHeight](std::string_view text) {
         return horizontal ? c.MeasureWidth(text) : lineHeight;
     };
-    return ChooseDateLabels(axis.ScaleMin, axis.ScaleMax, std::max(axis.PixelLength, 0), measure,
+    return ChooseDateLabels(axis.Scale().ScaleMin, axis.Scale().ScaleMax, std::max(axis.Scale().PixelLength, 0), measure,
                             axis.LabelsSeparation());
 }
 

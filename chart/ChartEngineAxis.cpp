@@ -33,7 +33,7 @@ TChartAxis::TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide,
     : FChart(chart), FOtherSide(otherSide),
       FLabelsFont(chart), FAxisPen(chart), FTicks(chart), FTicksInner(chart), FMinorTicks(chart),
       FMinorGrid(chart), FGrid(chart), FTitle(chart, titleAngle), FItems(chart) {
-    AlongX = horizontal;
+    FScale.AlongX = horizontal;
     if (FChart) FChart->Axes().Add(this);
 }
 
@@ -129,7 +129,7 @@ bool TChartAxis::IsDateTimeAxis() const {
     if (!FChart || IsDepthAxis()) return false;
     for (const TChartSeries* s : FChart->SeriesList()) {
         if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this)) continue;
-        const TChartValueList* list = (AlongX == s->YIsValue) ? s->XValues() : s->YValues();
+        const TChartValueList* list = (Horizontal() == s->YIsValue) ? s->XValues() : s->YValues();
         if (list->DateTime()) return true;
     }
     return false;
@@ -152,9 +152,9 @@ void TChartAxis::ComputeAutoRange() {
         if (FAutomatic || FAutomaticMaximum) FMaximum = FChart->DataExtremeForAxis(*this, false);
         if (FAutomatic || FAutomaticMinimum) FMinimum = FChart->DataExtremeForAxis(*this, true);
     }
-    ScaleMax = FMaximum;
-    ScaleMin = FMinimum;
-    RefreshScale();
+    FScale.ScaleMax = FMaximum;
+    FScale.ScaleMin = FMinimum;
+    FScale.RefreshScale();
 }
 
 void TChartAxis::ComputePixelExtent() {
@@ -162,30 +162,40 @@ void TChartAxis::ComputePixelExtent() {
         const TRect& r = FChart->PlotRect();
         PixelExtentIn(r.Left, r.Top, FChart->PlotWidth(), FChart->PlotHeight());
     }
-    PixelLength = PixelEnd - PixelStart;
-    PixelCentre = (PixelStart + PixelEnd) / 2;
-    RefreshScale();
+    FScale.PixelLength = FScale.PixelEnd - FScale.PixelStart;
+    FScale.PixelCentre = (FScale.PixelStart + FScale.PixelEnd) / 2;
+    FScale.RefreshScale();
+}
+
+void TChartAxis::SetScale(double minimum, double maximum, int pixelStart, int pixelEnd) {
+    FScale.ScaleMin = minimum;
+    FScale.ScaleMax = maximum;
+    FScale.PixelStart = pixelStart;
+    FScale.PixelEnd = pixelEnd;
+    FScale.PixelLength = pixelEnd - pixelStart;
+    FScale.PixelCentre = (pixelStart + pixelEnd) / 2;
+    FScale.RefreshScale();
 }
 
 void TChartAxis::PixelExtentIn(int left, int top, int width, int height) {
-    const int origin = AlongX ? left : top;
-    const real size = AlongX ? width : height;
-    PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
-    PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
+    const int origin = Horizontal() ? left : top;
+    const real size = Horizontal() ? width : height;
+    FScale.PixelStart = origin + Nearest(size * 0.01L * FStartPosition);
+    FScale.PixelEnd = origin + Nearest(size * 0.01L * FEndPosition);
 }
 
 void TChartAxis::ExtendRangeByPixels(int before, int after) {
-    const int fullStart = PixelStart, fullEnd = PixelEnd;
-    PixelStart += before;
-    PixelEnd -= after;
-    PixelLength = PixelEnd - PixelStart;
+    const int fullStart = FScale.PixelStart, fullEnd = FScale.PixelEnd;
+    FScale.PixelStart += before;
+    FScale.PixelEnd -= after;
+    FScale.PixelLength = FScale.PixelEnd - FScale.PixelStart;
     const double valueAtStart = PixelToValue(fullStart);
     const double valueAtEnd = PixelToValue(fullEnd);
     ComputePixelExtent();
-    ScaleMin = valueAtStart;
-    ScaleMax = valueAtEnd;
-    if (ScaleMin > ScaleMax) std::swap(ScaleMin, ScaleMax);
-    RefreshScale();
+    FScale.ScaleMin = valueAtStart;
+    FScale.ScaleMax = valueAtEnd;
+    if (FScale.ScaleMin > FScale.ScaleMax) std::swap(FScale.ScaleMin, FScale.ScaleMax);
+    FScale.RefreshScale();
 }
 
 void TChartAxis::ApplyPixelMargins() {
@@ -194,7 +204,7 @@ void TChartAxis::ApplyPixelMargins() {
         for (TChartSeries* s : FChart->SeriesList()) {
             if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this)) continue;
             int a = 0, b = 0;
-            if (AlongX) {
+            if (Horizontal()) {
                 s->HorizMargins(a, b);
                 if (FAutomaticMinimum) before = std::max(before, a);
                 if (FAutomaticMaximum) after = std::max(after, b);
@@ -207,7 +217,7 @@ void TChartAxis::ApplyPixelMargins() {
     const bool offsets = FMinimumOffset != 0 || FMaximumOffset != 0;
     if (offsets) {
         // The minimum's end: left of a horizontal axis, bottom of a vertical one.
-        const bool minimumBefore = AlongX != Reversed;
+        const bool minimumBefore = Horizontal() != FScale.Reversed;
         (minimumBefore ? before : after) += FMinimumOffset;
         (minimumBefore ? after : before) += FMaximumOffset;
     }
@@ -233,7 +243,7 @@ int TChartAxis::LabelExtentAlongAxis(double value) {
     if (!FChart) return 0;
     const std::string text = FormatAxisValue(value);
     const int lines = CountLines(text);
-    const bool across = AlongX ? (FLabelsAngle == 90 || FLabelsAngle == 270)
+    const bool across = Horizontal() ? (FLabelsAngle == 90 || FLabelsAngle == 270)
                                     : (FLabelsAngle == 0 || FLabelsAngle == 180);
     if (across) return FChart->Canvas().CharHeight() * lines;
     return MultiLineWidth(text);
@@ -246,7 +256,7 @@ double TChartAxis::ComputeLabelStep() {
     rules.LabelsAlternate = FLabelsAlternate;
     if (FChart)
         for (const TChartSeries* s : FChart->SeriesList())
-            if (s->Active() && FChart->IsSeriesBoundTo(*s, *this) && s->YIsValue == AlongX)
+            if (s->Active() && FChart->IsSeriesBoundTo(*s, *this) && s->YIsValue == Horizontal())
                 rules.FewestPoints = std::min(rules.FewestPoints, s->PointCount());
     // Measured with the pattern's own decimals first.
     const double outer = FLabelStep;
@@ -257,12 +267,12 @@ double TChartAxis::ComputeLabelStep() {
     // decimals it needs; while they would not fit apart, the next coarser
     // step of the 1-2-5 sequence (which needs fewer).
     const int patternDecimals = PatternDecimals(FAxisValuesFormat);
-    const long double range = std::fabs(static_cast<real>(ScaleMax) - ScaleMin);
+    const long double range = std::fabs(static_cast<real>(FScale.ScaleMax) - FScale.ScaleMin);
     for (int i = 0; i < 64 && !IsDateTimeAxis() && step > 1e-12 && range > 0 && StepDecimals(step) > patternDecimals; ++i) {
         FLabelStep = step;
-        const double mid = static_cast<double>((static_cast<real>(ScaleMax) + ScaleMin) * 0.5L);
-        const int size = std::max({LabelExtentAlongAxis(ScaleMin), LabelExtentAlongAxis(ScaleMax), LabelExtentAlongAxis(mid)});
-        const long double apart = static_cast<long double>(PixelLength) * step / range;
+        const double mid = static_cast<double>((static_cast<real>(FScale.ScaleMax) + FScale.ScaleMin) * 0.5L);
+        const int size = std::max({LabelExtentAlongAxis(FScale.ScaleMin), LabelExtentAlongAxis(FScale.ScaleMax), LabelExtentAlongAxis(mid)});
+        const long double apart = static_cast<long double>(FScale.PixelLength) * step / range;
         if (size + Nearest(FLabelsSeparation * 0.01L * size) <= apart) break;
         step = NextNiceStep(step);
     }
@@ -306,7 +316,7 @@ void TChartAxis::ShiftRange(double delta, bool checkLimits) {
 
 // -- Room beside the chart rectangle --------------------------------------------------------------
 int TChartAxis::Outward(int pos, int n) const {
-    if (AlongX) return FOtherSide ? pos - n : pos + n;
+    if (Horizontal()) return FOtherSide ? pos - n : pos + n;
     return FOtherSide ? pos + n : pos - n;
 }
 
@@ -322,7 +332,7 @@ int TChartAxis::BandSizeFor(TChartFont& font, int angle, int fixedSize, const st
     if (!FChart) return 0;
     TChartCanvas& c = FChart->Canvas();
     c.SelectChartFont(font);
-    const bool across = AlongX ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+    const bool across = Horizontal() ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
     if (across) return c.CharHeight();
     return text ? c.MeasureWidth(*text) : MaxValueLabelWidth();
 }
@@ -339,7 +349,7 @@ TAxisLabelStyle TChartAxis::ResolveLabelStyle() const {
     for (const TChartSeries* s : FChart->SeriesList()) {
         if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this)) continue;
         bound = true;
-        if (s->YIsValue == AlongX)
+        if (s->YIsValue == Horizontal())
             for (int i = 0; i < s->Labels().Count(); ++i)
                 if (!s->Labels().Label(i).empty()) return talText;
     }
@@ -375,11 +385,11 @@ int TChartAxis::MaxValueLabelWidth() {
         const double outer = FLabelStep;
         const TScopeExit restoreStep([this, outer] { FLabelStep = outer; });
         FLabelStep = step;
-        if (step > 0 && ScaleMax >= ScaleMin)
+        if (step > 0 && FScale.ScaleMax >= FScale.ScaleMin)
             ForEachValueLabel(step, [&](double v) {
                 if (!FLabelsOnAxis) {
                     const int p = ValueToPixel(v);
-                    if (!(PixelStart < p && p < PixelEnd)) return;
+                    if (!(FScale.PixelStart < p && p < FScale.PixelEnd)) return;
                 }
                 widest = std::max(widest, MultiLineWidth(FormatAxisValue(v)));
             });
@@ -391,15 +401,15 @@ int TChartAxis::ApplyPositionPercent(int pos, const TRect& rect) const {
     if (FPositionPercent == 0) return pos;
     int shift = FPositionUnits == muPixels
                     ? Nearest(FPositionPercent)
-                    : Nearest(FPositionPercent * 0.01L * (AlongX ? rect.Height() : rect.Width()));
+                    : Nearest(FPositionPercent * 0.01L * (Horizontal() ? rect.Height() : rect.Width()));
     if (FOtherSide) shift = -shift;
-    return AlongX ? pos - shift : pos + shift;
+    return Horizontal() ? pos - shift : pos + shift;
 }
 
 void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
     const TRect given = rect;
     auto edge = [&]() -> int {
-        if (AlongX) return FOtherSide ? rect.Top : rect.Bottom;
+        if (Horizontal()) return FOtherSide ? rect.Top : rect.Bottom;
         return FOtherSide ? rect.Right : rect.Left;
     };
     if (!shrink) {
@@ -409,7 +419,7 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
         return;
     }
     auto cut = [&](int n) {
-        if (AlongX)
+        if (Horizontal())
             (FOtherSide ? rect.Top += n : rect.Bottom -= n);
         else
             (FOtherSide ? rect.Right -= n : rect.Left += n);
@@ -424,14 +434,14 @@ void TChartAxis::ReserveAxisSpace(TRect& rect, bool shrink) {
             // The labels are measured at the length the axis will have: the
             // space still free, which the axes before this one have already
             // narrowed across it. The step, and so the labels drawn, depend on it.
-            const int start = PixelStart, end = PixelEnd, length = PixelLength, centre = PixelCentre;
+            const int start = FScale.PixelStart, end = FScale.PixelEnd, length = FScale.PixelLength, centre = FScale.PixelCentre;
             PixelExtentIn(rect.Left, rect.Top, rect.Width(), rect.Height());
-            PixelLength = PixelEnd - PixelStart;
-            PixelCentre = (PixelStart + PixelEnd) / 2;
-            RefreshScale();
+            FScale.PixelLength = FScale.PixelEnd - FScale.PixelStart;
+            FScale.PixelCentre = (FScale.PixelStart + FScale.PixelEnd) / 2;
+            FScale.RefreshScale();
             band = LabelsBandSize();
-            PixelStart = start, PixelEnd = end, PixelLength = length, PixelCentre = centre;
-            RefreshScale();
+            FScale.PixelStart = start, FScale.PixelEnd = end, FScale.PixelLength = length, FScale.PixelCentre = centre;
+            FScale.RefreshScale();
         } else {
             band = LabelsBandSize();
         }
@@ -464,7 +474,7 @@ void TChartAxis::DrawAxis() {
     TChartCanvas& c = FChart->Canvas();
     const TRect& r = FChart->PlotRect();
     int edge;
-    if (AlongX)
+    if (Horizontal())
         edge = FOtherSide ? r.Top : r.Bottom;
     else
         edge = FOtherSide ? r.Right : r.Left;
@@ -477,7 +487,7 @@ void TChartAxis::DrawAxis() {
     if (style != talNone) {
         c.SelectChartFont(FLabelsFont);
         const double step = ComputeLabelStep();
-        if (step > 0 && ScaleMax >= ScaleMin) {
+        if (step > 0 && FScale.ScaleMax >= FScale.ScaleMin) {
             if (style == talValue && IsDateTimeAxis())
                 DrawDateLabels(*this);
             else if (style == talValue)
@@ -524,10 +534,10 @@ void TChartAxis::ForEachValueLabel(double step, const std::function<void(double)
 
 void TChartAxis::DrawSeriesLabels(TAxisLabelStyle style) {
     for (const TChartSeries* s : FChart->SeriesList()) {
-        if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this) || s->YIsValue != AlongX) continue;
+        if (!s->Active() || !FChart->IsSeriesBoundTo(*s, *this) || s->YIsValue != Horizontal()) continue;
         const int count = s->PointCount();
         for (int i = 0; i < count; ++i) {
-            const double value = AlongX ? s->XValueAt(i) : s->YValueAt(i);
+            const double value = Horizontal() ? s->XValueAt(i) : s->YValueAt(i);
             if (style == talText) {
                 const std::string& text = s->Labels().Label(i);
                 if (!text.empty()) DrawLabelAt(value, &text);
@@ -545,7 +555,7 @@ void TChartAxis::DrawSeriesLabels(TAxisLabelStyle style) {
 
 void TChartAxis::DrawLabelAt(double value, const std::string* text) {
     const int p = ValueToPixel(value);
-    if (!FLabelsOnAxis && !(PixelStart < p && p < PixelEnd)) return;
+    if (!FLabelsOnAxis && !(FScale.PixelStart < p && p < FScale.PixelEnd)) return;
     if (!FTickOnLabelsOnly) TickPositions.push_back(p);
     if (!FLabels) return;
     const std::string own = text ? std::string() : FormatAxisValue(value);
@@ -557,7 +567,7 @@ void TChartAxis::DrawLabelAt(double value, const std::string* text) {
     // Text over a clear brush leaves the background showing.
     c.SetBackgroundMode(bmTransparent);
     const std::string& shown = text ? *text : own;
-    if (AlongX)
+    if (Horizontal())
         PlaceAxisText(p, LabelsEdgePos, shown, FLabelsAngle, true);
     else
         PlaceAxisText(LabelsEdgePos, p, shown, FLabelsAngle, true);
@@ -567,9 +577,9 @@ void TChartAxis::PlaceAxisText(int x, int y, const std::string& text, int angle,
     TChartCanvas& c = FChart->Canvas();
     const int h = c.CharHeight();
     const int n = CountLines(text);
-    const TAxisSide side = AlongX ? (FOtherSide ? sideTop : sideBottom) : (FOtherSide ? sideRight : sideLeft);
+    const TAxisSide side = Horizontal() ? (FOtherSide ? sideTop : sideBottom) : (FOtherSide ? sideRight : sideLeft);
     TTextPlacement t = PlacementFor(side, angle, h, n);
-    if (labelBox && !AlongX && FLabelsAlign == alOpposite && angle == 0) {
+    if (labelBox && !Horizontal() && FLabelsAlign == alOpposite && angle == 0) {
         // Aligned to the band's far side, toward the chart rectangle.
         if (FOtherSide) {
             t.Align = TA_RIGHT | TA_TOP;
@@ -627,10 +637,10 @@ void TChartAxis::DrawAxisTitle() {
     TChartCanvas& c = FChart->Canvas();
     c.SelectChartFont(FTitle.Font());
     c.SetBackgroundMode(bmTransparent);
-    if (AlongX)
-        PlaceAxisText(PixelCentre, TitleEdgePos, FTitle.Caption(), FTitle.Angle());
+    if (Horizontal())
+        PlaceAxisText(FScale.PixelCentre, TitleEdgePos, FTitle.Caption(), FTitle.Angle());
     else
-        PlaceAxisText(TitleEdgePos, PixelCentre, FTitle.Caption(), FTitle.Angle());
+        PlaceAxisText(TitleEdgePos, FScale.PixelCentre, FTitle.Caption(), FTitle.Angle());
 }
 
 void TChartAxis::DrawAxisLine() {
@@ -640,23 +650,23 @@ void TChartAxis::DrawAxisLine() {
         // A band as wide as the pen, centred on the axis line.
         const int w = std::max(FAxisPen.Width(), 1), from = AxisLinePos - w / 2;
         c.SelectBrush(FAxisPen.Color(), bsSolid);
-        c.FillRectangle(AlongX ? TRect{PixelStart, from, PixelEnd, from + w} : TRect{from, PixelStart, from + w, PixelEnd});
+        c.FillRectangle(Horizontal() ? TRect{FScale.PixelStart, from, FScale.PixelEnd, from + w} : TRect{from, FScale.PixelStart, from + w, FScale.PixelEnd});
         c.ClearBrush();
         return;
     }
     c.SelectChartPen(FAxisPen);
-    if (AlongX)
-        c.HorizontalLine(PixelStart, PixelEnd, AxisLinePos);
+    if (Horizontal())
+        c.HorizontalLine(FScale.PixelStart, FScale.PixelEnd, AxisLinePos);
     else
-        c.VerticalLine(AxisLinePos, PixelStart, PixelEnd);
+        c.VerticalLine(AxisLinePos, FScale.PixelStart, FScale.PixelEnd);
 }
 
 void TChartAxis::TickAt(int t, int offset, int length) {
     TChartCanvas& c = FChart->Canvas();
     // Outward is +y below the chart and +x right of it.
-    const int dir = (AlongX != FOtherSide) ? 1 : -1;
+    const int dir = (Horizontal() != FOtherSide) ? 1 : -1;
     const int from = AxisLinePos + dir * offset, to = from + dir * length;
-    if (AlongX)
+    if (Horizontal())
         c.VerticalLine(t, from, to);
     else
         c.HorizontalLine(from, to, t);
@@ -670,10 +680,10 @@ void TChartAxis::DrawTicks(const TChartPen& pen, int offset, int length) {
 
 void TChartAxis::GridLineAt(int t) {
     // The ends of the axis lie on the frame: no grid line over it.
-    if (!(PixelStart < t && t < PixelEnd)) return;
+    if (!(FScale.PixelStart < t && t < FScale.PixelEnd)) return;
     TChartCanvas& c = FChart->Canvas();
     const TRect& r = FChart->PlotRect();
-    if (AlongX)
+    if (Horizontal())
         c.VerticalLine(t, r.Top + 1, r.Bottom);
     else
         c.HorizontalLine(r.Left + 1, r.Right, t);
@@ -699,7 +709,7 @@ void TChartAxis::DrawMinorTicks(const TChartPen& pen, bool grid) {
     if (TickPositions.empty() || !pen.Visible() || m < 1) return;
     FChart->Canvas().SelectChartPen(pen);
     auto mark = [&](int q) {
-        if (!(PixelStart < q && q < PixelEnd)) return;
+        if (!(FScale.PixelStart < q && q < FScale.PixelEnd)) return;
         if (grid)
             GridLineAt(q);
         else
@@ -745,7 +755,7 @@ void TChartAxis::Publish(TPublisher& p) {
         q.Integer("DrawEvery", FGrid.DrawEvery(), [this](int v) { FGrid.SetDrawEvery(v); });
     });
     p.Double("Increment", FIncrement, [this](double v) { SetIncrement(v); });
-    p.Bool("Inverted", Reversed, [this](bool v) { SetInverted(v); });
+    p.Bool("Inverted", FScale.Reversed, [this](bool v) { SetInverted(v); });
     p.Bool("Labels", FLabels, [this](bool v) { SetLabels(v); });
     p.Enum<TAxisLabelAlign>("LabelsAlign", FLabelsAlign, kLabelAligns, [this](TAxisLabelAlign v) { SetLabelsAlign(v); });
     p.Bool("LabelsAlternate", FLabelsAlternate, [this](bool v) { SetLabelsAlternate(v); });

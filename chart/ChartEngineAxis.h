@@ -98,10 +98,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// The axis keeps its scale as a base of its own, so that the scale's fields
-// read as the axis' (ScaleMin, PixelStart, ...) and the line drawing can take
-// a copy of it (Scale()).
-class TChartAxis : protected TAxisScale {
+class TChartAxis {
 public:
     // The axis adds itself to the chart's axis list.
     TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, int titleAngle);
@@ -110,7 +107,7 @@ public:
     TChartAxis& operator=(const TChartAxis&) = delete;
 
     TCustomAxisPanel* ParentChart() const { return FChart; }
-    bool Horizontal() const { return AlongX; }
+    bool Horizontal() const { return FScale.AlongX; }
     bool OtherSide() const { return FOtherSide; }
     virtual bool IsDepthAxis() const { return false; }
 
@@ -132,8 +129,8 @@ public:
     void SetMinMaxUnchecked(double minimum, double maximum);
     double Increment() const { return FIncrement; }
     void SetIncrement(double v);
-    bool Inverted() const { return Reversed; }
-    void SetInverted(bool v) { StoreProperty(Reversed, v); }
+    bool Inverted() const { return FScale.Reversed; }
+    void SetInverted(bool v) { StoreProperty(FScale.Reversed, v); }
     bool Logarithmic() const { return FLogarithmic; }
     void SetLogarithmic(bool v);
     double LogarithmicBase() const { return FLogarithmicBase; }
@@ -204,17 +201,12 @@ public:
     void SetPositionUnits(TMarginUnits v) { StoreProperty(FPositionUnits, v); }
 
     // -- State of the last paint ----------------------------------------------------
-    using TAxisScale::ScaleMin;
-    using TAxisScale::ScaleMax;
-    using TAxisScale::ScaleRange;
-    using TAxisScale::RangeIsZero;
-    using TAxisScale::PixelStart;
-    using TAxisScale::PixelEnd;
-    using TAxisScale::PixelLength;
-    using TAxisScale::PixelCentre;
-    using TAxisScale::PixelsPerUnit;
-    // The scale as it stands: a copy maps values without the axis.
-    const TAxisScale& Scale() const { return *this; }
+    // The range shown and the pixels spanned (ScaleMin, PixelStart, ...): a
+    // copy maps values without the axis, as the line drawing does.
+    const TAxisScale& Scale() const { return FScale; }
+    // Sets the range and the pixels as a paint leaves them (an axis drawn on
+    // its own); the next paint computes its own.
+    void SetScale(double minimum, double maximum, int pixelStart, int pixelEnd);
     bool IsShown = false;
     int AxisLinePos = 0, LabelsEdgePos = 0, TitleEdgePos = 0;
     std::vector<int> TickPositions;
@@ -227,14 +219,13 @@ public:
     bool ComputeIsShown() const;
     void ComputeAutoRange();
     void ComputePixelExtent();
-    using TAxisScale::RefreshScale;
     void ExtendRangeByPixels(int before, int after);
     // The series' pixel margins and the offsets.
     void ApplyPixelMargins();
 
     // -- Mappings ---------------------------------------------------------------
-    using TAxisScale::ValueToPixel;
-    using TAxisScale::PixelToValue;
+    int ValueToPixel(double value) const { return FScale.ValueToPixel(value); }
+    double PixelToValue(int pixel) const { return FScale.PixelToValue(pixel); }
 
     // -- Label step -----------------------------------------------------------------
     // The caller has selected the labels font.
@@ -304,6 +295,7 @@ protected:
     int Outward(int pos, int n) const;
 
     TCustomAxisPanel* FChart;
+    TAxisScale FScale;
 
 private:
     int MultiLineWidth(const std::string& text) const;

@@ -119,28 +119,28 @@ TEST(AxisDraw, EmptySeriesDrawsOneZeroWithTickAndGridAtEachCentre) {
     const TRect r = c.PlotRect();
     TChartAxis& left = c.LeftAxis();
     TChartAxis& bottom = c.BottomAxis();
-    ASSERT_TRUE(left.RangeIsZero && bottom.RangeIsZero);
+    ASSERT_TRUE(left.Scale().RangeIsZero && bottom.Scale().RangeIsZero);
 
-    EXPECT_EQ(left.TickPositions, std::vector<int>{left.PixelCentre});
-    EXPECT_EQ(bottom.TickPositions, std::vector<int>{bottom.PixelCentre});
+    EXPECT_EQ(left.TickPositions, std::vector<int>{left.Scale().PixelCentre});
+    EXPECT_EQ(bottom.TickPositions, std::vector<int>{bottom.Scale().PixelCentre});
     EXPECT_TRUE(SameIn(img, ExpectedLabels(left, {{0, "0"}}, c.Width(), c.Height()), LeftLabelsBand(c)));
     EXPECT_TRUE(SameIn(img, ExpectedLabels(bottom, {{0, "0"}}, c.Width(), c.Height()), BottomLabelsBand(c)));
 
     // One tick, four pixels long, just outside each axis line.
-    EXPECT_EQ(RowPattern(img, left.PixelCentre, r.Left - 6, r.Left, clChartGray), "..####");
-    EXPECT_EQ(RowPattern(img, left.PixelCentre + 3, r.Left - 6, r.Left, clChartGray), "......");
-    EXPECT_EQ(ColumnPattern(img, bottom.PixelCentre, r.Bottom + 1, r.Bottom + 6, clChartGray), "####.");
+    EXPECT_EQ(RowPattern(img, left.Scale().PixelCentre, r.Left - 6, r.Left, clChartGray), "..####");
+    EXPECT_EQ(RowPattern(img, left.Scale().PixelCentre + 3, r.Left - 6, r.Left, clChartGray), "......");
+    EXPECT_EQ(ColumnPattern(img, bottom.Scale().PixelCentre, r.Bottom + 1, r.Bottom + 6, clChartGray), "####.");
     // One dotted grid line each, across the whole plot; beside it at most the
     // pixel where the other one crosses.
-    EXPECT_TRUE(IsGridLine(img, c, left, left.PixelCentre));
-    EXPECT_TRUE(IsGridLine(img, c, bottom, bottom.PixelCentre));
-    EXPECT_LE(GridPixels(img, c, left, left.PixelCentre - 1), 1);
-    EXPECT_LE(GridPixels(img, c, bottom, bottom.PixelCentre + 1), 1);
+    EXPECT_TRUE(IsGridLine(img, c, left, left.Scale().PixelCentre));
+    EXPECT_TRUE(IsGridLine(img, c, bottom, bottom.Scale().PixelCentre));
+    EXPECT_LE(GridPixels(img, c, left, left.Scale().PixelCentre - 1), 1);
+    EXPECT_LE(GridPixels(img, c, bottom, bottom.Scale().PixelCentre + 1), 1);
 
     // The axis lines: two black pixels wide, over the frame's edge (the
     // ticks, drawn later, take one pixel of the left one).
     std::string leftLine(static_cast<std::size_t>(r.Height()), '#');
-    leftLine[static_cast<std::size_t>(left.PixelCentre - r.Top)] = '.';
+    leftLine[static_cast<std::size_t>(left.Scale().PixelCentre - r.Top)] = '.';
     EXPECT_EQ(RowPattern(img, r.Bottom - 1, r.Left, r.Right, clBlack), std::string(static_cast<std::size_t>(r.Width()), '#'));
     EXPECT_EQ(ColumnPattern(img, r.Left - 1, r.Top, r.Bottom, clBlack), leftLine);
     EXPECT_EQ(PixelColor(img, r.Left - 2, r.Top + 5), Face());
@@ -166,7 +166,7 @@ TEST(AxisDraw, TitlesStandOutsideTheLabelsTheLeftOneReadingUpward) {
         EXPECT_GE(ink.Left, left.TitleEdgePos - h);
         EXPECT_GT(ink.Height(), w - 6);
         EXPECT_LE(ink.Height(), w);
-        EXPECT_LE(std::abs((ink.Top + ink.Bottom) / 2 - left.PixelCentre), 3);
+        EXPECT_LE(std::abs((ink.Top + ink.Bottom) / 2 - left.Scale().PixelCentre), 3);
         // Reading upward, "水" is at the bottom and the short "m" at the top,
         // on the letters' bottom to the right; reading downward the top rows
         // would hold the "水", right across the band.
@@ -184,7 +184,7 @@ TEST(AxisDraw, TitlesStandOutsideTheLabelsTheLeftOneReadingUpward) {
         const TRect under = InkIn(img, {1, bottom.TitleEdgePos, f.chart.Width() - 1, f.chart.Height() - 1});
         EXPECT_GE(under.Top, bottom.TitleEdgePos);
         EXPECT_LE(under.Bottom, bottom.TitleEdgePos + h);
-        EXPECT_LE(std::abs((under.Left + under.Right) / 2 - bottom.PixelCentre), 3);
+        EXPECT_LE(std::abs((under.Left + under.Right) / 2 - bottom.Scale().PixelCentre), 3);
     }
 }
 
@@ -203,9 +203,9 @@ TEST(AxisDraw, ZeroToTenWithStepTwoRunsDownFromTheTopWithoutGridAtTheEnds) {
         EXPECT_EQ(a->TickPositions, PixelsOf(*a, {10, 8, 6, 4, 2, 0}));
         // The two ends lie on the axis' ends: ticks there, grid lines not.
         const int top = a->ValueToPixel(10), zero = a->ValueToPixel(0);
-        EXPECT_EQ(std::minmax(top, zero), std::minmax(a->PixelStart, a->PixelEnd));
+        EXPECT_EQ(std::minmax(top, zero), std::minmax(a->Scale().PixelStart, a->Scale().PixelEnd));
         for (const int t : a->TickPositions) {
-            const bool end = t == a->PixelStart || t == a->PixelEnd;
+            const bool end = t == a->Scale().PixelStart || t == a->Scale().PixelEnd;
             if (end)
                 EXPECT_EQ(GridPixels(img, c, *a, t), 0) << t;
             else
@@ -254,12 +254,7 @@ struct LabelRun {
     }
     std::vector<int> Run(double lo, double hi, double step, int pixels = 0) {
         TChartAxis& a = chart.LeftAxis();
-        a.ScaleMin = lo, a.ScaleMax = hi;
-        a.PixelStart = 0;
-        a.PixelEnd = pixels ? pixels : static_cast<int>(std::nearbyint((hi - lo) * 100));
-        a.PixelLength = a.PixelEnd;
-        a.PixelCentre = a.PixelEnd / 2;
-        a.RefreshScale();
+        a.SetScale(lo, hi, 0, pixels ? pixels : static_cast<int>(std::nearbyint((hi - lo) * 100)));
         a.TickPositions.clear();
         a.DrawValueLabels(step);
         return a.TickPositions;
@@ -317,9 +312,7 @@ struct AxisAlone {
     void BottomScale() {
         TChartAxis& a = chart.BottomAxis();
         a.SetIncrement(4);
-        a.ScaleMin = 1.5, a.ScaleMax = 10.5;
-        a.PixelStart = 75, a.PixelEnd = 165, a.PixelLength = 90, a.PixelCentre = 120;
-        a.RefreshScale();
+        a.SetScale(1.5, 10.5, 75, 165);
         a.LabelsEdgePos = 187;
     }
     const QImage& Draw(TChartAxis& a) {
@@ -401,9 +394,7 @@ TEST(AxisDraw, TicksAndGridFollowTheirSwitches) {
 
     // Labels only inside the axis: the label 10 stands just inside 165, 2 at 80;
     // with an axis from 80 to 160 both end labels drop out.
-    a.PixelStart = 80, a.PixelEnd = 160, a.PixelLength = 80;
-    a.ScaleMin = 2, a.ScaleMax = 10;
-    a.RefreshScale();
+    a.SetScale(2, 10, 80, 160);
     a.SetLabelsOnAxis(false);
     f.Draw(a);
     EXPECT_EQ(a.TickPositions, (std::vector<int>{140, 120, 100}));

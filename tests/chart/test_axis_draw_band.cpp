@@ -45,7 +45,7 @@ TEST(AxisLabelBand, HoldsTheWidestLabelDrawnAndNoMore) {
         const QImage& img = f.host->screen;
         const TChartAxis& a = f.chart.LeftAxis();
         ASSERT_FALSE(a.TickPositions.empty());
-        const int rowsTop = a.PixelStart - 20, rowsBottom = a.PixelEnd + 20;
+        const int rowsTop = a.Scale().PixelStart - 20, rowsBottom = a.Scale().PixelEnd + 20;
         // Nothing of a label left of the band, where the title stands.
         EXPECT_EQ(BlackIn(img, 2, a.TitleEdgePos, rowsTop, rowsBottom).count, 0);
         // The widest label starts right after the band's free space.
