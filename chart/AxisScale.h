@@ -34,6 +34,16 @@ struct TAxisScale {
         PixelsPerUnit = RangeIsZero ? 0.0 : static_cast<double>(static_cast<long double>(PixelLength) / ScaleRange);
     }
 
+    // The pixels of the two ends, the length and centre between them, and
+    // the scale for them.
+    void SetExtent(int start, int end) {
+        PixelStart = start;
+        PixelEnd = end;
+        PixelLength = end - start;
+        PixelCentre = (start + end) / 2;
+        RefreshScale();
+    }
+
     // The pixel of a value, clamped to +-PixelClampLimit; the centre for a
     // zero range and for a value that is no number.
     int ValueToPixel(double value) const {

@@ -159,10 +159,10 @@ TEST_F(Hydrograph, PictureShowsStairsRightAxisDatesAndLegend) {
     }
     // Right axis labels: dark text right of the chart rectangle.
     EXPECT_GT(CountColour(image, {plot.Right + 6, plot.Top, image.width(), plot.Bottom}, 0x000000), 50);
-    EXPECT_FALSE(right.TickPositions.empty());
+    EXPECT_FALSE(right.TickPositions().empty());
     // The bottom axis' ticks stand at whole hours (3-hourly records over four days).
-    ASSERT_GE(bottom.TickPositions.size(), 2u);
-    for (int t : bottom.TickPositions) {
+    ASSERT_GE(bottom.TickPositions().size(), 2u);
+    for (int t : bottom.TickPositions()) {
         const double hours = bottom.PixelToValue(t) * 24;
         EXPECT_NEAR(hours, std::round(hours), 24.0 / bottom.Scale().PixelLength * 2) << t;
     }

@@ -121,8 +121,8 @@ TEST(AxisDraw, EmptySeriesDrawsOneZeroWithTickAndGridAtEachCentre) {
     TChartAxis& bottom = c.BottomAxis();
     ASSERT_TRUE(left.Scale().RangeIsZero && bottom.Scale().RangeIsZero);
 
-    EXPECT_EQ(left.TickPositions, std::vector<int>{left.Scale().PixelCentre});
-    EXPECT_EQ(bottom.TickPositions, std::vector<int>{bottom.Scale().PixelCentre});
+    EXPECT_EQ(left.TickPositions(), std::vector<int>{left.Scale().PixelCentre});
+    EXPECT_EQ(bottom.TickPositions(), std::vector<int>{bottom.Scale().PixelCentre});
     EXPECT_TRUE(SameIn(img, ExpectedLabels(left, {{0, "0"}}, c.Width(), c.Height()), LeftLabelsBand(c)));
     EXPECT_TRUE(SameIn(img, ExpectedLabels(bottom, {{0, "0"}}, c.Width(), c.Height()), BottomLabelsBand(c)));
 
@@ -200,11 +200,11 @@ TEST(AxisDraw, ZeroToTenWithStepTwoRunsDownFromTheTopWithoutGridAtTheEnds) {
 
     for (TChartAxis* a : {&c.LeftAxis(), &c.BottomAxis()}) {
         SCOPED_TRACE(a->Horizontal() ? "bottom" : "left");
-        EXPECT_EQ(a->TickPositions, PixelsOf(*a, {10, 8, 6, 4, 2, 0}));
+        EXPECT_EQ(a->TickPositions(), PixelsOf(*a, {10, 8, 6, 4, 2, 0}));
         // The two ends lie on the axis' ends: ticks there, grid lines not.
         const int top = a->ValueToPixel(10), zero = a->ValueToPixel(0);
         EXPECT_EQ(std::minmax(top, zero), std::minmax(a->Scale().PixelStart, a->Scale().PixelEnd));
-        for (const int t : a->TickPositions) {
+        for (const int t : a->TickPositions()) {
             const bool end = t == a->Scale().PixelStart || t == a->Scale().PixelEnd;
             if (end)
                 EXPECT_EQ(GridPixels(img, c, *a, t), 0) << t;
@@ -230,71 +230,15 @@ TEST(AxisDraw, FirstLabelIsTheTopRoundedDownToTheStep) {
     left.SetIncrement(0.5);
     const QImage& img = f.Paint();
     // 3.02 / 0.5 cut to 6: labels 3, 2.5, 2; 1.5 lies below 1.55.
-    EXPECT_EQ(left.TickPositions, PixelsOf(left, {3, 2.5, 2}));
+    EXPECT_EQ(left.TickPositions(), PixelsOf(left, {3, 2.5, 2}));
     EXPECT_TRUE(SameIn(img, ExpectedLabels(left, {{3, "3"}, {2.5, "2.5"}, {2, "2"}}, c.Width(), c.Height()), LeftLabelsBand(c)));
 
     // Without rounding the labels start at the top of the range itself.
     left.SetRoundFirstLabel(false);
     const QImage& uneven = f.Paint();
-    EXPECT_EQ(left.TickPositions, PixelsOf(left, {3.02, 2.52, 2.02}));
+    EXPECT_EQ(left.TickPositions(), PixelsOf(left, {3.02, 2.52, 2.02}));
     EXPECT_TRUE(SameIn(uneven, ExpectedLabels(left, {{3.02, "3.02"}, {2.52, "2.52"}, {2.02, "2.02"}}, c.Width(), c.Height()),
                        LeftLabelsBand(c)));
-}
-
-// ---------------------------------------------------------------------------
-// Label values straight from DrawValueLabels, on a left axis of 100 pixels per
-// unit: TickPositions tells which values got a label.
-namespace {
-struct LabelRun {
-    LabelRun() {
-        chart.Canvas().SetPixelsPerInch(120);
-        auto* s = new TChartSeries;
-        s->SetParentChart(&chart);
-        s->AddPoint(0, 0);
-    }
-    std::vector<int> Run(double lo, double hi, double step, int pixels = 0) {
-        TChartAxis& a = chart.LeftAxis();
-        a.SetScale(lo, hi, 0, pixels ? pixels : static_cast<int>(std::nearbyint((hi - lo) * 100)));
-        a.TickPositions.clear();
-        a.DrawValueLabels(step);
-        return a.TickPositions;
-    }
-    TChart chart;
-};
-}  // namespace
-
-TEST(AxisDraw, LabelValuesKeepTheirBounds) {
-    LabelRun f;
-    const TChartAxis& a = f.chart.LeftAxis();
-    // Repeated subtraction ends a hair under 0.5: still the label 0.5.
-    std::vector<int> t = f.Run(0.5, 1.6, 0.1);
-    ASSERT_EQ(t.size(), 12u);
-    EXPECT_EQ(t.front(), a.ValueToPixel(1.6));
-    EXPECT_EQ(t.back(), a.ValueToPixel(0.5));
-    // Below zero the minimum itself bounds: -3 comes out a hair under -3 and is left out.
-    t = f.Run(-3, -2, 0.1);
-    ASSERT_EQ(t.size(), 10u);
-    EXPECT_EQ(t.back(), a.ValueToPixel(-2.9));
-    // A top that is a whole number of steps keeps its label although 1 / 0.1
-    // lies just under 10 in the wider type; likewise 0.2 and 0.3.
-    t = f.Run(0.5, 1, 0.1);
-    ASSERT_EQ(t.size(), 6u);
-    EXPECT_EQ(t.front(), a.ValueToPixel(1));
-    EXPECT_EQ(f.Run(0, 1, 0.2).front(), a.ValueToPixel(1));
-    EXPECT_EQ(f.Run(0, 0.9, 0.3).size(), 4u);
-    // A top a hair under a whole number of steps starts one step lower.
-    t = f.Run(0.5, 0.9999999999999999, 0.1);
-    EXPECT_EQ(t.front(), a.ValueToPixel(0.9));
-
-    // A range of zero, or too narrow to tell values apart: one label.
-    EXPECT_EQ(f.Run(5, 5, 1, 200), std::vector<int>{100});
-    EXPECT_EQ(f.Run(5, 5 + 5e-11, 1e-11, 200).size(), 1u);
-    // Values too large for the step to move them: one label, not an endless run.
-    EXPECT_EQ(f.Run(1e20 - 16384.0 * 100, 1e20, 1000, 200).size(), 1u);
-    // 10000 labels or more: none.
-    EXPECT_TRUE(f.Run(0, 10, 5e-4, 200).empty());
-    EXPECT_GE(f.Run(0, 10, 10.0 / 9999, 200).size(), 9999u);
-    EXPECT_TRUE(f.Run(0, 10, 1e-12, 200).empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -341,7 +285,7 @@ TEST(AxisDraw, MinorTicksBetweenAndBeyondTheLabels) {
     f.BottomScale();
     TChartAxis& a = f.chart.BottomAxis();
     const QImage& img = f.Draw(a);
-    ASSERT_EQ(a.TickPositions, (std::vector<int>{140, 100}));  // labels 8 and 4
+    ASSERT_EQ(a.TickPositions(), (std::vector<int>{140, 100}));  // labels 8 and 4
     const int y = a.AxisLinePos;
     ASSERT_EQ(y, 180);
     // Minor ticks are two pixels long, the label ticks four; 70 and 170 lie
@@ -397,22 +341,22 @@ TEST(AxisDraw, TicksAndGridFollowTheirSwitches) {
     a.SetScale(2, 10, 80, 160);
     a.SetLabelsOnAxis(false);
     f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{140, 120, 100}));
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{140, 120, 100}));
     a.SetLabelsOnAxis(true);
     f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{160, 140, 120, 100, 80}));
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{160, 140, 120, 100, 80}));
 
     // Labels off: no ticks either, unless ticks need no labels.
     a.SetLabels(false);
     f.Draw(a);
-    EXPECT_TRUE(a.TickPositions.empty());
+    EXPECT_TRUE(a.TickPositions().empty());
     a.SetTickOnLabelsOnly(false);
     const QImage& bare = f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{160, 140, 120, 100, 80}));
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{160, 140, 120, 100, 80}));
     EXPECT_TRUE(InkBounds(bare.copy(0, a.LabelsEdgePos, 300, 30), clWhite).IsEmpty());  // no text
     a.SetLabels(true);
     f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{160, 140, 120, 100, 80}));  // still once each
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{160, 140, 120, 100, 80}));  // still once each
 
     // Inner ticks run inward from the line; a hidden axis pen draws no line.
     a.SetTickOnLabelsOnly(true);
@@ -444,8 +388,8 @@ TEST(AxisDraw, TheOtherSidesAndUprightLabels) {
     const QImage& img = host.screen;
     ASSERT_TRUE(top.IsShown && right.IsShown);
     ASSERT_FALSE(chart.BottomAxis().IsShown || chart.LeftAxis().IsShown);
-    EXPECT_EQ(top.TickPositions, PixelsOf(top, {10, 5, 0}));
-    EXPECT_EQ(right.TickPositions, PixelsOf(right, {10, 5, 0}));
+    EXPECT_EQ(top.TickPositions(), PixelsOf(top, {10, 5, 0}));
+    EXPECT_EQ(right.TickPositions(), PixelsOf(right, {10, 5, 0}));
     const Labels labels{{10, "10"}, {5, "5"}, {0, "0"}};
     const QImage expected = ExpectedLabels({{&top, labels}, {&right, labels}}, chart.Width(), chart.Height());
     EXPECT_TRUE(SameIn(img, expected, {1, 1, right.LabelsEdgePos, top.LabelsEdgePos}));
@@ -463,7 +407,7 @@ TEST(AxisDraw, TheOtherSidesAndUprightLabels) {
     const QImage& up = f.Paint();
     f.chart.Canvas().SelectChartFont(bottom.LabelsFont());
     const int lh = f.chart.Canvas().CharHeight(), wide = f.chart.Canvas().MeasureWidth("4,000");
-    ASSERT_EQ(bottom.TickPositions, PixelsOf(bottom, {5000, 4000, 3000, 2000, 1000}));
+    ASSERT_EQ(bottom.TickPositions(), PixelsOf(bottom, {5000, 4000, 3000, 2000, 1000}));
     const int p = bottom.ValueToPixel(4000);
     const TRect label = InkIn(up, {p - lh / 2 - 2, bottom.LabelsEdgePos, p - lh / 2 + lh + 2, bottom.TitleEdgePos});
     EXPECT_GE(label.Left, p - lh / 2);
@@ -509,8 +453,8 @@ TEST(AxisDraw, Chart1PictureWithTheCurve) {
     const QImage& img = host.screen;
     TChartAxis& left = chart.LeftAxis();
     TChartAxis& bottom = chart.BottomAxis();
-    EXPECT_EQ(left.TickPositions, PixelsOf(left, {530, 525, 520, 515, 510, 505, 500, 495}));
-    EXPECT_EQ(bottom.TickPositions, PixelsOf(bottom, {7, 6.5, 6, 5.5, 5, 4.5, 4, 3.5, 3, 2.5, 2}));
+    EXPECT_EQ(left.TickPositions(), PixelsOf(left, {530, 525, 520, 515, 510, 505, 500, 495}));
+    EXPECT_EQ(bottom.TickPositions(), PixelsOf(bottom, {7, 6.5, 6, 5.5, 5, 4.5, 4, 3.5, 3, 2.5, 2}));
     const Labels bottomLabels{{7, "7"}, {6.5, "6.5"}, {6, "6"}, {5.5, "5.5"}, {5, "5"}, {4.5, "4.5"},
                               {4, "4"}, {3.5, "3.5"}, {3, "3"}, {2.5, "2.5"}, {2, "2"}};
     EXPECT_TRUE(SameIn(img, ExpectedLabels(bottom, bottomLabels, chart.Width(), chart.Height()), BottomLabelsBand(chart)));
@@ -534,44 +478,34 @@ TEST(AxisDraw, LabelsTellTheirTicksApartAtEveryZoom) {
     for (const Case& k : cases) {
         DrawnChart1 f({{k.lo, k.lo}, {k.hi, k.hi}});
         TChart& c = f.chart;
-        std::vector<std::pair<TChartAxis*, std::string>> drawn;
-        c.OnGetAxisLabel = [&](TChartAxis* axis, TChartSeries*, int, std::string& text) { drawn.emplace_back(axis, text); };
         c.BottomAxis().SetRange(k.lo, k.hi);
         c.LeftAxis().SetRange(k.lo, k.hi);
         f.Paint();
         for (TChartAxis* axis : {&c.BottomAxis(), &c.LeftAxis()}) {
-            // The labels of the paint's scale, drawn once more on their own
-            // (the step's measuring formats labels too).
-            const double step = axis->ComputeLabelStep();
-            drawn.clear();
-            axis->TickPositions.clear();
-            c.Canvas().SelectChartFont(axis->LabelsFont());
-            axis->DrawValueLabels(step);
-            std::vector<std::string> texts;
-            for (const auto& [a, t] : drawn)
-                if (a == axis) texts.push_back(t);
-            ASSERT_GE(texts.size(), 2u) << k.lo << ".." << k.hi;
-            std::vector<std::string> sorted = texts;
+            const TAxisTicks& ticks = axis->DrawnTicks;
+            ASSERT_GE(ticks.size(), 2u) << k.lo << ".." << k.hi;
+            std::vector<std::string> sorted;
+            for (const TAxisTick& t : ticks) sorted.push_back(t.Text);
             std::sort(sorted.begin(), sorted.end());
             EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
-                << k.lo << ".." << k.hi << ": a label repeats, the first " << texts.front();
+                << k.lo << ".." << k.hi << ": a label repeats, the first " << ticks.front().Text;
             // The decimals of the labels: the pattern's unless widened (up
             // the left axis; along the bottom a coarser step may serve
             // instead, its labels fitting apart).
             std::size_t decimals = 0;
-            for (const std::string& t : texts)
-                if (const std::size_t point = t.find('.'); point != std::string::npos)
-                    decimals = std::max(decimals, t.size() - point - 1);
-            if (!axis->Horizontal()) EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << texts.front();
+            for (const TAxisTick& t : ticks)
+                if (const std::size_t point = t.Text.find('.'); point != std::string::npos)
+                    decimals = std::max(decimals, t.Text.size() - point - 1);
+            if (!axis->Horizontal()) {
+                EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << ticks.front().Text;
+            }
             // Along the bottom axis the labels stand apart.
             if (axis->Horizontal()) {
                 c.Canvas().SelectChartFont(axis->LabelsFont());
-                const std::vector<int>& at = axis->TickPositions;
-                ASSERT_EQ(at.size(), texts.size());
-                for (std::size_t i = 1; i < at.size(); ++i)
-                    EXPECT_GE(std::abs(at[i] - at[i - 1]),
-                              (c.Canvas().MeasureWidth(texts[i]) + c.Canvas().MeasureWidth(texts[i - 1])) / 2)
-                        << texts[i - 1] << " and " << texts[i];
+                for (std::size_t i = 1; i < ticks.size(); ++i)
+                    EXPECT_GE(std::abs(ticks[i].Pixel - ticks[i - 1].Pixel),
+                              (c.Canvas().MeasureWidth(ticks[i].Text) + c.Canvas().MeasureWidth(ticks[i - 1].Text)) / 2)
+                        << ticks[i - 1].Text << " and " << ticks[i].Text;
             }
         }
     }
