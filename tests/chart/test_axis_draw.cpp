@@ -510,3 +510,117 @@ TEST(AxisDraw, LabelsTellTheirTicksApartAtEveryZoom) {
         }
     }
 }
+
+// ---------------------------------------------------------------------------
+// The tick list is the axis: its labels are the texts written, at their
+// pixels; the ticks stand at those pixels and nowhere else, grid lines at
+// those inside the axis; and the labels band up the left axis holds the
+// widest of them and no more. On value and date axes, inverted, zoomed,
+// logarithmic, with the labels at the ends left out, and without points.
+TEST(AxisTicks, TheListIsWhatIsDrawnAndWhatTheBandHolds) {
+    enum Data { Values, DatesAlong, DatesUp, NoDatesUp };
+    struct Case {
+        const char* name;
+        Data data;
+        bool inverted = false, logarithmic = false, inside = false;
+        double from = 0, to = 0;  // a range set on the date axis, or on both value axes
+    };
+    const double day = 45000.3;  // 2023-03-15 07:12
+    const Case cases[] = {
+        {"values", Values},
+        {"values inverted", Values, true},
+        {"values logarithmic", Values, false, true},
+        {"values inside", Values, false, false, true, 2, 6},
+        {"values zoomed deep", Values, false, false, false, 5.00001, 5.00004},
+        {"dates along", DatesAlong},
+        {"dates along inverted", DatesAlong, true},
+        {"dates along zoomed", DatesAlong, false, false, false, day + 1, day + 1 + 20.0 / 1440},
+        {"dates up", DatesUp},
+        {"dates up, a minute, inside", DatesUp, false, false, true, day, day + 1.0 / 1440},
+        {"dates up inverted", DatesUp, true},
+        {"no dates up", NoDatesUp},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        DrawnChart1 f;
+        TChart& c = f.chart;
+        TChartAxis& bottom = c.BottomAxis();
+        TChartAxis& left = c.LeftAxis();
+        TChartAxis& dates = k.data == DatesAlong ? bottom : left;
+        if (k.data == DatesAlong) f.series->XValues()->SetDateTime(true);
+        if (k.data == DatesUp || k.data == NoDatesUp) f.series->YValues()->SetDateTime(true);
+        for (int i = 0; i < 40 && k.data != NoDatesUp; ++i) {
+            const double t = day + i * 3.0 / 39, v = 1 + 0.2 * i + (i % 3);
+            if (k.data == DatesUp)
+                f.series->AddPoint(v, t);
+            else
+                f.series->AddPoint(k.data == DatesAlong ? t : v, v * v);
+        }
+        for (TChartAxis* a : {&bottom, &left}) {
+            a->MinorTicks().Hide();  // the tick row shows the label ticks alone
+            a->SetInverted(k.inverted);
+            a->SetLogarithmic(k.logarithmic);
+            a->SetLabelsOnAxis(!k.inside);
+            if (k.from != k.to && (k.data == Values || a == &dates)) a->SetRange(k.from, k.to);
+        }
+        const QImage& img = f.Paint();
+        const TRect r = c.PlotRect();
+        TChartCanvas& canvas = c.Canvas();
+
+        AxisLabels expected;
+        std::vector<Labels> labels(2);
+        for (TChartAxis* a : {&bottom, &left}) {
+            SCOPED_TRACE(a->Horizontal() ? "bottom" : "left");
+            const TAxisTicks& ticks = a->DrawnTicks;
+            const int start = a->Scale().PixelStart, end = a->Scale().PixelEnd;
+            // The ticks of the axis in order (value labels from the top of
+            // the range down, date labels from the start), each at its value.
+            const bool up = a->IsDateTimeAxis() ? !k.inverted == a->Horizontal() : k.inverted == a->Horizontal();
+            for (std::size_t i = 0; i < ticks.size(); ++i) {
+                EXPECT_EQ(ticks[i].Pixel, a->ValueToPixel(ticks[i].Value)) << ticks[i].Text;
+                EXPECT_FALSE(ticks[i].Text.empty());
+                if (k.inside) {
+                    EXPECT_TRUE(start < ticks[i].Pixel && ticks[i].Pixel < end) << ticks[i].Text;
+                }
+                if (i > 0) {
+                    EXPECT_EQ(ticks[i].Pixel > ticks[i - 1].Pixel, up) << ticks[i].Text;
+                }
+            }
+            EXPECT_EQ(ticks.empty(), k.data == NoDatesUp && a == &left);
+            // Ticks at the tick pixels and nowhere else along the axis.
+            std::string tickRow, tickAt;
+            const int size = a->Horizontal() ? img.width() : img.height();
+            tickRow = a->Horizontal() ? RowPattern(img, a->AxisLinePos + 3, 0, size, clChartGray)
+                                      : ColumnPattern(img, a->AxisLinePos - 3, 0, size, clChartGray);
+            tickAt.assign(static_cast<std::size_t>(size), '.');
+            for (const TAxisTick& t : ticks) {
+                if (t.Pixel >= 0 && t.Pixel < size) tickAt[static_cast<std::size_t>(t.Pixel)] = '#';
+                if (start < t.Pixel && t.Pixel < end) {
+                    EXPECT_TRUE(IsGridLine(img, c, *a, t.Pixel)) << t.Text;
+                }
+            }
+            EXPECT_EQ(tickRow, tickAt);
+            Labels& own = labels[a->Horizontal() ? 0 : 1];
+            for (const TAxisTick& t : ticks) own.emplace_back(t.Value, t.Text);
+            expected.emplace_back(a, own);
+        }
+
+        // The labels written are the ticks' texts at their pixels.
+        const QImage written = ExpectedLabels(expected, c.Width(), c.Height());
+        const TRect leftBand{left.TitleEdgePos, 1, left.LabelsEdgePos, bottom.LabelsEdgePos};
+        const TRect bottomBand{1, bottom.LabelsEdgePos, c.Width() - 1, bottom.TitleEdgePos};
+        EXPECT_TRUE(SameIn(img, written, bottomBand));
+        if (left.DrawnTicks.empty()) {
+            EXPECT_TRUE(InkIn(img, leftBand).IsEmpty());
+        } else {
+            EXPECT_TRUE(SameIn(img, written, leftBand));
+        }
+        // The left band: the widest label drawn and a space, measured from
+        // the same list at the layout's scale.
+        canvas.SelectChartFont(left.LabelsFont());
+        int widest = 0;
+        for (const TAxisTick& t : left.DrawnTicks) widest = std::max(widest, canvas.MeasureWidth(t.Text));
+        EXPECT_EQ(left.LabelsEdgePos - left.TitleEdgePos, widest + canvas.MeasureWidth(" "));
+        EXPECT_EQ(r.Left, left.LabelsEdgePos + 7);
+    }
+}
