@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "FloatRules.h"
+#include "GallopSearch.h"
 
 // Screen positions computed from data values stay within this bound, so that
 // the graphics layer's 32-bit coordinates never overflow.
@@ -31,6 +32,16 @@ struct TAxisScale {
         ScaleRange = ScaleMax - ScaleMin;
         RangeIsZero = ScaleRange == 0;
         PixelsPerUnit = RangeIsZero ? 0.0 : static_cast<double>(static_cast<long double>(PixelLength) / ScaleRange);
+    }
+
+    // The pixels of the two ends, the length and centre between them, and
+    // the scale for them.
+    void SetExtent(int start, int end) {
+        PixelStart = start;
+        PixelEnd = end;
+        PixelLength = end - start;
+        PixelCentre = (start + end) / 2;
+        RefreshScale();
     }
 
     // The pixel of a value, clamped to +-PixelClampLimit; the centre for a
@@ -63,41 +74,6 @@ struct TAxisScale {
         return static_cast<double>(AlongX ? ScaleMin + d : ScaleMax - d);
     }
 };
-
-// The last offset from 0 (where the predicate holds) before `limit` (taken
-// to fail) at which a predicate holds that holds up to some offset and fails
-// from there on. `guess` is probed first and the search gallops from it
-// towards the change, so a good guess costs a few probes.
-template <class Holds>
-unsigned long long LastHolding(unsigned long long limit, unsigned long long guess, Holds holds) {
-    unsigned long long in = 0, out = limit;
-    if (guess > 0 && guess < out) {
-        if (holds(guess)) {
-            in = guess;
-            for (unsigned long long s = 1; s != 0 && s < out - in; s *= 2) {
-                if (!holds(in + s)) {
-                    out = in + s;
-                    break;
-                }
-                in += s;
-            }
-        } else {
-            out = guess;
-            for (unsigned long long s = 1; s != 0 && s < out - in; s *= 2) {
-                if (holds(out - s)) {
-                    in = out - s;
-                    break;
-                }
-                out -= s;
-            }
-        }
-    }
-    while (out - in > 1) {
-        const unsigned long long mid = in + (out - in) / 2;
-        (holds(mid) ? in : out) = mid;
-    }
-    return in;
-}
 
 inline double TAxisScale::PixelEdgeValue(int pixel, double inside, bool upward) const {
     // Doubles in order as integers: -inf is 0, +-0 one place, +inf the last.

@@ -1,5 +1,7 @@
 #include "AxisText.h"
 
+#include <algorithm>
+
 #include "FloatRules.h"
 
 namespace {
@@ -7,6 +9,10 @@ namespace {
 int Nearest(long double x) { return static_cast<int>(RoundHalfEven(x)); }
 
 }  // namespace
+
+int LineCount(std::string_view text) {
+    return text.empty() ? 0 : 1 + static_cast<int>(std::count(text.begin(), text.end(), '\r'));
+}
 
 TTextPlacement PlacementFor(TAxisSide side, int angle, int h, int n) {
     const int half = h / 2;

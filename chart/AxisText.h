@@ -1,9 +1,28 @@
 #pragma once
 // Where an axis writes a text of one or more lines beside itself: the
 // alignment and the shifts of its anchor, for each side and angle, and the box
-// a line covers on the screen.
+// a line covers on the screen. Lines are separated by carriage returns
+// (code 13).
+
+#include <string_view>
 
 #include "ChartCanvas.h"
+
+// The number of lines of a text: none in an empty text.
+int LineCount(std::string_view text);
+
+// Calls each(line) for every line of a text in order, an empty text being
+// one empty line.
+template <class Each>
+void ForEachLine(std::string_view text, Each&& each) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t cr = text.find('\r', start);
+        each(text.substr(start, cr == std::string_view::npos ? std::string_view::npos : cr - start));
+        if (cr == std::string_view::npos) return;
+        start = cr + 1;
+    }
+}
 
 // Where the lines of an axis text go: the alignment they are written with,
 // the shift of the anchor before the first line, and the step before each line.

@@ -303,7 +303,8 @@ TChartClickedPart TCustomChart::CalcClickedPart(int x, int y) {
     for (TChartAxis* axis : FAxes) {
         if (!axis->IsShown) continue;
         const int along = axis->Horizontal() ? x : y, across = axis->Horizontal() ? y : x;
-        const int a0 = std::min(axis->PixelStart, axis->PixelEnd), a1 = std::max(axis->PixelStart, axis->PixelEnd);
+        const TAxisScale& s = axis->Scale();
+        const int a0 = std::min(s.PixelStart, s.PixelEnd), a1 = std::max(s.PixelStart, s.PixelEnd);
         int c0, c1;
         if (axis->LabelsEdgePos < axis->AxisLinePos)
             c0 = axis->LabelsEdgePos, c1 = axis->AxisLinePos + 3;

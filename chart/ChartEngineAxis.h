@@ -1,11 +1,16 @@
 #pragma once
 // An axis of the chart: its range and pixel extent (a TAxisScale), its label
-// step (AxisLabelSteps), the room it takes beside the chart rectangle, and the
-// drawing of its title, labels, line, ticks and grid. The chart that owns the
-// axes is TCustomAxisPanel (AxisPanel.h).
+// step (AxisLabelSteps), its ticks with their labels (TicksAt), the room they
+// take beside the chart rectangle, and the drawing of its title, labels,
+// line, ticks and grid. The chart that owns the axes is TCustomAxisPanel
+// (AxisPanel.h).
+//
+// ChartEngineAxis.cpp: settings, range, pixel extent, label step, stored layout.
+// ChartAxisTicks.cpp:  label texts, the tick list and the room it takes.
+// ChartAxisDraw.cpp:   drawing the title, labels, line, ticks and grid.
 
-#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "AxisLabelSteps.h"
@@ -78,6 +83,20 @@ private:
     TAxisLabelFormat FFormat;
 };
 
+// One tick of an axis: the value it marks, its pixel along the axis, and the
+// text of its label (empty when the texts were not asked for).
+struct TAxisTick {
+    double Value = 0;
+    int Pixel = 0;
+    std::string Text;
+};
+using TAxisTicks = std::vector<TAxisTick>;
+
+// What a tick list carries besides values and pixels: no texts (ticks
+// without labels), the texts as the axis writes them (measuring the labels
+// band), or as the application's label hook (OnGetAxisLabel) leaves them.
+enum class TTickTexts { None, Plain, Hooked };
+
 class TChartAxisTitle : public TChartObject {
 public:
     TChartAxisTitle(TChartChangeSink* sink, int angle) : TChartObject(sink), FAngle(angle), FFont(sink) {}
@@ -98,10 +117,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// The axis keeps its scale as a base of its own, so that the scale's fields
-// read as the axis' (ScaleMin, PixelStart, ...) and the line drawing can take
-// a copy of it (Scale()).
-class TChartAxis : protected TAxisScale {
+class TChartAxis {
 public:
     // The axis adds itself to the chart's axis list.
     TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, int titleAngle);
@@ -110,7 +126,7 @@ public:
     TChartAxis& operator=(const TChartAxis&) = delete;
 
     TCustomAxisPanel* ParentChart() const { return FChart; }
-    bool Horizontal() const { return AlongX; }
+    bool Horizontal() const { return FScale.AlongX; }
     bool OtherSide() const { return FOtherSide; }
     virtual bool IsDepthAxis() const { return false; }
 
@@ -132,8 +148,8 @@ public:
     void SetMinMaxUnchecked(double minimum, double maximum);
     double Increment() const { return FIncrement; }
     void SetIncrement(double v);
-    bool Inverted() const { return Reversed; }
-    void SetInverted(bool v) { StoreProperty(Reversed, v); }
+    bool Inverted() const { return FScale.Reversed; }
+    void SetInverted(bool v) { StoreProperty(FScale.Reversed, v); }
     bool Logarithmic() const { return FLogarithmic; }
     void SetLogarithmic(bool v);
     double LogarithmicBase() const { return FLogarithmicBase; }
@@ -204,20 +220,19 @@ public:
     void SetPositionUnits(TMarginUnits v) { StoreProperty(FPositionUnits, v); }
 
     // -- State of the last paint ----------------------------------------------------
-    using TAxisScale::ScaleMin;
-    using TAxisScale::ScaleMax;
-    using TAxisScale::ScaleRange;
-    using TAxisScale::RangeIsZero;
-    using TAxisScale::PixelStart;
-    using TAxisScale::PixelEnd;
-    using TAxisScale::PixelLength;
-    using TAxisScale::PixelCentre;
-    using TAxisScale::PixelsPerUnit;
-    // The scale as it stands: a copy maps values without the axis.
-    const TAxisScale& Scale() const { return *this; }
+    // The range shown and the pixels spanned (ScaleMin, PixelStart, ...): a
+    // copy maps values without the axis, as the line drawing does.
+    const TAxisScale& Scale() const { return FScale; }
+    // Sets the range and the pixels as a paint leaves them (an axis drawn on
+    // its own); the next paint computes its own.
+    void SetScale(double minimum, double maximum, int pixelStart, int pixelEnd);
     bool IsShown = false;
     int AxisLinePos = 0, LabelsEdgePos = 0, TitleEdgePos = 0;
-    std::vector<int> TickPositions;
+    // The ticks the last paint drew: the ticks and grid lines stand at their
+    // pixels, and while Labels is on their texts are the labels written.
+    TAxisTicks DrawnTicks;
+    // Their pixels, in drawing order.
+    std::vector<int> TickPositions() const;
 
     // Whether a series bound to the axis holds date-times on it.
     bool IsDateTimeAxis() const;
@@ -227,69 +242,63 @@ public:
     bool ComputeIsShown() const;
     void ComputeAutoRange();
     void ComputePixelExtent();
-    using TAxisScale::RefreshScale;
     void ExtendRangeByPixels(int before, int after);
     // The series' pixel margins and the offsets.
     void ApplyPixelMargins();
 
     // -- Mappings ---------------------------------------------------------------
-    using TAxisScale::ValueToPixel;
-    using TAxisScale::PixelToValue;
+    int ValueToPixel(double value) const { return FScale.ValueToPixel(value); }
+    double PixelToValue(int pixel) const { return FScale.PixelToValue(pixel); }
 
     // -- Label step -----------------------------------------------------------------
-    // The caller has selected the labels font.
-    int LabelExtentAlongAxis(double value);
+    // The caller has selected the labels font. The extent is that of the
+    // value's label among labels of that step (0: the pattern's own text).
+    int LabelExtentAlongAxis(double value, double step = 0);
+    // The step of the value labels at the axis' scale, or at another one.
     double ComputeLabelStep();
+    double ComputeLabelStep(const TAxisScale& scale);
     static double NextNiceStep(double x) { return ::NextNiceStep(x); }
 
     // -- Changing the range by hand -----------------------------------------------------
     void SetRange(double minimum, double maximum);
     void ShiftRange(double delta, bool checkLimits);
 
-    // -- Room beside the chart rectangle -------------------------------------------------
-    void ReserveAxisSpace(TRect& rect, bool shrink);
-    int TickAreaSize() const;
-    int LabelsBandSize();
-    int MaxValueLabelWidth();
-    // The band a font takes across the axis; a text of its own, or the widest value label.
-    int BandSizeFor(TChartFont& font, int angle, int fixedSize, const std::string* text);
-    int ApplyPositionPercent(int pos, const TRect& rect) const;
+    // -- Ticks ----------------------------------------------------------------------
     TAxisLabelStyle ResolveLabelStyle() const;
-    // A value label's text: the axis' pattern, with the decimals the labels'
-    // step needs added while labels are measured or drawn at a step finer
-    // than the pattern writes (deep in a zoom), so that no two labels read
-    // the same.
-    std::string FormatAxisValue(double value) const;
+    // The ticks of the axis at a scale, in drawing order: value labels from
+    // the top of the range down (or the application's own values), date
+    // labels ascending, a series' point labels in point order; those whose
+    // pixel lies outside the axis are left out unless LabelsOnAxis. The
+    // drawing draws them and the labels band is measured from them. The
+    // caller has selected the labels font.
+    TAxisTicks TicksAt(const TAxisScale& scale, TTickTexts texts);
+    // A value label's text: the axis' pattern, through the application's
+    // label hook. Among labels of a step finer than the pattern writes (deep
+    // in a zoom) the text takes the decimals the step needs, so that no two
+    // labels read the same.
+    std::string FormatAxisValue(double value, double step = 0) const;
     // The decimals a step's multiples need (0.0005: 4), at most 15.
     static int StepDecimals(double step);
+
+    // -- Room beside the chart rectangle -------------------------------------------------
+    // Measured at the length the axis will have; a hook that throws leaves
+    // the axis' scale as it was.
+    void ReserveAxisSpace(TRect& rect, bool shrink);
+    int TickAreaSize() const;
+    // The labels band and the widest value label with a space, at the
+    // axis' scale or at another one.
+    int LabelsBandSize();
+    int LabelsBandSize(const TAxisScale& scale);
+    int MaxValueLabelWidth();
+    int MaxValueLabelWidth(const TAxisScale& scale);
+    int ApplyPositionPercent(int pos, const TRect& rect) const;
 
     TAxisItems& Items() { return FItems; }
 
     // -- Drawing ------------------------------------------------------------------
     // Title and labels first, then the axis line, ticks, grid, inner ticks,
-    // minor ticks and minor grid over them.
+    // minor ticks and minor grid over them, all at DrawnTicks.
     virtual void DrawAxis();
-    // The value labels from the top of the range down, at multiples of step.
-    void DrawValueLabels(double step);
-    // The values of those labels, in drawing order (the application's own
-    // list when it gives one); the band beside the axis is measured from them.
-    void ForEachValueLabel(double step, const std::function<void(double)>& each);
-    // One label at the value's pixel: counted in TickPositions and, while
-    // Labels is on, written (its own text, or the value's).
-    void DrawLabelAt(double value, const std::string* text = nullptr);
-    // Writes a text of one or more lines beside the axis, anchored at (x, y),
-    // in the current font; labelBox draws the label format's box behind it
-    // and honours LabelsAlign.
-    void PlaceAxisText(int x, int y, const std::string& text, int angle, bool labelBox = false);
-    void DrawAxisTitle();
-    void DrawAxisLine();
-    // A tick at every entry of TickPositions; a positive offset starts
-    // outside the axis line, a negative one inside, and the tick runs
-    // length pixels outward (negative: inward).
-    void DrawTicks(const TChartPen& pen, int offset, int length);
-    void DrawGridLines();
-    // Minor ticks (grid False) or minor grid lines between and beyond the ticks.
-    void DrawMinorTicks(const TChartPen& pen, bool grid);
 
     virtual void Publish(TPublisher& p);
 
@@ -299,19 +308,50 @@ protected:
     void Changed();
     bool ChartLoading() const;
     // PixelStart and PixelEnd within a rectangle of that place and size.
-    void PixelExtentIn(int left, int top, int width, int height);
+    void PixelExtentIn(TAxisScale& scale, int left, int top, int width, int height) const;
     // The side of PlotRect the axis stands on, moved outward by n.
     int Outward(int pos, int n) const;
 
     TCustomAxisPanel* FChart;
+    TAxisScale FScale;
 
 private:
-    int MultiLineWidth(const std::string& text) const;
+    int MultiLineWidth(std::string_view text) const;
+
+    // The parts of TicksAt. Add appends the tick of a value unless its pixel
+    // is left out, with its text made by `text` only when it is kept.
+    TAxisTicks TicksAt(const TAxisScale& scale, TTickTexts texts, TAxisLabelStyle style);
+    template <class MakeText>
+    void Add(TAxisTicks& ticks, const TAxisScale& scale, double value, MakeText&& text) const;
+    void ValueTicks(TAxisTicks& ticks, const TAxisScale& scale, double step, TTickTexts texts);
+    void DateTicks(TAxisTicks& ticks, const TAxisScale& scale, TTickTexts texts);
+    void SeriesTicks(TAxisTicks& ticks, const TAxisScale& scale, TTickTexts texts, TAxisLabelStyle style);
+    // The label text of a value, through the hook or not.
+    std::string LabelText(double value, double step, bool hook) const;
+
+    // The band a font takes across the axis: a line's height, or the width
+    // of a text of its own (the title) or of the widest value label.
+    int BandSizeFor(TChartFont& font, int angle, int fixedSize, const std::string* text, const TAxisScale& scale);
+
+    // The labels of DrawnTicks, each over its box.
+    void DrawLabels();
+    // Writes a text of one or more lines beside the axis, anchored at (x, y),
+    // in the current font. A value label (labelBox) gets the label format's
+    // box behind it, and up a vertical axis with LabelsAlign alOpposite it is
+    // aligned to the band's far side, oppositeShift (the band's size) away.
+    void PlaceAxisText(int x, int y, const std::string& text, int angle, bool labelBox = false, int oppositeShift = 0);
+    void DrawAxisTitle();
+    void DrawAxisLine();
+    // A tick at every one of DrawnTicks; a positive offset starts outside
+    // the axis line, a negative one inside, and the tick runs length pixels
+    // outward (negative: inward).
+    void DrawTicks(const TChartPen& pen, int offset, int length);
     // One tick from AxisLinePos + offset (outward), length pixels outward.
     void TickAt(int t, int offset, int length);
+    void DrawGridLines();
     void GridLineAt(int t);
-    // Point labels of the series whose values lie on this axis.
-    void DrawSeriesLabels(TAxisLabelStyle style);
+    // Minor ticks (grid False) or minor grid lines between and beyond the ticks.
+    void DrawMinorTicks(const TChartPen& pen, bool grid);
 
     bool FOtherSide;
     bool FAutomatic = true, FAutomaticMinimum = true, FAutomaticMaximum = true;
@@ -325,8 +365,6 @@ private:
     bool FLabels = true;
     TChartFont FLabelsFont;
     std::string FAxisValuesFormat = "#,##0.###";
-    // The step of the value labels being measured or drawn, 0 outside.
-    double FLabelStep = 0;
     TAxisLabelStyle FLabelStyle = talAuto;
     int FLabelsAngle = 0;
     int FLabelsSeparation = 10;

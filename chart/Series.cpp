@@ -3,6 +3,8 @@
 
 #include "Series.h"
 
+#include "GallopSearch.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -262,10 +264,11 @@ struct TCustomSeries::TDrawPass {
     // A mapping is monotone: when two values give one pixel, every value between
     // them gives it too. So each axis keeps the range of values known to give
     // its last pixel, and a value that falls outside it looks ahead along the
-    // pass (doubling the distance, then halving back to where the pixel changes)
-    // to widen the range. The neighbouring points of a dense curve mostly share a
-    // column or a row: a run of n such points costs about log2 n mappings, a
-    // point on a pixel of its own one (the failed look-ahead is remembered).
+    // pass (LastHolding, from as far as the last run reached) to widen the
+    // range. The neighbouring points of a dense curve mostly share a column or
+    // a row: a run of n such points costs at most about 2 log2 n mappings, a
+    // run as long as the last one two, a point on a pixel of its own one (the
+    // failed look-ahead is remembered).
     // Not on a logarithmic axis, whose values at or below zero leave the order.
     struct TPixelCache {
         const TChartAxis* Axis = nullptr;
@@ -273,7 +276,7 @@ struct TCustomSeries::TDrawPass {
         bool Enabled = false, Valid = false, MemoValid = false;
         double Low = 0, High = 0, MemoValue = 0;
         int Pixel = 0, MemoPixel = 0;
-        long long Hint = 1;
+        unsigned long long Hint = 1;
 
         void Reset(const TChartAxis* axis, const double* values) {
             Axis = axis;
@@ -317,19 +320,13 @@ struct TCustomSeries::TDrawPass {
                 Low = High = v;
                 Pixel = p;
             }
-            // The first probe goes as far as the last run reached: runs of a
-            // smooth curve are much alike.
-            long long hit = 0, s = Hint;
-            while (s <= ahead && Joins(Values[i + dir * s])) {
-                hit = s;
-                s *= 2;
-            }
-            if (s <= ahead)
-                for (long long miss = s; miss - hit > 1;) {
-                    const long long mid = hit + (miss - hit) / 2;
-                    (Joins(Values[i + dir * mid]) ? hit : miss) = mid;
-                }
-            Hint = hit > 0 ? hit : 1;
+            // The search starts where the last run ended: runs of a smooth
+            // curve are much alike.
+            const unsigned long long last =
+                LastHolding(static_cast<unsigned long long>(ahead) + 1, Hint, [&](unsigned long long s) {
+                    return Joins(Values[i + dir * static_cast<long long>(s)]);
+                });
+            Hint = last > 0 ? last : 1;
             return p;
         }
     };

@@ -6,6 +6,7 @@
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 #include <array>
@@ -404,12 +405,7 @@ void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     int made = 0;
     // The cells made now, and those an earlier run made beyond them, show
     // their fields' texts.
-    struct ShowMade {
-        TStringGrid& grid;
-        int row;
-        const int& made;
-        ~ShowMade() { grid.SetDerivedCount(row, std::max(grid.DerivedCount(row), made)); }
-    } show{grid, r, made};
+    const TScopeExit show([&grid, r, &made] { grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), made)); });
 
     // Both conversions of the level text give the same storage: one serves.
     const double storage = curve.Storage(ReadNumber(grid.Cell(1, r)));

@@ -133,8 +133,8 @@ TEST_F(Hydrograph, NegativeInflowKeepsZeroInView) {
     steps[2].Qin = -20;
     hydro.Show(steps, 3);
     Picture();
-    EXPECT_GE(chart.LeftAxis().ScaleMax, 0.0);
-    EXPECT_LE(chart.LeftAxis().ScaleMin, -50.0);
+    EXPECT_GE(chart.LeftAxis().Scale().ScaleMax, 0.0);
+    EXPECT_LE(chart.LeftAxis().Scale().ScaleMin, -50.0);
 }
 
 TEST_F(Hydrograph, PictureShowsStairsRightAxisDatesAndLegend) {
@@ -176,12 +176,12 @@ TEST_F(Hydrograph, PictureShowsStairsRightAxisDatesAndLegend) {
     }
     // Right axis labels: dark text right of the chart rectangle.
     EXPECT_GT(CountColour(image, {plot.Right + 6, plot.Top, image.width(), plot.Bottom}, 0x000000), 50);
-    EXPECT_FALSE(right.TickPositions.empty());
+    EXPECT_FALSE(right.TickPositions().empty());
     // The bottom axis' ticks stand at whole hours (3-hourly records over four days).
-    ASSERT_GE(bottom.TickPositions.size(), 2u);
-    for (int t : bottom.TickPositions) {
+    ASSERT_GE(bottom.TickPositions().size(), 2u);
+    for (int t : bottom.TickPositions()) {
         const double hours = bottom.PixelToValue(t) * 24;
-        EXPECT_NEAR(hours, std::round(hours), 24.0 / bottom.PixelLength * 2) << t;
+        EXPECT_NEAR(hours, std::round(hours), 24.0 / bottom.Scale().PixelLength * 2) << t;
     }
     // The legend above the chart rectangle names three series, each with its
     // colour's sample.

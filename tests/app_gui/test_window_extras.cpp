@@ -149,12 +149,12 @@ TEST_F(ExtrasTest, AnEmptyHydrographHasNoDateLabelsAndTheComputedOneItsPeaks) {
     Show(form->TabSheet4);
     TChart& c = form->Chart2->Chart();
     form->Chart2->repaint();
-    EXPECT_TRUE(c.BottomAxis().TickPositions.empty());
-    EXPECT_FALSE(c.LeftAxis().TickPositions.empty());
+    EXPECT_TRUE(c.BottomAxis().TickPositions().empty());
+    EXPECT_FALSE(c.LeftAxis().TickPositions().empty());
 
     LoadTankan();
     form->Chart2->repaint();
-    EXPECT_FALSE(c.BottomAxis().TickPositions.empty());
+    EXPECT_FALSE(c.BottomAxis().TickPositions().empty());
     // The peaks: the summary's, marked where the records are.
     THydrographChart& h = form->TabSheet4->Hydrograph();
     const auto& steps = form->Work.FloodSteps;

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Shows that a change to the chart leaves every picture as it was: the batch
 # mode's chart of the example curve and of each real curve (under C and
-# de_DE), and the views bench_chart --pictures draws (zoomed, scrolled, deeply
-# zoomed, inverted, markers, a dotted line, a 100,000-point curve), from two
-# builds compared byte for byte.
+# de_DE), its hydrograph of the example flood and of each real flood (date
+# labels along the bottom, under C, de_DE and zh_CN), and the views
+# bench_chart --pictures draws (zoomed, scrolled, deeply zoomed, inverted,
+# markers, a dotted line, a 100,000-point curve), from two builds compared
+# byte for byte.
 #
 #   tests/chart/same_pictures.sh REV
 #       builds REV's quelmora and bench_chart (from `git archive` in a scratch
@@ -37,6 +39,19 @@ pictures() {
             LC_ALL=$loc "$src/build/quelmora" --curve "$curve" --chart "$out/batch-$(basename "$curve" .txt)-$loc.png"
         done
     done
+    # A flood that does not compute draws no hydrograph in either build.
+    while read -r name curve flood; do
+        [ -f "$curve" ] && [ -f "$flood" ] || continue
+        for loc in C de_DE.UTF-8 zh_CN.UTF-8; do
+            LC_ALL=$loc "$src/build/quelmora" --curve "$curve" --flood "$flood" \
+                --hydrograph "$out/hydrograph-$name-$loc.png" >/dev/null 2>&1 || true
+        done
+    done <<EOF
+examples $ROOT/examples/curve.txt $ROOT/examples/flood.txt
+tankan $REAL/tankan_curve.txt $REAL/tankan_flood.txt
+powell1983 $REAL/powell_curve_pre2017_live.txt $REAL/powell_1983_flood.txt
+powell1963 $REAL/powell_curve_pre2017_live.txt $REAL/powell_1963_2026_flood.txt
+EOF
     QT_QPA_PLATFORM=offscreen "$src/build/bench/bench_chart" --pictures "$ROOT/examples/curve.txt" "$out" 2>/dev/null
 }
 

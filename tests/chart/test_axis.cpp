@@ -18,15 +18,7 @@ struct AxisFixture {
         for (int i = 0; i < points; ++i) series->AddPoint(x0 + i * dx, y0 + i * dy);
     }
     // Sets an axis' scale and extent by hand, as a paint would have left them.
-    static void Scale(TChartAxis& a, double lo, double hi, int start, int end) {
-        a.ScaleMin = lo;
-        a.ScaleMax = hi;
-        a.PixelStart = start;
-        a.PixelEnd = end;
-        a.PixelLength = end - start;
-        a.PixelCentre = (start + end) / 2;
-        a.RefreshScale();
-    }
+    static void Scale(TChartAxis& a, double lo, double hi, int start, int end) { a.SetScale(lo, hi, start, end); }
     // The extent between label positions a step needs: label size plus 10 %.
     int Spacing(TChartAxis& a, std::initializer_list<double> values) {
         chart.Canvas().SelectChartFont(a.LabelsFont());
@@ -111,7 +103,7 @@ TEST(AxisStep, ZeroRangeAndNoRoom) {
     AxisFixture f;
     TChartAxis& left = f.chart.LeftAxis();
     AxisFixture::Scale(left, 0, 0, 10, 200);
-    EXPECT_TRUE(left.RangeIsZero);
+    EXPECT_TRUE(left.Scale().RangeIsZero);
     EXPECT_EQ(left.ComputeLabelStep(), 1);
     AxisFixture::Scale(left, 0, 10, 10, 14);  // not even one label fits
     EXPECT_EQ(left.ComputeLabelStep(), 1e-12);
@@ -186,9 +178,9 @@ TEST(AxisMapping, ZeroRangeMapsToTheCentreAndAnEmptyExtentToZero) {
     f.chart.SetPlotRect({50, 20, 50, 20});
     bottom.ComputePixelExtent();
     bottom.ApplyPixelMargins();
-    EXPECT_EQ(bottom.ScaleMin, 0);
-    EXPECT_EQ(bottom.ScaleMax, 0);
-    EXPECT_TRUE(bottom.RangeIsZero);
+    EXPECT_EQ(bottom.Scale().ScaleMin, 0);
+    EXPECT_EQ(bottom.Scale().ScaleMax, 0);
+    EXPECT_TRUE(bottom.Scale().RangeIsZero);
 }
 
 TEST(AxisMapping, PixelToValueInvertsValueToPixel) {
@@ -212,20 +204,20 @@ TEST(AxisMapping, PixelExtentFollowsStartAndEndPositions) {
     f.chart.SetPlotRect({50, 20, 450, 220});
     TChartAxis& bottom = f.chart.BottomAxis();
     bottom.ComputePixelExtent();
-    EXPECT_EQ(bottom.PixelStart, 50);
-    EXPECT_EQ(bottom.PixelEnd, 450);
-    EXPECT_EQ(bottom.PixelCentre, 250);
+    EXPECT_EQ(bottom.Scale().PixelStart, 50);
+    EXPECT_EQ(bottom.Scale().PixelEnd, 450);
+    EXPECT_EQ(bottom.Scale().PixelCentre, 250);
     bottom.SetStartPosition(25);
     bottom.SetEndPosition(62.5);  // 250 exactly
     bottom.ComputePixelExtent();
-    EXPECT_EQ(bottom.PixelStart, 150);
-    EXPECT_EQ(bottom.PixelEnd, 300);
+    EXPECT_EQ(bottom.Scale().PixelStart, 150);
+    EXPECT_EQ(bottom.Scale().PixelEnd, 300);
     TChartAxis& left = f.chart.LeftAxis();
     left.SetEndPosition(50.25);  // 100.5 rounds to 100
     left.ComputePixelExtent();
-    EXPECT_EQ(left.PixelStart, 20);
-    EXPECT_EQ(left.PixelEnd, 120);
-    EXPECT_EQ(left.PixelLength, 100);
+    EXPECT_EQ(left.Scale().PixelStart, 20);
+    EXPECT_EQ(left.Scale().PixelEnd, 120);
+    EXPECT_EQ(left.Scale().PixelLength, 100);
 }
 
 TEST(AxisMapping, MarginsAndOffsetsWidenTheRange) {
@@ -235,9 +227,9 @@ TEST(AxisMapping, MarginsAndOffsetsWidenTheRange) {
     bottom.ComputePixelExtent();
     AxisFixture::Scale(bottom, 0, 100, 0, 100);
     bottom.ExtendRangeByPixels(10, 10);
-    EXPECT_DOUBLE_EQ(bottom.ScaleMin, -12.5);
-    EXPECT_DOUBLE_EQ(bottom.ScaleMax, 112.5);
-    EXPECT_EQ(bottom.PixelStart, 0);
+    EXPECT_DOUBLE_EQ(bottom.Scale().ScaleMin, -12.5);
+    EXPECT_DOUBLE_EQ(bottom.Scale().ScaleMax, 112.5);
+    EXPECT_EQ(bottom.Scale().PixelStart, 0);
     EXPECT_EQ(bottom.ValueToPixel(0), 10);
     EXPECT_EQ(bottom.ValueToPixel(100), 90);
 
@@ -276,9 +268,9 @@ TEST(AxisRange, AutomaticRangeComesFromTheBoundSeries) {
     EXPECT_EQ(c.BottomAxis().Minimum(), 2);
     EXPECT_EQ(c.BottomAxis().Maximum(), 4);
     EXPECT_EQ(c.LeftAxis().Minimum(), 6);
-    EXPECT_EQ(c.LeftAxis().ScaleMax, 10);
+    EXPECT_EQ(c.LeftAxis().Scale().ScaleMax, 10);
     EXPECT_EQ(c.TopAxis().Maximum(), 0);  // nothing bound: 0 to 0
-    EXPECT_TRUE(c.TopAxis().RangeIsZero);
+    EXPECT_TRUE(c.TopAxis().Scale().RangeIsZero);
 
     // An inactive series counts only while no active one is bound to the axis.
     auto* other = new TChartSeries;
@@ -350,7 +342,7 @@ TEST(AxisRange, SetRangeOrdersAndKeepsAMinimumSpan) {
     EXPECT_EQ(a.Maximum(), 1e-10);
     // The next paint keeps a hand-set range.
     a.ComputeAutoRange();
-    EXPECT_EQ(a.ScaleMax, 1e-10);
+    EXPECT_EQ(a.Scale().ScaleMax, 1e-10);
 }
 
 TEST(AxisRange, ShiftRangeWithAndWithoutLimits) {

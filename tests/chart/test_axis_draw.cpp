@@ -119,28 +119,28 @@ TEST(AxisDraw, EmptySeriesDrawsOneZeroWithTickAndGridAtEachCentre) {
     const TRect r = c.PlotRect();
     TChartAxis& left = c.LeftAxis();
     TChartAxis& bottom = c.BottomAxis();
-    ASSERT_TRUE(left.RangeIsZero && bottom.RangeIsZero);
+    ASSERT_TRUE(left.Scale().RangeIsZero && bottom.Scale().RangeIsZero);
 
-    EXPECT_EQ(left.TickPositions, std::vector<int>{left.PixelCentre});
-    EXPECT_EQ(bottom.TickPositions, std::vector<int>{bottom.PixelCentre});
+    EXPECT_EQ(left.TickPositions(), std::vector<int>{left.Scale().PixelCentre});
+    EXPECT_EQ(bottom.TickPositions(), std::vector<int>{bottom.Scale().PixelCentre});
     EXPECT_TRUE(SameIn(img, ExpectedLabels(left, {{0, "0"}}, c.Width(), c.Height()), LeftLabelsBand(c)));
     EXPECT_TRUE(SameIn(img, ExpectedLabels(bottom, {{0, "0"}}, c.Width(), c.Height()), BottomLabelsBand(c)));
 
     // One tick, four pixels long, just outside each axis line.
-    EXPECT_EQ(RowPattern(img, left.PixelCentre, r.Left - 6, r.Left, clChartGray), "..####");
-    EXPECT_EQ(RowPattern(img, left.PixelCentre + 3, r.Left - 6, r.Left, clChartGray), "......");
-    EXPECT_EQ(ColumnPattern(img, bottom.PixelCentre, r.Bottom + 1, r.Bottom + 6, clChartGray), "####.");
+    EXPECT_EQ(RowPattern(img, left.Scale().PixelCentre, r.Left - 6, r.Left, clChartGray), "..####");
+    EXPECT_EQ(RowPattern(img, left.Scale().PixelCentre + 3, r.Left - 6, r.Left, clChartGray), "......");
+    EXPECT_EQ(ColumnPattern(img, bottom.Scale().PixelCentre, r.Bottom + 1, r.Bottom + 6, clChartGray), "####.");
     // One dotted grid line each, across the whole plot; beside it at most the
     // pixel where the other one crosses.
-    EXPECT_TRUE(IsGridLine(img, c, left, left.PixelCentre));
-    EXPECT_TRUE(IsGridLine(img, c, bottom, bottom.PixelCentre));
-    EXPECT_LE(GridPixels(img, c, left, left.PixelCentre - 1), 1);
-    EXPECT_LE(GridPixels(img, c, bottom, bottom.PixelCentre + 1), 1);
+    EXPECT_TRUE(IsGridLine(img, c, left, left.Scale().PixelCentre));
+    EXPECT_TRUE(IsGridLine(img, c, bottom, bottom.Scale().PixelCentre));
+    EXPECT_LE(GridPixels(img, c, left, left.Scale().PixelCentre - 1), 1);
+    EXPECT_LE(GridPixels(img, c, bottom, bottom.Scale().PixelCentre + 1), 1);
 
     // The axis lines: two black pixels wide, over the frame's edge (the
     // ticks, drawn later, take one pixel of the left one).
     std::string leftLine(static_cast<std::size_t>(r.Height()), '#');
-    leftLine[static_cast<std::size_t>(left.PixelCentre - r.Top)] = '.';
+    leftLine[static_cast<std::size_t>(left.Scale().PixelCentre - r.Top)] = '.';
     EXPECT_EQ(RowPattern(img, r.Bottom - 1, r.Left, r.Right, clBlack), std::string(static_cast<std::size_t>(r.Width()), '#'));
     EXPECT_EQ(ColumnPattern(img, r.Left - 1, r.Top, r.Bottom, clBlack), leftLine);
     EXPECT_EQ(PixelColor(img, r.Left - 2, r.Top + 5), Face());
@@ -166,7 +166,7 @@ TEST(AxisDraw, TitlesStandOutsideTheLabelsTheLeftOneReadingUpward) {
         EXPECT_GE(ink.Left, left.TitleEdgePos - h);
         EXPECT_GT(ink.Height(), w - 6);
         EXPECT_LE(ink.Height(), w);
-        EXPECT_LE(std::abs((ink.Top + ink.Bottom) / 2 - left.PixelCentre), 3);
+        EXPECT_LE(std::abs((ink.Top + ink.Bottom) / 2 - left.Scale().PixelCentre), 3);
         // Reading upward, "水" is at the bottom and the short "m" at the top,
         // on the letters' bottom to the right; reading downward the top rows
         // would hold the "水", right across the band.
@@ -184,7 +184,7 @@ TEST(AxisDraw, TitlesStandOutsideTheLabelsTheLeftOneReadingUpward) {
         const TRect under = InkIn(img, {1, bottom.TitleEdgePos, f.chart.Width() - 1, f.chart.Height() - 1});
         EXPECT_GE(under.Top, bottom.TitleEdgePos);
         EXPECT_LE(under.Bottom, bottom.TitleEdgePos + h);
-        EXPECT_LE(std::abs((under.Left + under.Right) / 2 - bottom.PixelCentre), 3);
+        EXPECT_LE(std::abs((under.Left + under.Right) / 2 - bottom.Scale().PixelCentre), 3);
     }
 }
 
@@ -200,12 +200,12 @@ TEST(AxisDraw, ZeroToTenWithStepTwoRunsDownFromTheTopWithoutGridAtTheEnds) {
 
     for (TChartAxis* a : {&c.LeftAxis(), &c.BottomAxis()}) {
         SCOPED_TRACE(a->Horizontal() ? "bottom" : "left");
-        EXPECT_EQ(a->TickPositions, PixelsOf(*a, {10, 8, 6, 4, 2, 0}));
+        EXPECT_EQ(a->TickPositions(), PixelsOf(*a, {10, 8, 6, 4, 2, 0}));
         // The two ends lie on the axis' ends: ticks there, grid lines not.
         const int top = a->ValueToPixel(10), zero = a->ValueToPixel(0);
-        EXPECT_EQ(std::minmax(top, zero), std::minmax(a->PixelStart, a->PixelEnd));
-        for (const int t : a->TickPositions) {
-            const bool end = t == a->PixelStart || t == a->PixelEnd;
+        EXPECT_EQ(std::minmax(top, zero), std::minmax(a->Scale().PixelStart, a->Scale().PixelEnd));
+        for (const int t : a->TickPositions()) {
+            const bool end = t == a->Scale().PixelStart || t == a->Scale().PixelEnd;
             if (end)
                 EXPECT_EQ(GridPixels(img, c, *a, t), 0) << t;
             else
@@ -230,76 +230,15 @@ TEST(AxisDraw, FirstLabelIsTheTopRoundedDownToTheStep) {
     left.SetIncrement(0.5);
     const QImage& img = f.Paint();
     // 3.02 / 0.5 cut to 6: labels 3, 2.5, 2; 1.5 lies below 1.55.
-    EXPECT_EQ(left.TickPositions, PixelsOf(left, {3, 2.5, 2}));
+    EXPECT_EQ(left.TickPositions(), PixelsOf(left, {3, 2.5, 2}));
     EXPECT_TRUE(SameIn(img, ExpectedLabels(left, {{3, "3"}, {2.5, "2.5"}, {2, "2"}}, c.Width(), c.Height()), LeftLabelsBand(c)));
 
     // Without rounding the labels start at the top of the range itself.
     left.SetRoundFirstLabel(false);
     const QImage& uneven = f.Paint();
-    EXPECT_EQ(left.TickPositions, PixelsOf(left, {3.02, 2.52, 2.02}));
+    EXPECT_EQ(left.TickPositions(), PixelsOf(left, {3.02, 2.52, 2.02}));
     EXPECT_TRUE(SameIn(uneven, ExpectedLabels(left, {{3.02, "3.02"}, {2.52, "2.52"}, {2.02, "2.02"}}, c.Width(), c.Height()),
                        LeftLabelsBand(c)));
-}
-
-// ---------------------------------------------------------------------------
-// Label values straight from DrawValueLabels, on a left axis of 100 pixels per
-// unit: TickPositions tells which values got a label.
-namespace {
-struct LabelRun {
-    LabelRun() {
-        chart.Canvas().SetPixelsPerInch(120);
-        auto* s = new TChartSeries;
-        s->SetParentChart(&chart);
-        s->AddPoint(0, 0);
-    }
-    std::vector<int> Run(double lo, double hi, double step, int pixels = 0) {
-        TChartAxis& a = chart.LeftAxis();
-        a.ScaleMin = lo, a.ScaleMax = hi;
-        a.PixelStart = 0;
-        a.PixelEnd = pixels ? pixels : static_cast<int>(std::nearbyint((hi - lo) * 100));
-        a.PixelLength = a.PixelEnd;
-        a.PixelCentre = a.PixelEnd / 2;
-        a.RefreshScale();
-        a.TickPositions.clear();
-        a.DrawValueLabels(step);
-        return a.TickPositions;
-    }
-    TChart chart;
-};
-}  // namespace
-
-TEST(AxisDraw, LabelValuesKeepTheirBounds) {
-    LabelRun f;
-    const TChartAxis& a = f.chart.LeftAxis();
-    // Repeated subtraction ends a hair under 0.5: still the label 0.5.
-    std::vector<int> t = f.Run(0.5, 1.6, 0.1);
-    ASSERT_EQ(t.size(), 12u);
-    EXPECT_EQ(t.front(), a.ValueToPixel(1.6));
-    EXPECT_EQ(t.back(), a.ValueToPixel(0.5));
-    // Below zero the minimum itself bounds: -3 comes out a hair under -3 and is left out.
-    t = f.Run(-3, -2, 0.1);
-    ASSERT_EQ(t.size(), 10u);
-    EXPECT_EQ(t.back(), a.ValueToPixel(-2.9));
-    // A top that is a whole number of steps keeps its label although 1 / 0.1
-    // lies just under 10 in the wider type; likewise 0.2 and 0.3.
-    t = f.Run(0.5, 1, 0.1);
-    ASSERT_EQ(t.size(), 6u);
-    EXPECT_EQ(t.front(), a.ValueToPixel(1));
-    EXPECT_EQ(f.Run(0, 1, 0.2).front(), a.ValueToPixel(1));
-    EXPECT_EQ(f.Run(0, 0.9, 0.3).size(), 4u);
-    // A top a hair under a whole number of steps starts one step lower.
-    t = f.Run(0.5, 0.9999999999999999, 0.1);
-    EXPECT_EQ(t.front(), a.ValueToPixel(0.9));
-
-    // A range of zero, or too narrow to tell values apart: one label.
-    EXPECT_EQ(f.Run(5, 5, 1, 200), std::vector<int>{100});
-    EXPECT_EQ(f.Run(5, 5 + 5e-11, 1e-11, 200).size(), 1u);
-    // Values too large for the step to move them: one label, not an endless run.
-    EXPECT_EQ(f.Run(1e20 - 16384.0 * 100, 1e20, 1000, 200).size(), 1u);
-    // 10000 labels or more: none.
-    EXPECT_TRUE(f.Run(0, 10, 5e-4, 200).empty());
-    EXPECT_GE(f.Run(0, 10, 10.0 / 9999, 200).size(), 9999u);
-    EXPECT_TRUE(f.Run(0, 10, 1e-12, 200).empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -317,9 +256,7 @@ struct AxisAlone {
     void BottomScale() {
         TChartAxis& a = chart.BottomAxis();
         a.SetIncrement(4);
-        a.ScaleMin = 1.5, a.ScaleMax = 10.5;
-        a.PixelStart = 75, a.PixelEnd = 165, a.PixelLength = 90, a.PixelCentre = 120;
-        a.RefreshScale();
+        a.SetScale(1.5, 10.5, 75, 165);
         a.LabelsEdgePos = 187;
     }
     const QImage& Draw(TChartAxis& a) {
@@ -348,7 +285,7 @@ TEST(AxisDraw, MinorTicksBetweenAndBeyondTheLabels) {
     f.BottomScale();
     TChartAxis& a = f.chart.BottomAxis();
     const QImage& img = f.Draw(a);
-    ASSERT_EQ(a.TickPositions, (std::vector<int>{140, 100}));  // labels 8 and 4
+    ASSERT_EQ(a.TickPositions(), (std::vector<int>{140, 100}));  // labels 8 and 4
     const int y = a.AxisLinePos;
     ASSERT_EQ(y, 180);
     // Minor ticks are two pixels long, the label ticks four; 70 and 170 lie
@@ -401,27 +338,25 @@ TEST(AxisDraw, TicksAndGridFollowTheirSwitches) {
 
     // Labels only inside the axis: the label 10 stands just inside 165, 2 at 80;
     // with an axis from 80 to 160 both end labels drop out.
-    a.PixelStart = 80, a.PixelEnd = 160, a.PixelLength = 80;
-    a.ScaleMin = 2, a.ScaleMax = 10;
-    a.RefreshScale();
+    a.SetScale(2, 10, 80, 160);
     a.SetLabelsOnAxis(false);
     f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{140, 120, 100}));
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{140, 120, 100}));
     a.SetLabelsOnAxis(true);
     f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{160, 140, 120, 100, 80}));
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{160, 140, 120, 100, 80}));
 
     // Labels off: no ticks either, unless ticks need no labels.
     a.SetLabels(false);
     f.Draw(a);
-    EXPECT_TRUE(a.TickPositions.empty());
+    EXPECT_TRUE(a.TickPositions().empty());
     a.SetTickOnLabelsOnly(false);
     const QImage& bare = f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{160, 140, 120, 100, 80}));
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{160, 140, 120, 100, 80}));
     EXPECT_TRUE(InkBounds(bare.copy(0, a.LabelsEdgePos, 300, 30), clWhite).IsEmpty());  // no text
     a.SetLabels(true);
     f.Draw(a);
-    EXPECT_EQ(a.TickPositions, (std::vector<int>{160, 140, 120, 100, 80}));  // still once each
+    EXPECT_EQ(a.TickPositions(), (std::vector<int>{160, 140, 120, 100, 80}));  // still once each
 
     // Inner ticks run inward from the line; a hidden axis pen draws no line.
     a.SetTickOnLabelsOnly(true);
@@ -453,8 +388,8 @@ TEST(AxisDraw, TheOtherSidesAndUprightLabels) {
     const QImage& img = host.screen;
     ASSERT_TRUE(top.IsShown && right.IsShown);
     ASSERT_FALSE(chart.BottomAxis().IsShown || chart.LeftAxis().IsShown);
-    EXPECT_EQ(top.TickPositions, PixelsOf(top, {10, 5, 0}));
-    EXPECT_EQ(right.TickPositions, PixelsOf(right, {10, 5, 0}));
+    EXPECT_EQ(top.TickPositions(), PixelsOf(top, {10, 5, 0}));
+    EXPECT_EQ(right.TickPositions(), PixelsOf(right, {10, 5, 0}));
     const Labels labels{{10, "10"}, {5, "5"}, {0, "0"}};
     const QImage expected = ExpectedLabels({{&top, labels}, {&right, labels}}, chart.Width(), chart.Height());
     EXPECT_TRUE(SameIn(img, expected, {1, 1, right.LabelsEdgePos, top.LabelsEdgePos}));
@@ -472,7 +407,7 @@ TEST(AxisDraw, TheOtherSidesAndUprightLabels) {
     const QImage& up = f.Paint();
     f.chart.Canvas().SelectChartFont(bottom.LabelsFont());
     const int lh = f.chart.Canvas().CharHeight(), wide = f.chart.Canvas().MeasureWidth("4,000");
-    ASSERT_EQ(bottom.TickPositions, PixelsOf(bottom, {5000, 4000, 3000, 2000, 1000}));
+    ASSERT_EQ(bottom.TickPositions(), PixelsOf(bottom, {5000, 4000, 3000, 2000, 1000}));
     const int p = bottom.ValueToPixel(4000);
     const TRect label = InkIn(up, {p - lh / 2 - 2, bottom.LabelsEdgePos, p - lh / 2 + lh + 2, bottom.TitleEdgePos});
     EXPECT_GE(label.Left, p - lh / 2);
@@ -518,8 +453,8 @@ TEST(AxisDraw, Chart1PictureWithTheCurve) {
     const QImage& img = host.screen;
     TChartAxis& left = chart.LeftAxis();
     TChartAxis& bottom = chart.BottomAxis();
-    EXPECT_EQ(left.TickPositions, PixelsOf(left, {530, 525, 520, 515, 510, 505, 500, 495}));
-    EXPECT_EQ(bottom.TickPositions, PixelsOf(bottom, {7, 6.5, 6, 5.5, 5, 4.5, 4, 3.5, 3, 2.5, 2}));
+    EXPECT_EQ(left.TickPositions(), PixelsOf(left, {530, 525, 520, 515, 510, 505, 500, 495}));
+    EXPECT_EQ(bottom.TickPositions(), PixelsOf(bottom, {7, 6.5, 6, 5.5, 5, 4.5, 4, 3.5, 3, 2.5, 2}));
     const Labels bottomLabels{{7, "7"}, {6.5, "6.5"}, {6, "6"}, {5.5, "5.5"}, {5, "5"}, {4.5, "4.5"},
                               {4, "4"}, {3.5, "3.5"}, {3, "3"}, {2.5, "2.5"}, {2, "2"}};
     EXPECT_TRUE(SameIn(img, ExpectedLabels(bottom, bottomLabels, chart.Width(), chart.Height()), BottomLabelsBand(chart)));
@@ -543,47 +478,149 @@ TEST(AxisDraw, LabelsTellTheirTicksApartAtEveryZoom) {
     for (const Case& k : cases) {
         DrawnChart1 f({{k.lo, k.lo}, {k.hi, k.hi}});
         TChart& c = f.chart;
-        std::vector<std::pair<TChartAxis*, std::string>> drawn;
-        c.OnGetAxisLabel = [&](TChartAxis* axis, TChartSeries*, int, std::string& text) { drawn.emplace_back(axis, text); };
         c.BottomAxis().SetRange(k.lo, k.hi);
         c.LeftAxis().SetRange(k.lo, k.hi);
         f.Paint();
         for (TChartAxis* axis : {&c.BottomAxis(), &c.LeftAxis()}) {
-            // The labels of the paint's scale, drawn once more on their own
-            // (the step's measuring formats labels too).
-            const double step = axis->ComputeLabelStep();
-            drawn.clear();
-            axis->TickPositions.clear();
-            c.Canvas().SelectChartFont(axis->LabelsFont());
-            axis->DrawValueLabels(step);
-            std::vector<std::string> texts;
-            for (const auto& [a, t] : drawn)
-                if (a == axis) texts.push_back(t);
-            ASSERT_GE(texts.size(), 2u) << k.lo << ".." << k.hi;
-            std::vector<std::string> sorted = texts;
+            const TAxisTicks& ticks = axis->DrawnTicks;
+            ASSERT_GE(ticks.size(), 2u) << k.lo << ".." << k.hi;
+            std::vector<std::string> sorted;
+            for (const TAxisTick& t : ticks) sorted.push_back(t.Text);
             std::sort(sorted.begin(), sorted.end());
             EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
-                << k.lo << ".." << k.hi << ": a label repeats, the first " << texts.front();
+                << k.lo << ".." << k.hi << ": a label repeats, the first " << ticks.front().Text;
             // The decimals of the labels: the pattern's unless widened (up
             // the left axis; along the bottom a coarser step may serve
             // instead, its labels fitting apart).
             std::size_t decimals = 0;
-            for (const std::string& t : texts)
-                if (const std::size_t point = t.find('.'); point != std::string::npos)
-                    decimals = std::max(decimals, t.size() - point - 1);
+            for (const TAxisTick& t : ticks)
+                if (const std::size_t point = t.Text.find('.'); point != std::string::npos)
+                    decimals = std::max(decimals, t.Text.size() - point - 1);
             if (!axis->Horizontal()) {
-                EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << texts.front();
+                EXPECT_EQ(decimals > 3, k.widened) << k.lo << ".." << k.hi << ": " << ticks.front().Text;
             }
             // Along the bottom axis the labels stand apart.
             if (axis->Horizontal()) {
                 c.Canvas().SelectChartFont(axis->LabelsFont());
-                const std::vector<int>& at = axis->TickPositions;
-                ASSERT_EQ(at.size(), texts.size());
-                for (std::size_t i = 1; i < at.size(); ++i)
-                    EXPECT_GE(std::abs(at[i] - at[i - 1]),
-                              (c.Canvas().MeasureWidth(texts[i]) + c.Canvas().MeasureWidth(texts[i - 1])) / 2)
-                        << texts[i - 1] << " and " << texts[i];
+                for (std::size_t i = 1; i < ticks.size(); ++i)
+                    EXPECT_GE(std::abs(ticks[i].Pixel - ticks[i - 1].Pixel),
+                              (c.Canvas().MeasureWidth(ticks[i].Text) + c.Canvas().MeasureWidth(ticks[i - 1].Text)) / 2)
+                        << ticks[i - 1].Text << " and " << ticks[i].Text;
             }
         }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The tick list is the axis: its labels are the texts written, at their
+// pixels; the ticks stand at those pixels and nowhere else, grid lines at
+// those inside the axis; and the labels band up the left axis holds the
+// widest of them and no more. On value and date axes, inverted, zoomed,
+// logarithmic, with the labels at the ends left out, and without points.
+TEST(AxisTicks, TheListIsWhatIsDrawnAndWhatTheBandHolds) {
+    enum Data { Values, DatesAlong, DatesUp, NoDatesUp };
+    struct Case {
+        const char* name;
+        Data data;
+        bool inverted = false, logarithmic = false, inside = false;
+        double from = 0, to = 0;  // a range set on the date axis, or on both value axes
+    };
+    const double day = 45000.3;  // 2023-03-15 07:12
+    const Case cases[] = {
+        {"values", Values},
+        {"values inverted", Values, true},
+        {"values logarithmic", Values, false, true},
+        {"values inside", Values, false, false, true, 2, 6},
+        {"values zoomed deep", Values, false, false, false, 5.00001, 5.00004},
+        {"dates along", DatesAlong},
+        {"dates along inverted", DatesAlong, true},
+        {"dates along zoomed", DatesAlong, false, false, false, day + 1, day + 1 + 20.0 / 1440},
+        {"dates up", DatesUp},
+        {"dates up, a minute, inside", DatesUp, false, false, true, day, day + 1.0 / 1440},
+        {"dates up inverted", DatesUp, true},
+        {"no dates up", NoDatesUp},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        DrawnChart1 f;
+        TChart& c = f.chart;
+        TChartAxis& bottom = c.BottomAxis();
+        TChartAxis& left = c.LeftAxis();
+        TChartAxis& dates = k.data == DatesAlong ? bottom : left;
+        if (k.data == DatesAlong) f.series->XValues()->SetDateTime(true);
+        if (k.data == DatesUp || k.data == NoDatesUp) f.series->YValues()->SetDateTime(true);
+        for (int i = 0; i < 40 && k.data != NoDatesUp; ++i) {
+            const double t = day + i * 3.0 / 39, v = 1 + 0.2 * i + (i % 3);
+            if (k.data == DatesUp)
+                f.series->AddPoint(v, t);
+            else
+                f.series->AddPoint(k.data == DatesAlong ? t : v, v * v);
+        }
+        for (TChartAxis* a : {&bottom, &left}) {
+            a->MinorTicks().Hide();  // the tick row shows the label ticks alone
+            a->SetInverted(k.inverted);
+            a->SetLogarithmic(k.logarithmic);
+            a->SetLabelsOnAxis(!k.inside);
+            if (k.from != k.to && (k.data == Values || a == &dates)) a->SetRange(k.from, k.to);
+        }
+        const QImage& img = f.Paint();
+        const TRect r = c.PlotRect();
+        TChartCanvas& canvas = c.Canvas();
+
+        AxisLabels expected;
+        std::vector<Labels> labels(2);
+        for (TChartAxis* a : {&bottom, &left}) {
+            SCOPED_TRACE(a->Horizontal() ? "bottom" : "left");
+            const TAxisTicks& ticks = a->DrawnTicks;
+            const int start = a->Scale().PixelStart, end = a->Scale().PixelEnd;
+            // The ticks of the axis in order (value labels from the top of
+            // the range down, date labels from the start), each at its value.
+            const bool up = a->IsDateTimeAxis() ? !k.inverted == a->Horizontal() : k.inverted == a->Horizontal();
+            for (std::size_t i = 0; i < ticks.size(); ++i) {
+                EXPECT_EQ(ticks[i].Pixel, a->ValueToPixel(ticks[i].Value)) << ticks[i].Text;
+                EXPECT_FALSE(ticks[i].Text.empty());
+                if (k.inside) {
+                    EXPECT_TRUE(start < ticks[i].Pixel && ticks[i].Pixel < end) << ticks[i].Text;
+                }
+                if (i > 0) {
+                    EXPECT_EQ(ticks[i].Pixel > ticks[i - 1].Pixel, up) << ticks[i].Text;
+                }
+            }
+            EXPECT_EQ(ticks.empty(), k.data == NoDatesUp && a == &left);
+            // Ticks at the tick pixels and nowhere else along the axis.
+            std::string tickRow, tickAt;
+            const int size = a->Horizontal() ? img.width() : img.height();
+            tickRow = a->Horizontal() ? RowPattern(img, a->AxisLinePos + 3, 0, size, clChartGray)
+                                      : ColumnPattern(img, a->AxisLinePos - 3, 0, size, clChartGray);
+            tickAt.assign(static_cast<std::size_t>(size), '.');
+            for (const TAxisTick& t : ticks) {
+                if (t.Pixel >= 0 && t.Pixel < size) tickAt[static_cast<std::size_t>(t.Pixel)] = '#';
+                if (start < t.Pixel && t.Pixel < end) {
+                    EXPECT_TRUE(IsGridLine(img, c, *a, t.Pixel)) << t.Text;
+                }
+            }
+            EXPECT_EQ(tickRow, tickAt);
+            Labels& own = labels[a->Horizontal() ? 0 : 1];
+            for (const TAxisTick& t : ticks) own.emplace_back(t.Value, t.Text);
+            expected.emplace_back(a, own);
+        }
+
+        // The labels written are the ticks' texts at their pixels.
+        const QImage written = ExpectedLabels(expected, c.Width(), c.Height());
+        const TRect leftBand{left.TitleEdgePos, 1, left.LabelsEdgePos, bottom.LabelsEdgePos};
+        const TRect bottomBand{1, bottom.LabelsEdgePos, c.Width() - 1, bottom.TitleEdgePos};
+        EXPECT_TRUE(SameIn(img, written, bottomBand));
+        if (left.DrawnTicks.empty()) {
+            EXPECT_TRUE(InkIn(img, leftBand).IsEmpty());
+        } else {
+            EXPECT_TRUE(SameIn(img, written, leftBand));
+        }
+        // The left band: the widest label drawn and a space, measured from
+        // the same list at the layout's scale.
+        canvas.SelectChartFont(left.LabelsFont());
+        int widest = 0;
+        for (const TAxisTick& t : left.DrawnTicks) widest = std::max(widest, canvas.MeasureWidth(t.Text));
+        EXPECT_EQ(left.LabelsEdgePos - left.TitleEdgePos, widest + canvas.MeasureWidth(" "));
+        EXPECT_EQ(r.Left, left.LabelsEdgePos + 7);
     }
 }

@@ -44,8 +44,8 @@ TEST(AxisLabelBand, HoldsTheWidestLabelDrawnAndNoMore) {
         f.host->Expose();
         const QImage& img = f.host->screen;
         const TChartAxis& a = f.chart.LeftAxis();
-        ASSERT_FALSE(a.TickPositions.empty());
-        const int rowsTop = a.PixelStart - 20, rowsBottom = a.PixelEnd + 20;
+        ASSERT_FALSE(a.TickPositions().empty());
+        const int rowsTop = a.Scale().PixelStart - 20, rowsBottom = a.Scale().PixelEnd + 20;
         // Nothing of a label left of the band, where the title stands.
         EXPECT_EQ(BlackIn(img, 2, a.TitleEdgePos, rowsTop, rowsBottom).count, 0);
         // The widest label starts right after the band's free space.
@@ -60,17 +60,16 @@ TEST(AxisLabelBand, HoldsTheWidestLabelDrawnAndNoMore) {
 
 TEST(AxisLabelBand, MeasuredAtTheStepTheAxisDrawsWith) {
     // The left axis is measured before the bottom axis' bands have narrowed
-    // the chart from below; the step it then draws with is the one measured.
+    // the chart from below; the step it then draws with is the one measured,
+    // and its band holds the widest label it draws.
     Chart1Fixture f;
     f.series->AddPoint(0, 0);
     f.series->AddPoint(1, 0.8);
     f.host->Expose();
     TChartAxis& a = f.chart.LeftAxis();
     f.chart.Canvas().SelectChartFont(a.LabelsFont());
-    std::vector<double> labels;
-    a.ForEachValueLabel(a.ComputeLabelStep(), [&](double v) { labels.push_back(v); });
-    ASSERT_GE(labels.size(), 2u);
+    ASSERT_GE(a.DrawnTicks.size(), 2u);
     int widest = 0;
-    for (double v : labels) widest = std::max(widest, f.chart.Canvas().MeasureWidth(a.FormatAxisValue(v)));
+    for (const TAxisTick& t : a.DrawnTicks) widest = std::max(widest, f.chart.Canvas().MeasureWidth(t.Text));
     EXPECT_EQ(a.LabelsEdgePos - a.TitleEdgePos, widest + f.chart.Canvas().MeasureWidth(" "));
 }

@@ -1,5 +1,6 @@
 // The axis' parts that need no chart and no font: the scale map (value <->
-// pixel, with the clamp and the rounding) and the label step and label values,
+// pixel, with the clamp and the rounding), the gallop search that finds a
+// pixel's last value, and the label step and label values,
 // with label sizes given by the test.
 
 #include <gtest/gtest.h>
@@ -193,6 +194,54 @@ TEST(AxisLabelSteps, LabelValuesFromTheTopDown) {
     EXPECT_TRUE(values(Scale(0, std::numeric_limits<double>::quiet_NaN(), 0, 100), 1, true).empty());
 }
 
+// Label values on a vertical scale of 100 pixels per unit, as the pixels of
+// the labels: which values got one, and where.
+namespace {
+struct LabelRun {
+    std::vector<int> Run(double lo, double hi, double step, int pixels = 0) {
+        scale = Scale(lo, hi, 0, pixels ? pixels : static_cast<int>(std::nearbyint((hi - lo) * 100)), false);
+        std::vector<int> out;
+        ForEachLabelValue(scale, step, true, [&](double v) { out.push_back(scale.ValueToPixel(v)); });
+        return out;
+    }
+    TAxisScale scale;
+};
+}  // namespace
+
+TEST(AxisLabelSteps, LabelValuesKeepTheirBounds) {
+    LabelRun f;
+    const TAxisScale& a = f.scale;
+    // Repeated subtraction ends a hair under 0.5: still the label 0.5.
+    std::vector<int> t = f.Run(0.5, 1.6, 0.1);
+    ASSERT_EQ(t.size(), 12u);
+    EXPECT_EQ(t.front(), a.ValueToPixel(1.6));
+    EXPECT_EQ(t.back(), a.ValueToPixel(0.5));
+    // Below zero the minimum itself bounds: -3 comes out a hair under -3 and is left out.
+    t = f.Run(-3, -2, 0.1);
+    ASSERT_EQ(t.size(), 10u);
+    EXPECT_EQ(t.back(), a.ValueToPixel(-2.9));
+    // A top that is a whole number of steps keeps its label although 1 / 0.1
+    // lies just under 10 in the wider type; likewise 0.2 and 0.3.
+    t = f.Run(0.5, 1, 0.1);
+    ASSERT_EQ(t.size(), 6u);
+    EXPECT_EQ(t.front(), a.ValueToPixel(1));
+    EXPECT_EQ(f.Run(0, 1, 0.2).front(), a.ValueToPixel(1));
+    EXPECT_EQ(f.Run(0, 0.9, 0.3).size(), 4u);
+    // A top a hair under a whole number of steps starts one step lower.
+    t = f.Run(0.5, 0.9999999999999999, 0.1);
+    EXPECT_EQ(t.front(), a.ValueToPixel(0.9));
+
+    // A range of zero, or too narrow to tell values apart: one label.
+    EXPECT_EQ(f.Run(5, 5, 1, 200), std::vector<int>{100});
+    EXPECT_EQ(f.Run(5, 5 + 5e-11, 1e-11, 200).size(), 1u);
+    // Values too large for the step to move them: one label, not an endless run.
+    EXPECT_EQ(f.Run(1e20 - 16384.0 * 100, 1e20, 1000, 200).size(), 1u);
+    // 10000 labels or more: none.
+    EXPECT_TRUE(f.Run(0, 10, 5e-4, 200).empty());
+    EXPECT_GE(f.Run(0, 10, 10.0 / 9999, 200).size(), 9999u);
+    EXPECT_TRUE(f.Run(0, 10, 1e-12, 200).empty());
+}
+
 // The ends of a pixel's values: the line drawing finds a column's points by
 // comparing values with them, so they must be exact to the last double.
 TEST(AxisScale, PixelEdgeValueIsTheLastDoubleOfItsPixel) {
@@ -235,4 +284,29 @@ TEST(AxisScale, PixelEdgeValueIsTheLastDoubleOfItsPixel) {
     const TAxisScale zero = Scale(5, 5, 10, 30);
     EXPECT_EQ(zero.PixelEdgeValue(20, 5, true), HUGE_VAL);
     EXPECT_EQ(zero.PixelEdgeValue(20, 5, false), -HUGE_VAL);
+}
+
+// The gallop search finds the end of the run from any guess (wrapped below
+// zero or beyond the limit too), never probes outside (0, limit), and costs
+// two probes for a guess at the end.
+TEST(GallopSearch, LastHoldingFindsTheEndFromAnyGuess) {
+    using u64 = unsigned long long;
+    for (const u64 limit : {1ULL, 2ULL, 3ULL, 10ULL, 1000ULL, 1ULL << 40}) {
+        for (const u64 end : {u64{0}, u64{1}, limit / 3, limit / 2, limit - 1}) {
+            if (end >= limit) continue;
+            for (const u64 guess : {u64{0}, u64{1}, end, end + 1, end - 1, end + 5, end - 5, limit - 1, limit, limit + 7}) {
+                int probes = 0;
+                const u64 found = LastHolding(limit, guess, [&](u64 d) {
+                    ++probes;
+                    EXPECT_TRUE(d > 0 && d < limit) << d;
+                    return d <= end;
+                });
+                EXPECT_EQ(found, end) << limit << " " << guess;
+                EXPECT_LE(probes, 2 * std::log2(static_cast<double>(limit)) + 2) << limit << " " << guess;
+                if (guess > 0 && guess < limit && (guess == end || guess == end + 1)) {
+                    EXPECT_LE(probes, 2) << limit << " " << guess;
+                }
+            }
+        }
+    }
 }

@@ -127,10 +127,10 @@ TEST(ChartLayout, ShownAxesTakeTheirBandsOffTheLeftAndBottom) {
     EXPECT_EQ(f.chart.PlotRect().Bottom, bottom.LabelsEdgePos - 7);
     EXPECT_EQ(f.chart.PlotRect().Right, 494);
     // The axes then span the new rectangle.
-    EXPECT_EQ(bottom.PixelStart, f.chart.PlotRect().Left);
-    EXPECT_EQ(bottom.PixelEnd, 494);
-    EXPECT_EQ(left.PixelStart, f.chart.PlotRect().Top);
-    EXPECT_EQ(left.PixelEnd, f.chart.PlotRect().Bottom);
+    EXPECT_EQ(bottom.Scale().PixelStart, f.chart.PlotRect().Left);
+    EXPECT_EQ(bottom.Scale().PixelEnd, 494);
+    EXPECT_EQ(left.Scale().PixelStart, f.chart.PlotRect().Top);
+    EXPECT_EQ(left.Scale().PixelEnd, f.chart.PlotRect().Bottom);
     EXPECT_DOUBLE_EQ(bottom.Minimum(), 1.58);
     EXPECT_DOUBLE_EQ(bottom.Maximum(), 7.185);
     EXPECT_EQ(left.Minimum(), 495);

@@ -64,6 +64,6 @@ TEST(Chart1Render, EmptySeries) {
     Chart1Fixture f;
     f.host->Expose();
     CheckAndSave(f, "chart1_empty.png");
-    EXPECT_TRUE(f.chart.LeftAxis().RangeIsZero);
-    EXPECT_TRUE(f.chart.BottomAxis().RangeIsZero);
+    EXPECT_TRUE(f.chart.LeftAxis().Scale().RangeIsZero);
+    EXPECT_TRUE(f.chart.BottomAxis().Scale().RangeIsZero);
 }

@@ -45,7 +45,7 @@ TEST(LineDrawing, OnePointLeavesNoInkUnlessItsPointerShows) {
     const QImage& img = c.Render();
     const QPoint p = c.Pixel(0);
     // Both axes have a zero range: the point sits at their centres.
-    EXPECT_EQ(p, QPoint(c.chart.BottomAxis().PixelCentre, c.chart.LeftAxis().PixelCentre));
+    EXPECT_EQ(p, QPoint(c.chart.BottomAxis().Scale().PixelCentre, c.chart.LeftAxis().Scale().PixelCentre));
     // A 9 x 9 marker, both corners included: a black frame around red.
     EXPECT_EQ(CountInk(img, clRed), 49);
     for (int d = -4; d <= 4; ++d) {

@@ -1,6 +1,7 @@
 // An exception thrown by an application hook in the middle of a paint leaves
 // the chart as it was before the paint: repaint requests on, the label hook
-// in place, no clip left on the surface; and the next paint draws the chart.
+// in place, no clip left on the surface, an axis whose band was being
+// measured mapping as before; and the next paint draws the chart.
 
 #include "ChartTestHost.h"
 #include "CurveChart.h"
@@ -97,4 +98,23 @@ TEST(RenderExceptions, AHookThrowingInsideTheClippedSeriesLeavesNoClip) {
     EXPECT_TRUE(h.Throws());
     h.line->OnGetPointerStyle = nullptr;
     h.ExpectRecovered("drawing the series");
+}
+
+TEST(RenderExceptions, AValuesHookThrowingWhileTheBandIsMeasuredLeavesTheAxisScale) {
+    // The band is measured at the length the axis will have, on a copy of
+    // its scale: a throw leaves the scale the last paint mapped with.
+    Hooked h;
+    h.chart.Refresh();
+    TChartAxis& left = h.chart.LeftAxis();
+    const TAxisScale before = left.Scale();
+    h.chart.OnGetNextAxisLabel = [](TChartAxis*, int, double&, bool&) { throw std::runtime_error("label values"); };
+    TRect rect{0, 0, 300, 100};
+    EXPECT_THROW(left.ReserveAxisSpace(rect, true), std::runtime_error);
+    const TAxisScale& after = left.Scale();
+    EXPECT_EQ(after.PixelStart, before.PixelStart);
+    EXPECT_EQ(after.PixelEnd, before.PixelEnd);
+    EXPECT_EQ(after.PixelLength, before.PixelLength);
+    EXPECT_EQ(after.PixelsPerUnit, before.PixelsPerUnit);
+    EXPECT_EQ(left.ValueToPixel(510), before.ValueToPixel(510));
+    h.chart.OnGetNextAxisLabel = nullptr;
 }

@@ -161,9 +161,9 @@ TEST(ZoomDrag, AnEmptySeriesZoomsToTheLeastRangeAndACurveLoadedLaterStaysInIt) {
     EXPECT_EQ(RangeOf(f.chart.LeftAxis()), "0 .. 1e-10");
     f.LoadExampleCurve();
     f.Paint();
-    EXPECT_EQ(f.chart.BottomAxis().ScaleMin, 0);
-    EXPECT_DOUBLE_EQ(f.chart.BottomAxis().ScaleMax, 1e-10);
-    EXPECT_DOUBLE_EQ(f.chart.LeftAxis().ScaleMax, 1e-10);
+    EXPECT_EQ(f.chart.BottomAxis().Scale().ScaleMin, 0);
+    EXPECT_DOUBLE_EQ(f.chart.BottomAxis().Scale().ScaleMax, 1e-10);
+    EXPECT_DOUBLE_EQ(f.chart.LeftAxis().Scale().ScaleMax, 1e-10);
     // The curve lies beyond the tiny range: its points are placed far off.
     EXPECT_EQ(f.series->PointXPixel(0), PixelClampLimit);
     f.chart.ResetZoom();

@@ -1,7 +1,8 @@
 #pragma once
 // Runs a function when the scope it guards is left, by its end or by an
-// exception: a setting switched for the length of a paint (repaint requests
-// off, an application hook put aside) comes back whatever happens inside.
+// exception: a setting switched for the length of a task (repaint requests
+// off for a paint, a dialog put aside) comes back, and a count kept while
+// work goes on is recorded, whatever happens inside.
 
 #include <utility>
 
