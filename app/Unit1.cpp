@@ -126,7 +126,7 @@ private:
 TChartWidget* TForm1::CreateChart1(QWidget* parent) {
     auto* chart = new TChartWidget(parent);
     chart->setObjectName(QStringLiteral("Chart1"));
-    chart->Chart().LoadLayout(Form1Chart1Layout());
+    chart->Chart().LoadLayout(CurveChartLayout());
     chart->setGeometry(208, 56, 505, 313);
     return chart;
 }

@@ -78,7 +78,7 @@ bool ReadCurve(const char* path, std::vector<double>& level, std::vector<double>
 struct BenchChart {
     BenchChart(const std::vector<double>& level, const std::vector<double>& storage) {
         chart.Canvas().SetPixelsPerInch(120);  // the layout's own resolution: 505 x 313
-        chart.LoadLayout(Form1Chart1Layout());
+        chart.LoadLayout(CurveChartLayout());
         series = new TLineSeries;  // the chart frees it
         series->SetParentChart(&chart);
         series->BeginDataUpdate();

@@ -1,10 +1,12 @@
 #pragma once
 // The batch mode: the four buttons' work without a window, for scripts.
 //
-//     quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]
+//     quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG] ...
 //
-// reads the curve (and with --chart draws its chart into a PNG file), then (with --flood) the flood record, computes and writes
-// the result file to RESULT, or to standard output when --out is absent or
+// (the whole option list is the usage text in Batch.cpp, which --help prints
+// and docs/quelmora.1 explains). It reads the curve (and with --chart draws
+// its chart into a PNG file), then (with --flood) the flood record, computes
+// and writes the result file to RESULT, or to standard output when --out is absent or
 // "-". Exit status 0 on success; 1 after an error, whose message goes to
 // standard error as "quelmora: MESSAGE" (as the error display shows it),
 // followed, when the error belongs to a line of a file, by

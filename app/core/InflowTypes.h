@@ -1,5 +1,6 @@
 #pragma once
-// The two in-memory data sets of the window.
+// The two records every front end computes with: the curve's points and
+// the flood's steps, with what the computation adds to each step.
 
 #include "DateTime.h"
 

@@ -59,7 +59,7 @@ private:
 struct Chart1Fixture {
     Chart1Fixture() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Form1Chart1Layout());
+        chart.LoadLayout(CurveChartLayout());
         host = std::make_unique<ImageHost>(chart);
         series = new TChartSeries;  // the chart frees it
         series->SetParentChart(&chart);

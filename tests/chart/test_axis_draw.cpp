@@ -439,7 +439,7 @@ TEST(AxisDraw, AnOpaqueLabelFormatBoxesEachLabel) {
 TEST(AxisDraw, Chart1PictureWithTheCurve) {
     TChart chart;
     chart.Canvas().SetPixelsPerInch(120);
-    chart.LoadLayout(Form1Chart1Layout());
+    chart.LoadLayout(CurveChartLayout());
     ImageHost host(chart);
     auto* line = new TLineSeries;
     line->SetParentChart(&chart);

@@ -420,7 +420,7 @@ TEST(ChartSeries, View3DChangesBroadcast) {
 // ---------------------------------------------------------------------------
 TEST(ChartStoredLayout, Chart1RecordSetsTheWindowsChart) {
     TChart chart;
-    chart.LoadLayout(Form1Chart1Layout());
+    chart.LoadLayout(CurveChartLayout());
     EXPECT_FALSE(chart.Legend().Visible());
     EXPECT_FALSE(chart.View3D());
     EXPECT_EQ(chart.MarginLeft(), 2);

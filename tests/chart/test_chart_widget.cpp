@@ -16,7 +16,7 @@ TEST(ChartWidget, NeverErasedAndPaintedFromTheKeptBitmap) {
     EXPECT_TRUE(w.testAttribute(Qt::WA_NoSystemBackground));
     TChart& chart = w.Chart();
     chart.Canvas().SetPixelsPerInch(120);
-    chart.LoadLayout(Form1Chart1Layout());
+    chart.LoadLayout(CurveChartLayout());
     EXPECT_EQ(w.geometry(), QRect(208, 56, 505, 313));  // the stored bounds reach the widget
 
     const QImage first = w.grab().toImage().convertToFormat(QImage::Format_RGB32);

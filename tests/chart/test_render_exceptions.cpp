@@ -15,7 +15,7 @@ namespace {
 struct Hooked {
     Hooked() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Form1Chart1Layout());
+        chart.LoadLayout(CurveChartLayout());
         host = std::make_unique<ImageHost>(chart);
         line = new TLineSeries;  // the chart frees it
         line->SetParentChart(&chart);

@@ -25,7 +25,7 @@ inline void LoadExampleCurve(TChartSeries& series) {
 struct ZoomChart {
     ZoomChart() {
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Form1Chart1Layout());
+        chart.LoadLayout(CurveChartLayout());
         host = std::make_unique<ImageHost>(chart);
         series = new TLineSeries;  // the chart frees it
         series->SetParentChart(&chart);

@@ -20,7 +20,7 @@ struct ShownChart {
     ShownChart() {
         TChart& chart = widget.Chart();
         chart.Canvas().SetPixelsPerInch(120);
-        chart.LoadLayout(Form1Chart1Layout());
+        chart.LoadLayout(CurveChartLayout());
         series = new TLineSeries;
         series->SetParentChart(&chart);
         LoadExampleCurve(*series);

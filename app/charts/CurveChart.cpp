@@ -5,7 +5,7 @@
 
 #include <utility>
 
-TLayoutRecord Form1Chart1Layout() {
+TLayoutRecord CurveChartLayout() {
     TLayoutRecord r;
     r.Add("Left", TLayoutValue::Integer(208));
     r.Add("Top", TLayoutValue::Integer(56));

@@ -46,7 +46,7 @@ TChartPicture::~TChartPicture() {
 }
 
 TChartExport::TChartExport() {
-    Chart().LoadLayout(Form1Chart1Layout());
+    Chart().LoadLayout(CurveChartLayout());
     FSeries = new TLineSeries;
     FSeries->SetParentChart(&Chart());
     FPlot = std::make_unique<TSeriesCurvePlot>(*FSeries);

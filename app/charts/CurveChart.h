@@ -12,7 +12,7 @@
 class TChartSeries;
 
 // The stored settings of Chart1, applied with TCustomChart::LoadLayout.
-TLayoutRecord Form1Chart1Layout();
+TLayoutRecord CurveChartLayout();
 
 // Fills a series with a curve: storage across (X), level up (Y).
 class TSeriesCurvePlot : public TCurvePlot {
