@@ -7,3 +7,8 @@ quelmora_test(test_agency_input
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_records.cpp
     LIBS app_core)
 target_compile_definitions(test_agency_input PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
+# The options that describe a file, as every front end reads them.
+quelmora_test(test_record_format
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_record_format.cpp
+    LIBS app_core)
+target_compile_definitions(test_record_format PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")

@@ -25,3 +25,9 @@ quelmora_test(test_window_fit
   LIBS app_gui Qt6::Test)
 target_include_directories(test_window_fit PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app_gui)
 target_compile_definitions(test_window_fit PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
+# The import dialog on the agencies' files as published.
+quelmora_test(test_import_dialog
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_import_dialog.cpp
+  LIBS app_gui Qt6::Test)
+target_include_directories(test_import_dialog PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app_gui)
+target_compile_definitions(test_import_dialog PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
