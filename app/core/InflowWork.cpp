@@ -3,10 +3,10 @@
 #include "Currency.h"
 #include "CurveLookup.h"
 #include "FloatRules.h"
+#include "InflowBalance.h"
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
-#include "ScopeExit.h"
 
 #include <algorithm>
 #include <array>
@@ -25,11 +25,8 @@ constexpr int kCurveColumns = 2;
 // Rows of a table after its reset: headings, units, eight data rows.
 constexpr int kResetRows = 10;
 constexpr int kFirstDataRow = 2;
-// The computed fields in the order the computation makes their texts, and
-// the table columns that show them.
-constexpr std::array<double TFloodStep::*, 6> kComputedFields{
-    &TFloodStep::V, &TFloodStep::dV, &TFloodStep::dt, &TFloodStep::dVdt, &TFloodStep::qMean, &TFloodStep::Qin};
-constexpr std::array<int, 6> kComputedColumns{2, 3, 4, 5, 7, 8};
+// The table columns that show the computed fields, in the balance's order.
+constexpr std::array<int, kBalanceFields> kComputedColumns{2, 3, 4, 5, 7, 8};
 // The result file goes out in pieces of this size.
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 
@@ -153,7 +150,7 @@ void InflowWork::AppendDerivedCell(int row, int k, std::string& out) const {
     const TFloodStep& step = FloodSteps[static_cast<std::size_t>(row - kFirstDataRow)];
     // Made like the computation made it; a value changed beyond the decimal
     // range since (only by hand) still shows, in the same form.
-    out += RealToText(step.*kComputedFields[static_cast<std::size_t>(k)]);
+    out += RealToText(BalanceField(step, k));
 }
 
 void InflowWork::FormCreate() {
@@ -401,106 +398,40 @@ void InflowWork::Compute() {
 // fields when the table is read, so the row only counts how many it shows.
 void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
     TStringGrid& grid = StringGrid1;
-    TFloodStep& step = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow)];
-    int made = 0;
-    // The cells made now, and those an earlier run made beyond them, show
-    // their fields' texts.
-    const TScopeExit show([&grid, r, &made] { grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), made)); });
-
+    const std::size_t e = static_cast<std::size_t>(r - kFirstDataRow);
+    TFloodStep& step = FloodSteps[e];
+    TFloodStep given = step;
     // Both conversions of the level text give the same storage: one serves.
-    const double storage = curve.Storage(ReadNumber(grid.Cell(1, r)));
-    if (!DecimalInRange(storage)) throw EInvalidOp();   // it has no text
-    step.V = storage;
-    made = 1;
-    if (r == kFirstDataRow) return;
-
-    const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
-    auto dV = [&] { return static_cast<long double>(step.V) - prev.V; };
-    // The real time between the records: before 1899-12-30 a stored stamp is
-    // its date minus its time of day. From then on the operands are the
-    // stored values themselves.
-    auto dt = [&] { return (ElapsedDays(step.T) - ElapsedDays(prev.T)) * 24.0L * 3600.0L; };
-    // With bank storage K the banks take up K times the water the lake gains;
-    // K = 0 is the plain term, with the very same operations.
-    const long double bank = Balance.bankStorage;
-    auto dVdt = [&] {
-        if (bank == 0) return static_cast<long double>(step.dV) * 1e8L / step.dt;
-        return (1.0L + bank) * step.dV * 1e8L / step.dt;
-    };
+    given.Z = ReadNumber(grid.Cell(1, r));
     // The losses' texts are read now; one that is no number stops the row
     // where the outflow term is made, after the storage term's cells.
-    const bool atEnd = Balance.outflow == TBalanceOptions::TOutflow::End;
-    const bool withLosses = !Balance.lossFields.empty();
-    long double losses = 0;
-    std::exception_ptr lossError;
+    TStepLosses losses;
     std::optional<std::size_t> lossRecord;   // whose field failed
-    if (withLosses) {
+    if (e > 0 && !Balance.lossFields.empty()) {
         try {
-            losses = LossTerm(static_cast<std::size_t>(r - kFirstDataRow));
+            losses.value = LossTerm(e);
         } catch (const Exception&) {
-            lossError = std::current_exception();
+            losses.error = std::current_exception();
             lossRecord = lossRecord_;
             lossRecord_.reset();   // a failure before it is raised is this record's
         }
     }
-    auto qMean = [&] {
-        const long double outflow =
-            atEnd ? static_cast<long double>(step.Qout) : (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L;
-        return withLosses ? outflow + losses : outflow;
-    };
-    auto Qin = [&] { return static_cast<long double>(step.dVdt) + step.qMean; };
-    auto field = [&](int k) -> double& { return step.*kComputedFields[static_cast<std::size_t>(k)]; };
-
-    // A value is stored before its text is made; when the text cannot be
-    // made, the field keeps the value while the cell keeps its old text,
-    // which, if it was made from the old value, is stored in the row now.
-    auto textOf = [&](int k, double old) {
-        if (!DecimalInRange(field(k))) {
-            if (grid.DerivedCount(r) > k) {
-                const double value = field(k);
-                field(k) = old;
-                grid.StoreDerivedCells(r);
-                field(k) = value;
-            }
-            throw EInvalidOp();
-        }
-        made = k + 1;
-    };
-    auto put = [&](int k, double value) {
-        const double old = field(k);
-        field(k) = value;
-        textOf(k, old);
-    };
-
-    // The usual road: the five formulas at once, their error flags tested
-    // once. Any error, and the row is done again formula by formula.
-    const TFloodStep old = step;
-    if (!lossError && EvalFormulasQuietly([&] {
-            step.dV = static_cast<double>(dV());
-            step.dt = static_cast<double>(dt());
-            step.dVdt = static_cast<double>(dVdt());
-            step.qMean = static_cast<double>(qMean());
-            step.Qin = static_cast<double>(Qin());
-        })) {
-        // The fields after one whose text fails are never reached.
-        int last = 5;
-        for (int k = 1; k < last; ++k)
-            if (!DecimalInRange(field(k))) last = k;
-        for (int later = last + 1; later < 6; ++later)
-            field(later) = old.*kComputedFields[static_cast<std::size_t>(later)];
-        for (int k = 1; k <= last; ++k) textOf(k, old.*kComputedFields[static_cast<std::size_t>(k)]);
-        return;
+    const TBalanceResult result = BalanceStep(e > 0 ? &FloodSteps[e - 1] : nullptr, given, curve, Balance, losses);
+    // A field whose new value has no text: its cell keeps the text it showed,
+    // made from the old value, stored in the row before the value changes.
+    const int shown = result.shown;
+    for (int k = 0; k < shown; ++k) BalanceField(step, k) = BalanceField(result.values, k);
+    if (result.stored > shown) {
+        if (grid.DerivedCount(r) > shown) grid.StoreDerivedCells(r);
+        BalanceField(step, shown) = BalanceField(result.values, shown);
     }
-    for (int k = 1; k < 6; ++k) field(k) = old.*kComputedFields[static_cast<std::size_t>(k)];
-    put(1, EvalFormula(dV));
-    put(2, EvalFormula(dt));
-    put(3, EvalFormula(dVdt));
-    if (lossError) {
-        lossRecord_ = lossRecord;
-        std::rethrow_exception(lossError);
+    // The cells made now, and those an earlier run made beyond them, show
+    // their fields' texts.
+    grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), shown));
+    if (result.error) {
+        if (result.error == losses.error) lossRecord_ = lossRecord;
+        std::rethrow_exception(result.error);
     }
-    put(4, EvalFormula(qMean));
-    put(5, EvalFormula(Qin));
 }
 
 long double InflowWork::LossTerm(std::size_t e) const {
