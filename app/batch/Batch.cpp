@@ -6,6 +6,7 @@
 #include "Currency.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
+#include "FloodRun.h"
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
 #include "InflowWork.h"
@@ -330,8 +331,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
     if (work.CurvePoints.empty()) throw Exception(NoRecords(*options.curve, "points", work.LastReadCrAlone));
     if (chartOut != kNone) outputs.SetWriter(chartOut, [&](LineFile& file) { file.Write(chart->PngBytes()); });
 
-    TCorrectedInflow corrected;
-    std::optional<TFloodSummary> summary;
+    TFloodRun run;
     if (options.flood) {
         work.Balance = options.balance;
         work.ResetFloodTable();
@@ -357,26 +357,24 @@ void Run(const BatchOptions& options, InflowWork& work) {
                                 " s): the summary and the corrected inflow need the records in time order");
             }
         }
-        corrected = CorrectInflow(work.FloodSteps, computed, options.correction);
-        if (corrected.negativeVolume)
+        run = RunFlood(work.FloodSteps, computed, options.correction, options.summary.has_value());
+        if (run.negativeVolume)
             std::fprintf(stderr,
                          "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
                          "the corrected inflow keeps them\n",
                          kAppName);
-        if (options.summary)
-            summary = options.correction.Any() ? SummarizeFlood(work.FloodSteps, computed, corrected.inflow)
-                                               : SummarizeFlood(work.FloodSteps, computed);
+        if (run.summaryError) std::rethrow_exception(run.summaryError);
         outputs.SetWriter(result, [&](LineFile& file) { work.WriteResult(file); });
         if (hydrographOut != kNone)
             outputs.SetWriter(hydrographOut, [&](LineFile& file) {
                 THydrographExport hydrograph;
-                hydrograph.Show(work.FloodSteps, work.ComputedRecords, corrected.inflow);
+                hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected);
                 file.Write(hydrograph.PngBytes());
             });
-        if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*summary)); });
+        if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*run.summary)); });
         if (correctedOut != kNone)
             outputs.SetWriter(correctedOut, [&](LineFile& file) {
-                WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, corrected.inflow);
+                WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, run.corrected);
             });
     }
     // Everything or nothing; standard output last.
