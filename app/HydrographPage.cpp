@@ -280,7 +280,7 @@ THydrographPage::~THydrographPage() = default;
 
 void THydrographPage::Refresh(const InflowWork& work) {
     // After a reset the table is empty while the last record's steps remain.
-    const bool shown = work.StringGrid1.RowCount() > 2 && !work.StringGrid1.Cell(0, 2).empty();
+    const bool shown = work.FloodShown();
     const std::span<const TFloodStep> steps =
         shown ? std::span<const TFloodStep>(work.FloodSteps) : std::span<const TFloodStep>();
     const std::size_t computed = shown ? work.ComputedRecords : 0;

@@ -13,6 +13,7 @@
 #include "LineFile.h"
 #include "OutputSet.h"
 #include "RecordCheck.h"
+#include "RecordLine.h"
 
 #include <algorithm>
 #include <charconv>
@@ -177,10 +178,10 @@ void ReadChoices(BatchOptions& options) {
     }
     if (options.losses) {
         const std::string& list = *options.losses;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t comma = std::min(list.find(',', start), list.size());
-            const auto field = WholeNumber<int>(list.substr(start, comma - start));
+        std::vector<std::string_view> pieces;
+        SplitFields(list, pieces);
+        for (const std::string_view piece : pieces) {
+            const auto field = WholeNumber<int>(std::string(piece));
             if (!field || *field < 4)
                 throw UsageError{"--losses needs field numbers of 4 or more, as 4,5; not '" + list + "'"};
             // Counted twice, a loss would be taken twice.
@@ -188,8 +189,6 @@ void ReadChoices(BatchOptions& options) {
             if (std::find(fields.begin(), fields.end(), *field) != fields.end())
                 throw UsageError{"--losses names field " + std::to_string(*field) + " twice: '" + list + "'"};
             fields.push_back(*field);
-            if (comma == list.size()) break;
-            start = comma + 1;
         }
     }
     if (options.smooth) {
@@ -320,6 +319,8 @@ void Run(const BatchOptions& options, InflowWork& work) {
     outputs.Check(StandardOutputWasClosed());
 
     // Then every input is read and the work done, before any output is made.
+    // No table is shown: the records alone are made.
+    work.ShowTables = false;
     work.FormCreate();
     std::optional<TChartExport> chart;
     if (options.chart) {
