@@ -3,7 +3,7 @@
 #include "ChartWidget.h"
 #include "FloodSummary.h"
 #include "HydrographChart.h"
-#include "InflowCorrection.h"
+#include "FloodRun.h"
 #include "InflowWork.h"
 
 #include "Currency.h"
@@ -280,25 +280,25 @@ THydrographPage::~THydrographPage() = default;
 
 void THydrographPage::Refresh(const InflowWork& work) {
     // After a reset the table is empty while the last record's steps remain.
-    const bool shown = work.StringGrid1.RowCount() > 2 && !work.StringGrid1.Cell(0, 2).empty();
+    const bool shown = work.FloodShown();
     const std::span<const TFloodStep> steps =
         shown ? std::span<const TFloodStep>(work.FloodSteps) : std::span<const TFloodStep>();
     const std::size_t computed = shown ? work.ComputedRecords : 0;
-    const TCorrectedInflow corrected = CorrectInflow(steps, computed, FCorrection);
+    const TFloodRun run = RunFlood(steps, computed, FCorrection);
     FHydrograph->SetMarkPeaks(true, FlowDecimals(work));
-    FHydrograph->Show(steps, computed, corrected.inflow);
+    FHydrograph->Show(steps, computed, run.corrected);
     MethodNote->setText(
-        corrected.backwardStep
+        run.backwardStep
             ? QString::fromUtf8("记录未按时间先后排列（第 %1 行早于上一行）：不作修正，也不计洪量。")
-                  .arg(*corrected.backwardStep + 2)
-        : corrected.negativeVolume
+                  .arg(*run.backwardStep + 2)
+        : run.negativeVolume
             ? QString::fromUtf8("整个记录的入库水量为负，负入流无法重新分配；修正入库流量保留了它们。")
             : QString());
 
     std::vector<TFloodSummaryRow> rows;
-    TFloodSummary summary;
+    const TFloodSummary summary = run.summary.value_or(TFloodSummary{});
     try {
-        summary = FCorrection.Any() ? SummarizeFlood(steps, computed, corrected.inflow) : SummarizeFlood(steps, computed);
+        if (run.summaryError) std::rethrow_exception(run.summaryError);
         rows = SummaryRows(summary);
     } catch (const std::exception&) {
         // A value beyond what the table can write (a flood the computation

@@ -13,7 +13,7 @@
 #include "Arithmetic.h"
 #include "FloodSummary.h"
 #include "ScopeExit.h"
-#include "InflowCorrection.h"
+#include "FloodRun.h"
 #include "LineFile.h"
 
 #include <QAbstractItemView>
@@ -445,19 +445,16 @@ void TForm1::BitBtn4Click() {
 void TForm1::SaveSummaryClick() {
     const std::string fileName = ExecuteSaveDialog({QString::fromUtf8("CSV 文件 (*.csv)"), QStringLiteral("csv")});
     if (fileName.empty()) return;
-    const TCorrectionOptions correction = TabSheet4->AppliedCorrection();
-    const TCorrectedInflow corrected = CorrectInflow(Work.FloodSteps, Work.ComputedRecords, correction);
-    WriteSummaryText(correction.Any() ? SummarizeFlood(Work.FloodSteps, Work.ComputedRecords, corrected.inflow)
-                                      : SummarizeFlood(Work.FloodSteps, Work.ComputedRecords),
-                     fileName);
+    const TFloodRun run = RunFlood(Work.FloodSteps, Work.ComputedRecords, TabSheet4->AppliedCorrection());
+    if (run.summaryError) std::rethrow_exception(run.summaryError);
+    WriteSummaryText(*run.summary, fileName);
 }
 
 void TForm1::SaveCorrectedClick() {
     const std::string fileName = ExecuteSaveDialog({QString::fromUtf8("CSV 文件 (*.csv)"), QStringLiteral("csv")});
     if (fileName.empty()) return;
-    const TCorrectedInflow corrected =
-        CorrectInflow(Work.FloodSteps, Work.ComputedRecords, TabSheet4->AppliedCorrection());
-    WriteCorrectedText(Work.FloodSteps, Work.ComputedRecords, corrected.inflow, fileName);
+    const TFloodRun run = RunFlood(Work.FloodSteps, Work.ComputedRecords, TabSheet4->AppliedCorrection(), false);
+    WriteCorrectedText(Work.FloodSteps, Work.ComputedRecords, run.corrected, fileName);
 }
 
 void TForm1::OpenFiles(const std::string& curve, const std::string& flood, bool compute) {

@@ -6,12 +6,14 @@
 #include "Currency.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
+#include "FloodRun.h"
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
 #include "InflowWork.h"
 #include "LineFile.h"
 #include "OutputSet.h"
 #include "RecordCheck.h"
+#include "RecordLine.h"
 
 #include <algorithm>
 #include <charconv>
@@ -176,10 +178,10 @@ void ReadChoices(BatchOptions& options) {
     }
     if (options.losses) {
         const std::string& list = *options.losses;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t comma = std::min(list.find(',', start), list.size());
-            const auto field = WholeNumber<int>(list.substr(start, comma - start));
+        std::vector<std::string_view> pieces;
+        SplitFields(list, pieces);
+        for (const std::string_view piece : pieces) {
+            const auto field = WholeNumber<int>(std::string(piece));
             if (!field || *field < 4)
                 throw UsageError{"--losses needs field numbers of 4 or more, as 4,5; not '" + list + "'"};
             // Counted twice, a loss would be taken twice.
@@ -187,8 +189,6 @@ void ReadChoices(BatchOptions& options) {
             if (std::find(fields.begin(), fields.end(), *field) != fields.end())
                 throw UsageError{"--losses names field " + std::to_string(*field) + " twice: '" + list + "'"};
             fields.push_back(*field);
-            if (comma == list.size()) break;
-            start = comma + 1;
         }
     }
     if (options.smooth) {
@@ -319,6 +319,8 @@ void Run(const BatchOptions& options, InflowWork& work) {
     outputs.Check(StandardOutputWasClosed());
 
     // Then every input is read and the work done, before any output is made.
+    // No table is shown: the records alone are made.
+    work.ShowTables = false;
     work.FormCreate();
     std::optional<TChartExport> chart;
     if (options.chart) {
@@ -330,8 +332,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
     if (work.CurvePoints.empty()) throw Exception(NoRecords(*options.curve, "points", work.LastReadCrAlone));
     if (chartOut != kNone) outputs.SetWriter(chartOut, [&](LineFile& file) { file.Write(chart->PngBytes()); });
 
-    TCorrectedInflow corrected;
-    std::optional<TFloodSummary> summary;
+    TFloodRun run;
     if (options.flood) {
         work.Balance = options.balance;
         work.ResetFloodTable();
@@ -357,26 +358,24 @@ void Run(const BatchOptions& options, InflowWork& work) {
                                 " s): the summary and the corrected inflow need the records in time order");
             }
         }
-        corrected = CorrectInflow(work.FloodSteps, computed, options.correction);
-        if (corrected.negativeVolume)
+        run = RunFlood(work.FloodSteps, computed, options.correction, options.summary.has_value());
+        if (run.negativeVolume)
             std::fprintf(stderr,
                          "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
                          "the corrected inflow keeps them\n",
                          kAppName);
-        if (options.summary)
-            summary = options.correction.Any() ? SummarizeFlood(work.FloodSteps, computed, corrected.inflow)
-                                               : SummarizeFlood(work.FloodSteps, computed);
+        if (run.summaryError) std::rethrow_exception(run.summaryError);
         outputs.SetWriter(result, [&](LineFile& file) { work.WriteResult(file); });
         if (hydrographOut != kNone)
             outputs.SetWriter(hydrographOut, [&](LineFile& file) {
                 THydrographExport hydrograph;
-                hydrograph.Show(work.FloodSteps, work.ComputedRecords, corrected.inflow);
+                hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected);
                 file.Write(hydrograph.PngBytes());
             });
-        if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*summary)); });
+        if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*run.summary)); });
         if (correctedOut != kNone)
             outputs.SetWriter(correctedOut, [&](LineFile& file) {
-                WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, corrected.inflow);
+                WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, run.corrected);
             });
     }
     // Everything or nothing; standard output last.

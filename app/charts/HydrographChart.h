@@ -34,8 +34,8 @@ public:
     // computation). The inflow of record i (i >= 1) is drawn from T[i-1] to
     // T[i]; the first record has none of its own, so the stairs begin at its
     // time with the second record's value. The left axis keeps 0 in view
-    // whenever an inflow is negative. corrected[k], when given, is the
-    // corrected inflow of record k + 1, drawn like the inflow; without it the
+    // whenever an inflow is negative. The corrected inflow, when given, is
+    // indexed as FloodRun.h says and drawn like the inflow; without it the
     // corrected series is inactive and out of the legend.
     void Show(std::span<const TFloodStep> steps, std::size_t computed, std::span<const double> corrected = {});
 

@@ -116,7 +116,7 @@ struct TPeriodSummary {
 // the whole record.
 std::vector<TPeriodSummary> SummarizePeriods(std::span<const TFloodStep> steps, std::size_t computed,
                                              const TPeriodRule& rule);
-// With the corrected inflow's items (corrected[k] for record k + 1).
+// With the corrected inflow's items (one per step, as in FloodRun.h).
 std::vector<TPeriodSummary> SummarizePeriods(std::span<const TFloodStep> steps, std::size_t computed,
                                              std::span<const double> corrected, const TPeriodRule& rule);
 

@@ -58,8 +58,8 @@ struct TFloodSummary {
 // Ties go to the first record. Sums are taken with a 64-bit significand and
 // rounded to double once, like every formula of the computation.
 TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed);
-// The same, with the corrected inflow's items: corrected[k] is the corrected
-// value of record k + 1 (see CorrectInflow), for the computed records.
+// The same, with the corrected inflow's items (one value per step, indexed as
+// FloodRun.h says), for the computed records.
 TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed,
                              std::span<const double> corrected);
 

@@ -55,10 +55,9 @@ TRedistribution RedistributeNegativeInflow(std::span<const double> inflow,
 std::optional<std::size_t> FirstBackwardStep(std::span<const TFloodStep> steps, std::size_t computed);
 
 // The corrected inflow of a computed flood record, as the options ask
-// (smoothing first, then redistribution). inflow[k] belongs to record k + 1,
-// for the `computed` records (the first record has no step); empty when no
-// correction is chosen, fewer than two records are computed, or a step goes
-// back in time.
+// (smoothing first, then redistribution), one value per step of the
+// `computed` records as FloodRun.h indexes them; empty when no correction is
+// chosen, fewer than two records are computed, or a step goes back in time.
 struct TCorrectedInflow {
     std::vector<double> inflow;
     // Redistribution was asked and the record's whole volume is negative: the

@@ -3,10 +3,11 @@
 #include "Currency.h"
 #include "CurveLookup.h"
 #include "FloatRules.h"
+#include "InflowBalance.h"
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
-#include "ScopeExit.h"
+#include "RecordLine.h"
 
 #include <algorithm>
 #include <array>
@@ -25,11 +26,8 @@ constexpr int kCurveColumns = 2;
 // Rows of a table after its reset: headings, units, eight data rows.
 constexpr int kResetRows = 10;
 constexpr int kFirstDataRow = 2;
-// The computed fields in the order the computation makes their texts, and
-// the table columns that show them.
-constexpr std::array<double TFloodStep::*, 6> kComputedFields{
-    &TFloodStep::V, &TFloodStep::dV, &TFloodStep::dt, &TFloodStep::dVdt, &TFloodStep::qMean, &TFloodStep::Qin};
-constexpr std::array<int, 6> kComputedColumns{2, 3, 4, 5, 7, 8};
+// The table columns that show the computed fields, in the balance's order.
+constexpr std::array<int, kBalanceFields> kComputedColumns{2, 3, 4, 5, 7, 8};
 // The result file goes out in pieces of this size.
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 
@@ -72,22 +70,10 @@ inline void AppendNumber(std::string& out, double value) {
     AppendDecimalText(out, DecimalFromReal(value));
 }
 
-// The first N pieces of a line as DivideComma cuts it; false when the line
-// has fewer (the caller then takes the list's own road, which
-// fails at the first missing piece).
-template <std::size_t N>
-bool FirstPieces(std::string_view line, std::array<std::string_view, N>& pieces) {
-    std::size_t start = 0;
-    for (std::size_t k = 0; k < N; ++k) {
-        if (start > line.size()) return false;
-        const void* comma = std::memchr(line.data() + start, ',', line.size() - start);
-        const std::size_t end =
-            comma ? static_cast<std::size_t>(static_cast<const char*>(comma) - line.data())
-                  : line.size();
-        pieces[k] = line.substr(start, end - start);
-        start = end + 1;   // past the comma, or past the end when there was none
-    }
-    return true;
+// A line with fewer fields than a record needs fails as asking the list of
+// its pieces for the first missing one did: "List index out of bounds (n)".
+[[noreturn]] void RaiseMissingField(std::size_t fields) {
+    throw EStringListError("List index out of bounds (" + std::to_string(fields) + ")");
 }
 
 // A long record's length, guessed from the file's size and its first lines,
@@ -153,7 +139,7 @@ void InflowWork::AppendDerivedCell(int row, int k, std::string& out) const {
     const TFloodStep& step = FloodSteps[static_cast<std::size_t>(row - kFirstDataRow)];
     // Made like the computation made it; a value changed beyond the decimal
     // range since (only by hand) still shows, in the same form.
-    out += RealToText(step.*kComputedFields[static_cast<std::size_t>(k)]);
+    out += RealToText(BalanceField(step, k));
 }
 
 void InflowWork::FormCreate() {
@@ -169,18 +155,6 @@ void InflowWork::FormCreate() {
         StringGrid2.SetCell(c, 1, curve[static_cast<std::size_t>(c)].unit);
         StringGrid2.SetColWidth(c, curve[static_cast<std::size_t>(c)].width);
     }
-}
-
-void InflowWork::DivideComma(std::string_view line, TStringList& list) {
-    list.Clear();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = line.find(',', start);
-        if (comma == std::string_view::npos) break;
-        list.Add(line.substr(start, comma - start));
-        start = comma + 1;
-    }
-    list.Add(line.substr(start));
 }
 
 double InflowWork::FromZGetV(double Z) const { return TCurveLookup(CurvePoints).Storage(Z); }
@@ -207,42 +181,48 @@ void InflowWork::ReadCurve(const std::string& fileName) {
     int failedRow = 0;   // the row a failure belongs to, while one can fail
     try {
         std::string line;
-        TStringList list;
-        std::array<std::string_view, 2> pieces;
+        std::vector<std::string_view> fields;
+        std::vector<TCurvePoint> points;
+        // The texts are converted as their lines are read; the first failure
+        // is kept and raised once every line is in, as a pass over the
+        // filled table would.
+        std::exception_ptr conversionError;
+        int conversionRow = 0;
         lines.Read(line);   // the heading
-        int count = 0;
         int row = kFirstDataRow;
         while (!file.AtEnd()) {
             lines.Read(line);
-            const std::string_view text = TrimText(line);
-            if (FirstPieces(text, pieces)) {
-                ++count;
+            SplitFields(TrimText(line), fields);
+            if (ShowTables) {
                 GrowFor(StringGrid2, row);
-                StringGrid2.SetRowCells(row, pieces.data(), 2);
-            } else {
-                DivideComma(text, list);
-                ++count;
-                GrowFor(StringGrid2, row);
+                if (fields.size() >= 2)
+                    StringGrid2.SetRowCells(row, fields.data(), 2);
+                else
+                    StringGrid2.SetCell(0, row, fields[0]);   // the row's other cell stays
+            }
+            if (fields.size() < 2) {
                 failedRow = row;
-                StringGrid2.SetCell(0, row, list.Get(0));
-                StringGrid2.SetCell(1, row, list.Get(1));
-                failedRow = 0;
+                RaiseMissingField(fields.size());
+            }
+            if (!conversionError) {
+                try {
+                    TCurvePoint& p = points.emplace_back();
+                    p.Z = ReadNumber(fields[0]);
+                    p.V = ReadNumber(fields[1]);
+                } catch (const Exception&) {
+                    conversionError = std::current_exception();
+                    conversionRow = row;
+                    std::vector<TCurvePoint>().swap(points);
+                }
             }
             ++row;
         }
         LastReadCrAlone = file.LinesEndWithCrAlone();
         file.Close();
-
-        std::vector<TCurvePoint> points(static_cast<std::size_t>(count));
-        std::array<std::string_view, 2> cells;
-        for (int r = kFirstDataRow; r < kFirstDataRow + count; ++r) {
-            StringGrid2.GetRowCells(r, cells.data(), 2);
-            TCurvePoint& p = points[static_cast<std::size_t>(r - kFirstDataRow)];
-            failedRow = r;
-            p.Z = ReadNumber(cells[0]);
-            p.V = ReadNumber(cells[1]);
+        if (conversionError) {
+            failedRow = conversionRow;
+            std::rethrow_exception(conversionError);
         }
-        failedRow = 0;
         CurvePoints = std::move(points);
     } catch (...) {
         if (failedRow) FailedLine = TFailedLine{fileName, failedRow, version};
@@ -259,6 +239,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
 
 void InflowWork::ResetFloodTable() {
     ComputedRecords = 0;
+    floodShown_ = false;
     floodFile_.clear();
     floodVersion_.reset();
     StringGrid1.SetRowCount(kResetRows);
@@ -273,14 +254,15 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     const std::optional<TFileVersion> version = file.Version();
     TTextLines lines(file, fileName);
     LastReadCrAlone = false;
+    floodShown_ = false;
+    ComputedRecords = 0;
     int failedRow = 0;   // the row a failure belongs to, while one can fail
     // The rows keep what they show of the old record (after the table reset:
     // nothing) while it is replaced.
-    StringGrid1.StoreDerivedCells();
+    if (ShowTables) StringGrid1.StoreDerivedCells();
     try {
         std::string line;
-        TStringList list;
-        std::array<std::string_view, 3> pieces;
+        std::vector<std::string_view> fields;
         std::array<std::string_view, kFloodColumns> cells;
         std::vector<TFloodStep> steps;
         TRecordFieldTexts fieldTexts;
@@ -292,51 +274,44 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         int conversionRow = 0;
         TRecordCountGuess guess(fileName);
         lines.Read(line);   // the heading
-        int count = 0;
         int row = kFirstDataRow;
         while (!file.AtEnd()) {
             lines.Read(line);
             if (const std::size_t expected = guess.AfterLine(line.size())) {
                 steps.reserve(expected);
-                StringGrid1.ReserveRows(static_cast<int>(std::min<std::size_t>(expected + 2, INT_MAX)));
+                if (ShowTables)
+                    StringGrid1.ReserveRows(static_cast<int>(std::min<std::size_t>(expected + 2, INT_MAX)));
             }
             const std::string_view text = TrimText(line);
-            std::string_view afterOutflow;
-            if (FirstPieces(text, pieces)) {
-                // The rest of the line from the comma after the outflow, if any.
-                afterOutflow = text.substr(static_cast<std::size_t>(pieces[2].data() - text.data()) + pieces[2].size());
-                ++count;
+            SplitFields(text, fields);
+            if (ShowTables) {
                 GrowFor(StringGrid1, row);
                 // One write for the three cells; the row's other cells stay.
                 if (StringGrid1.RowEmpty(row))
                     cells.fill({});
                 else
                     StringGrid1.GetRowCells(row, cells.data(), kFloodColumns);
-                cells[0] = pieces[0];
-                cells[1] = pieces[1];
-                cells[6] = pieces[2];
+                // A line of fewer fields shows those it has.
+                constexpr std::array<int, 3> kColumns{0, 1, 6};
+                for (std::size_t k = 0; k < 3 && k < fields.size(); ++k) cells[static_cast<std::size_t>(kColumns[k])] = fields[k];
                 StringGrid1.SetRowCells(row, cells.data(), kFloodColumns);
-            } else {
-                // Fewer than three pieces: the pieces there are land in their
-                // columns before the missing one fails.
-                DivideComma(text, list);
-                ++count;
-                GrowFor(StringGrid1, row);
+            }
+            if (fields.size() < 3) {
                 failedRow = row;
-                StringGrid1.SetCell(0, row, list.Get(0));
-                StringGrid1.SetCell(1, row, list.Get(1));
-                StringGrid1.SetCell(6, row, list.Get(2));
-                failedRow = 0;
+                RaiseMissingField(fields.size());
             }
             if (!conversionError) {
                 try {
                     TFloodStep& s = steps.emplace_back();
-                    s.T = stamps.Read(pieces[0]);
-                    s.Z = ReadNumber(pieces[1]);
-                    s.Qout = ReadNumber(pieces[2]);
+                    s.T = stamps.Read(fields[0]);
+                    s.Z = ReadNumber(fields[1]);
+                    s.Qout = ReadNumber(fields[2]);
                     // Kept whatever the balance's choices are now: they may
-                    // change before the next computation.
-                    fieldTexts.Add(steps.size() - 1, afterOutflow);
+                    // change before the next computation. The rest of the line
+                    // from the comma after the outflow, if any.
+                    if (fields.size() > 3)
+                        fieldTexts.Add(steps.size() - 1,
+                                       text.substr(static_cast<std::size_t>(fields[2].data() - text.data()) + fields[2].size()));
                 } catch (const Exception&) {
                     conversionError = std::current_exception();
                     conversionRow = row;
@@ -362,6 +337,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     }
     floodFile_ = fileName;
     floodVersion_ = version;
+    floodShown_ = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -371,19 +347,18 @@ void InflowWork::Compute() {
     ComputedRecords = 0;
     FailedLine.reset();
     lossRecord_.reset();
-    const int rowCount = StringGrid1.RowCount();
-    if (rowCount < 3) return;
-    // The rows that hold a record, and no further than the table.
-    const long long lastRow =
-        std::min<long long>(rowCount - 1, kFirstDataRow - 1 + static_cast<long long>(FloodSteps.size()));
+    if (FloodSteps.empty()) return;
     const TCurveLookup curve(CurvePoints);
     // The record that failed is the one after those computed, or the one
     // before it whose loss field could not be read.
     auto failedRecord = [&] { FailedLine = RecordLine(lossRecord_.value_or(ComputedRecords)); };
     try {
-        for (int r = kFirstDataRow; r <= lastRow; ++r) {
-            ComputeRow(r, curve);
-            ComputedRecords = static_cast<std::size_t>(r - kFirstDataRow + 1);
+        // After the table's reset the records remain while their rows are
+        // empty: the first row's level is an empty text, which is no number.
+        if (!floodShown_) ReadNumber({});
+        for (std::size_t e = 0; e < FloodSteps.size(); ++e) {
+            ComputeRow(e, curve);
+            ComputedRecords = e + 1;
         }
     } catch (const EConvertError&) {
         failedRecord();
@@ -399,108 +374,48 @@ void InflowWork::Compute() {
 // Each value goes into its field and its text into the row, in the order of
 // the formulas; a failure stops the row there. The texts are made from the
 // fields when the table is read, so the row only counts how many it shows.
-void InflowWork::ComputeRow(int r, const TCurveLookup& curve) {
+void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve) {
     TStringGrid& grid = StringGrid1;
-    TFloodStep& step = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow)];
-    int made = 0;
-    // The cells made now, and those an earlier run made beyond them, show
-    // their fields' texts.
-    const TScopeExit show([&grid, r, &made] { grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), made)); });
-
-    // Both conversions of the level text give the same storage: one serves.
-    const double storage = curve.Storage(ReadNumber(grid.Cell(1, r)));
-    if (!DecimalInRange(storage)) throw EInvalidOp();   // it has no text
-    step.V = storage;
-    made = 1;
-    if (r == kFirstDataRow) return;
-
-    const TFloodStep& prev = FloodSteps[static_cast<std::size_t>(r - kFirstDataRow - 1)];
-    auto dV = [&] { return static_cast<long double>(step.V) - prev.V; };
-    // The real time between the records: before 1899-12-30 a stored stamp is
-    // its date minus its time of day. From then on the operands are the
-    // stored values themselves.
-    auto dt = [&] { return (ElapsedDays(step.T) - ElapsedDays(prev.T)) * 24.0L * 3600.0L; };
-    // With bank storage K the banks take up K times the water the lake gains;
-    // K = 0 is the plain term, with the very same operations.
-    const long double bank = Balance.bankStorage;
-    auto dVdt = [&] {
-        if (bank == 0) return static_cast<long double>(step.dV) * 1e8L / step.dt;
-        return (1.0L + bank) * step.dV * 1e8L / step.dt;
-    };
+    const int r = static_cast<int>(e) + kFirstDataRow;
+    TFloodStep& step = FloodSteps[e];
+    const TFloodStep given = step;
     // The losses' texts are read now; one that is no number stops the row
     // where the outflow term is made, after the storage term's cells.
-    const bool atEnd = Balance.outflow == TBalanceOptions::TOutflow::End;
-    const bool withLosses = !Balance.lossFields.empty();
-    long double losses = 0;
-    std::exception_ptr lossError;
+    TStepLosses losses;
     std::optional<std::size_t> lossRecord;   // whose field failed
-    if (withLosses) {
+    if (e > 0 && !Balance.lossFields.empty()) {
         try {
-            losses = LossTerm(static_cast<std::size_t>(r - kFirstDataRow));
+            losses.value = LossTerm(e);
         } catch (const Exception&) {
-            lossError = std::current_exception();
+            losses.error = std::current_exception();
             lossRecord = lossRecord_;
             lossRecord_.reset();   // a failure before it is raised is this record's
         }
     }
-    auto qMean = [&] {
-        const long double outflow =
-            atEnd ? static_cast<long double>(step.Qout) : (static_cast<long double>(step.Qout) + prev.Qout) / 2.0L;
-        return withLosses ? outflow + losses : outflow;
-    };
-    auto Qin = [&] { return static_cast<long double>(step.dVdt) + step.qMean; };
-    auto field = [&](int k) -> double& { return step.*kComputedFields[static_cast<std::size_t>(k)]; };
-
-    // A value is stored before its text is made; when the text cannot be
-    // made, the field keeps the value while the cell keeps its old text,
-    // which, if it was made from the old value, is stored in the row now.
-    auto textOf = [&](int k, double old) {
-        if (!DecimalInRange(field(k))) {
-            if (grid.DerivedCount(r) > k) {
-                const double value = field(k);
-                field(k) = old;
-                grid.StoreDerivedCells(r);
-                field(k) = value;
-            }
-            throw EInvalidOp();
+    const TBalanceResult result = BalanceStep(e > 0 ? &FloodSteps[e - 1] : nullptr, given, curve, Balance, losses);
+    if (!ShowTables) {
+        step = result.values;
+        if (result.error) {
+            if (result.error == losses.error) lossRecord_ = lossRecord;
+            std::rethrow_exception(result.error);
         }
-        made = k + 1;
-    };
-    auto put = [&](int k, double value) {
-        const double old = field(k);
-        field(k) = value;
-        textOf(k, old);
-    };
-
-    // The usual road: the five formulas at once, their error flags tested
-    // once. Any error, and the row is done again formula by formula.
-    const TFloodStep old = step;
-    if (!lossError && EvalFormulasQuietly([&] {
-            step.dV = static_cast<double>(dV());
-            step.dt = static_cast<double>(dt());
-            step.dVdt = static_cast<double>(dVdt());
-            step.qMean = static_cast<double>(qMean());
-            step.Qin = static_cast<double>(Qin());
-        })) {
-        // The fields after one whose text fails are never reached.
-        int last = 5;
-        for (int k = 1; k < last; ++k)
-            if (!DecimalInRange(field(k))) last = k;
-        for (int later = last + 1; later < 6; ++later)
-            field(later) = old.*kComputedFields[static_cast<std::size_t>(later)];
-        for (int k = 1; k <= last; ++k) textOf(k, old.*kComputedFields[static_cast<std::size_t>(k)]);
         return;
     }
-    for (int k = 1; k < 6; ++k) field(k) = old.*kComputedFields[static_cast<std::size_t>(k)];
-    put(1, EvalFormula(dV));
-    put(2, EvalFormula(dt));
-    put(3, EvalFormula(dVdt));
-    if (lossError) {
-        lossRecord_ = lossRecord;
-        std::rethrow_exception(lossError);
+    // A field whose new value has no text: its cell keeps the text it showed,
+    // made from the old value, stored in the row before the value changes.
+    const int shown = result.shown;
+    for (int k = 0; k < shown; ++k) BalanceField(step, k) = BalanceField(result.values, k);
+    if (result.stored > shown) {
+        if (grid.DerivedCount(r) > shown) grid.StoreDerivedCells(r);
+        BalanceField(step, shown) = BalanceField(result.values, shown);
     }
-    put(4, EvalFormula(qMean));
-    put(5, EvalFormula(Qin));
+    // The cells made now, and those an earlier run made beyond them, show
+    // their fields' texts.
+    grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), shown));
+    if (result.error) {
+        if (result.error == losses.error) lossRecord_ = lossRecord;
+        std::rethrow_exception(result.error);
+    }
 }
 
 long double InflowWork::LossTerm(std::size_t e) const {
@@ -558,18 +473,19 @@ void InflowWork::WriteResult(const std::string& fileName) {
 }
 
 void InflowWork::WriteResult(LineFile& file) {
-    const int cols = StringGrid1.ColCount();
-    for (int row = 0; row < 2; ++row) {
-        for (int c = 0; c < cols; ++c) {
-            file.Write(StringGrid1.Cell(c, row));
-            if (c + 1 < cols) file.Write(" , ");
+    const auto& columns = FloodColumns();
+    for (const std::string ColumnLayout::*text : {&ColumnLayout::heading, &ColumnLayout::unit}) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            file.Write(columns[c].*text);
+            if (c + 1 < columns.size()) file.Write(" , ");
         }
         file.EndLine();
     }
 
-    const std::size_t tableRows =
-        StringGrid1.RowCount() > 2 ? static_cast<std::size_t>(StringGrid1.RowCount() - 2) : 0;
-    const std::size_t n = std::min(tableRows, FloodSteps.size());
+    // Every record the table shows; after the table's reset, as many of the
+    // records kept as its empty rows.
+    const std::size_t n = floodShown_ ? FloodSteps.size()
+                                      : std::min<std::size_t>(kResetRows - kFirstDataRow, FloodSteps.size());
     TStampTexts stamps;
     for (std::size_t e = 0; e < n; ++e) {
         // Each line is made right in the file's buffer, and goes out whole or

@@ -57,6 +57,13 @@ public:
     // computation may be asked to take); replaced and emptied with FloodSteps.
     TRecordFieldTexts FloodFieldTexts;
 
+    // Whether the readers and the computation fill the tables; batch mode,
+    // which never shows them, leaves them empty (the records are the same).
+    bool ShowTables = true;
+    // Whether the calculation table shows FloodSteps: after a flood record
+    // was read whole, until the table's reset or the next read.
+    bool FloodShown() const { return floodShown_; }
+
     // The curve's plot; may be left out (batch mode without a picture).
     TCurvePlot* CurvePlot = nullptr;
 
@@ -108,7 +115,6 @@ public:
     // a failure's place.
     TFailedLine RecordLine(std::size_t record) const;
 
-    static void DivideComma(std::string_view line, TStringList& list);
     // Storage for a level on CurvePoints; a level outside the curve, or a
     // curve of fewer than two points, raises an error naming the level and
     // the curve's range.
@@ -116,7 +122,7 @@ public:
 
 private:
     void AppendDerivedCell(int row, int k, std::string& out) const override;
-    void ComputeRow(int row, const TCurveLookup& curve);
+    void ComputeRow(std::size_t record, const TCurveLookup& curve);
     // The losses' part of the outflow term of the step ending at record e
     // (e >= 1); a field missing or not a number fails as an outflow does.
     long double LossTerm(std::size_t e) const;
@@ -125,6 +131,7 @@ private:
     // succeeded, cleared by the table's reset), for the computation's
     // failures.
     std::string floodFile_;
+    bool floodShown_ = false;
     std::optional<TFileVersion> floodVersion_;
     // The record whose loss field could not be read, while a computation
     // runs: the record before the one computed when its field is the one

@@ -6,6 +6,7 @@
 #include "FloodStamp.h"
 #include "LineFile.h"
 #include "RecordFields.h"
+#include "RecordLine.h"
 #include "StringList.h"
 
 #include <algorithm>
@@ -14,18 +15,6 @@
 #include <string_view>
 
 namespace {
-
-// The pieces of a line between its commas.
-void SplitAtCommas(std::string_view line, std::vector<std::string_view>& pieces) {
-    pieces.clear();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = line.find(',', start);
-        pieces.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) return;
-        start = comma + 1;
-    }
-}
 
 std::string NumberText(double value) {
     try {
@@ -127,7 +116,7 @@ std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName)
     while (check.More(file)) {
         const std::string_view line = check.Next(file);
         if (file.LastLineHadNul()) break;
-        SplitAtCommas(line, pieces);
+        SplitFields(line, pieces);
         if (pieces.size() < 2) {
             check.Report("expected level,storage: found " + FieldsText(pieces.size()));
             continue;
@@ -172,7 +161,7 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
         const std::string_view line = check.Next(file);
         if (file.LastLineHadNul()) break;
         records = true;
-        SplitAtCommas(line, pieces);
+        SplitFields(line, pieces);
         if (pieces.size() < 3) {
             check.Report("expected time,level,outflow: found " + FieldsText(pieces.size()));
             continue;

@@ -6,7 +6,9 @@
 #include "Currency.h"
 #include "DateTime.h"
 #include "Exceptions.h"
+#include "FloodRun.h"
 #include "FloodSummary.h"
+#include "InflowCorrection.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
 #include "LocaleFormats.h"
@@ -419,4 +421,54 @@ TEST(SummaryFile, AValueBeyondTheTablesNumbersFailsBeforeTheFileIsTouched) {
     EXPECT_THROW(WriteSummaryText(s, dir / "summary.csv"), ESummaryValue);
     EXPECT_EQ(ReadFile(dir / "summary.csv"), "earlier");
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"summary.csv"});
+}
+
+// The run every front end takes after a computation: the corrected series and
+// the summary are those the parts make alone, the summary is left out when not
+// asked for, and a summary that cannot be made leaves the corrected series.
+TEST(FloodRun, TheCorrectionAndTheSummaryAsThePartsMakeThem) {
+    std::vector<TFloodStep> steps(6);
+    const double inflows[] = {0, 120, -40, 300, 80, -10};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        steps[i].T = 39292 + static_cast<double>(i) / 24;
+        steps[i].Z = 500 + static_cast<double>(i % 3);
+        steps[i].Qout = 90;
+        steps[i].Qin = inflows[i];
+        steps[i].dt = i ? 3600 : 0;
+        steps[i].qMean = i ? 90 : 0;
+    }
+    TCorrectionOptions smooth, redistribute, both;
+    smooth.smooth = 3;
+    redistribute.redistribute = true;
+    both = smooth;
+    both.redistribute = true;
+    for (const TCorrectionOptions& options : {TCorrectionOptions{}, smooth, redistribute, both}) {
+        for (const std::size_t computed : {std::size_t{6}, std::size_t{4}, std::size_t{1}}) {
+            for (const bool withSummary : {true, false}) {
+                const std::string what = "smooth " + std::to_string(options.smooth) + ", redistribute " +
+                                         std::to_string(options.redistribute) + ", computed " +
+                                         std::to_string(computed) + ", summary " + std::to_string(withSummary);
+                const TFloodRun run = RunFlood(steps, computed, options, withSummary);
+                const TCorrectedInflow alone = CorrectInflow(steps, computed, options);
+                EXPECT_EQ(run.corrected, alone.inflow) << what;
+                EXPECT_EQ(run.negativeVolume, alone.negativeVolume) << what;
+                EXPECT_EQ(run.backwardStep, alone.backwardStep) << what;
+                EXPECT_FALSE(run.summaryError) << what;
+                ASSERT_EQ(run.summary.has_value(), withSummary) << what;
+                if (!withSummary) continue;
+                const TFloodSummary expected = options.Any() ? SummarizeFlood(steps, computed, alone.inflow)
+                                                             : SummarizeFlood(steps, computed);
+                EXPECT_EQ(SummaryText(*run.summary), SummaryText(expected)) << what;
+                EXPECT_EQ(run.summary->corrected, options.Any()) << what;
+            }
+        }
+    }
+    // The attenuation of a peak inflow of the smallest number overflows.
+    steps[1].Qin = 5e-324;
+    for (std::size_t i = 2; i < steps.size(); ++i) steps[i].Qin = -1;
+    steps[3].Qout = 1e300;
+    const TFloodRun run = RunFlood(steps, steps.size(), smooth);
+    EXPECT_EQ(run.corrected.size(), steps.size() - 1);
+    EXPECT_FALSE(run.summary);
+    EXPECT_EQ(MessageOf([&] { std::rethrow_exception(run.summaryError); }), "Floating point overflow");
 }

@@ -4,6 +4,8 @@
 
 #include "Currency.h"
 #include "Exceptions.h"
+#include "CurveLookup.h"
+#include "InflowBalance.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
 #include "RecordFields.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -280,3 +283,78 @@ TEST_F(Balance, TheAgencysBalanceReproducesThePublishedPowellInflow) {
 }
 
 }  // namespace
+
+// One step of the balance apart from any table: where each kind of failure
+// stops it, which fields it leaves new, and that the fields it never reached
+// keep the values they had.
+TEST(BalanceStep, StopsAtTheFirstFailingFormulaAndKeepsTheRest) {
+    const std::vector<TCurvePoint> points{{500, 2}, {501, 3}};
+    const TCurveLookup curve(points);
+    const double hour = 1.0 / 24;
+    auto stepAt = [](double T, double Z, double Qout) {
+        TFloodStep s;
+        s.T = T;
+        s.Z = Z;
+        s.Qout = Qout;
+        // What an earlier run left: kept by every field not reached.
+        s.dV = s.dt = s.dVdt = s.qMean = s.Qin = 7;
+        s.V = 7;
+        return s;
+    };
+    TFloodStep prev = stepAt(39292, 500, 90);
+    prev.V = 2;
+    TBalanceOptions endWithBanks;
+    endWithBanks.outflow = TBalanceOptions::TOutflow::End;
+    endWithBanks.bankStorage = 0.5;
+    TBalanceOptions losses;
+    losses.lossFields = {4};
+    const TStepLosses badLoss{0, std::make_exception_ptr(EConvertError("'x' is not a valid floating point value"))};
+    struct Case {
+        const char* what;
+        bool first;
+        TFloodStep step;
+        TBalanceOptions options;
+        TStepLosses losses;
+        int shown, stored;
+        std::string error;   // the message, "" for none
+        std::vector<double> fields;   // V, dV, dt, dVdt, qMean, Qin expected
+    };
+    const double rate = 0.5e8 / 3600;
+    const TStepLosses none;
+    const TStepLosses fiveLost{5, nullptr};
+    const std::vector<Case> cases{
+        {"first record", true, stepAt(39292, 500.5, 90), {}, none, 1, 1, "", {2.5, 7, 7, 7, 7, 7}},
+        {"level above the curve", false, stepAt(39292 + hour, 502, 90), {}, none, 0, 0, "?", {7, 7, 7, 7, 7, 7}},
+        {"plain", false, stepAt(39292 + hour, 500.5, 110), {}, none, 6, 6, "", {2.5, 0.5, 3600, rate, 100, rate + 100}},
+        {"end and banks", false, stepAt(39292 + hour, 500.5, 110), endWithBanks, none, 6, 6, "",
+         {2.5, 0.5, 3600, 1.5 * rate, 110, 1.5 * rate + 110}},
+        {"losses", false, stepAt(39292 + hour, 500.5, 110), losses, fiveLost, 6, 6, "",
+         {2.5, 0.5, 3600, rate, 105, rate + 105}},
+        {"same time, other storage", false, stepAt(39292, 500.5, 110), {}, none, 3, 3,
+         "Floating point division by zero", {2.5, 0.5, 0, 7, 7, 7}},
+        {"same time, same storage", false, stepAt(39292, 500, 110), {}, none, 3, 3, "Invalid floating point operation",
+         {2, 0, 0, 7, 7, 7}},
+        {"a loss that is no number", false, stepAt(39292 + hour, 500.5, 110), losses, badLoss, 4, 4,
+         "'x' is not a valid floating point value", {2.5, 0.5, 3600, rate, 7, 7}},
+        // 1e15 m^3/s is beyond the table's numbers: kept, without a text.
+        {"an outflow term beyond the decimals", false, stepAt(39292 + hour, 500.5, 2e15), {}, none, 4, 5,
+         "Invalid floating point operation", {2.5, 0.5, 3600, rate, (2e15 + 90) / 2, 7}},
+    };
+    for (const Case& c : cases) {
+        const TBalanceResult r = BalanceStep(c.first ? nullptr : &prev, c.step, curve, c.options, c.losses);
+        EXPECT_EQ(r.shown, c.shown) << c.what;
+        EXPECT_EQ(r.stored, c.stored) << c.what;
+        const std::string message = r.error ? MessageOf([&] { std::rethrow_exception(r.error); }) : "";
+        if (c.error == "?")
+            EXPECT_NE(message, "") << c.what;
+        else
+            EXPECT_EQ(message, c.error) << c.what;
+        for (int k = 0; k < kBalanceFields; ++k)
+            EXPECT_NEAR(BalanceField(r.values, k), c.fields[static_cast<std::size_t>(k)],
+                        1e-6 * std::max(1.0, std::abs(c.fields[static_cast<std::size_t>(k)])))
+                << c.what << ", field " << k;
+        // The recorded fields pass through.
+        EXPECT_EQ(r.values.T, c.step.T) << c.what;
+        EXPECT_EQ(r.values.Qout, c.step.Qout) << c.what;
+    }
+}

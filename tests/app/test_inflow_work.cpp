@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -155,21 +157,6 @@ TEST_F(Work, FormCreateWritesHeadingsUnitsAndWidths) {
     }
     EXPECT_TRUE(work.CurvePoints.empty());
     EXPECT_TRUE(work.FloodSteps.empty());
-}
-
-TEST_F(Work, DivideCommaCutsAtEveryComma) {
-    TStringList list;
-    auto pieces = [&](std::string_view line) {
-        InflowWork::DivideComma(line, list);
-        std::vector<std::string> out;
-        for (int i = 0; i < list.Count(); ++i) out.push_back(list.Get(i));
-        return out;
-    };
-    EXPECT_EQ(pieces(""), (std::vector<std::string>{""}));
-    EXPECT_EQ(pieces("495"), (std::vector<std::string>{"495"}));
-    EXPECT_EQ(pieces("495, 1.58,x"), (std::vector<std::string>{"495", " 1.58", "x"}));
-    EXPECT_EQ(pieces(",a,,b,"), (std::vector<std::string>{"", "a", "", "b", ""}));
-    EXPECT_EQ(MessageOf([&] { list.Get(5); }), "List index out of bounds (5)");
 }
 
 TEST_F(Work, CurveOfTheHelpText) {
@@ -802,4 +789,65 @@ TEST_F(Work, FailuresKeepTheirLine) {
     ReadFloodText(Lines({kFloodHeading, "2007-07-29 06-00-00,523,90"}));
     EXPECT_EQ(MessageOf([&] { work.Compute(); }), "库容水位曲线少于两个点");
     EXPECT_EQ(place(), "");
+}
+
+// The records are what computes and what the result file holds, whether the
+// tables are filled or not (batch mode fills none): every message, failing
+// line, record and result byte is the same both ways, for files that read
+// whole, fail part-way or fail to compute, and after the table's reset.
+TEST_F(Work, TheRecordsAloneGiveEveryResultTheTablesGive) {
+    const std::vector<std::string> floods{
+        HelpFlood(),
+        FloodOf(12),
+        Lines({kFloodHeading, "2007-07-29 00-00-00,524.75,0", "2007-07-29 06-00-00,524.84"}),
+        Lines({kFloodHeading, "2007-07-29 00-00-00,524.75,0", "2007-07-29 06-00-00,x,90"}),
+        Lines({kFloodHeading, "2007-07-29 00-00-00,524.75,0", "2007-07-29 00-00-00,524.84,90"}),
+        Lines({kFloodHeading, "2007-07-29 00-00-00,524.75,0", "2007-07-29 06-00-00,530,90"}),
+        Lines({kFloodHeading, "2007-07-29 00-00-00,524.75,0,x", "2007-07-29 06-00-00,524.84,90,5"}),
+    };
+    WriteFile(dir / "curve.txt", ExampleCurve());
+    // What each step of the window's road gives: its message, the failing
+    // line, then the records and the result file.
+    auto road = [&](InflowWork& w, const std::string& flood, bool reset) {
+        std::vector<std::string> seen;
+        auto step = [&](const std::function<void()>& action) {
+            seen.push_back(MessageOf(action));
+            seen.push_back(w.FailedLine ? w.FailedLine->file + ":" + std::to_string(w.FailedLine->line) : "-");
+        };
+        w.FormCreate();
+        w.Balance.lossFields = flood.find(",x\n") != std::string::npos ? std::vector<int>{4} : std::vector<int>{};
+        step([&] { w.ResetCurveTable(); w.ReadCurve(dir / "curve.txt"); });
+        step([&] { w.ResetFloodTable(); w.ReadFlood(dir / "flood.txt"); });
+        step([&] { w.Compute(); });
+        if (reset) step([&] { w.ResetFloodTable(); w.Compute(); });
+        seen.push_back(std::to_string(w.ComputedRecords) + (w.FloodShown() ? " shown" : " not shown"));
+        for (const TFloodStep& s : w.FloodSteps)
+            for (const double v : {s.T, s.Z, s.V, s.dV, s.dt, s.dVdt, s.Qout, s.qMean, s.Qin}) seen.push_back(RealToText(v));
+        step([&] { w.WriteResult(dir / "result.txt"); });
+        seen.push_back(ReadFile(dir / "result.txt"));
+        return seen;
+    };
+    for (const std::string& flood : floods) {
+        WriteFile(dir / "flood.txt", flood);
+        for (const bool reset : {false, true}) {
+            InflowWork shown, unseen;
+            unseen.ShowTables = false;
+            const std::vector<std::string> a = road(shown, flood, reset), b = road(unseen, flood, reset);
+            EXPECT_EQ(a, b) << flood << (reset ? " then reset" : "");
+            EXPECT_EQ(unseen.StringGrid1.RowCount(), 10);   // reset, never filled
+            for (int r = 2; r < 10; ++r) EXPECT_TRUE(unseen.StringGrid1.RowEmpty(r)) << r;
+        }
+    }
+
+    // After the reset the records stay and their rows are empty: the run
+    // stops at the first row's empty level, which belongs to no file, and the
+    // result file holds as many records as the reset table has rows.
+    WriteFile(dir / "flood.txt", FloodOf(12));
+    const std::vector<std::string> afterReset = road(work, FloodOf(12), true);
+    EXPECT_EQ(afterReset[6], "'' is not a valid floating point value");
+    EXPECT_EQ(afterReset[7], ":2");
+    EXPECT_EQ(afterReset[8], "0 not shown");
+    const std::string result = afterReset.back();
+    EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 2 + 8);
+    EXPECT_TRUE(result.starts_with(B(17) + "时" + B(3) + "间 , 库水位Z , " + B(4) + "库容V , 库容增量dV , "));
 }

@@ -67,11 +67,11 @@ TEST_F(Powell, TwoSpikesAreFlaggedAndTheirRepairKeepsTheVolume) {
     EXPECT_NEAR(exact[0], 500.5, 0.05);
     EXPECT_NEAR(exact[1], 480.7, 0.05);
 
-    // Through the table, whose level texts carry four decimals (1126.8045):
-    // 0.05 mm more water on the day, some 0.37 m^3/s moved to it.
+    // Through the records, whose levels carry four decimals as a file's do
+    // (1126.8045): 0.05 mm more water on the day, some 0.37 m^3/s moved to it.
     for (const TSpike& spike : s.spikes)
-        work->StringGrid1.SetCell(1, static_cast<int>(spike.record) + 2,
-                                  DecimalToText(DecimalFromReal(repair.levels[spike.record])));
+        work->FloodSteps[spike.record].Z =
+            DecimalToReal(DecimalFromText(DecimalToText(DecimalFromReal(repair.levels[spike.record]))));
     work->Compute();
     const double table[2] = {work->FloodSteps[day].Qin, work->FloodSteps[day + 1].Qin};
     EXPECT_NEAR(table[0], 500.5, 0.5);

@@ -3,7 +3,7 @@
 // order a user clicks them, each step going on whatever the one before did.
 // The program's own errors are expected; anything else escapes to libFuzzer.
 // Whatever succeeds is checked against the plain, unhurried road: the line
-// reader, DivideComma and the conversions one by one, the full scan of the
+// reader, the field splitter and the conversions one by one, the full scan of the
 // curve, StampToText and DecimalToText for every text written.
 
 #include "Currency.h"
@@ -14,6 +14,7 @@
 #include "FuzzSupport.h"
 #include "InflowWork.h"
 #include "LineFile.h"
+#include "RecordLine.h"
 #include "StringList.h"
 
 #include <algorithm>
@@ -45,12 +46,11 @@ inline std::vector<std::vector<std::string>> SplitDataLines(const std::string& f
     LineFile file;
     file.OpenRead(fileName);
     std::string line = file.ReadLine();
-    TStringList pieces;
+    std::vector<std::string_view> pieces;
     while (!file.AtEnd()) {
         file.ReadLine(line);
-        InflowWork::DivideComma(TrimText(line), pieces);
-        std::vector<std::string>& row = rows.emplace_back();
-        for (int k = 0; k < pieces.Count(); ++k) row.push_back(pieces.Get(k));
+        SplitFields(TrimText(line), pieces);
+        rows.emplace_back(pieces.begin(), pieces.end());
     }
     file.Close();
     return rows;
