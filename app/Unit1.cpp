@@ -184,7 +184,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     client_->resize(DesignedClientSize());
     SetOuterSize(this, outerSize_, ratio_);
     RestoreWindowSize();
-    if (const QScreen* shownOn = screen())
+    if (const QScreen* shownOn = QWidget::screen())
         move(OnScreen(pos(), size().expandedTo(ToLogical(outerSize_, ratio_)), shownOn->availableGeometry()));
 
     // The form owns Series1 and frees it before its children: a series that
