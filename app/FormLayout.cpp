@@ -201,6 +201,16 @@ QSize ScaledOuterSize(const QWidget* form, QSize stored) {
             MulDiv(stored.height(), measured, kDesignTextHeight)};
 }
 
+QPoint OnScreen(QPoint wanted, QSize outer, const QRect& available) {
+    if (!available.isValid()) return wanted;
+    auto place = [](int at, int length, int first, int extent) {
+        if (at + length > first + extent) at = first + extent - length;
+        return std::max(at, first);
+    };
+    return {place(wanted.x(), outer.width(), available.left(), available.width()),
+            place(wanted.y(), outer.height(), available.top(), available.height())};
+}
+
 void SetOuterSize(QWidget* window, QSize outer, double ratio) {
     const QSize frame = window->frameGeometry().size() - window->geometry().size();
     window->resize(ToLogical(outer, ratio) - frame);

@@ -88,6 +88,14 @@ TScreenScale FittedScreen(const QWidget* form);
 // window empty at 96 pixels per inch and clips the components at 144.)
 QSize ScaledOuterSize(const QWidget* form, QSize stored);
 
+// Where a window of `outer` size goes, its designed top left being `wanted`:
+// there, unless it would reach past the screen's available area, when it
+// moves left and up just enough to lie inside it (at the area's top left when
+// larger). All in one coordinate system (logical pixels). The designed place
+// suits the design density; a window grown for a denser screen would
+// otherwise hang off its right or bottom edge.
+QPoint OnScreen(QPoint wanted, QSize outer, const QRect& available);
+
 // Sizes a top-level window so that its outer size, frame and caption
 // included, is outer device pixels; before the frame is known the whole size
 // goes to the client area.

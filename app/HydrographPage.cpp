@@ -41,15 +41,6 @@ constexpr int kMethodCaptionWidth = 96, kMethodBoxLeft = 104, kMethodRowTop = 22
 
 QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// The decimals a number text has after its point ("481.4": 1).
-int TextDecimals(std::string_view text) {
-    const std::size_t point = text.find('.');
-    if (point == std::string_view::npos) return 0;
-    std::size_t end = point + 1;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    return static_cast<int>(end - point - 1);
-}
-
 }  // namespace
 
 // The summary with its grid one device pixel wide at any ratio.
@@ -259,11 +250,7 @@ bool THydrographPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int THydrographPage::FlowDecimals(const InflowWork& work) {
-    const TStringGrid& grid = work.StringGrid1;
-    const int last = std::min<std::size_t>(work.FloodSteps.size() + 2, static_cast<std::size_t>(grid.RowCount()));
-    int decimals = 0;
-    for (int r = 2; r < last && decimals < 1; ++r) decimals = std::max(decimals, TextDecimals(grid.Cell(6, r)));
-    return std::min(decimals, 1);
+    return std::min(work.FloodOutflowDecimals, 1);
 }
 
 QString THydrographPage::RoundedText(double value, int decimals) {

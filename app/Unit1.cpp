@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -183,6 +184,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     client_->resize(DesignedClientSize());
     SetOuterSize(this, outerSize_, ratio_);
     RestoreWindowSize();
+    if (const QScreen* shownOn = QWidget::screen())
+        move(OnScreen(pos(), size().expandedTo(ToLogical(outerSize_, ratio_)), shownOn->availableGeometry()));
 
     // The form owns Series1 and frees it before its children: a series that
     // goes first leaves its chart, so the chart never frees it again.

@@ -272,6 +272,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         // kept and raised once every line is in the table, as that pass would.
         std::exception_ptr conversionError;
         int conversionRow = 0;
+        int outflowDecimals = 0;
         TRecordCountGuess guess(fileName);
         lines.Read(line);   // the heading
         int row = kFirstDataRow;
@@ -306,6 +307,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
                     s.T = stamps.Read(fields[0]);
                     s.Z = ReadNumber(fields[1]);
                     s.Qout = ReadNumber(fields[2]);
+                    outflowDecimals = std::max(outflowDecimals, TextDecimals(fields[2]));
                     // Kept whatever the balance's choices are now: they may
                     // change before the next computation. The rest of the line
                     // from the comma after the outflow, if any.
@@ -329,10 +331,12 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         }
         FloodSteps = std::move(steps);
         FloodFieldTexts = std::move(fieldTexts);
+        FloodOutflowDecimals = outflowDecimals;
     } catch (...) {
         if (failedRow) FailedLine = TFailedLine{fileName, failedRow, version};
         std::vector<TFloodStep>().swap(FloodSteps);
         FloodFieldTexts.Clear();
+        FloodOutflowDecimals = 0;
         throw;
     }
     floodFile_ = fileName;

@@ -56,6 +56,9 @@ public:
     // Each record's fields after the outflow, as read (the losses the
     // computation may be asked to take); replaced and emptied with FloodSteps.
     TRecordFieldTexts FloodFieldTexts;
+    // The most decimals an outflow of the record was written with (0 before
+    // a record is read): the precision its flows are shown to.
+    int FloodOutflowDecimals = 0;
 
     // Whether the readers and the computation fill the tables; batch mode,
     // which never shows them, leaves them empty (the records are the same).

@@ -38,3 +38,11 @@ std::vector<std::string_view> HeadingNames(std::string_view headingLine) {
         name = HeadingName(name);
     return names;
 }
+
+int TextDecimals(std::string_view text) {
+    const std::size_t point = text.find('.');
+    if (point == std::string_view::npos) return 0;
+    std::size_t end = point + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return static_cast<int>(end - point - 1);
+}

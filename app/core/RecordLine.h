@@ -30,3 +30,7 @@ std::string_view HeadingName(std::string_view text);
 // The headings of a heading line: the line cut like any other, each piece as
 // HeadingName gives it (so field k of the data lines is heading k).
 std::vector<std::string_view> HeadingNames(std::string_view headingLine);
+
+// The decimals a number text is written with, after its point ("481.4": 1,
+// "541": 0): the precision a record's values were taken to.
+int TextDecimals(std::string_view text);

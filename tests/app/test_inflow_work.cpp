@@ -7,6 +7,7 @@
 #include "Exceptions.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
+#include "RecordLine.h"
 
 #include <gtest/gtest.h>
 
@@ -818,6 +819,14 @@ TEST_F(Work, TheRecordsAloneGiveEveryResultTheTablesGive) {
         w.Balance.lossFields = flood.find(",x\n") != std::string::npos ? std::vector<int>{4} : std::vector<int>{};
         step([&] { w.ResetCurveTable(); w.ReadCurve(dir / "curve.txt"); });
         step([&] { w.ResetFloodTable(); w.ReadFlood(dir / "flood.txt"); });
+        // The precision of the flows, as the outflows the table shows give it.
+        if (w.ShowTables) {
+            int decimals = 0;
+            for (int r = 2; r < w.StringGrid1.RowCount() && w.FloodShown(); ++r)
+                decimals = std::max(decimals, TextDecimals(w.StringGrid1.Cell(6, r)));
+            EXPECT_EQ(w.FloodOutflowDecimals, decimals) << flood;
+        }
+        const int decimals = w.FloodOutflowDecimals;
         step([&] { w.Compute(); });
         if (reset) step([&] { w.ResetFloodTable(); w.Compute(); });
         seen.push_back(std::to_string(w.ComputedRecords) + (w.FloodShown() ? " shown" : " not shown"));
@@ -825,6 +834,7 @@ TEST_F(Work, TheRecordsAloneGiveEveryResultTheTablesGive) {
             for (const double v : {s.T, s.Z, s.V, s.dV, s.dt, s.dVdt, s.Qout, s.qMean, s.Qin}) seen.push_back(RealToText(v));
         step([&] { w.WriteResult(dir / "result.txt"); });
         seen.push_back(ReadFile(dir / "result.txt"));
+        seen.push_back(std::to_string(decimals));
         return seen;
     };
     for (const std::string& flood : floods) {
@@ -847,7 +857,7 @@ TEST_F(Work, TheRecordsAloneGiveEveryResultTheTablesGive) {
     EXPECT_EQ(afterReset[6], "'' is not a valid floating point value");
     EXPECT_EQ(afterReset[7], ":2");
     EXPECT_EQ(afterReset[8], "0 not shown");
-    const std::string result = afterReset.back();
+    const std::string result = afterReset[afterReset.size() - 2];
     EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 2 + 8);
     EXPECT_TRUE(result.starts_with(B(17) + "时" + B(3) + "间 , 库水位Z , " + B(4) + "库容V , 库容增量dV , "));
 }

@@ -181,6 +181,28 @@ TEST(FormLayout, MulDivRoundsHalfAwayFromZero) {
     EXPECT_EQ(MulDiv(7, 1, 0), 0);
 }
 
+// The designed place where the window fits; moved in just enough where it
+// would hang off (the window grown at 144 pixels per inch on a 1920 x 1080
+// screen), the screen's top left where it is larger; a panel at the left or
+// a second screen shifts the area.
+TEST(FormLayout, TheWindowStaysOnItsScreen) {
+    struct Case {
+        QPoint wanted;
+        QSize outer;
+        QRect available;
+        QPoint placed;
+    };
+    const Case cases[] = {
+        {{306, 152}, {1110, 612}, {0, 0, 1920, 1040}, {306, 152}},
+        {{306, 152}, {1665, 918}, {0, 0, 1920, 1040}, {255, 122}},
+        {{306, 152}, {2000, 1200}, {0, 0, 1920, 1040}, {0, 0}},
+        {{306, 152}, {1665, 918}, {64, 0, 1856, 1080}, {255, 152}},
+        {{306, 152}, {1110, 612}, {1920, 0, 1280, 1024}, {1920, 152}},
+        {{306, 152}, {1110, 612}, QRect(), {306, 152}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(OnScreen(c.wanted, c.outer, c.available), c.placed) << c.outer.width();
+}
+
 namespace {
 
 // A form as the layouts make one: its own font, a button with a font of its
