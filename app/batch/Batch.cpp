@@ -360,11 +360,10 @@ void Run(const BatchOptions& options, InflowWork& work) {
         std::exception_ptr writeError;
         InflowWork::TStreamed streamed;
         try {
-            streamed = work.ComputeWhileReading(*options.flood, *early, writeError);
+            work.ComputeWhileReading(*options.flood, *early, writeError, streamed);
         } catch (const EMathError&) {
             const double k = options.balance.bankStorage;
-            if (k == 0 || !streamed.failedStep || work.ComputedRecords == 0 ||
-                !BankStorageToBlame(streamed.failedStep->first, streamed.failedStep->second, k))
+            if (k == 0 || !streamed.failedStep || !BankStorageToBlame(streamed.failedStep->first, streamed.failedStep->second, k))
                 throw;
             throw BankStorageFault(work, options);
         }

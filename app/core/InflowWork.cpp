@@ -511,8 +511,9 @@ void InflowWork::WriteResult(LineFile& file) {
     for (std::size_t e = 0; e < n; ++e) AppendResultLine(file, FloodSteps[e], stamps);
 }
 
-InflowWork::TStreamed InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
-                                                      std::exception_ptr& writeError) {
+void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError,
+                                     TStreamed& streamed) {
+    streamed = {};
     ResetFloodTable();
     std::vector<TFloodStep>().swap(FloodSteps);
     FloodFieldTexts.Clear();
@@ -535,7 +536,6 @@ InflowWork::TStreamed InflowWork::ComputeWhileReading(const std::string& fileNam
     };
     write([&] { WriteResultHeading(out); });
 
-    TStreamed streamed;
     std::string line;
     std::vector<std::string_view> fields;
     TFloodStampReader stampReader;
@@ -570,7 +570,7 @@ InflowWork::TStreamed InflowWork::ComputeWhileReading(const std::string& fileNam
         if (result.error) {
             computeError = result.error;
             failing = e;
-            streamed.failedStep.emplace(previous, result.values);
+            if (e > 0) streamed.failedStep.emplace(previous, result.values);
             continue;
         }
         write([&] { AppendResultLine(out, result.values, stamps); });
@@ -592,5 +592,4 @@ InflowWork::TStreamed InflowWork::ComputeWhileReading(const std::string& fileNam
         std::rethrow_exception(computeError);
     }
     ComputedRecords = e;
-    return streamed;
 }

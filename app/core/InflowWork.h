@@ -121,13 +121,14 @@ public:
     // written is then the caller's to discard. A write that fails is kept in
     // `writeError` and nothing more is written; the reading and computing go
     // on, as their failures come first. FloodSteps stays empty; after a
-    // computation that failed, `FailedStep` holds the record before the
+    // computation that failed, `streamed.failedStep` holds the record before the
     // failing one and the failing one with the fields it got.
     struct TStreamed {
         std::size_t records = 0;
         std::optional<std::pair<TFloodStep, TFloodStep>> failedStep;
     };
-    TStreamed ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError);
+    void ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError,
+                             TStreamed& streamed);
     // The flood file's line that holds record `record` (0 for the first), as
     // a failure's place.
     TFailedLine RecordLine(std::size_t record) const;

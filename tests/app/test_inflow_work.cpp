@@ -906,12 +906,25 @@ TEST_F(Work, ComputingWhileReadingGivesWhatReadingThenComputingGives) {
             seen[0].insert(seen[0].end(), {error, place(twice), std::to_string(twice.ComputedRecords),
                                            twice.LastReadCrAlone ? "CR" : "LF"});
             std::exception_ptr writeError;
+            InflowWork::TStreamed streamed;
             error = MessageOf([&] {
                 LineFile out;
                 out.OpenWriteAtomic(dir / "once.txt", 4096);
-                seen[1].push_back(std::to_string(once.ComputeWhileReading(dir / "flood.txt", out, writeError).records));
+                once.ComputeWhileReading(dir / "flood.txt", out, writeError, streamed);
+                seen[1].push_back(std::to_string(streamed.records));
                 out.Close();
             });
+            // The failing step and the one before it, as the reasons for a
+            // failure are judged on them.
+            const std::size_t e = twice.ComputedRecords;
+            const bool stopped = e > 0 && e < twice.FloodSteps.size();
+            ASSERT_EQ(streamed.failedStep.has_value(), stopped) << flood;
+            if (stopped) {
+                for (const auto& [kept, made] : {std::pair{streamed.failedStep->first, twice.FloodSteps[e - 1]},
+                                                 std::pair{streamed.failedStep->second, twice.FloodSteps[e]}})
+                    EXPECT_EQ(std::vector<double>({kept.T, kept.V, kept.dV, kept.dt}),
+                              std::vector<double>({made.T, made.V, made.dV, made.dt})) << flood;
+            }
             seen[1].insert(seen[1].end(), {error, place(once), std::to_string(once.ComputedRecords),
                                            once.LastReadCrAlone ? "CR" : "LF"});
             EXPECT_EQ(seen[0], seen[1]) << flood << " K=" << balance.bankStorage;
