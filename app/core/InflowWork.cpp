@@ -544,6 +544,7 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     std::int64_t conversionRow = 0;
     std::exception_ptr computeError;
     std::size_t failing = 0;
+    std::optional<std::pair<TFloodStep, TFloodStep>> failedStep;
     std::size_t e = 0;
     lines.Read(line);   // the heading
     for (; !file.AtEnd(); ++e) {
@@ -570,7 +571,7 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
         if (result.error) {
             computeError = result.error;
             failing = e;
-            if (e > 0) streamed.failedStep.emplace(previous, result.values);
+            if (e > 0) failedStep.emplace(previous, result.values);
             continue;
         }
         write([&] { AppendResultLine(out, result.values, stamps); });
@@ -588,6 +589,7 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     streamed.records = e;
     if (computeError) {
         ComputedRecords = failing;
+        streamed.failedStep = failedStep;
         NoteFailedRecord(computeError);
         std::rethrow_exception(computeError);
     }
