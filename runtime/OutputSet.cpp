@@ -82,11 +82,11 @@ std::string TOutputSet::ShownName(const std::string& name) {
 }
 
 void TOutputSet::AddInput(std::string option, std::string name) {
-    entries_.push_back({std::move(option), std::move(name), false, 0, {}});
+    entries_.push_back({std::move(option), std::move(name), false, 0, {}, {}, {}});
 }
 
 std::size_t TOutputSet::AddOutput(std::string option, std::string name, std::size_t writeBuffer) {
-    entries_.push_back({std::move(option), std::move(name), true, writeBuffer, {}});
+    entries_.push_back({std::move(option), std::move(name), true, writeBuffer, {}, {}, {}});
     return entries_.size() - 1;
 }
 
@@ -125,16 +125,44 @@ void TOutputSet::Check(bool closedStandardOutput) const {
     }
 }
 
+LineFile* TOutputSet::StageEarly(std::size_t output) {
+    TEntry& e = entries_[output];
+    auto file = std::make_shared<LineFile>();
+    try {
+        if (!file->OpenWriteStaged(e.name == "-" ? "/proc/self/fd/1" : e.name, e.writeBuffer, false)) return nullptr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    e.early = std::move(file);
+    return e.early.get();
+}
+
+void TOutputSet::EarlyWriteFailed(std::size_t output, std::exception_ptr error) {
+    TEntry& e = entries_[output];
+    if (!e.earlyError) e.earlyError = std::move(error);
+}
+
 void TOutputSet::Commit() {
     struct TStaged {
         std::size_t entry;
-        std::unique_ptr<LineFile> file;
+        std::shared_ptr<LineFile> file;
     };
     std::vector<TStaged> staged;
     std::vector<std::size_t> direct;
     auto make = [&](std::size_t i, bool directly) {
         const TEntry& e = entries_[i];
-        auto file = std::make_unique<LineFile>();
+        if (e.early) {
+            try {
+                if (e.earlyError) std::rethrow_exception(e.earlyError);
+                e.early->Close();
+            } catch (const std::exception& x) {
+                const auto* own = dynamic_cast<const Exception*>(&x);
+                throw EOutputFailed(ShownName(e.name) + ": " + (own ? own->Message : std::string(x.what())));
+            }
+            staged.push_back({i, e.early});
+            return;
+        }
+        auto file = std::make_shared<LineFile>();
         try {
             // Standard output by a name that needs neither /dev nor /proc.
             if (!file->OpenWriteStaged(e.name == "-" ? "/proc/self/fd/1" : e.name, e.writeBuffer, directly)) {
@@ -151,7 +179,7 @@ void TOutputSet::Commit() {
     };
     // Whatever can be replaced as a whole goes to its temporary first.
     for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].output && entries_[i].writer) make(i, false);
+        if (entries_[i].output && (entries_[i].writer || entries_[i].early)) make(i, false);
     // Then what is written as it goes, standard output last: a failure there
     // still leaves every file as it was.
     std::stable_partition(direct.begin(), direct.end(),

@@ -19,7 +19,9 @@
 #include "Exceptions.h"
 
 #include <cstddef>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,17 @@ public:
     std::size_t AddOutput(std::string option, std::string name, std::size_t writeBuffer = 1 << 16);
     void SetWriter(std::size_t output, TWriter writer);
 
+    // For an output made while the inputs are read, after Check(): its
+    // temporary opened now, to be written and closed by Commit() like the
+    // others (and removed with the set when Commit() is never reached). Null
+    // when the output is written directly (standard output, a pipe, a device)
+    // or its temporary cannot be made now: it then needs a writer, and
+    // Commit() reports what fails.
+    LineFile* StageEarly(std::size_t output);
+    // A write into the early-staged channel failed: Commit() reports it as the
+    // output's failure, in the output's turn.
+    void EarlyWriteFailed(std::size_t output, std::exception_ptr error);
+
     // Throws EOutputRefused for the first clash, or when an output goes to
     // standard output and standard output is closed (closedStandardOutput:
     // found so at start, before anything could take its place).
@@ -74,6 +87,8 @@ private:
         bool output = false;
         std::size_t writeBuffer = 0;
         TWriter writer;
+        std::shared_ptr<LineFile> early;
+        std::exception_ptr earlyError;
     };
     std::vector<TEntry> entries_;
 };

@@ -286,16 +286,34 @@ std::string NoRecords(const std::string& file, const char* what, bool crAlone) {
 // After a computation that failed with K > 0: whether the storage term failed
 // where the plain one (K = 0) has a value the table can show, which makes the
 // fault the option's rather than the record's.
-bool BankStorageToBlame(const InflowWork& work, double k) {
-    const std::size_t e = work.ComputedRecords;
-    if (k == 0 || e == 0 || e >= work.FloodSteps.size()) return false;
-    const TFloodStep& step = work.FloodSteps[e];
-    const TFloodStep& prev = work.FloodSteps[e - 1];
+bool BankStorageToBlame(const TFloodStep& prev, const TFloodStep& step, double k) {
     const long double dt = (ElapsedDays(step.T) - ElapsedDays(prev.T)) * 24.0L * 3600.0L;
     const long double plain = (static_cast<long double>(step.V) - prev.V) * 1e8L / dt;
     const long double withBanks = (1.0L + k) * plain;
     auto shown = [](long double x) { return std::isfinite(x) && DecimalInRange(static_cast<double>(x)); };
     return shown(plain) && !shown(withBanks);
+}
+
+bool BankStorageToBlame(const InflowWork& work, double k) {
+    const std::size_t e = work.ComputedRecords;
+    if (k == 0 || e == 0 || e >= work.FloodSteps.size()) return false;
+    return BankStorageToBlame(work.FloodSteps[e - 1], work.FloodSteps[e], k);
+}
+
+// The fault of a computation that failed because of --bank-storage.
+OptionFault BankStorageFault(InflowWork& work, const BatchOptions& options) {
+    work.FailedLine.reset();
+    return OptionFault{"--bank-storage " + *options.bankStorage +
+                       " is too large: the storage term (1 + K) dV 10^8 / dt goes beyond every number at " +
+                       *options.flood + ":" + std::to_string(work.RecordLine(work.ComputedRecords).line) +
+                       ", where the plain term has one"};
+}
+
+// Only the result asked for, and a balance that needs no further field: each
+// record can be written as it is computed, none kept.
+bool ResultAlone(const BatchOptions& options) {
+    return options.flood && !options.hydrograph && !options.summary && !options.corrected &&
+           !options.correction.Any() && options.balance.lossFields.empty();
 }
 
 void Run(const BatchOptions& options, InflowWork& work) {
@@ -332,8 +350,29 @@ void Run(const BatchOptions& options, InflowWork& work) {
     if (work.CurvePoints.empty()) throw Exception(NoRecords(*options.curve, "points", work.LastReadCrAlone));
     if (chartOut != kNone) outputs.SetWriter(chartOut, [&](LineFile& file) { file.Write(chart->PngBytes()); });
 
+    // A result that can be staged is made while the record is read: a long
+    // record then costs no memory. Anything else (standard output, a pipe)
+    // gets it once every record was computed, as a failure must leave it
+    // untouched.
+    LineFile* early = ResultAlone(options) ? outputs.StageEarly(result) : nullptr;
+    if (early) {
+        work.Balance = options.balance;
+        std::exception_ptr writeError;
+        InflowWork::TStreamed streamed;
+        try {
+            work.ComputeWhileReading(*options.flood, *early, writeError, streamed);
+        } catch (const EMathError&) {
+            const double k = options.balance.bankStorage;
+            if (k == 0 || !streamed.failedStep || !BankStorageToBlame(streamed.failedStep->first, streamed.failedStep->second, k))
+                throw;
+            throw BankStorageFault(work, options);
+        }
+        if (streamed.records == 0) throw Exception(NoRecords(*options.flood, "records", work.LastReadCrAlone));
+        if (writeError) outputs.EarlyWriteFailed(result, writeError);
+    }
+
     TFloodRun run;
-    if (options.flood) {
+    if (options.flood && !early) {
         work.Balance = options.balance;
         work.ResetFloodTable();
         work.ReadFlood(*options.flood);
@@ -342,11 +381,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
             work.Compute();
         } catch (const EMathError&) {
             if (!BankStorageToBlame(work, options.balance.bankStorage)) throw;
-            work.FailedLine.reset();
-            throw OptionFault{"--bank-storage " + *options.bankStorage +
-                              " is too large: the storage term (1 + K) dV 10^8 / dt goes beyond every number at " +
-                              *options.flood + ":" + std::to_string(work.RecordLine(work.ComputedRecords).line) +
-                              ", where the plain term has one"};
+            throw BankStorageFault(work, options);
         }
         const std::size_t computed = work.ComputedRecords;
         // A step back in time would count its water with the wrong sign.

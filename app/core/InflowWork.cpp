@@ -353,9 +353,6 @@ void InflowWork::Compute() {
     lossRecord_.reset();
     if (FloodSteps.empty()) return;
     const TCurveLookup curve(CurvePoints);
-    // The record that failed is the one after those computed, or the one
-    // before it whose loss field could not be read.
-    auto failedRecord = [&] { FailedLine = RecordLine(lossRecord_.value_or(ComputedRecords)); };
     try {
         // After the table's reset the records remain while their rows are
         // empty: the first row's level is an empty text, which is no number.
@@ -364,14 +361,24 @@ void InflowWork::Compute() {
             ComputeRow(e, curve);
             ComputedRecords = e + 1;
         }
+    } catch (...) {
+        NoteFailedRecord(std::current_exception());
+        throw;
+    }
+}
+
+void InflowWork::NoteFailedRecord(const std::exception_ptr& error) {
+    // The record that failed is the one after those computed, or the one
+    // before it whose loss field could not be read.
+    auto failedRecord = [&] { FailedLine = RecordLine(lossRecord_.value_or(ComputedRecords)); };
+    try {
+        std::rethrow_exception(error);
     } catch (const EConvertError&) {
         failedRecord();
-        throw;
     } catch (...) {
         // A curve of fewer than two points fails every record alike: the
         // fault is the curve's, not the record's.
         if (CurvePoints.size() >= 2) failedRecord();
-        throw;
     }
 }
 
@@ -451,14 +458,24 @@ long double InflowWork::LossTerm(std::size_t e) const {
 
 namespace {
 
-void AppendResultLine(std::string& out, const TFloodStep& s, TStampTexts& stamps) {
-    stamps.Append(out, s.T);
-    out += ',';
-    for (const double value : {s.Z, s.V, s.dV, s.dt, s.dVdt, s.Qout, s.qMean, s.Qin}) {
-        AppendNumber(out, value);
+// Each line is made right in the file's buffer, and goes out whole or not at
+// all (a target that is no regular file keeps the lines before).
+void AppendResultLine(LineFile& file, const TFloodStep& s, TStampTexts& stamps) {
+    std::string& out = file.Pending();
+    const std::size_t lineStart = out.size();
+    try {
+        stamps.Append(out, s.T);
         out += ',';
+        for (const double value : {s.Z, s.V, s.dV, s.dt, s.dVdt, s.Qout, s.qMean, s.Qin}) {
+            AppendNumber(out, value);
+            out += ',';
+        }
+        out += "\r\n";
+    } catch (...) {
+        out.resize(lineStart);
+        throw;
     }
-    out += "\r\n";
+    file.Commit();
 }
 
 }  // namespace
@@ -476,7 +493,7 @@ void InflowWork::WriteResult(const std::string& fileName) {
     file.Close();
 }
 
-void InflowWork::WriteResult(LineFile& file) {
+void InflowWork::WriteResultHeading(LineFile& file) {
     const auto& columns = FloodColumns();
     for (const std::string ColumnLayout::*text : {&ColumnLayout::heading, &ColumnLayout::unit}) {
         for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -485,23 +502,100 @@ void InflowWork::WriteResult(LineFile& file) {
         }
         file.EndLine();
     }
+}
+
+void InflowWork::WriteResult(LineFile& file) {
+    WriteResultHeading(file);
 
     // Every record the table shows; after the table's reset, as many of the
     // records kept as its empty rows.
     const std::size_t n = floodShown_ ? FloodSteps.size()
                                       : std::min<std::size_t>(kResetRows - kFirstDataRow, FloodSteps.size());
     TStampTexts stamps;
-    for (std::size_t e = 0; e < n; ++e) {
-        // Each line is made right in the file's buffer, and goes out whole or
-        // not at all (a target that is no regular file keeps the lines before).
-        std::string& out = file.Pending();
-        const std::size_t lineStart = out.size();
+    for (std::size_t e = 0; e < n; ++e) AppendResultLine(file, FloodSteps[e], stamps);
+}
+
+void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError,
+                                     TStreamed& streamed) {
+    streamed = {};
+    ResetFloodTable();
+    std::vector<TFloodStep>().swap(FloodSteps);
+    FloodFieldTexts.Clear();
+    FailedLine.reset();
+    lossRecord_.reset();
+    LineFile file;
+    file.OpenRead(fileName);
+    const std::optional<TFileVersion> version = file.Version();
+    TTextLines lines(file, fileName);
+    LastReadCrAlone = false;
+    const TCurveLookup curve(CurvePoints);
+    TStampTexts stamps;
+    auto write = [&](auto&& make) {
+        if (writeError) return;
         try {
-            AppendResultLine(out, FloodSteps[e], stamps);
+            make();
         } catch (...) {
-            out.resize(lineStart);
-            throw;
+            writeError = std::current_exception();
         }
-        file.Commit();
+    };
+    write([&] { WriteResultHeading(out); });
+
+    std::string line;
+    std::vector<std::string_view> fields;
+    TFloodStampReader stampReader;
+    TFloodStep previous;
+    std::exception_ptr conversionError;
+    std::int64_t conversionRow = 0;
+    std::exception_ptr computeError;
+    std::size_t failing = 0;
+    std::optional<std::pair<TFloodStep, TFloodStep>> failedStep;
+    std::size_t e = 0;
+    lines.Read(line);   // the heading
+    for (; !file.AtEnd(); ++e) {
+        lines.Read(line);
+        SplitFields(TrimText(line), fields);
+        if (fields.size() < 3) {
+            FailedLine = TFailedLine{fileName, static_cast<std::int64_t>(e) + kFirstDataRow, version};
+            RaiseMissingField(fields.size());
+        }
+        if (conversionError) continue;
+        TFloodStep step;
+        try {
+            step.T = stampReader.Read(fields[0]);
+            step.Z = ReadNumber(fields[1]);
+            step.Qout = ReadNumber(fields[2]);
+        } catch (const Exception&) {
+            conversionError = std::current_exception();
+            conversionRow = static_cast<std::int64_t>(e) + kFirstDataRow;
+            continue;
+        }
+        // After a failed computation the rest is only read, for its faults.
+        if (computeError) continue;
+        const TBalanceResult result = BalanceStep(e > 0 ? &previous : nullptr, step, curve, Balance);
+        if (result.error) {
+            computeError = result.error;
+            failing = e;
+            if (e > 0) failedStep.emplace(previous, result.values);
+            continue;
+        }
+        write([&] { AppendResultLine(out, result.values, stamps); });
+        previous = result.values;
     }
+    LastReadCrAlone = file.LinesEndWithCrAlone();
+    file.Close();
+    if (conversionError) {
+        FailedLine = TFailedLine{fileName, conversionRow, version};
+        std::rethrow_exception(conversionError);
+    }
+    floodFile_ = fileName;
+    floodVersion_ = version;
+    floodShown_ = true;
+    streamed.records = e;
+    if (computeError) {
+        ComputedRecords = failing;
+        streamed.failedStep = failedStep;
+        NoteFailedRecord(computeError);
+        std::rethrow_exception(computeError);
+    }
+    ComputedRecords = e;
 }

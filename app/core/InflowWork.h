@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -114,6 +115,23 @@ public:
     void WriteResult(const std::string& fileName);
     // The result file's text into a channel open for writing (left open).
     void WriteResult(LineFile& file);
+    // Reading, computing and writing the result in one pass, for a record too
+    // long to keep (the batch mode with no output that needs the series and no
+    // losses): each record is computed as it is read, its result line written
+    // to `out` at once, and only the record before it kept. It fails as
+    // ResetFloodTable, ReadFlood, Compute would (the same error and
+    // FailedLine, the reading's failures before the computation's); what was
+    // written is then the caller's to discard. A write that fails is kept in
+    // `writeError` and nothing more is written; the reading and computing go
+    // on, as their failures come first. FloodSteps stays empty; after a
+    // computation that failed, `streamed.failedStep` holds the record before the
+    // failing one and the failing one with the fields it got.
+    struct TStreamed {
+        std::size_t records = 0;
+        std::optional<std::pair<TFloodStep, TFloodStep>> failedStep;
+    };
+    void ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError,
+                             TStreamed& streamed);
     // The flood file's line that holds record `record` (0 for the first), as
     // a failure's place.
     TFailedLine RecordLine(std::size_t record) const;
@@ -129,6 +147,12 @@ private:
     // The losses' part of the outflow term of the step ending at record e
     // (e >= 1); a field missing or not a number fails as an outflow does.
     long double LossTerm(std::size_t e) const;
+    // The result file's heading and unit lines.
+    static void WriteResultHeading(LineFile& file);
+    // What a failed computation leaves in FailedLine: the failing record's
+    // line (or the one before it whose loss field failed), unless the curve
+    // itself is at fault.
+    void NoteFailedRecord(const std::exception_ptr& error);
 
     // The flood file whose records the table holds (set by a read that
     // succeeded, cleared by the table's reset), for the computation's

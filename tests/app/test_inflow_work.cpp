@@ -861,3 +861,91 @@ TEST_F(Work, TheRecordsAloneGiveEveryResultTheTablesGive) {
     EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 2 + 8);
     EXPECT_TRUE(result.starts_with(B(17) + "时" + B(3) + "间 , 库水位Z , " + B(4) + "库容V , 库容增量dV , "));
 }
+
+// Batch mode computes a long record while reading it, keeping no record: it
+// must fail where and as reading then computing fails (a reading fault after
+// a computing one still comes first), and write what WriteResult writes.
+TEST_F(Work, ComputingWhileReadingGivesWhatReadingThenComputingGives) {
+    const std::string a = "2007-07-29 00-00-00,524.75,0", b = "2007-07-29 06-00-00,524.84,90";
+    std::string nul = Lines({kFloodHeading, a, b});
+    nul[nul.size() - 3] = '\0';
+    const std::vector<std::string> floods{
+        HelpFlood(),
+        FloodOf(5000),
+        Lines({kFloodHeading}),
+        Lines({kFloodHeading, a}),
+        std::string(kFloodHeading) + "\r" + a + "\r" + b + "\r",
+        Lines({kFloodHeading, a, "2007-07-29 06-00-00,524.84"}),
+        Lines({kFloodHeading, a, "2007-07-29 06-00-00,x,90", b}),
+        Lines({kFloodHeading, a, "2007-07-29 00-00-00,524.84,90"}),   // dt = 0
+        Lines({kFloodHeading, a, "2007-07-29 06-00-00,530,90", b}),    // above the curve
+        Lines({kFloodHeading, "2007-07-29 06-00-00,500,90", a}),       // the first record
+        Lines({kFloodHeading, a, "2007-07-29 06-00-00,530,90", "2007-07-29 12-00-00,y,90"}),
+        Lines({kFloodHeading, a, "2007-07-29 06-00-00,530,90", "2007-07-29 12-00-00"}),
+        Lines({kFloodHeading, a, "2007-07-29 06-00-00,1e400,90"}),
+        Lines({kFloodHeading, a, b, "2007-07-29 05-00-00,524.9,1e300"}),
+        nul,
+    };
+    const std::vector<TBalanceOptions> balances = [] {
+        std::vector<TBalanceOptions> all(3);
+        all[1].outflow = TBalanceOptions::TOutflow::End;
+        all[2].bankStorage = 1e305;
+        return all;
+    }();
+    WriteFile(dir / "curve.txt", ExampleCurve());
+    auto place = [](const InflowWork& w) {
+        return w.FailedLine ? w.FailedLine->file + ":" + std::to_string(w.FailedLine->line) : "-";
+    };
+    for (const std::string& flood : floods) {
+        WriteFile(dir / "flood.txt", flood);
+        for (const TBalanceOptions& balance : balances) {
+            InflowWork twice, once;
+            std::vector<std::string> seen[2];
+            for (InflowWork* w : {&twice, &once}) {
+                w->ShowTables = false;
+                w->Balance = balance;
+                w->ReadCurve(dir / "curve.txt");
+            }
+            std::string error = MessageOf([&] {
+                twice.ResetFloodTable();
+                twice.ReadFlood(dir / "flood.txt");
+                twice.Compute();
+                twice.WriteResult(dir / "twice.txt");
+                seen[0].push_back(std::to_string(twice.FloodSteps.size()));
+            });
+            seen[0].insert(seen[0].end(), {error, place(twice), std::to_string(twice.ComputedRecords),
+                                           twice.LastReadCrAlone ? "CR" : "LF"});
+            std::exception_ptr writeError;
+            InflowWork::TStreamed streamed;
+            error = MessageOf([&] {
+                LineFile out;
+                out.OpenWriteAtomic(dir / "once.txt", 4096);
+                once.ComputeWhileReading(dir / "flood.txt", out, writeError, streamed);
+                seen[1].push_back(std::to_string(streamed.records));
+                out.Close();
+            });
+            // The failing step and the one before it, as the reasons for a
+            // failure are judged on them.
+            const std::size_t e = twice.ComputedRecords;
+            const bool stopped = e > 0 && e < twice.FloodSteps.size();
+            ASSERT_EQ(streamed.failedStep.has_value(), stopped) << flood;
+            if (stopped) {
+                for (const auto& [kept, made] : {std::pair{streamed.failedStep->first, twice.FloodSteps[e - 1]},
+                                                 std::pair{streamed.failedStep->second, twice.FloodSteps[e]}})
+                    EXPECT_EQ(std::vector<double>({kept.T, kept.V, kept.dV, kept.dt}),
+                              std::vector<double>({made.T, made.V, made.dV, made.dt})) << flood;
+            }
+            seen[1].insert(seen[1].end(), {error, place(once), std::to_string(once.ComputedRecords),
+                                           once.LastReadCrAlone ? "CR" : "LF"});
+            EXPECT_EQ(seen[0], seen[1]) << flood << " K=" << balance.bankStorage;
+            EXPECT_FALSE(writeError);
+            EXPECT_TRUE(once.FloodSteps.empty());
+            if (error == "(no error)") {
+                EXPECT_EQ(ReadFile(dir / "once.txt"), ReadFile(dir / "twice.txt")) << flood;
+            }
+            std::filesystem::remove(dir / "once.txt");
+            std::filesystem::remove(dir / "twice.txt");
+            EXPECT_EQ(dir.Names(), (std::vector<std::string>{"curve.txt", "flood.txt"}));
+        }
+    }
+}
