@@ -182,9 +182,9 @@ TEST(FormLayout, MulDivRoundsHalfAwayFromZero) {
 }
 
 // The designed place where the window fits; moved in just enough where it
-// would hang off (the window grown at 144 pixels per inch on a 1920 x 1080
-// screen), the screen's top left where it is larger; a panel at the left or
-// a second screen shifts the area.
+// would hang off (the window grown at 144 pixels per inch, about 1390 x 765,
+// on a 1600 x 900 screen), the screen's top left where it is larger; a panel
+// at the left or a second screen shifts the area.
 TEST(FormLayout, TheWindowStaysOnItsScreen) {
     struct Case {
         QPoint wanted;
@@ -194,9 +194,9 @@ TEST(FormLayout, TheWindowStaysOnItsScreen) {
     };
     const Case cases[] = {
         {{306, 152}, {1110, 612}, {0, 0, 1920, 1040}, {306, 152}},
-        {{306, 152}, {1665, 918}, {0, 0, 1920, 1040}, {255, 122}},
+        {{306, 152}, {1390, 765}, {0, 0, 1600, 860}, {210, 95}},
         {{306, 152}, {2000, 1200}, {0, 0, 1920, 1040}, {0, 0}},
-        {{306, 152}, {1665, 918}, {64, 0, 1856, 1080}, {255, 152}},
+        {{306, 152}, {1390, 765}, {64, 0, 1536, 900}, {210, 135}},
         {{306, 152}, {1110, 612}, {1920, 0, 1280, 1024}, {1920, 152}},
         {{306, 152}, {1110, 612}, QRect(), {306, 152}},
     };
