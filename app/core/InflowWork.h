@@ -6,6 +6,7 @@
 #include "BalanceOptions.h"
 #include "InflowTypes.h"
 #include "LineFile.h"
+#include "RecordFormat.h"
 #include "RecordFields.h"
 #include "StringGrid.h"
 #include "StringList.h"
@@ -67,6 +68,13 @@ public:
     // Whether the calculation table shows FloodSteps: after a flood record
     // was read whole, until the table's reset or the next read.
     bool FloodShown() const { return floodShown_; }
+
+    // How the next ReadCurve and ReadFlood read their files: which fields
+    // hold what, in which units, how stamps are written, what a gap is. The
+    // defaults are the plain form (level,storage; time,level,outflow; m,
+    // 10^8 m^3, m^3/s; the locale's stamps).
+    TRecordFormat CurveFormat;
+    TRecordFormat FloodFormat;
 
     // The curve's plot; may be left out (batch mode without a picture).
     TCurvePlot* CurvePlot = nullptr;
