@@ -5,6 +5,7 @@ quelmora_test(test_agency_input
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_units.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_stamps.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_records.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/app/test_agency_reading.cpp
     LIBS app_core)
 target_compile_definitions(test_agency_input PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
 # The options that describe a file, as every front end reads them.
@@ -12,3 +13,7 @@ quelmora_test(test_record_format
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/test_record_format.cpp
     LIBS app_core)
 target_compile_definitions(test_record_format PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
+# The agencies' own files, as published, through the program.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME agency_files_as_published
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/agency/as_published.py $<TARGET_FILE:quelmora> ${QUELMORA_REALDATA_DIR})

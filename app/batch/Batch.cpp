@@ -14,9 +14,16 @@
 #include "OutputSet.h"
 #include "RecordCheck.h"
 #include "RecordLine.h"
+#include "OptionText.h"
+#include "Plausibility.h"
+#include "RecordFormat.h"
+#include "RecordGaps.h"
+#include "DatedCurves.h"
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <filesystem>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -34,8 +41,9 @@ constexpr const char* kUsage =
     "usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]\n"
     "                [--hydrograph PNG] [--summary FILE] [--corrected FILE]\n"
     "                [--outflow mean|end] [--bank-storage K] [--losses F[,F...]]\n"
-    "                [--smooth N] [--negative redistribute]\n"
+    "                [--smooth N] [--negative redistribute] [FORMAT...]\n"
     "       quelmora --check --curve CURVE [--flood FLOOD] [--losses F[,F...]]\n"
+    "                [FORMAT...]\n"
     "       quelmora --help | --version\n"
     "       quelmora                      (the window)\n"
     "       quelmora --window [--curve CURVE] [--flood FLOOD] [--compute]\n"
@@ -89,6 +97,34 @@ constexpr const char* kUsage =
     "                  negative inflows set to 0 and their water taken from\n"
     "                  the following steps, keeping the volume\n"
     "\n"
+    "How the files are laid out (FORMAT; without these, as above):\n"
+    "  --columns time=COL,level=COL,outflow=COL[,loss=COL...]\n"
+    "                  the flood record's fields by heading (as the first\n"
+    "                  line has it; case and blanks aside) or number from 1;\n"
+    "                  other fields are ignored; the losses are added to the\n"
+    "                  outflow term as with --losses\n"
+    "  --curve-columns level=COL,storage=COL[,area=COL]\n"
+    "                  the curve file's fields likewise\n"
+    "  --units level=m|ft,storage=1e8m3|1e6m3|m3|af|kaf|maf,flow=m3/s|cfs,\n"
+    "          loss=m3/s|cfs|m3|af\n"
+    "                  the files' units (defaults m, 1e8m3, m3/s, m3/s),\n"
+    "                  converted exactly when read; a loss in m3 or af is the\n"
+    "                  volume over the step that ends at its record\n"
+    "  --date-order dmy|mdy|ymd\n"
+    "                  numeric dates with '/', '.' or '-' in this order,\n"
+    "                  whatever the locale\n"
+    "  --time-format unix-s|unix-ms\n"
+    "                  stamps as seconds or milliseconds since 1970-01-01 UTC\n"
+    "  --utc-offset +HH:MM\n"
+    "                  the reservoir's local time from UTC stamps\n"
+    "  --missing skip  a record whose level, outflow or mapped loss is blank\n"
+    "                  or a missing value is skipped, with a warning; the step\n"
+    "                  around it spans the gap\n"
+    "  --missing-value V\n"
+    "                  (repeatable) a number that stands for no value\n"
+    "With --columns, lines at the end of the record whose time is no time\n"
+    "stamp are the agency's notes: ignored, with one warning.\n"
+    "\n"
     "  --check         reads the curve and the flood record and prints every\n"
     "                  problem, one per line as FILE:LINE: MESSAGE, without\n"
     "                  computing or writing anything; exit status 0 when\n"
@@ -103,6 +139,12 @@ constexpr const char* kUsage =
 
 struct BatchOptions {
     std::optional<std::string> curve;
+    // Every --curve in order (the first also in `curve`), and as read: the
+    // curve that holds from the start (or the earliest), the dated others.
+    std::vector<std::string> curveTexts;
+    TCurveArgument firstCurve;
+    std::vector<TCurveArgument> datedCurves;
+    std::optional<std::string> curve2;   // a further --curve while it is read
     std::optional<std::string> flood;
     std::optional<std::string> out;
     std::optional<std::string> chart;
@@ -117,6 +159,10 @@ struct BatchOptions {
     std::optional<std::string> negative;
     TBalanceOptions balance;
     TCorrectionOptions correction;
+    // The files' layout options as given, and as read.
+    TOptionPairs format;
+    TRecordFormat curveFormat;
+    TRecordFormat floodFormat;
     bool check = false;
     bool help = false;
     bool version = false;
@@ -204,6 +250,60 @@ void ReadChoices(BatchOptions& options) {
     }
 }
 
+// The layout options, each to the file it describes (--units to both).
+void ReadFormats(BatchOptions& options) {
+    TOptionPairs curve, flood;
+    for (const auto& pair : options.format) {
+        if (IsFormatOption(TFileKind::Curve, pair.first)) curve.push_back(pair);
+        if (IsFormatOption(TFileKind::Flood, pair.first)) flood.push_back(pair);
+        if (!IsFormatOption(TFileKind::Curve, pair.first) && !options.flood)
+            throw UsageError{pair.first + " describes the flood record: it needs --flood"};
+    }
+    try {
+        options.curveFormat = ReadRecordFormat(TFileKind::Curve, curve);
+        options.floodFormat = ReadRecordFormat(TFileKind::Flood, flood);
+    } catch (const EOptionError& e) {
+        throw UsageError{e.what()};
+    }
+    if (options.floodFormat.columns && !options.balance.lossFields.empty())
+        throw UsageError{"--losses counts the fields of the plain record; with --columns, name the losses there as "
+                         "loss=COL"};
+}
+
+// One curve as before; several, each but one with its first day.
+void ReadCurves(BatchOptions& options) {
+    std::vector<TCurveArgument> curves;
+    try {
+        // A single curve that names an existing file is that file, '@' and all.
+        std::error_code noFile;
+        if (options.curveTexts.size() == 1 && std::filesystem::exists(options.curveTexts.front(), noFile)) {
+            curves.push_back({options.curveTexts.front(), std::nullopt});
+        } else {
+            for (const std::string& text : options.curveTexts) curves.push_back(ParseCurveArgument(text));
+        }
+        const TCurveSchedule schedule(curves);   // refuses two undated, two from one day
+    } catch (const EOptionError& e) {
+        throw UsageError{e.what()};
+    }
+    // The curve that holds first reads as the only curve does.
+    const auto first = std::min_element(curves.begin(), curves.end(), [](const TCurveArgument& a, const TCurveArgument& b) {
+        return a.fromDay.value_or(INT64_MIN) < b.fromDay.value_or(INT64_MIN);
+    });
+    options.firstCurve = *first;
+    options.curve = first->file;
+    for (auto c = curves.begin(); c != curves.end(); ++c)
+        if (c != first) options.datedCurves.push_back(*c);
+    std::sort(options.datedCurves.begin(), options.datedCurves.end(),
+              [](const TCurveArgument& a, const TCurveArgument& b) { return *a.fromDay < *b.fromDay; });
+}
+
+// Whether the columns name losses.
+bool MapsLosses(const TRecordFormat& format) {
+    if (!format.columns) return false;
+    return std::any_of(format.columns->choices.begin(), format.columns->choices.end(),
+                       [](const TColumnChoice& c) { return c.quantity == TRecordQuantity::Loss; });
+}
+
 BatchOptions ParseArguments(int argc, char** argv) {
     BatchOptions options;
     for (int i = 1; i < argc; ++i) {
@@ -222,8 +322,23 @@ BatchOptions ParseArguments(int argc, char** argv) {
         }
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
+        if (IsFormatOption(TFileKind::Flood, name) || IsFormatOption(TFileKind::Curve, name)) {
+            std::string value;
+            if (equals != std::string_view::npos) {
+                value = std::string(arg.substr(equals + 1));
+            } else {
+                if (i + 1 >= argc || std::string_view(argv[i + 1]).starts_with("--"))
+                    throw UsageError{std::string(name) + " needs a value"};
+                value = argv[++i];
+            }
+            if (value.empty()) throw UsageError{std::string(name) + " needs a value"};
+            options.format.emplace_back(std::string(name), std::move(value));
+            continue;
+        }
         std::optional<std::string>* slot = arg.starts_with("--") ? ValueOption(options, name) : nullptr;
         if (!slot) throw UsageError{"unknown argument '" + std::string(arg) + "'"};
+        // Several curves, each from its day on.
+        if (slot == &options.curve && options.curve) slot = &options.curve2;
         const bool choice = slot == &options.outflow || slot == &options.bankStorage || slot == &options.losses ||
                             slot == &options.smooth || slot == &options.negative;
         const std::string missing = std::string(name) + (choice ? " needs a value" : " needs a file name");
@@ -241,11 +356,15 @@ BatchOptions ParseArguments(int argc, char** argv) {
         }
         if (slot->has_value()) throw UsageError{std::string(name) + " given twice"};
         if (value.empty()) throw UsageError{missing};
+        if (slot == &options.curve || slot == &options.curve2) options.curveTexts.push_back(value);
         *slot = std::move(value);
+        options.curve2.reset();
     }
     if (options.help || options.version) return options;
     if (!options.curve) throw UsageError{"--curve is required"};
     ReadChoices(options);
+    ReadFormats(options);
+    ReadCurves(options);
     if (options.check) {
         if (options.out || options.chart || options.hydrograph || options.summary || options.corrected)
             throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph, --summary or --corrected with it"};
@@ -264,6 +383,10 @@ bool Check(const BatchOptions& options) {
         throw EOutputRefused(std::string(TOutputSet::kStandardOutput) + ": Bad file descriptor", 1);
     TRecordCheckOptions check;
     check.lossFields = options.balance.lossFields;
+    check.curveFormat = options.curveFormat;
+    check.format = options.floodFormat;
+    check.datedCurves = options.datedCurves;
+    check.curveFrom = options.firstCurve.fromDay;
     const std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""), check);
     std::string text;
     for (const TRecordProblem& problem : problems) {
@@ -309,11 +432,33 @@ OptionFault BankStorageFault(InflowWork& work, const BatchOptions& options) {
                        ", where the plain term has one"};
 }
 
+// What the reader passed over, on standard error: the records skipped as
+// gaps and the notes at the end.
+void TellPassedOver(const InflowWork& work, const std::string& file) {
+    std::string text = work.FloodSkipped.Text(file);
+    if (work.FloodNotesLines) text += NotesWarning(file, work.FloodNotesLine, work.FloodNotesLines) + "\n";
+    if (text.empty()) return;
+    std::string lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        lines += std::string(kAppName) + ": " + EscapeControls(text.substr(start, end - start)) + "\n";
+        start = end + 1;
+    }
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
+}
+
+// Values no river or lake has: said once, naming --units.
+void TellUnits(const TUnitPlausibility& plausibility) {
+    if (const std::optional<std::string> message = plausibility.Message())
+        std::fprintf(stderr, "%s: %s\n", kAppName, EscapeControls(*message).c_str());
+}
+
 // Only the result asked for, and a balance that needs no further field: each
 // record can be written as it is computed, none kept.
 bool ResultAlone(const BatchOptions& options) {
     return options.flood && !options.hydrograph && !options.summary && !options.corrected &&
-           !options.correction.Any() && options.balance.lossFields.empty();
+           !options.correction.Any() && options.balance.lossFields.empty() && !MapsLosses(options.floodFormat);
 }
 
 void Run(const BatchOptions& options, InflowWork& work) {
@@ -321,6 +466,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
     // replace an input or another output is refused now.
     TOutputSet outputs;
     outputs.AddInput("--curve", *options.curve);
+    for (const TCurveArgument& c : options.datedCurves) outputs.AddInput("--curve", c.file);
     if (options.flood) outputs.AddInput("--flood", *options.flood);
     constexpr std::size_t kNone = SIZE_MAX;
     auto add = [&](const char* option, const std::optional<std::string>& name, std::size_t buffer = 1 << 16) {
@@ -341,10 +487,19 @@ void Run(const BatchOptions& options, InflowWork& work) {
     work.ShowTables = false;
     work.FormCreate();
     std::optional<TChartExport> chart;
-    if (options.chart) {
-        chart.emplace();
-        work.CurvePlot = &chart->Plot();
+    if (options.chart) chart.emplace();
+    work.CurveFormat = options.curveFormat;
+    work.FloodFormat = options.floodFormat;
+    // The dated curves first: the last read is the one the chart shows.
+    for (const TCurveArgument& c : options.datedCurves) {
+        work.ReadCurve(c.file);
+        if (work.CurvePoints.empty()) throw Exception(NoRecords(c.file, "points", work.LastReadCrAlone));
+        work.DatedCurves.push_back({c.file, *c.fromDay, std::move(work.CurvePoints)});
+        work.CurvePoints.clear();
     }
+    work.CurvePointsFile = *options.curve;
+    work.CurvePointsFrom = options.firstCurve.fromDay;
+    if (chart) work.CurvePlot = &chart->Plot();
     work.ResetCurveTable();
     work.ReadCurve(*options.curve);
     if (work.CurvePoints.empty()) throw Exception(NoRecords(*options.curve, "points", work.LastReadCrAlone));
@@ -367,15 +522,23 @@ void Run(const BatchOptions& options, InflowWork& work) {
                 throw;
             throw BankStorageFault(work, options);
         }
+        TellPassedOver(work, *options.flood);
         if (streamed.records == 0) throw Exception(NoRecords(*options.flood, "records", work.LastReadCrAlone));
         if (writeError) outputs.EarlyWriteFailed(result, writeError);
+        TellUnits(streamed.plausibility);
     }
 
     TFloodRun run;
     if (options.flood && !early) {
         work.Balance = options.balance;
         work.ResetFloodTable();
-        work.ReadFlood(*options.flood);
+        try {
+            work.ReadFlood(*options.flood);
+        } catch (...) {
+            TellPassedOver(work, *options.flood);
+            throw;
+        }
+        TellPassedOver(work, *options.flood);
         if (work.FloodSteps.empty()) throw Exception(NoRecords(*options.flood, "records", work.LastReadCrAlone));
         try {
             work.Compute();
@@ -384,6 +547,14 @@ void Run(const BatchOptions& options, InflowWork& work) {
             throw BankStorageFault(work, options);
         }
         const std::size_t computed = work.ComputedRecords;
+        TUnitPlausibility plausibility;
+        for (std::size_t e = 0; e < computed; ++e) {
+            const TFloodStep& step = work.FloodSteps[e];
+            plausibility.Level(step.Z);
+            plausibility.Flow(step.Qout);
+            if (e > 0) plausibility.Flow(step.Qin);
+        }
+        TellUnits(plausibility);
         // A step back in time would count its water with the wrong sign.
         if (options.summary || options.corrected || options.correction.Any()) {
             if (const auto back = FirstBackwardStep(work.FloodSteps, computed)) {
@@ -468,6 +639,10 @@ int RunBatch(int argc, char** argv) {
     } catch (const EOutputRefused& e) {
         PrintError(ErrorDisplayText(e));
         return e.Status;
+    } catch (const EOptionError& e) {
+        // A column the file does not have: the option's fault.
+        PrintError(ErrorDisplayText(e));
+        return 2;
     } catch (const std::exception& e) {
         // The message whole, as the error display shows it: a text read from
         // a file may hold a NUL, which what() and "%s" would stop at.

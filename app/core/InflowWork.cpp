@@ -2,12 +2,14 @@
 
 #include "Currency.h"
 #include "CurveLookup.h"
+#include "DatedCurves.h"
 #include "FloatRules.h"
 #include "InflowBalance.h"
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
 #include "RecordLine.h"
+#include "RecordReader.h"
 
 #include <algorithm>
 #include <array>
@@ -70,12 +72,6 @@ inline void AppendNumber(std::string& out, double value) {
     AppendDecimalText(out, DecimalFromReal(value));
 }
 
-// A line with fewer fields than a record needs fails as asking the list of
-// its pieces for the first missing one did: "List index out of bounds (n)".
-[[noreturn]] void RaiseMissingField(std::size_t fields) {
-    throw EStringListError("List index out of bounds (" + std::to_string(fields) + ")");
-}
-
 // A long record's length, guessed from the file's size and its first lines,
 // so that the arrays are sized once instead of growing step by step (each
 // step moves everything and touches fresh memory).
@@ -127,6 +123,181 @@ private:
     const std::string& fileName_;
     bool first_ = true;
     std::string start_;   // the first line's first bytes: a byte-order mark?
+};
+
+// The flood record's lines as the format reads them, for the load and for
+// the computation while reading alike. Each call of Next gives the next line
+// that is a record, or one that failed to read; lines skipped as gaps and the
+// agency's notes at the end are passed over (and counted). The first failure
+// to read is kept and raised by Finish, once every line is in, except a line
+// of too few fields, which fails at once.
+class TFloodLines {
+public:
+    TFloodLines(const std::string& fileName, const TRecordFormat& format)
+        : fileName_(fileName), reader_(format) {
+        // A file that cannot be opened leaves everything as it was.
+        file_.OpenRead(fileName);
+        version_ = file_.Version();
+    }
+    void ReadHeading() {
+        lines_.Read(line_);
+        reader_.Heading(line_, fileName_);
+        needed_ = reader_.FieldsNeeded();
+    }
+
+    enum class TKind { Record, Failed, End };
+    // `shortLine` is called with a line of too few fields before it fails.
+    template <class ShortLine>
+    TKind Next(ShortLine&& shortLine) {
+        for (;;) {
+            if (file_.AtEnd()) return TKind::End;
+            lines_.Read(line_);
+            ++lineNo_;
+            text_ = TrimText(line_);
+            SplitFields(text_, fields_);
+            const bool enough = fields_.size() >= needed_;
+            if (enough) reader_.Read(fields_, read_);
+            if (reader_.Mapped() && (!enough || !read_.faults.empty()) && !TimeIsStamp(enough)) {
+                // Notes at the end, unless a record follows.
+                notes_.Hold(lineNo_, enough ? read_.faults.front().error : nullptr);
+                if (!enough) notesShort_.emplace_back(lineNo_, fields_.size());
+                continue;
+            }
+            if (notes_.Holding()) ReleaseNotes();
+            if (!enough) {
+                shortLine(fields_);
+                failedLine_ = lineNo_;
+                RaiseMissingField(fields_.size());
+            }
+            if (!read_.faults.empty()) {
+                NoteFailure(read_.faults.front().error, lineNo_);
+                return TKind::Failed;
+            }
+            if (!read_.skipped.empty()) {
+                Skipped.Add(lineNo_, read_.skipped);
+                if (!tracking_) {
+                    tracking_ = true;
+                    for (std::size_t k = 0; k < records_; ++k) lines.push_back(static_cast<std::int64_t>(k) + kFirstDataRow);
+                }
+                continue;
+            }
+            if (tracking_) lines.push_back(lineNo_);
+            ++records_;
+            return TKind::Record;
+        }
+    }
+    // After the last line: the notes taken as such, the first failure raised.
+    void Finish(std::optional<TFailedLine>& failed) {
+        if (notes_.Holding()) {
+            NotesFirst = notes_.First();
+            NotesCount = notes_.Count();
+        }
+        CrAlone = file_.LinesEndWithCrAlone();
+        file_.Close();
+        if (conversionError_) {
+            failed = TFailedLine{fileName_, conversionLine_, version_};
+            std::rethrow_exception(conversionError_);
+        }
+    }
+    // The failure of a line of too few fields.
+    std::optional<TFailedLine> ShortLineFailure() const {
+        if (!failedLine_) return std::nullopt;
+        return TFailedLine{fileName_, failedLine_, version_};
+    }
+
+    bool Failed() const { return conversionError_ != nullptr; }
+    const TFloodLine& Line() const { return read_; }
+    const std::vector<std::string_view>& Fields() const { return fields_; }
+    std::string_view Text() const { return text_; }
+    std::int64_t LineNumber() const { return lineNo_; }
+    std::string_view LossText() { return reader_.LossText(text_, fields_, lossScratch_); }
+    const TFloodReader& Reader() const { return reader_; }
+    const std::optional<TFileVersion>& Version() const { return version_; }
+    std::size_t Records() const { return records_; }
+
+    // The file line of each record, kept only once a line was passed over
+    // (until then record k is on line k + 2).
+    std::vector<std::int64_t> lines;
+    TSkippedRecords Skipped;
+    std::int64_t NotesFirst = 0;
+    std::size_t NotesCount = 0;
+    bool CrAlone = false;
+
+private:
+    bool TimeIsStamp(bool enough) {
+        if (enough) return read_.stamped;
+        const std::size_t time = reader_.TimeField();
+        DateTimeValue value;
+        return time < fields_.size() && reader_.IsStamp(fields_[time], value);
+    }
+    void NoteFailure(std::exception_ptr failure, std::int64_t line) {
+        if (conversionError_) return;
+        conversionError_ = std::move(failure);
+        conversionLine_ = line;
+    }
+    // Lines held as notes were records after all: the first one's failure is
+    // the record's.
+    void ReleaseNotes() {
+        std::int64_t first = 0;
+        std::exception_ptr failure = notes_.Release(first);
+        // A line of too few fields fails before any number does.
+        if (!notesShort_.empty()) {
+            first = notesShort_.front().first;
+            failedLine_ = first;
+            RaiseMissingField(notesShort_.front().second);
+        }
+        notesShort_.clear();
+        NoteFailure(std::move(failure), first);
+    }
+
+    std::string fileName_;
+    LineFile file_;
+    std::optional<TFileVersion> version_;
+    TTextLines lines_{file_, fileName_};
+    TFloodReader reader_;
+    bool tracking_ = false;
+    std::size_t needed_ = 3;
+    std::string line_;
+    std::string_view text_;
+    std::vector<std::string_view> fields_;
+    TFloodLine read_;
+    std::string lossScratch_;
+    TNotesTail notes_;
+    std::vector<std::pair<std::int64_t, std::size_t>> notesShort_;
+    std::int64_t lineNo_ = 1;
+    std::int64_t failedLine_ = 0;
+    std::exception_ptr conversionError_;
+    std::int64_t conversionLine_ = 0;
+    std::size_t records_ = 0;
+};
+
+// The curve each step takes: CurvePoints alone, or the one valid on the day
+// of the step's end.
+class TCurvesInTime {
+public:
+    explicit TCurvesInTime(const InflowWork& work) {
+        lookups_.emplace_back(work.CurvePoints);
+        if (work.DatedCurves.empty()) return;
+        std::vector<TCurveArgument> args{{work.CurvePointsFile, work.CurvePointsFrom}};
+        for (const InflowWork::TDatedCurve& c : work.DatedCurves) {
+            args.push_back({c.file, c.fromDay});
+            lookups_.emplace_back(c.points);
+        }
+        schedule_.emplace(std::move(args));
+    }
+    // The curve for the step ending at `time`, and its index.
+    const TCurveLookup& At(DateTimeValue time, std::size_t& index) const {
+        index = 0;
+        if (!schedule_) return lookups_.front();
+        const std::optional<std::size_t> k = schedule_->CurveAt(time);
+        if (!k) throw Exception(schedule_->NoCurveMessage(time));
+        index = *k;
+        return lookups_[*k];
+    }
+
+private:
+    std::vector<TCurveLookup> lookups_;
+    std::optional<TCurveSchedule> schedule_;
 };
 
 }  // namespace
@@ -183,34 +354,47 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         std::string line;
         std::vector<std::string_view> fields;
         std::vector<TCurvePoint> points;
+        TCurveReader reader(CurveFormat);
+        const std::size_t needed = reader.FieldsNeeded();
+        const bool fileTexts = CurveFormat.IsDefault();
+        TFieldFaults faults;
+        std::string texts[2];
         // The texts are converted as their lines are read; the first failure
         // is kept and raised once every line is in, as a pass over the
         // filled table would.
         std::exception_ptr conversionError;
         int conversionRow = 0;
         lines.Read(line);   // the heading
+        reader.Heading(line, fileName);
         int row = kFirstDataRow;
         while (!file.AtEnd()) {
             lines.Read(line);
             SplitFields(TrimText(line), fields);
+            const bool enough = fields.size() >= needed;
+            TCurvePoint point;
+            const bool read = enough && !conversionError && reader.Read(fields, point, faults);
             if (ShowTables) {
                 GrowFor(StringGrid2, row);
-                if (fields.size() >= 2)
+                if (fileTexts && fields.size() >= 2) {
                     StringGrid2.SetRowCells(row, fields.data(), 2);
-                else
+                } else if (fileTexts) {
                     StringGrid2.SetCell(0, row, fields[0]);   // the row's other cell stays
+                } else {
+                    int count = 0;
+                    reader.TableTexts(fields, point, read, texts, count);
+                    const std::string_view cells[2] = {texts[0], texts[1]};
+                    StringGrid2.SetRowCells(row, cells, count);
+                }
             }
-            if (fields.size() < 2) {
+            if (!enough) {
                 failedRow = row;
                 RaiseMissingField(fields.size());
             }
             if (!conversionError) {
-                try {
-                    TCurvePoint& p = points.emplace_back();
-                    p.Z = ReadNumber(fields[0]);
-                    p.V = ReadNumber(fields[1]);
-                } catch (const Exception&) {
-                    conversionError = std::current_exception();
+                if (read) {
+                    points.push_back(point);
+                } else {
+                    conversionError = faults.front().error;
                     conversionRow = row;
                     std::vector<TCurvePoint>().swap(points);
                 }
@@ -242,105 +426,105 @@ void InflowWork::ResetFloodTable() {
     floodShown_ = false;
     floodFile_.clear();
     floodVersion_.reset();
+    recordLines_.clear();
     StringGrid1.SetRowCount(kResetRows);
     for (int r = kFirstDataRow; r < kResetRows; ++r) StringGrid1.SetRowCells(r, nullptr, 0);
 }
 
 void InflowWork::ReadFlood(const std::string& fileName) {
     FailedLine.reset();
-    LineFile file;
     // A file that cannot be opened leaves the record as it was.
-    file.OpenRead(fileName);
-    const std::optional<TFileVersion> version = file.Version();
-    TTextLines lines(file, fileName);
+    TFloodLines reading(fileName, FloodFormat);
     LastReadCrAlone = false;
     floodShown_ = false;
     ComputedRecords = 0;
-    int failedRow = 0;   // the row a failure belongs to, while one can fail
     // The rows keep what they show of the old record (after the table reset:
     // nothing) while it is replaced.
     if (ShowTables) StringGrid1.StoreDerivedCells();
+    // What the reading passed over, for the caller to tell.
+    auto noteReading = [&] {
+        FloodSkipped = reading.Skipped;
+        FloodNotesLine = reading.NotesFirst;
+        FloodNotesLines = reading.NotesCount;
+    };
     try {
-        std::string line;
-        std::vector<std::string_view> fields;
-        std::array<std::string_view, kFloodColumns> cells;
         std::vector<TFloodStep> steps;
         TRecordFieldTexts fieldTexts;
-        TFloodStampReader stamps;
+        int outflowDecimals = 0;
+        bool failed = false;
+        TRecordCountGuess guess(fileName);
+        std::array<std::string_view, kFloodColumns> cells;
+        std::string_view shown[3];
+        std::string made[2];
+        int row = kFirstDataRow;
         // The texts are converted as their rows are filled, in the same order
         // as a pass over the filled table would take; the first failure is
         // kept and raised once every line is in the table, as that pass would.
-        std::exception_ptr conversionError;
-        int conversionRow = 0;
-        int outflowDecimals = 0;
-        TRecordCountGuess guess(fileName);
-        lines.Read(line);   // the heading
-        int row = kFirstDataRow;
-        while (!file.AtEnd()) {
-            lines.Read(line);
-            if (const std::size_t expected = guess.AfterLine(line.size())) {
+        auto show = [&](const std::vector<std::string_view>& fields, const TFloodLine* line) {
+            GrowFor(StringGrid1, row);
+            // One write for the three cells; the row's other cells stay.
+            if (StringGrid1.RowEmpty(row))
+                cells.fill({});
+            else
+                StringGrid1.GetRowCells(row, cells.data(), kFloodColumns);
+            // A line of fewer fields shows those it has.
+            static const TFloodLine kUnread;
+            reading.Reader().TableTexts(fields, line ? *line : kUnread, line && line->faults.empty(), shown, made);
+            cells[0] = shown[0];
+            cells[1] = shown[1];
+            cells[6] = shown[2];
+            StringGrid1.SetRowCells(row, cells.data(), kFloodColumns);
+        };
+        reading.ReadHeading();
+        for (;;) {
+            const auto kind = reading.Next([&](const std::vector<std::string_view>& fields) {
+                if (ShowTables) show(fields, nullptr);
+            });
+            if (kind == TFloodLines::TKind::End) break;
+            if (const std::size_t expected = guess.AfterLine(reading.Text().size())) {
                 steps.reserve(expected);
                 if (ShowTables)
                     StringGrid1.ReserveRows(static_cast<int>(std::min<std::size_t>(expected + 2, INT_MAX)));
             }
-            const std::string_view text = TrimText(line);
-            SplitFields(text, fields);
-            if (ShowTables) {
-                GrowFor(StringGrid1, row);
-                // One write for the three cells; the row's other cells stay.
-                if (StringGrid1.RowEmpty(row))
-                    cells.fill({});
-                else
-                    StringGrid1.GetRowCells(row, cells.data(), kFloodColumns);
-                // A line of fewer fields shows those it has.
-                constexpr std::array<int, 3> kColumns{0, 1, 6};
-                for (std::size_t k = 0; k < 3 && k < fields.size(); ++k) cells[static_cast<std::size_t>(kColumns[k])] = fields[k];
-                StringGrid1.SetRowCells(row, cells.data(), kFloodColumns);
-            }
-            if (fields.size() < 3) {
-                failedRow = row;
-                RaiseMissingField(fields.size());
-            }
-            if (!conversionError) {
-                try {
-                    TFloodStep& s = steps.emplace_back();
-                    s.T = stamps.Read(fields[0]);
-                    s.Z = ReadNumber(fields[1]);
-                    s.Qout = ReadNumber(fields[2]);
-                    outflowDecimals = std::max(outflowDecimals, TextDecimals(fields[2]));
-                    // Kept whatever the balance's choices are now: they may
-                    // change before the next computation. The rest of the line
-                    // from the comma after the outflow, if any.
-                    if (fields.size() > 3)
-                        fieldTexts.Add(steps.size() - 1,
-                                       text.substr(static_cast<std::size_t>(fields[2].data() - text.data()) + fields[2].size()));
-                } catch (const Exception&) {
-                    conversionError = std::current_exception();
-                    conversionRow = row;
+            if (ShowTables) show(reading.Fields(), &reading.Line());
+            if (reading.Failed()) {
+                if (!failed) {
+                    failed = true;
                     std::vector<TFloodStep>().swap(steps);
                     fieldTexts.Clear();
                 }
+            } else {
+                steps.push_back(reading.Line().step);
+                outflowDecimals =
+                    std::max(outflowDecimals, TextDecimals(reading.Fields()[reading.Reader().OutflowField()]));
+                // Kept whatever the balance's choices are now: they may
+                // change before the next computation.
+                if (const std::string_view losses = reading.LossText(); !losses.empty())
+                    fieldTexts.Add(steps.size() - 1, losses);
             }
             ++row;
         }
-        LastReadCrAlone = file.LinesEndWithCrAlone();
-        file.Close();
-        if (conversionError) {
-            failedRow = conversionRow;
-            std::rethrow_exception(conversionError);
-        }
+        reading.Finish(FailedLine);
+        LastReadCrAlone = reading.CrAlone;
         FloodSteps = std::move(steps);
         FloodFieldTexts = std::move(fieldTexts);
         FloodOutflowDecimals = outflowDecimals;
+        recordLines_ = std::move(reading.lines);
     } catch (...) {
-        if (failedRow) FailedLine = TFailedLine{fileName, failedRow, version};
+        if (!FailedLine) FailedLine = reading.ShortLineFailure();
+        LastReadCrAlone = reading.CrAlone;
         std::vector<TFloodStep>().swap(FloodSteps);
         FloodFieldTexts.Clear();
         FloodOutflowDecimals = 0;
+        recordLines_.clear();
+        noteReading();
         throw;
     }
+    noteReading();
     floodFile_ = fileName;
-    floodVersion_ = version;
+    floodVersion_ = reading.Version();
+    floodUnits_ = reading.Reader().Units();
+    mappedLosses_ = reading.Reader().MappedLosses();
     floodShown_ = true;
 }
 
@@ -352,13 +536,23 @@ void InflowWork::Compute() {
     FailedLine.reset();
     lossRecord_.reset();
     if (FloodSteps.empty()) return;
-    const TCurveLookup curve(CurvePoints);
+    computing_ = Balance;
+    // Losses the columns named are the fields after the outflow as kept.
+    if (mappedLosses_ > 0) {
+        computing_.lossFields.clear();
+        for (std::size_t k = 0; k < mappedLosses_; ++k) computing_.lossFields.push_back(kFirstLossField + static_cast<int>(k));
+    }
+    const TCurvesInTime curves(*this);
     try {
         // After the table's reset the records remain while their rows are
         // empty: the first row's level is an empty text, which is no number.
         if (!floodShown_) ReadNumber({});
+        std::size_t previous = 0;
         for (std::size_t e = 0; e < FloodSteps.size(); ++e) {
-            ComputeRow(e, curve);
+            std::size_t index = 0;
+            const TCurveLookup& curve = curves.At(FloodSteps[e].T, index);
+            ComputeRow(e, curve, e > 0 && index != previous);
+            previous = index;
             ComputedRecords = e + 1;
         }
     } catch (...) {
@@ -385,7 +579,7 @@ void InflowWork::NoteFailedRecord(const std::exception_ptr& error) {
 // Each value goes into its field and its text into the row, in the order of
 // the formulas; a failure stops the row there. The texts are made from the
 // fields when the table is read, so the row only counts how many it shows.
-void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve) {
+void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve, bool newCurve) {
     TStringGrid& grid = StringGrid1;
     const int r = static_cast<int>(e) + kFirstDataRow;
     TFloodStep& step = FloodSteps[e];
@@ -394,7 +588,7 @@ void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve) {
     // where the outflow term is made, after the storage term's cells.
     TStepLosses losses;
     std::optional<std::size_t> lossRecord;   // whose field failed
-    if (e > 0 && !Balance.lossFields.empty()) {
+    if (e > 0 && !computing_.lossFields.empty()) {
         try {
             losses.value = LossTerm(e);
         } catch (const Exception&) {
@@ -403,7 +597,15 @@ void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve) {
             lossRecord_.reset();   // a failure before it is raised is this record's
         }
     }
-    const TBalanceResult result = BalanceStep(e > 0 ? &FloodSteps[e - 1] : nullptr, given, curve, Balance, losses);
+    // The day a curve changes has no jump: the record before is taken again
+    // on the step's curve.
+    TFloodStep before;
+    if (newCurve) {
+        before = FloodSteps[e - 1];
+        before.V = curve.Storage(before.Z);
+    }
+    const TBalanceResult result =
+        BalanceStep(e > 0 ? (newCurve ? &before : &FloodSteps[e - 1]) : nullptr, given, curve, computing_, losses);
     if (!ShowTables) {
         step = result.values;
         if (result.error) {
@@ -430,19 +632,25 @@ void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve) {
 }
 
 long double InflowWork::LossTerm(std::size_t e) const {
-    auto value = [&](std::size_t record, int field) {
+    const TLossUnit unit = floodUnits_.loss;
+    // A volume is the water lost over the step that ends at its record.
+    const bool volume = IsVolume(unit);
+    const double dt = volume ? static_cast<double>((ElapsedDays(FloodSteps[e].T) - ElapsedDays(FloodSteps[e - 1].T)) *
+                                                   24.0L * 3600.0L)
+                             : 0.0;
+    auto value = [&](std::size_t record, int field) -> long double {
         // A missing field reads as an empty one, which no number is.
         std::string_view text;
         LossFieldText(FloodFieldTexts.AfterOutflow(record), field, text);
         lossRecord_ = record;
-        const long double read = ReadNumber(text);
+        const long double read = unit == TLossUnit::M3s ? ReadNumber(text) : LossRate(DecimalFromText(text), unit, dt);
         lossRecord_.reset();
         return read;
     };
-    const bool atEnd = Balance.outflow == TBalanceOptions::TOutflow::End;
+    const bool atEnd = computing_.outflow == TBalanceOptions::TOutflow::End;
     long double sum = 0;
-    for (const int field : Balance.lossFields) {
-        if (atEnd) {
+    for (const int field : computing_.lossFields) {
+        if (atEnd || volume) {
             sum += value(e, field);
         } else {
             // In record order, as the outflows were read.
@@ -481,6 +689,7 @@ void AppendResultLine(LineFile& file, const TFloodStep& s, TStampTexts& stamps) 
 }  // namespace
 
 TFailedLine InflowWork::RecordLine(std::size_t record) const {
+    if (record < recordLines_.size()) return TFailedLine{floodFile_, recordLines_[record], floodVersion_};
     return TFailedLine{floodFile_, static_cast<std::int64_t>(record) + kFirstDataRow, floodVersion_};
 }
 
@@ -523,12 +732,10 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     FloodFieldTexts.Clear();
     FailedLine.reset();
     lossRecord_.reset();
-    LineFile file;
-    file.OpenRead(fileName);
-    const std::optional<TFileVersion> version = file.Version();
-    TTextLines lines(file, fileName);
+    TFloodLines reading(fileName, FloodFormat);
     LastReadCrAlone = false;
-    const TCurveLookup curve(CurvePoints);
+    const TCurvesInTime curves(*this);
+    std::size_t previousCurve = 0;
     TStampTexts stamps;
     auto write = [&](auto&& make) {
         if (writeError) return;
@@ -540,62 +747,67 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     };
     write([&] { WriteResultHeading(out); });
 
-    std::string line;
-    std::vector<std::string_view> fields;
-    TFloodStampReader stampReader;
     TFloodStep previous;
-    std::exception_ptr conversionError;
-    std::int64_t conversionRow = 0;
     std::exception_ptr computeError;
     std::size_t failing = 0;
     std::optional<std::pair<TFloodStep, TFloodStep>> failedStep;
     std::size_t e = 0;
-    lines.Read(line);   // the heading
-    for (; !file.AtEnd(); ++e) {
-        lines.Read(line);
-        SplitFields(TrimText(line), fields);
-        if (fields.size() < 3) {
-            FailedLine = TFailedLine{fileName, static_cast<std::int64_t>(e) + kFirstDataRow, version};
-            RaiseMissingField(fields.size());
+    auto noteReading = [&] {
+        FloodSkipped = reading.Skipped;
+        FloodNotesLine = reading.NotesFirst;
+        FloodNotesLines = reading.NotesCount;
+        recordLines_ = std::move(reading.lines);
+    };
+    try {
+        reading.ReadHeading();
+        for (;; ++e) {
+            const auto kind = reading.Next([](const std::vector<std::string_view>&) {});
+            if (kind == TFloodLines::TKind::End) break;
+            // After a failed reading or computation the rest is only read,
+            // for its faults.
+            if (reading.Failed() || computeError) continue;
+            const TFloodStep& step = reading.Line().step;
+            TBalanceResult result;
+            try {
+                std::size_t index = 0;
+                const TCurveLookup& curve = curves.At(step.T, index);
+                if (e > 0 && index != previousCurve) previous.V = curve.Storage(previous.Z);
+                previousCurve = index;
+                result = BalanceStep(e > 0 ? &previous : nullptr, step, curve, Balance);
+            } catch (const Exception&) {
+                result.error = std::current_exception();
+            }
+            if (result.error) {
+                computeError = result.error;
+                failing = e;
+                if (e > 0) failedStep.emplace(previous, result.values);
+                continue;
+            }
+            write([&] { AppendResultLine(out, result.values, stamps); });
+            streamed.plausibility.Level(result.values.Z);
+            streamed.plausibility.Flow(result.values.Qout);
+            if (e > 0) streamed.plausibility.Flow(result.values.Qin);
+            previous = result.values;
         }
-        if (conversionError) continue;
-        TFloodStep step;
-        try {
-            step.T = stampReader.Read(fields[0]);
-            step.Z = ReadNumber(fields[1]);
-            step.Qout = ReadNumber(fields[2]);
-        } catch (const Exception&) {
-            conversionError = std::current_exception();
-            conversionRow = static_cast<std::int64_t>(e) + kFirstDataRow;
-            continue;
-        }
-        // After a failed computation the rest is only read, for its faults.
-        if (computeError) continue;
-        const TBalanceResult result = BalanceStep(e > 0 ? &previous : nullptr, step, curve, Balance);
-        if (result.error) {
-            computeError = result.error;
-            failing = e;
-            if (e > 0) failedStep.emplace(previous, result.values);
-            continue;
-        }
-        write([&] { AppendResultLine(out, result.values, stamps); });
-        previous = result.values;
+        reading.Finish(FailedLine);
+    } catch (...) {
+        if (!FailedLine) FailedLine = reading.ShortLineFailure();
+        LastReadCrAlone = reading.CrAlone;
+        noteReading();
+        throw;
     }
-    LastReadCrAlone = file.LinesEndWithCrAlone();
-    file.Close();
-    if (conversionError) {
-        FailedLine = TFailedLine{fileName, conversionRow, version};
-        std::rethrow_exception(conversionError);
-    }
+    LastReadCrAlone = reading.CrAlone;
+    noteReading();
     floodFile_ = fileName;
-    floodVersion_ = version;
+    floodVersion_ = reading.Version();
+    floodUnits_ = reading.Reader().Units();
     floodShown_ = true;
-    streamed.records = e;
+    streamed.records = reading.Records();
     if (computeError) {
         ComputedRecords = failing;
         streamed.failedStep = failedStep;
         NoteFailedRecord(computeError);
         std::rethrow_exception(computeError);
     }
-    ComputedRecords = e;
+    ComputedRecords = streamed.records;
 }

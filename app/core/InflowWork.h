@@ -6,6 +6,7 @@
 #include "BalanceOptions.h"
 #include "InflowTypes.h"
 #include "LineFile.h"
+#include "Plausibility.h"
 #include "RecordFormat.h"
 #include "RecordFields.h"
 #include "StringGrid.h"
@@ -62,12 +63,33 @@ public:
     // a record is read): the precision its flows are shown to.
     int FloodOutflowDecimals = 0;
 
+    // What the last flood read passed over: the records skipped as gaps
+    // (--missing skip), and the block of notes at the file's end (its first
+    // line and how many lines; 0 for none).
+    TSkippedRecords FloodSkipped;
+    std::int64_t FloodNotesLine = 0;
+    std::size_t FloodNotesLines = 0;
+
     // Whether the readers and the computation fill the tables; batch mode,
     // which never shows them, leaves them empty (the records are the same).
     bool ShowTables = true;
     // Whether the calculation table shows FloodSteps: after a flood record
     // was read whole, until the table's reset or the next read.
     bool FloodShown() const { return floodShown_; }
+
+    // More curves for one record, each valid from a day (days since
+    // 1899-12-30) until the next: agencies replace their table after a
+    // resurvey. CurvePoints holds before the first of them: from the start,
+    // or from CurvePointsFrom when it has a date too. A step takes both its
+    // storages from the curve valid at its end. Empty: CurvePoints alone.
+    struct TDatedCurve {
+        std::string file;
+        std::int64_t fromDay = 0;
+        std::vector<TCurvePoint> points;
+    };
+    std::vector<TDatedCurve> DatedCurves;
+    std::optional<std::int64_t> CurvePointsFrom;
+    std::string CurvePointsFile;   // for messages about the curves' days
 
     // How the next ReadCurve and ReadFlood read their files: which fields
     // hold what, in which units, how stamps are written, what a gap is. The
@@ -136,6 +158,8 @@ public:
     // failing one and the failing one with the fields it got.
     struct TStreamed {
         std::size_t records = 0;
+        // The levels and flows met, for telling values in other units.
+        TUnitPlausibility plausibility;
         std::optional<std::pair<TFloodStep, TFloodStep>> failedStep;
     };
     void ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError,
@@ -151,7 +175,9 @@ public:
 
 private:
     void AppendDerivedCell(int row, int k, std::string& out) const override;
-    void ComputeRow(std::size_t record, const TCurveLookup& curve);
+    // `newCurve`: the step's curve is not its previous record's, whose
+    // storage is then taken again on it.
+    void ComputeRow(std::size_t record, const TCurveLookup& curve, bool newCurve);
     // The losses' part of the outflow term of the step ending at record e
     // (e >= 1); a field missing or not a number fails as an outflow does.
     long double LossTerm(std::size_t e) const;
@@ -168,6 +194,15 @@ private:
     std::string floodFile_;
     bool floodShown_ = false;
     std::optional<TFileVersion> floodVersion_;
+    // The units the record was read in (its losses are converted when the
+    // computation reads them), and the file line of each record once the
+    // reader passed a line over (empty: record k is on line k + 2).
+    TRecordUnits floodUnits_;
+    std::size_t mappedLosses_ = 0;
+    // The balance's options as the running computation takes them: with the
+    // losses the columns named as its loss fields.
+    TBalanceOptions computing_;
+    std::vector<std::int64_t> recordLines_;
     // The record whose loss field could not be read, while a computation
     // runs: the record before the one computed when its field is the one
     // missing.

@@ -7,9 +7,12 @@
 #include "LineFile.h"
 #include "RecordFields.h"
 #include "RecordLine.h"
+#include "RecordReader.h"
+#include "Plausibility.h"
 #include "StringList.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -40,6 +43,7 @@ public:
             if (!file.AtEnd()) {
                 Next(file);   // the heading
                 first_ = text_.substr(0, 2);
+                heading_ = text_;
             }
             return true;
         } catch (const Exception& e) {
@@ -78,6 +82,7 @@ public:
 
     void Report(std::string message) { ReportAt(line_, std::move(message)); }
     void ReportAt(std::int64_t line, std::string message) { problems_.push_back({name_, line, std::move(message)}); }
+    void Note(std::int64_t line, std::string message) { problems_.push_back({name_, line, std::move(message), true}); }
 
     // The number in a field, or nothing (and the problem said) when it is none.
     std::optional<double> Number(std::string_view text) {
@@ -90,6 +95,17 @@ public:
     }
 
     std::int64_t Line() const { return line_; }
+    std::size_t Count() const { return problems_.size(); }
+    // Problems set aside (the lines may be notes) and brought back.
+    void MoveSince(std::size_t from, std::vector<TRecordProblem>& aside) {
+        std::move(problems_.begin() + static_cast<std::ptrdiff_t>(from), problems_.end(), std::back_inserter(aside));
+        problems_.resize(from);
+    }
+    void Restore(std::vector<TRecordProblem>& aside) {
+        std::move(aside.begin(), aside.end(), std::back_inserter(problems_));
+        aside.clear();
+    }
+    std::string_view HeadingLine() const { return heading_; }
 
 private:
     std::vector<TRecordProblem>& problems_;
@@ -97,6 +113,7 @@ private:
     std::int64_t line_ = 0;
     std::string text_;
     std::string first_;   // the first line's first bytes: a byte-order mark?
+    std::string heading_;
     bool notText_ = false;
 };
 
@@ -107,41 +124,91 @@ private:
 constexpr double kLargestFlow = 1000000.0;
 constexpr double kLongestStepDays = 100 * 365.25;
 
-std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName) {
+// The columns a format names, for "expected ..." messages: "level,storage"
+// for the plain reading, the fields needed otherwise.
+std::string Expected(const char* plain, const std::optional<TColumnOption>& columns, std::size_t needed) {
+    if (!columns) return plain;
+    return std::to_string(needed) + " fields (" + std::string(columns->name) + ")";
+}
+
+// The heading line of a file whose columns are named: a heading not found is
+// the file's one problem.
+template <class Reader>
+bool ReadHeading(Checker& check, Reader& reader, std::string_view heading, const std::string& fileName) {
+    try {
+        reader.Heading(heading, fileName);
+        return true;
+    } catch (const Exception& e) {
+        check.ReportAt(1, e.what());
+        return false;
+    }
+}
+
+// The faults of the given quantity (of all when none is given).
+void Report(Checker& check, const TFieldFaults& faults, std::optional<TRecordQuantity> quantity = std::nullopt) {
+    for (const TFieldFault& fault : faults) {
+        if (quantity && fault.quantity != *quantity) continue;
+        try {
+            std::rethrow_exception(fault.error);
+        } catch (const std::exception& e) {
+            check.Report(e.what());
+        }
+    }
+}
+
+std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName, const TRecordFormat& format) {
     std::vector<TCurvePoint> points;
     LineFile file;
     if (!check.Open(file, fileName)) return points;
+    TCurveReader reader(format);
+    if (!ReadHeading(check, reader, check.HeadingLine(), fileName)) return points;
     std::vector<std::string_view> pieces;
+    std::vector<std::int64_t> lines;
+    TFieldFaults faults;
     std::int64_t lastLine = 0;
     while (check.More(file)) {
         const std::string_view line = check.Next(file);
         if (file.LastLineHadNul()) break;
         SplitFields(line, pieces);
-        if (pieces.size() < 2) {
-            check.Report("expected level,storage: found " + FieldsText(pieces.size()));
+        if (pieces.size() < reader.FieldsNeeded()) {
+            check.Report("expected " + Expected("level,storage", format.columns, reader.FieldsNeeded()) + ": found " +
+                         FieldsText(pieces.size()));
             continue;
         }
-        const std::optional<double> level = check.Number(pieces[0]);
-        const std::optional<double> storage = check.Number(pieces[1]);
-        if (!level || !storage) continue;
-        if (!points.empty() && *level < points.back().Z)
-            check.Report("level " + NumberText(*level) + " m is below the level of line " + std::to_string(lastLine) +
+        TCurvePoint point;
+        faults.clear();
+        if (!reader.Read(pieces, point, faults)) {
+            Report(check, faults);
+            continue;
+        }
+        if (!points.empty() && point.Z < points.back().Z)
+            check.Report("level " + NumberText(point.Z) + " m is below the level of line " + std::to_string(lastLine) +
                          " (" + NumberText(points.back().Z) + " m): the curve's levels must rise");
-        points.push_back({*level, *storage});
+        points.push_back(point);
+        lines.push_back(check.Line());
         lastLine = check.Line();
     }
     check.ReportEnd(file, false);
     file.Close();
     if (points.size() < 2) check.ReportAt(0, "the curve has fewer than two points");
+    // A row far beyond the table's usual step: a sentinel, not a survey.
+    std::vector<double> storages(points.size());
+    std::transform(points.begin(), points.end(), storages.begin(), [](const TCurvePoint& p) { return p.V; });
+    for (const TStorageStepOutlier& outlier : StorageStepOutliers(storages))
+        check.ReportAt(lines[outlier.point], "warning: " + StorageStepWarning(outlier));
     return points;
 }
 
-void CheckFlood(Checker& check, const std::string& fileName, const std::vector<TCurvePoint>& curve,
-                const TRecordCheckOptions& options) {
+void CheckFlood(Checker& check, const std::string& fileName, const std::vector<std::vector<TCurvePoint>>& curves,
+                const std::optional<TCurveSchedule>& schedule, const TRecordCheckOptions& options) {
     LineFile file;
     if (!check.Open(file, fileName)) return;
-    const TCurveLookup lookup(curve);
-    TFloodStampReader stamps;
+    TFloodReader reader(options.format);
+    if (!ReadHeading(check, reader, check.HeadingLine(), fileName)) return;
+    std::vector<TCurveLookup> lookups;
+    for (const auto& points : curves) lookups.emplace_back(points);
+    std::vector<DateTimeValue> times;
+    std::vector<std::int64_t> timeLines;
     std::vector<std::string_view> pieces;
     struct Step {
         double days;
@@ -151,10 +218,20 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
     std::optional<long double> lastStamp;   // the moment of the latest record so far
     std::int64_t lastStampLine = 0;
     bool records = false;
+    TFloodLine read;
+    // Mapped losses are fields 4, 5... of what the reader keeps.
+    std::vector<int> lossFields = options.lossFields;
+    for (std::size_t k = 0; k < reader.MappedLosses(); ++k) lossFields.push_back(kFirstLossField + static_cast<int>(k));
+    std::string lossScratch;
+    // Problems of lines that may be the notes at the end: told only when a
+    // record follows them.
+    std::vector<TRecordProblem> held;
+    std::int64_t heldFirst = 0;
+    std::size_t heldCount = 0;
     // A flow no river carries, as a warning.
-    auto flow = [&](std::optional<double> value, const std::string& what) {
-        if (value && std::fabs(*value) > kLargestFlow)
-            check.Report("warning: " + what + " " + NumberText(*value) +
+    auto flow = [&](double value, const std::string& what) {
+        if (std::fabs(value) > kLargestFlow)
+            check.Report("warning: " + what + " " + NumberText(value) +
                          " m^3/s is more than any river carries (1000000 m^3/s)");
     };
     while (check.More(file)) {
@@ -162,40 +239,79 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
         if (file.LastLineHadNul()) break;
         records = true;
         SplitFields(line, pieces);
-        if (pieces.size() < 3) {
-            check.Report("expected time,level,outflow: found " + FieldsText(pieces.size()));
-            continue;
-        }
-        std::optional<double> stamp;
-        try {
-            stamp = stamps.Read(pieces[0]);
-        } catch (const Exception& e) {
-            check.Report(e.what());
-        }
-        if (const std::optional<double> level = check.Number(pieces[1]); level && curve.size() >= 2) {
-            double storage = 0;
-            if (!lookup.TryStorage(*level, storage)) {
-                try {
-                    lookup.Storage(*level);
-                } catch (const Exception& e) {
-                    check.Report(e.what());
+        const bool enough = pieces.size() >= reader.FieldsNeeded();
+        if (enough) reader.Read(pieces, read);
+        const std::size_t before = check.Count();
+        // Each field's problem in field order, a level outside the curve
+        // right after the level's.
+        if (!enough) {
+            check.Report("expected " + Expected("time,level,outflow", options.format.columns, reader.FieldsNeeded()) +
+                         ": found " + FieldsText(pieces.size()));
+        } else {
+            Report(check, read.faults, TRecordQuantity::Time);
+            Report(check, read.faults, TRecordQuantity::Level);
+            // On the curve of the record's day, when there are several.
+            std::optional<std::size_t> k = 0;
+            if (schedule && read.stamped) k = schedule->CurveAt(read.step.T);
+            if (schedule && read.stamped && !k) check.Report(schedule->NoCurveMessage(read.step.T));
+            if (read.levelRead && k && curves[*k].size() >= 2 && (!schedule || read.stamped)) {
+                double storage = 0;
+                if (!lookups[*k].TryStorage(read.step.Z, storage)) {
+                    try {
+                        lookups[*k].Storage(read.step.Z);
+                    } catch (const Exception& e) {
+                        check.Report(e.what() + (schedule ? " (the curve of " + DayText(StampDay(read.step.T)) + ", " +
+                                                                schedule->Curves()[*k].file + ")"
+                                                          : std::string()));
+                    }
                 }
             }
+            Report(check, read.faults, TRecordQuantity::Outflow);
+            if (read.outflowRead) flow(read.step.Qout, "outflow");
+            Report(check, read.faults, TRecordQuantity::Loss);
         }
-        flow(check.Number(pieces[2]), "outflow");
+        if (reader.Mapped()) {
+            DateTimeValue value;
+            const bool stamped = enough ? read.stamped
+                                        : reader.TimeField() < pieces.size() && reader.IsStamp(pieces[reader.TimeField()], value);
+            if (!stamped && check.Count() > before) {
+                // Possibly notes: set aside until a record follows.
+                if (!heldFirst) heldFirst = check.Line();
+                ++heldCount;
+                check.MoveSince(before, held);
+                continue;
+            }
+            if (heldFirst) {
+                check.Restore(held);
+                heldFirst = 0;
+                heldCount = 0;
+            }
+        }
+        if (!enough) continue;
+        if (!read.skipped.empty()) {
+            check.Report("warning: skipped: " + read.skipped);
+            continue;
+        }
         // The loss fields as the computation will read them.
-        const std::string_view afterOutflow = TextAfterOutflow(line);
-        for (int f : options.lossFields) {
+        const std::string_view afterOutflow = reader.LossText(line, pieces, lossScratch);
+        for (int f : lossFields) {
             std::string_view text;
-            if (!LossFieldText(afterOutflow, f, text))
+            if (!LossFieldText(afterOutflow, f, text)) {
                 check.Report("no field " + std::to_string(f) + " (losses): found " + FieldsText(pieces.size()));
-            else
-                flow(check.Number(text), "field " + std::to_string(f) + " (losses)");
+            } else if (const std::optional<double> loss = check.Number(text); loss && !IsVolume(reader.Units().loss)) {
+                // A volume has no rate until the step is known.
+                flow(FromUnit(DecimalFromText(text), UnitFactor(reader.Units().loss)), "field " + std::to_string(f) + " (losses)");
+            }
         }
-        if (!stamp) continue;
+        if (!read.stamped) continue;
+        const double stamp = read.step.T;
+        if (schedule) {
+            times.push_back(stamp);
+            timeLines.push_back(check.Line());
+        }
         // Compared as moments: before 1899-12-30 a stored stamp is its date
         // minus its time of day.
-        const long double moment = ElapsedDays(*stamp);
+        const long double moment = ElapsedDays(stamp);
         if (lastStamp) {
             if (moment == *lastStamp) {
                 check.Report("time stamp repeats line " + std::to_string(lastStampLine) + "'s");
@@ -217,6 +333,18 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<T
     check.ReportEnd(file, !records);
     file.Close();
 
+    if (schedule)
+        for (const TCurveSpan& span : CurveSpans(*schedule, times)) {
+            if (!span.curve) continue;
+            check.Note(timeLines[span.firstRecord],
+                       "lines " + std::to_string(timeLines[span.firstRecord]) + " to " +
+                           std::to_string(timeLines[span.lastRecord]) + " (" + DayText(StampDay(times[span.firstRecord])) +
+                           " to " + DayText(StampDay(times[span.lastRecord])) + ") use the curve " +
+                           schedule->Curves()[*span.curve].file);
+        }
+    if (heldFirst)
+        check.ReportAt(heldFirst, "warning: " + std::to_string(heldCount) +
+                                      " lines at the end taken as notes and ignored (their time field is no time stamp)");
     if (steps.size() < 2) return;
     std::vector<double> lengths(steps.size());
     std::transform(steps.begin(), steps.end(), lengths.begin(), [](const Step& s) { return s.days; });
@@ -236,12 +364,21 @@ std::vector<TRecordProblem> CheckRecordFiles(const std::string& curveFile, const
                                              const TRecordCheckOptions& options) {
     std::vector<TRecordProblem> problems;
     Checker check(problems);
-    const std::vector<TCurvePoint> curve = CheckCurve(check, curveFile);
+    std::vector<std::vector<TCurvePoint>> curves{CheckCurve(check, curveFile, options.curveFormat)};
+    std::optional<TCurveSchedule> schedule;
+    if (!options.datedCurves.empty()) {
+        std::vector<TCurveArgument> args{{curveFile, options.curveFrom}};
+        for (const TCurveArgument& c : options.datedCurves) {
+            curves.push_back(CheckCurve(check, c.file, options.curveFormat));
+            args.push_back(c);
+        }
+        schedule.emplace(std::move(args));
+    }
     if (!floodFile.empty()) {
         // The gaps are found after the whole record is read: keep every
         // file's problems in line order.
         const std::size_t floodStart = problems.size();
-        CheckFlood(check, floodFile, curve, options);
+        CheckFlood(check, floodFile, curves, schedule, options);
         std::stable_sort(problems.begin() + static_cast<std::ptrdiff_t>(floodStart), problems.end(),
                          [](const TRecordProblem& a, const TRecordProblem& b) { return a.line < b.line; });
     }

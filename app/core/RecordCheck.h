@@ -3,7 +3,11 @@
 // and line, without computing anything: what a user runs before trusting a
 // long record, instead of mending one failure at a time.
 
+#include "DatedCurves.h"
+#include "RecordFormat.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,9 @@ struct TRecordProblem {
     std::string file;
     std::int64_t line = 0;   // 1-based; 0 for the file as a whole (it cannot be opened)
     std::string message;
+    // Not a problem but what the check tells (which curve a part of the
+    // record uses).
+    bool note = false;
 };
 
 struct TRecordCheckOptions {
@@ -20,6 +27,15 @@ struct TRecordCheckOptions {
     // A step longer than this many times the record's usual (median) step is
     // reported as a gap.
     double gapFactor = 3.0;
+    // How the files are laid out: the same formats their readers take.
+    TRecordFormat curveFormat;
+    TRecordFormat format;
+    // Further curves, each valid from a day on, beside the curve file (which
+    // holds from the start, or from curveFrom): each record's level is
+    // checked on the curve of its day, and the check tells which curve each
+    // part of the record uses.
+    std::vector<TCurveArgument> datedCurves;
+    std::optional<std::int64_t> curveFrom;
 };
 
 // The curve file is checked first; the flood record (when its name is not

@@ -50,7 +50,9 @@ TEST_F(WindowTest, StartsOnTheFirstPageWithTheStoredLayoutAndEmptyTables) {
     // one it does not (the offscreen screen is 800 pixels wide).
     const QRect available = form->screen()->availableGeometry();
     const QRect frame = form->frameGeometry();
-    if (available.contains(QRect(QPoint(306, 152), frame.size()))) EXPECT_EQ(form->pos(), QPoint(306, 152));
+    if (available.contains(QRect(QPoint(306, 152), frame.size()))) {
+        EXPECT_EQ(form->pos(), QPoint(306, 152));
+    }
     auto inside = [](int at, int length, int first, int extent) {
         return length <= extent ? at >= first && at + length <= first + extent : at == first;
     };

@@ -102,6 +102,29 @@ CASES = [
     case("summary into the file standard output goes to", FILES + ["--summary", "s.csv"], 2,
          "quelmora: --summary and the result (no --out) both name s.csv: each output needs a file of its own; "
          "nothing was read or written.", stdout="s.csv", outputs=["s.csv"]),
+    # --- how the files are laid out: bad values are usage errors naming the option
+    case("an unknown unit", FILES + ["--units", "flow=cms"], 2, "quelmora: --units: unknown flow unit 'cms' (m3/s or cfs)"),
+    case("columns without the outflow", FILES + ["--columns", "time=1,level=2"], 2,
+         "quelmora: --columns: no column for outflow (time, level and outflow are needed)"),
+    case("a heading the record does not have", FILES + ["--columns", "time=Zeit,level=2,outflow=3", "--out", "r.txt"], 2,
+         "quelmora: --columns: no heading 'Zeit' in flood.txt; its headings: '时间T(m)', '库水位V(m)', "
+         "'出库流量(m3/s)'",
+         outputs=["r.txt"]),
+    case("losses counted two ways", FILES + ["--columns", "time=1,level=2,outflow=3", "--losses", "4"], 2,
+         "quelmora: --losses counts the fields of the plain record; with --columns, name the losses there as "
+         "loss=COL"),
+    case("an offset for stamps that are no UTC", FILES + ["--utc-offset", "+05:00"], 2,
+         "quelmora: --utc-offset: only Unix stamps are in UTC; give --time-format unix-s or unix-ms"),
+    case("a missing value that is no number", FILES + ["--missing-value", "abc"], 2,
+         "quelmora: --missing-value: 'abc' is no number"),
+    case("a record option without a record", ["--curve", "curve.txt", "--date-order", "dmy"], 2,
+         "quelmora: --date-order describes the flood record: it needs --flood"),
+    case("a dated curve with no such day", ["--curve", "curve.txt@2022-13-01", "--flood", "flood.txt"], 2,
+         "quelmora: --curve: '2022-13-01' in 'curve.txt@2022-13-01' is no date YYYY-MM-DD (a name ending so is "
+         "written with '@' at its end)"),
+    case("a result over a dated curve", FILES + ["--curve", "curve.txt@2007-07-29", "--out", "curve.txt"], 2,
+         "quelmora: --out names curve.txt, the file --curve reads: an output never replaces an input; "
+         "nothing was read or written."),
     # --- all outputs or none
     case("a full device among the outputs", FILES + ["--out", "r.txt", "--summary", "/dev/full"], 1,
          "quelmora: /dev/full: Disk full.", outputs=["r.txt"]),
@@ -157,7 +180,9 @@ CASES = [
                                                                  "--corrected", "c.csv"], 0, "",
          files={"flood.txt": TWO}, outputs=["r.txt", "c.csv"], timeout=5),
     case("an outflow no river has, summed", FILES + ["--out", "r.txt", "--summary", "s.csv"], 1,
-         "quelmora: s.csv: inflow_volume is 2.3002177824e+18 10^8m^3: beyond the numbers of four decimals a "
+         "quelmora: the values look like other units than the ones assumed (a flow of 900000000000000 m^3/s is more "
+         "than any river has carried); give the files' units with --units, as --units level=ft,storage=af,flow=cfs",
+         second="quelmora: s.csv: inflow_volume is 2.3002177824e+18 10^8m^3: beyond the numbers of four decimals a "
          "summary writes (up to 922337203685477.5807)", files={"flood.txt": ABSURD}, outputs=["r.txt", "s.csv"]),
     case("an outflow no river has, checked", ["--check"] + FILES, 1, "",
          out_first="flood.txt:2: warning: outflow 900000000000000 m^3/s is more than any river carries "
