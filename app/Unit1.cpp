@@ -15,6 +15,8 @@
 #include "ScopeExit.h"
 #include "FloodRun.h"
 #include "LineFile.h"
+#include "ResultWorkbook.h"
+#include "Workbook.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -362,6 +364,11 @@ std::string TForm1::ShowOpenDialog1() {
         OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
         OpenDialog1->setOption(QFileDialog::ReadOnly, false);
     }
+    // The readers see the text file alone; the output may also be a workbook.
+    const QString textFiles = QString::fromUtf8("文本文件 (*.txt)");
+    const QString workbooks = QString::fromUtf8("Excel 工作簿 (*.xlsx)");
+    OpenDialog1->setNameFilters(offerWorkbook_ ? QStringList{textFiles, workbooks} : QStringList{textFiles});
+    OpenDialog1->selectNameFilter(textFiles);
     if (const QString folder = LastFolder(); !folder.isEmpty()) OpenDialog1->setDirectory(folder);
     // The dialog is kept between uses, and with it the name last chosen in its
     // name box; a name typed over that one and confirmed while the completion
@@ -377,7 +384,13 @@ std::string TForm1::ShowOpenDialog1() {
     const QStringList files = OpenDialog1->selectedFiles();
     if (files.isEmpty()) return {};
     RememberFolder(files.first());
-    return QFile::encodeName(files.first()).toStdString();
+    QString file = files.first();
+    // The workbook type chosen and a name typed without its ending: the file
+    // is a workbook all the same.
+    if (offerWorkbook_ && OpenDialog1->selectedNameFilter() == workbooks &&
+        !file.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        file += QStringLiteral(".xlsx");
+    return QFile::encodeName(file).toStdString();
 }
 
 std::string TForm1::ShowSaveDialog(const TSaveRequest& request) {
@@ -437,8 +450,17 @@ void TForm1::BitBtn3Click() {
 }
 
 void TForm1::BitBtn4Click() {
+    offerWorkbook_ = true;
+    const TScopeExit offered([this] { offerWorkbook_ = false; });
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
+    if (workbook::IsWorkbookFileName(fileName)) {
+        // The workbook of what the page shows: its correction and summary.
+        const TCorrectionOptions correction = TabSheet4->AppliedCorrection();
+        const TFloodRun run = RunFlood(Work.FloodSteps, Work.ComputedRecords, correction);
+        WriteResultWorkbook(fileName, {Work, run, correction.Any(), Work.FloodFormat.units, HydrographPng(Work, run)});
+        return;
+    }
     Work.WriteResult(fileName);
 }
 

@@ -108,6 +108,9 @@ private:
     void SaveWindowSize() const;
 
     QFileDialog* OpenDialog1 = nullptr;
+    // While the fourth button asks for its file: the dialog offers a workbook
+    // as a second file type beside the text file.
+    bool offerWorkbook_ = false;
     // The window's outer size in device pixels, and device pixels per
     // logical pixel of the screen it was fitted to.
     QSize outerSize_;

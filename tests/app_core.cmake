@@ -6,6 +6,7 @@ quelmora_test(test_inflow
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_stamp.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_work.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/app/test_inflow_balance.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/app/test_tidy_table.cpp
     LIBS app_core)
 target_compile_definitions(test_inflow PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
 

@@ -13,3 +13,9 @@ find_program(QUELMORA_DEBIAN_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUI
 add_test(NAME workbook_openpyxl
     COMMAND ${QUELMORA_DEBIAN_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/workbook/openpyxl_check.py
             $<TARGET_FILE:workbook_probe>)
+
+# The batch mode's --xlsx workbook read by openpyxl against the same run's
+# result, summary, corrected-inflow, table and hydrograph files.
+add_test(NAME batch_xlsx_openpyxl
+    COMMAND ${QUELMORA_DEBIAN_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/workbook/result_workbook_check.py
+            $<TARGET_FILE:quelmora> ${CMAKE_SOURCE_DIR} ${QUELMORA_REALDATA_DIR})

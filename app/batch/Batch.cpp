@@ -19,6 +19,8 @@
 #include "RecordFormat.h"
 #include "RecordGaps.h"
 #include "DatedCurves.h"
+#include "ResultWorkbook.h"
+#include "TidyTable.h"
 
 #include <algorithm>
 #include <charconv>
@@ -40,6 +42,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: quelmora --curve CURVE [--flood FLOOD] [--out RESULT] [--chart PNG]\n"
     "                [--hydrograph PNG] [--summary FILE] [--corrected FILE]\n"
+    "                [--table FILE] [--xlsx FILE]\n"
     "                [--outflow mean|end] [--bank-storage K] [--losses F[,F...]]\n"
     "                [--smooth N] [--negative redistribute] [FORMAT...]\n"
     "       quelmora --check --curve CURVE [--flood FLOOD] [--losses F[,F...]]\n"
@@ -77,6 +80,16 @@ constexpr const char* kUsage =
     "                  writes the computed and the corrected inflow (CSV:\n"
     "                  time,inflow,corrected_inflow); \"-\" for standard output\n"
     "                  (needs --flood)\n"
+    "  --table FILE    writes every record's values for scripts (CSV, LF, '.'\n"
+    "                  decimals, numbers read back exactly; columns time (ISO),\n"
+    "                  level, storage, storage change, step, storage rate,\n"
+    "                  outflow, outflow term, inflow and, with a correction,\n"
+    "                  the corrected inflow, each heading with its unit, as\n"
+    "                  inflow_m3s); \"-\" for standard output (needs --flood)\n"
+    "  --xlsx FILE     writes the results as an Excel workbook: the result\n"
+    "                  table, the summary, the corrected inflow (with a\n"
+    "                  correction) and the hydrograph; \"-\" for standard\n"
+    "                  output (needs --flood)\n"
     "\n"
     "The water balance (the defaults give the plain balance):\n"
     "  --outflow mean|end\n"
@@ -151,6 +164,8 @@ struct BatchOptions {
     std::optional<std::string> hydrograph;
     std::optional<std::string> summary;
     std::optional<std::string> corrected;
+    std::optional<std::string> table;
+    std::optional<std::string> xlsx;
     // The choices as given, checked and read once all arguments are in.
     std::optional<std::string> outflow;
     std::optional<std::string> bankStorage;
@@ -190,6 +205,8 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
     if (name == "--hydrograph") return &options.hydrograph;
     if (name == "--summary") return &options.summary;
     if (name == "--corrected") return &options.corrected;
+    if (name == "--table") return &options.table;
+    if (name == "--xlsx") return &options.xlsx;
     if (name == "--outflow") return &options.outflow;
     if (name == "--bank-storage") return &options.bankStorage;
     if (name == "--losses") return &options.losses;
@@ -366,14 +383,18 @@ BatchOptions ParseArguments(int argc, char** argv) {
     ReadFormats(options);
     ReadCurves(options);
     if (options.check) {
-        if (options.out || options.chart || options.hydrograph || options.summary || options.corrected)
-            throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph, --summary or --corrected with it"};
+        if (options.out || options.chart || options.hydrograph || options.summary || options.corrected ||
+            options.table || options.xlsx)
+            throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph, --summary, --corrected, "
+                             "--table or --xlsx with it"};
         return options;
     }
     if (options.out && !options.flood) throw UsageError{"--out needs --flood"};
     if (options.hydrograph && !options.flood) throw UsageError{"--hydrograph needs --flood"};
     if (options.summary && !options.flood) throw UsageError{"--summary needs --flood"};
     if (options.corrected && !options.flood) throw UsageError{"--corrected needs --flood"};
+    if (options.table && !options.flood) throw UsageError{"--table needs --flood"};
+    if (options.xlsx && !options.flood) throw UsageError{"--xlsx needs --flood"};
     return options;
 }
 
@@ -457,8 +478,9 @@ void TellUnits(const TUnitPlausibility& plausibility) {
 // Only the result asked for, and a balance that needs no further field: each
 // record can be written as it is computed, none kept.
 bool ResultAlone(const BatchOptions& options) {
-    return options.flood && !options.hydrograph && !options.summary && !options.corrected &&
-           !options.correction.Any() && options.balance.lossFields.empty() && !MapsLosses(options.floodFormat);
+    return options.flood && !options.hydrograph && !options.summary && !options.corrected && !options.table &&
+           !options.xlsx && !options.correction.Any() && options.balance.lossFields.empty() &&
+           !MapsLosses(options.floodFormat);
 }
 
 void Run(const BatchOptions& options, InflowWork& work) {
@@ -480,6 +502,8 @@ void Run(const BatchOptions& options, InflowWork& work) {
     const std::size_t hydrographOut = add("--hydrograph", options.hydrograph);
     const std::size_t summaryOut = add("--summary", options.summary);
     const std::size_t correctedOut = add("--corrected", options.corrected, kResultBuffer);
+    const std::size_t tableOut = add("--table", options.table, kResultBuffer);
+    const std::size_t xlsxOut = add("--xlsx", options.xlsx);
     outputs.Check(StandardOutputWasClosed());
 
     // Then every input is read and the work done, before any output is made.
@@ -556,7 +580,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         }
         TellUnits(plausibility);
         // A step back in time would count its water with the wrong sign.
-        if (options.summary || options.corrected || options.correction.Any()) {
+        if (options.summary || options.corrected || options.xlsx || options.correction.Any()) {
             if (const auto back = FirstBackwardStep(work.FloodSteps, computed)) {
                 work.FailedLine = work.RecordLine(*back);
                 throw Exception("a record earlier than the one before it (a step of " +
@@ -564,7 +588,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
                                 " s): the summary and the corrected inflow need the records in time order");
             }
         }
-        run = RunFlood(work.FloodSteps, computed, options.correction, options.summary.has_value());
+        run = RunFlood(work.FloodSteps, computed, options.correction, options.summary || options.xlsx);
         if (run.negativeVolume)
             std::fprintf(stderr,
                          "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
@@ -578,10 +602,25 @@ void Run(const BatchOptions& options, InflowWork& work) {
                 hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected);
                 file.Write(hydrograph.PngBytes());
             });
-        if (summaryOut != kNone) outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*run.summary)); });
+        // The summary, the table and the workbook's summary in the flood
+        // record's units, as --units gives them (the program's own without
+        // it: the summary is then what it always was).
+        if (summaryOut != kNone)
+            outputs.SetWriter(summaryOut, [&](LineFile& file) { file.Write(SummaryText(*run.summary, work.FloodFormat.units)); });
         if (correctedOut != kNone)
             outputs.SetWriter(correctedOut, [&](LineFile& file) {
                 WriteCorrectedText(file, work.FloodSteps, work.ComputedRecords, run.corrected);
+            });
+        if (tableOut != kNone)
+            outputs.SetWriter(tableOut, [&](LineFile& file) {
+                TTidyTableSource table{work.FloodSteps, work.ComputedRecords, std::nullopt, work.FloodFormat.units};
+                if (options.correction.Any()) table.corrected = std::span<const double>(run.corrected);
+                WriteTidyTable(file, table);
+            });
+        if (xlsxOut != kNone)
+            outputs.SetWriter(xlsxOut, [&](LineFile& file) {
+                WriteResultWorkbook(file, {work, run, options.correction.Any(), work.FloodFormat.units,
+                                           HydrographPng(work, run)});
             });
     }
     // Everything or nothing; standard output last.

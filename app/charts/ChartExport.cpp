@@ -35,6 +35,14 @@ TChartPicture::TChartPicture() {
     // Fonts need a GUI application; the off-screen platform needs no display.
     if (!QGuiApplication::instance()) {
         qInstallMessageHandler(QuietMessages);
+        // The application takes the arguments it knows out of argv: a second
+        // picture, after the first one's application has gone, needs them
+        // back, or it finds no platform and aborts.
+        gArgc = 3;
+        gArgv[0] = gArg0;
+        gArgv[1] = gArg1;
+        gArgv[2] = gArg2;
+        gArgv[3] = nullptr;
         FApp = std::make_unique<QGuiApplication>(gArgc, gArgv);
     }
     FChart = std::make_unique<TChart>();

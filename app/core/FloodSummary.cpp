@@ -37,10 +37,14 @@ std::optional<TFloodPeak> Peak(std::span<const TFloodStep> steps, std::size_t fi
 
 // ---------------------------------------------------------------- items
 
+// What an item's value measures, for the units it is given in.
+enum class TQuantity { None, Flow, Level, Storage };
+
 struct TItemInfo {
     const char* name;
     const char* caption;
     const char* unit;
+    TQuantity quantity = TQuantity::None;
 };
 
 // The order of the summary file and of the window's list.
@@ -48,18 +52,18 @@ constexpr std::array<TItemInfo, 15> kItems{{
     {"records", "记录数", ""},
     {"start", "起始时间", ""},
     {"end", "终止时间", ""},
-    {"peak_inflow", "洪峰流量 / 峰现时间", "m^3/s"},
-    {"peak_outflow", "最大出库流量", "m^3/s"},
-    {"max_level", "最高库水位", "m"},
-    {"inflow_volume", "入库洪量", "10^8m^3"},
-    {"outflow_volume", "出库洪量", "10^8m^3"},
-    {"storage_change", "库容变化", "10^8m^3"},
+    {"peak_inflow", "洪峰流量 / 峰现时间", "m^3/s", TQuantity::Flow},
+    {"peak_outflow", "最大出库流量", "m^3/s", TQuantity::Flow},
+    {"max_level", "最高库水位", "m", TQuantity::Level},
+    {"inflow_volume", "入库洪量", "10^8m^3", TQuantity::Storage},
+    {"outflow_volume", "出库洪量", "10^8m^3", TQuantity::Storage},
+    {"storage_change", "库容变化", "10^8m^3", TQuantity::Storage},
     {"peak_attenuation", "削峰率", "%"},
     {"peak_lag", "峰现滞时", "h"},
     {"negative_inflow_steps", "负入流时段数", ""},
-    {"negative_inflow_volume", "负入流水量", "10^8m^3"},
-    {"peak_inflow_corrected", "修正洪峰流量 / 峰现时间", "m^3/s"},
-    {"inflow_volume_corrected", "修正入库洪量", "10^8m^3"},
+    {"negative_inflow_volume", "负入流水量", "10^8m^3", TQuantity::Storage},
+    {"peak_inflow_corrected", "修正洪峰流量 / 峰现时间", "m^3/s", TQuantity::Flow},
+    {"inflow_volume_corrected", "修正入库洪量", "10^8m^3", TQuantity::Storage},
 }};
 constexpr std::size_t kPlainItems = 13;
 
@@ -126,11 +130,34 @@ void AppendScriptNumber(std::string& out, double value) {
 
 // What a summary item that has no four-decimal text says: its name, its value
 // and unit, and the range it lies beyond.
-std::string BeyondTheNumbers(const TItemInfo& info, double value) {
+std::string BeyondTheNumbers(const TSummaryItem& item, double value) {
     char number[32];
     const auto end = std::to_chars(number, number + sizeof number, value).ptr;
-    return std::string(info.name) + " is " + std::string(number, end) + (*info.unit ? " " : "") + info.unit +
+    return item.name + " is " + std::string(number, end) + (item.unit.empty() ? "" : " ") + item.unit +
            ": beyond the numbers of four decimals a summary writes (up to 922337203685477.5807)";
+}
+
+// An item's value and unit in the units asked for; a percentage, hours and
+// counts have none to change.
+void InUnits(TSummaryItem& item, TQuantity quantity, const TRecordUnits& units) {
+    TUnitFactor factor;
+    switch (quantity) {
+    case TQuantity::None:
+        return;
+    case TQuantity::Flow:
+        factor = UnitFactor(units.flow);
+        item.unit = UnitText(units.flow);
+        break;
+    case TQuantity::Level:
+        factor = UnitFactor(units.level);
+        item.unit = UnitText(units.level);
+        break;
+    case TQuantity::Storage:
+        factor = UnitFactor(units.storage);
+        item.unit = UnitText(units.storage);
+        break;
+    }
+    if (item.value) item.value = ToUnit(*item.value, factor);
 }
 
 // yyyy-mm-dd hh:mm:ss whatever the locale: the pattern's ':' would be the
@@ -262,18 +289,41 @@ void WriteCorrectedText(std::span<const TFloodStep> steps, std::size_t computed,
     WriteWholeText(CorrectedText(steps, computed, corrected), fileName);
 }
 
-std::string SummaryText(const TFloodSummary& summary) {
-    std::string text = "item,value,unit,time\r\n";
+std::vector<TSummaryItem> SummaryItems(const TFloodSummary& summary, const TRecordUnits& units) {
+    std::vector<TSummaryItem> items;
     for (const TItem& item : Items(summary)) {
-        text += item.info->name;
+        TSummaryItem& out = items.emplace_back();
+        out.name = item.info->name;
+        out.caption = item.info->caption;
+        out.unit = item.info->unit;
+        out.count = item.count;
+        out.value = item.value;
+        out.time = item.time;
+        // In the program's own units nothing is converted: the items stay
+        // what they always were, to the byte.
+        if (!units.AllDefault()) InUnits(out, item.info->quantity, units);
+    }
+    return items;
+}
+
+double SummaryNumber(const TSummaryItem& item) {
+    const double value = item.value.value_or(0.0);
+    if (!DecimalInRange(value)) throw ESummaryValue(BeyondTheNumbers(item, value));
+    return DecimalToReal(DecimalFromReal(value));
+}
+
+std::string SummaryText(const TFloodSummary& summary, const TRecordUnits& units) {
+    std::string text = "item,value,unit,time\r\n";
+    for (const TSummaryItem& item : SummaryItems(summary, units)) {
+        text += item.name;
         text += ',';
         if (item.count) text += std::to_string(*item.count);
         if (item.value) {
-            if (!DecimalInRange(*item.value)) throw ESummaryValue(BeyondTheNumbers(*item.info, *item.value));
+            if (!DecimalInRange(*item.value)) throw ESummaryValue(BeyondTheNumbers(item, *item.value));
             AppendScriptNumber(text, *item.value);
         }
         text += ',';
-        text += item.info->unit;
+        text += item.unit;
         text += ',';
         if (item.time) AppendStampPattern(text, kScriptStampPattern, *item.time);
         text += "\r\n";
@@ -281,8 +331,8 @@ std::string SummaryText(const TFloodSummary& summary) {
     return text;
 }
 
-void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName) {
-    WriteWholeText(SummaryText(summary), fileName);
+void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName, const TRecordUnits& units) {
+    WriteWholeText(SummaryText(summary, units), fileName);
 }
 
 std::vector<TFloodSummaryRow> SummaryRows(const TFloodSummary& summary) {

@@ -5,6 +5,7 @@
 
 #include "Exceptions.h"
 #include "InflowTypes.h"
+#include "RecordUnits.h"
 
 class LineFile;
 #include <cstddef>
@@ -63,13 +64,31 @@ TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t comp
 TFloodSummary SummarizeFlood(std::span<const TFloodStep> steps, std::size_t computed,
                              std::span<const double> corrected);
 
+// The summary's items in the order of the summary file, each value and unit
+// in `units` (a flow in its flow unit, a level in its level unit, volumes and
+// the storage change in its storage unit; the percentage and the hours as they
+// are). With the default units, the values and units are the program's own.
+struct TSummaryItem {
+    std::string name;                      // "peak_inflow"
+    std::string caption;                   // "洪峰流量 / 峰现时间"
+    std::string unit;                      // "m^3/s", "cfs", "" for a count
+    std::optional<std::size_t> count;      // records, negative_inflow_steps
+    std::optional<double> value;
+    std::optional<DateTimeValue> time;
+};
+std::vector<TSummaryItem> SummaryItems(const TFloodSummary& summary, const TRecordUnits& units = {});
+// An item's value as the summary file writes it, four decimals at most (0
+// for an item without one); ESummaryValue, naming the item, beyond them.
+double SummaryNumber(const TSummaryItem& item);
+
 // The summary for scripts: UTF-8, lines ending CR LF, the heading
 // "item,value,unit,time", then one line per item. Numbers are the table's
 // texts (at most four decimals, ties to even, no trailing zeros) but always
 // with '.'; times are always yyyy-mm-dd hh:mm:ss; whatever the locale. An
 // empty item keeps its unit and leaves value and time empty. A value beyond
 // the range of the table's numbers raises ESummaryValue, naming the item.
-std::string SummaryText(const TFloodSummary& summary);
+// Values and the unit column in `units` (see SummaryItems).
+std::string SummaryText(const TFloodSummary& summary, const TRecordUnits& units = {});
 class ESummaryValue : public EMathError {
     using EMathError::EMathError;
 };
@@ -77,7 +96,7 @@ class ESummaryValue : public EMathError {
 // and other non-regular targets are written directly). The text is made
 // before the file is touched, so a value that cannot be written leaves an
 // earlier file as it was.
-void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName);
+void WriteSummaryText(const TFloodSummary& summary, const std::string& fileName, const TRecordUnits& units = {});
 
 // The computed and the corrected inflow for scripts, in the summary's forms:
 // the heading "time,inflow,corrected_inflow", then one line for each record

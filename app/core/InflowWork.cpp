@@ -702,6 +702,17 @@ void InflowWork::WriteResult(const std::string& fileName) {
     file.Close();
 }
 
+std::size_t InflowWork::ResultRecords() const {
+    // Every record the table shows; after the table's reset, as many of the
+    // records kept as its empty rows.
+    return floodShown_ ? FloodSteps.size() : std::min<std::size_t>(kResetRows - kFirstDataRow, FloodSteps.size());
+}
+
+const std::string& InflowWork::ResultHeading(int line, int column) {
+    const ColumnLayout& c = FloodColumns().at(static_cast<std::size_t>(column));
+    return line == 0 ? c.heading : c.unit;
+}
+
 void InflowWork::WriteResultHeading(LineFile& file) {
     const auto& columns = FloodColumns();
     for (const std::string ColumnLayout::*text : {&ColumnLayout::heading, &ColumnLayout::unit}) {
@@ -716,10 +727,7 @@ void InflowWork::WriteResultHeading(LineFile& file) {
 void InflowWork::WriteResult(LineFile& file) {
     WriteResultHeading(file);
 
-    // Every record the table shows; after the table's reset, as many of the
-    // records kept as its empty rows.
-    const std::size_t n = floodShown_ ? FloodSteps.size()
-                                      : std::min<std::size_t>(kResetRows - kFirstDataRow, FloodSteps.size());
+    const std::size_t n = ResultRecords();
     TStampTexts stamps;
     for (std::size_t e = 0; e < n; ++e) AppendResultLine(file, FloodSteps[e], stamps);
 }

@@ -145,6 +145,11 @@ public:
     void WriteResult(const std::string& fileName);
     // The result file's text into a channel open for writing (left open).
     void WriteResult(LineFile& file);
+    // How many records, from the first, the result file holds.
+    std::size_t ResultRecords() const;
+    // The result file's heading (line 0) and unit (line 1) texts of a column
+    // (0 to 8), as its two heading lines write them.
+    static const std::string& ResultHeading(int line, int column);
     // Reading, computing and writing the result in one pass, for a record too
     // long to keep (the batch mode with no output that needs the series and no
     // losses): each record is computed as it is read, its result line written

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+class LineFile;
+
 namespace workbook {
 
 // A workbook that cannot be read or written as one: not a zip archive, a part
@@ -165,5 +167,11 @@ struct OutDocument {
 // EWorkbookError naming PATH (and the sheet and cell) for anything else; on
 // failure a regular file at PATH is removed.
 void WriteWorkbook(const OutDocument& document, const std::string& path);
+// Writes the document into a channel open for writing (one of a run's outputs
+// made all or none, standard output, a pipe): libxlsxwriter writes only to a
+// named file, so the workbook is made in a private temporary first (beside
+// the channel's file where its folder takes one, else in TMPDIR or /tmp),
+// then copied into the channel; the temporary goes in every case.
+void WriteWorkbook(const OutDocument& document, LineFile& file);
 
 } // namespace workbook

@@ -21,6 +21,9 @@
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <fcntl.h>
+#include <cstring>
+#include <cerrno>
 
 namespace workbook {
 
@@ -322,6 +325,63 @@ private:
 
 void WriteWorkbook(const OutDocument& document, const std::string& path) {
     Writer(path).Write(document);
+}
+
+namespace {
+
+// A new empty file of a name no one else has, in the folder of `near` when it
+// takes one, else in TMPDIR or /tmp; its name.
+std::string PrivateTemporary(const std::string& near) {
+    std::vector<std::string> folders;
+    // Beside a file, never among devices (/dev/full) or descriptors.
+    struct stat st;
+    if (::stat(near.c_str(), &st) != 0 || S_ISREG(st.st_mode)) {
+        const auto slash = near.rfind('/');
+        folders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : near.substr(0, slash));
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    folders.push_back(tmp && *tmp ? tmp : "/tmp");
+    int error = 0;
+    for (const std::string& folder : folders) {
+        std::string name = folder + "/.quelmora-workbook-XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        error = errno;
+    }
+    throw EWorkbookError(near, near + ": no temporary file for the workbook could be made (" +
+                                   std::string(std::strerror(error)) + ")");
+}
+
+}  // namespace
+
+void WriteWorkbook(const OutDocument& document, LineFile& file) {
+    const std::string temporary = PrivateTemporary(file.FileName());
+    struct TRemove {
+        const std::string& name;
+        ~TRemove() { ::unlink(name.c_str()); }
+    } remove{temporary};
+    WriteWorkbook(document, temporary);
+    const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EWorkbookError(file.FileName(), file.FileName() + ": the workbook made could not be read back");
+    std::string buffer(1 << 16, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            if (n < 0) throw EWorkbookError(file.FileName(), file.FileName() + ": the workbook made could not be read back");
+            break;
+        }
+        try {
+            file.Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+    }
 }
 
 } // namespace workbook

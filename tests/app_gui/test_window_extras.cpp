@@ -10,6 +10,10 @@
 #include "HydrographPage.h"
 #include "Series.h"
 #include "WindowArguments.h"
+#include "Workbook.h"
+#include "Currency.h"
+#include "RecordLine.h"
+#include <sstream>
 
 #include <QLabel>
 #include <QMenu>
@@ -202,6 +206,34 @@ TEST_F(ExtrasTest, CancelledDialogsChangeNothingAndTheFolderIsKept) {
     form->SaveCorrectedClick();
     EXPECT_TRUE(ReadFile(Path("corrected.csv")).starts_with("time,inflow,corrected_inflow\r\n"));
     QFile::remove(TForm1::SettingsFile());
+}
+
+// The fourth button writes a workbook for a name ending in .xlsx, the result
+// file otherwise; the workbook's table holds the result file's numbers.
+TEST_F(ExtrasTest, OutputAsAWorkbook) {
+    LoadTankan();
+    Answer(Path("result.txt"));
+    form->BitBtn4->click();
+    Answer(Path("result.XLSX"));
+    form->BitBtn4->click();
+    ASSERT_TRUE(messages.shown.empty());
+    EXPECT_EQ(workbook::SheetNames(Path("result.XLSX")), (std::vector<std::string>{"计算表", "摘要", "过程线"}));
+    const workbook::Sheet table = workbook::ReadSheet({Path("result.XLSX"), std::string("计算表")});
+    std::istringstream result(ReadFile(Path("result.txt")));
+    std::string line;
+    int row = 0;
+    while (std::getline(result, line)) {
+        ++row;
+        if (row <= 2) continue;
+        std::vector<std::string_view> fields;
+        SplitFields(line, fields);
+        ASSERT_GE(fields.size(), 9u);
+        EXPECT_EQ(CellStamp(table.At(row, 1)), StampFromText(fields[0])) << row;
+        for (int c = 2; c <= 9; ++c)
+            EXPECT_EQ(table.At(row, c).number, DecimalToReal(DecimalFromText(fields[static_cast<std::size_t>(c - 1)])))
+                << row << ":" << c;
+    }
+    EXPECT_EQ(table.rows.size(), form->Work.FloodSteps.size() + 2);
 }
 
 TEST(WindowArguments, FilesOptionsAndTheirKinds) {

@@ -25,6 +25,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import zipfile
 
 PROGRAM = os.path.abspath(sys.argv[1])
 SOURCE = os.path.abspath(sys.argv[2])
@@ -83,6 +84,15 @@ CASES = [
     case("hydrograph over a hard link to the flood", FILES + ["--out", "r.txt", "--hydrograph", "hard.txt"], 2,
          "quelmora: --hydrograph names hard.txt, the file --flood reads: an output never replaces an input; "
          "nothing was read or written.", outputs=["r.txt"]),
+    case("the table over the flood", FILES + ["--out", "r.txt", "--table", "flood.txt"], 2,
+         "quelmora: --table names flood.txt, the file --flood reads: an output never replaces an input; "
+         "nothing was read or written."),
+    case("the workbook over the curve by a symbolic link", FILES + ["--xlsx", "curve-link.txt"], 2,
+         "quelmora: --xlsx names curve-link.txt, the file --curve reads: an output never replaces an input; "
+         "nothing was read or written."),
+    case("the table and the workbook, one file", FILES + ["--out", "r.txt", "--table", "x", "--xlsx", "./x"], 2,
+         "quelmora: --xlsx and --table both name ./x: each output needs a file of its own; "
+         "nothing was read or written."),
     case("two outputs, one file", FILES + ["--out", "x.txt", "--summary", "x.txt"], 2,
          "quelmora: --summary and --out both name x.txt: each output needs a file of its own; "
          "nothing was read or written.", outputs=["x.txt"]),
@@ -128,6 +138,10 @@ CASES = [
     # --- all outputs or none
     case("a full device among the outputs", FILES + ["--out", "r.txt", "--summary", "/dev/full"], 1,
          "quelmora: /dev/full: Disk full.", outputs=["r.txt"]),
+    case("a full device for the workbook", FILES + ["--out", "r.txt", "--table", "t.csv", "--xlsx", "/dev/full"], 1,
+         "quelmora: /dev/full: Disk full.", outputs=["r.txt", "t.csv"]),
+    case("a missing folder for the table", FILES + ["--out", "r.txt", "--xlsx", "w.xlsx", "--table", "no/t.csv"], 1,
+         "quelmora: no/t.csv: Invalid filename.", outputs=["r.txt", "w.xlsx"]),
     case("a missing folder among the outputs", FILES + ["--out", "earlier.txt", "--corrected", "no/c.csv"], 1,
          "quelmora: no/c.csv: Invalid filename.", outputs=["earlier.txt"]),
     case("a folder as an output", FILES + ["--out", "earlier.txt", "--hydrograph", "folder"], 1,
@@ -143,8 +157,9 @@ CASES = [
     case("standard output on a full device", FILES + ["--summary", "s.csv"], 1,
          "quelmora: standard output: Disk full.", stdout="/dev/full", outputs=["s.csv"]),
     case("every output", FILES + ["--out", "r.txt", "--summary", "s.csv", "--corrected", "c.csv", "--chart",
-                                  "c.png", "--hydrograph", "h.png", "--smooth", "3", "--negative", "redistribute"],
-         0, "", outputs=["r.txt", "s.csv", "c.csv", "c.png", "h.png"]),
+                                  "c.png", "--hydrograph", "h.png", "--table", "t.csv", "--xlsx", "w.xlsx", "--smooth",
+                                  "3", "--negative", "redistribute"],
+         0, "", outputs=["r.txt", "s.csv", "c.csv", "c.png", "h.png", "t.csv", "w.xlsx"]),
     # --- odd inputs
     case("a folder as the flood", ["--curve", "curve.txt", "--flood", "folder"], 1, "quelmora: File access denied."),
     case("the flood in a missing folder", ["--curve", "curve.txt", "--flood", "no/flood.txt"], 1,
@@ -165,13 +180,16 @@ CASES = [
          files={"flood.txt": TWO.replace("\n", "\r")}),
     case("an empty curve", FILES, 1, "quelmora: curve.txt: no points: the file has no line after its heading.",
          files={"curve.txt": ""}),
-    case("records out of order, redistributed", FILES + ["--out", "r.txt", "--negative", "redistribute"], 1,
+    case("records out of order, redistributed", FILES + ["--out", "r.txt", "--negative", "redistribute",
+                                                         "--table", "t.csv", "--xlsx", "w.xlsx"], 1,
          "quelmora: a record earlier than the one before it (a step of -21600 s): the summary and the corrected "
          "inflow need the records in time order.", second="quelmora: flood.txt:5: 2007-07-29 06-00-00,524.89,90",
-         files={"flood.txt": OUT_OF_ORDER}, outputs=["r.txt"]),
+         files={"flood.txt": OUT_OF_ORDER}, outputs=["r.txt", "t.csv", "w.xlsx"]),
     case("records of 1850", FILES + ["--out", "r.txt", "--summary", "s.csv"], 0, "",
          files={"flood.txt": EIGHTEEN_FIFTY}, outputs=["r.txt", "s.csv"],
          contains={"r.txt": ",61200,", "s.csv": "\r\npeak_lag,-1,h,"}, lacks={"r.txt": ",-21600,"}),
+    case("the table beside the result alone", FILES + ["--out", "r.txt", "--table", "t.csv"], 0, "",
+         outputs=["r.txt", "t.csv"], contains={"t.csv": "\n2007-07-29T08:00:00,524.89,"}),
     case("records of 1850, checked", ["--check"] + FILES, 0, "", out_first="",
          files={"flood.txt": EIGHTEEN_FIFTY}),
     case("a loss field counted twice", FILES + ["--losses", "4,4"], 2, "quelmora: --losses names field 4 twice: '4,4'",
@@ -244,6 +262,10 @@ def complete(path):
         data = f.read()
     if path.endswith(".png"):
         return data.startswith(b"\x89PNG") and data[-12:-4] == b"\0\0\0\0IEND"
+    if path.endswith(".xlsx"):
+        return zipfile.is_zipfile(path) and zipfile.ZipFile(path).testzip() is None
+    if os.path.basename(path) == "t.csv":  # the table: LF line ends
+        return data.startswith(b"time,") and data.endswith(b"\n")
     return len(data) > 0 and data.endswith(b"\r\n")
 
 
@@ -255,6 +277,7 @@ def furnish(d, c):
         with open(os.path.join(d, n), "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
     os.symlink("flood.txt", os.path.join(d, "link.txt"))
+    os.symlink("curve.txt", os.path.join(d, "curve-link.txt"))
     os.link(os.path.join(d, "flood.txt"), os.path.join(d, "hard.txt"))
     os.mkdir(os.path.join(d, "folder"))
     os.mkdir(os.path.join(d, "ro"))

@@ -1,0 +1,41 @@
+#pragma once
+// The computed record for scripts and spreadsheets: one row per record, one
+// column per quantity, each heading naming its unit, values in the units the
+// flood record was read in (flows in its flow unit), written so that a
+// script reads back exactly the double the computation made:
+//
+//   time,level_m,storage_1e8m3,storage_change_1e8m3,step_s,storage_rate_m3s,
+//   outflow_m3s,outflow_term_m3s,inflow_m3s[,corrected_inflow_m3s]
+//
+// ISO times (2024-07-24T14:00:00, with .sss when the record has
+// milliseconds), '.' decimals, shortest round-trip numbers, LF line ends,
+// whatever the locale. The first record has no step: its step columns (and
+// its corrected inflow) are empty cells. The corrected column is there when
+// a correction was chosen; a record without a corrected value (fewer than two
+// records) leaves it empty.
+
+#include "InflowTypes.h"
+#include "RecordUnits.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+
+class LineFile;
+
+struct TTidyTableSource {
+    std::span<const TFloodStep> steps;
+    std::size_t computed = 0;          // the records written, from the first
+    // None: no correction chosen (no column). Else one value per step, as
+    // FloodRun.h indexes them: corrected[k] belongs to record k + 1.
+    std::optional<std::span<const double>> corrected;
+    TRecordUnits units;
+};
+
+std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected);
+// The whole text, for callers that keep it (the Python module, tests).
+std::string TidyTableText(const TTidyTableSource& source);
+// Into a channel open for writing, row by row: a long record's table is
+// never whole in memory.
+void WriteTidyTable(LineFile& file, const TTidyTableSource& source);
