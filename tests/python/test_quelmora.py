@@ -225,11 +225,19 @@ def test_computations_in_threads_agree():
     def work(k):
         results[k] = quelmora.compute(curve, record, outflow="end", bank_storage=0.02 * (k % 2), losses=4)
 
+    seen = []
+
+    def look():
+        # The record read while it is being computed on: no deadlock.
+        seen.extend(len(record.level) for _ in range(50))
+
     threads = [threading.Thread(target=work, args=(k,)) for k in range(4)]
+    threads += [threading.Thread(target=look) for _ in range(2)]
     for t in threads:
         t.start()
     for t in threads:
         t.join()
+    assert seen == [123] * 100
     assert np.array_equal(results[0].inflow, results[2].inflow)
     assert np.array_equal(results[1].inflow, results[3].inflow)
     assert not np.array_equal(results[0].inflow, results[1].inflow)
