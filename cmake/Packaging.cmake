@@ -85,5 +85,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # as long as the program does not link the workbook layer yet.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-liberation, fonts-wqy-microhei, qt6-translations-l10n, libminizip1, libxlsxwriter4")
+# The Python module is for Debian's python3 and hands out numpy arrays; pandas
+# only for its frames.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, python3-numpy")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

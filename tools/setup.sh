@@ -11,6 +11,7 @@ QUELMORA_PACKAGES=(
   qt6-translations-l10n
   xvfb xauth x11-xserver-utils x11-utils
   python3
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas
   clang libclang-rt-14-dev
   xdotool imagemagick openbox
   desktop-file-utils

@@ -528,6 +528,16 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     floodShown_ = true;
 }
 
+void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts fieldTexts) {
+    ResetFloodTable();
+    FailedLine.reset();
+    LastReadCrAlone = false;
+    FloodSteps = std::move(steps);
+    FloodFieldTexts = std::move(fieldTexts);
+    FloodOutflowDecimals = 0;
+    floodShown_ = true;
+}
+
 // ---------------------------------------------------------------------------
 // The computation
 

@@ -137,6 +137,12 @@ public:
     // The second button; a failed read likewise leaves FloodSteps empty.
     void ResetFloodTable();
     void ReadFlood(const std::string& fileName);
+    // A record given as values rather than read (a script's arrays): it takes
+    // the flood record's place as a read that succeeded does, the fields
+    // after each outflow as their texts (see TRecordFieldTexts). Its records
+    // belong to no file: a failure of their computation names none, only the
+    // line their index stands for (record k as line k + 2).
+    void SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts fieldTexts);
     // The third button: rows 2 .. 1 + FloodSteps.size() of StringGrid1 (no
     // further than the table goes). The computed columns of a row show the
     // texts of its FloodSteps values from then on.

@@ -84,6 +84,10 @@ expected=$scratch/expected.txt
   for example in "$source"/examples/*.txt; do
     echo "usr/share/doc/quelmora/examples/$(basename "$example")"
   done
+  # The Python module, when the tree built it.
+  for module in "$build"/python/quelmora*.so; do
+    [ -f "$module" ] && echo "usr/lib/python3/dist-packages/$(basename "$module")"
+  done
 } | sort >"$expected"
 if ! diff -u "$expected" "$scratch/deb-files.txt" >"$scratch/files.diff"; then
   cat "$scratch/files.diff"
@@ -107,6 +111,14 @@ for example in "$source"/examples/*.txt; do
 done
 check "the packaged desktop entry differs from the source's" \
   cmp -s "$source/resources/quelmora.desktop" "$root/usr/share/applications/quelmora.desktop"
+
+# The packaged module imports in Debian's python3 and computes the examples.
+for module in "$root"/usr/lib/python3/dist-packages/quelmora*.so; do
+  [ -f "$module" ] || continue
+  answer=$(cd "$source" && PYTHONPATH=$(dirname "$module") /usr/bin/python3 -c \
+    'import quelmora; print(len(quelmora.compute(quelmora.read_curve("examples/curve.txt"), quelmora.read_record("examples/flood.txt")).inflow))' 2>&1)
+  [ "$answer" = 4 ] || fail "the packaged Python module does not compute the examples: $answer"
+done
 
 # --- the desktop entry --------------------------------------------------
 desktop=$root/usr/share/applications/quelmora.desktop
