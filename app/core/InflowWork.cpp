@@ -535,6 +535,12 @@ void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts field
     FloodSteps = std::move(steps);
     FloodFieldTexts = std::move(fieldTexts);
     FloodOutflowDecimals = 0;
+    // Values in the program's units, every one a record.
+    floodUnits_ = {};
+    mappedLosses_ = 0;
+    FloodSkipped = {};
+    FloodNotesLine = 0;
+    FloodNotesLines = 0;
     floodShown_ = true;
 }
 

@@ -251,10 +251,6 @@ def test_without_pandas(monkeypatch):
 
 
 AS_PUBLISHED = REAL / "as-published"
-UNTIL_READERS_TAKE_FORMATS = pytest.mark.skip(reason="the readers do not take the column and unit options yet")
-
-
-@UNTIL_READERS_TAKE_FORMATS
 @pytest.mark.parametrize("columns", ["time=time,level=level,outflow=outflow",
                                      {"time": "time", "level": 3, "outflow": "OUTFLOW"}])
 def test_columns_by_heading(columns):
@@ -264,7 +260,6 @@ def test_columns_by_heading(columns):
         assert np.array_equal(getattr(mapped, field), getattr(plain, field))
 
 
-@UNTIL_READERS_TAKE_FORMATS
 def test_units_convert_exactly():
     from fractions import Fraction
     curve = quelmora.read_curve(EXAMPLES / "curve.txt", units={"level": "ft", "storage": "af"})
