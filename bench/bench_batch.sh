@@ -142,5 +142,12 @@ echo "# medians of wall time, processor time and peak resident memory; per recor
 printf '%-17s %-22s %4s %6s %7s %7s %9s %11s %10s\n' case program runs failed wall_s cpu_s rss_mib cpu_us_rec B_per_rec
 awk -F'\t' '{printf "%-17s %-22s %4s %6s %7.2f %7.2f %9.1f %11.2f %10.0f\n", $1, $2, $3, $4, $5, $8, $6, $8 * 1e6 / $7, $6 * 1048576 / $7}' "$ROWS"
 awk -F'\t' '{w[$1 FS $2] = $5} END {for (k in w) { split(k, p, FS); if (p[2] == "quelmora --out FILE") { o = w[p[1] FS "pandas --fast-time"]; if (o && w[k]) printf "%s: %.1fx faster than pandas --fast-time\n", p[1], o / w[k] } } }' "$ROWS" | sort
+# Growth: each program's largest record against its record a tenth as long,
+# in wall time, processor time and memory (a linear program gives 10x, 10x, 1x
+# or less).
+awk -F'\t' '{k = $2 FS $7; w[k] = $5; c[k] = $8; m[k] = $6; n[$2 FS $7] = $7; if ($7 > big[$2]) big[$2] = $7}
+    END {for (p in big) { b = p FS big[p]; s = p FS (big[p] / 10); if (s in w && w[s] > 0 && c[s] > 0 && m[s] > 0)
+        printf "%s: %d records in %.1fx the wall time, %.1fx the processor time and %.1fx the memory of %d\n",
+               p, big[p], w[b] / w[s], c[b] / c[s], m[b] / m[s], big[p] / 10 } }' "$ROWS" | sort
 echo
 printf '%s' "$CHECKS"

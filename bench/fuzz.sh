@@ -18,7 +18,7 @@ BUILD=${BUILD:-$ROOT/build-fuzz}
 RUNS=${RUNS:-$BUILD/fuzz-run}
 
 ALL_TARGETS=(fuzz_decimal_text fuzz_stamp_from_text fuzz_stamp_pattern
-             fuzz_line_file fuzz_curve_file fuzz_flood_file fuzz_workbook)
+             fuzz_line_file fuzz_curve_file fuzz_flood_file fuzz_agency_file fuzz_workbook)
 TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=("${ALL_TARGETS[@]}")
 
@@ -26,7 +26,7 @@ TARGETS=("$@")
 # for the agency's workbook among the seeds.
 max_len() {
     case $1 in
-        fuzz_line_file|fuzz_curve_file|fuzz_flood_file) echo 65536 ;;
+        fuzz_line_file|fuzz_curve_file|fuzz_flood_file|fuzz_agency_file) echo 65536 ;;
         fuzz_workbook) echo 262144 ;;
         *) echo 4096 ;;
     esac
