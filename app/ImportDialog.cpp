@@ -1,5 +1,6 @@
 #include "ImportDialog.h"
 
+#include "DatedCurves.h"
 #include "Exceptions.h"
 #include "OptionText.h"
 #include "RecordLine.h"
@@ -40,6 +41,21 @@ QString SettingsKey(TFileKind kind, const QString& fileName) {
              QFileInfo(fileName).fileName());
 }
 
+// A table's first day belongs to the file (the resurvey it comes from), so it
+// is remembered with its name too, beside the options.
+QString ValidFromKey(const QString& fileName) {
+    return QStringLiteral("Import/CurveFrom/%1").arg(QFileInfo(fileName).fileName());
+}
+
+// The day of "yyyy-mm-dd" as the dated --curve reads it; none for another text.
+std::optional<std::int64_t> IsoDay(const QString& text) {
+    try {
+        return ParseCurveArgument("f@" + text.trimmed().toStdString()).fromDay;
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
+}
+
 // A heading that an option cannot name (it would read as a number, or is
 // empty) is named by its number.
 bool NameableHeading(const std::string& heading) {
@@ -77,6 +93,8 @@ TImportDialog::TImportDialog(TFileKind kind, const QString& fileName, const QStr
     const TOptionPairs remembered = Remembered(settingsFile_, kind_, fileName_);
     ApplyGuess();
     if (!remembered.empty()) SetOptions(remembered);
+    if (validFrom_)
+        validFrom_->setText(QSettings(settingsFile_, QSettings::IniFormat).value(ValidFromKey(fileName_)).toString());
     Update();
     // Room for several columns of the preview and the whole command, in the
     // font's own measure so that it grows with the density.
@@ -214,11 +232,22 @@ void TImportDialog::BuildControls() {
         row->addWidget(stamps);
     }
     layout->addLayout(row);
+    auto* commandForm = new QFormLayout;
+    if (kind_ == TFileKind::Curve) {
+        validFrom_ = new QLineEdit(this);
+        validFrom_->setObjectName(QStringLiteral("ValidFrom"));
+        validFrom_->setPlaceholderText(QString::fromUtf8("yyyy-mm-dd；空：从头起"));
+        validFrom_->setToolTip(QString::fromUtf8("此曲线自该日 0 时起适用，直到下一条曲线的生效日；"
+                                                 "各条曲线列在库容水位曲线页上"));
+        auto* label = new QLabel(QString::fromUtf8("生效日期(&D)"), this);
+        label->setBuddy(validFrom_);
+        commandForm->addRow(label, validFrom_);
+        connect(validFrom_, &QLineEdit::textChanged, this, [this] { Update(); });
+    }
     command_ = new QLineEdit(this);
     command_->setObjectName(QStringLiteral("ImportCommand"));
     command_->setReadOnly(true);
     command_->setToolTip(QString::fromUtf8("批处理模式中的相同选项"));
-    auto* commandForm = new QFormLayout;
     commandForm->addRow(QString::fromUtf8("命令行选项"), command_);
     layout->addLayout(commandForm);
     problem_ = new QLabel(this);
@@ -392,8 +421,18 @@ void TImportDialog::SetOptions(const TOptionPairs& options) {
     Update();
 }
 
+std::optional<std::int64_t> TImportDialog::ValidFrom() const {
+    return validFrom_ ? IsoDay(validFrom_->text()) : std::nullopt;
+}
+
+void TImportDialog::SetValidFrom(const QString& isoDay) {
+    if (validFrom_) validFrom_->setText(isoDay);
+}
+
 QString TImportDialog::Problem() const {
     if (!readProblem_.isEmpty()) return readProblem_;
+    if (validFrom_ && !validFrom_->text().trimmed().isEmpty() && !ValidFrom())
+        return QString::fromUtf8("生效日期 “%1” 不是 yyyy-mm-dd 形式的日期").arg(validFrom_->text().trimmed());
     try {
         const TRecordFormat format = ReadRecordFormat(kind_, Options());
         const std::string name = QFileInfo(fileName_).fileName().toStdString();
@@ -407,7 +446,10 @@ QString TImportDialog::Problem() const {
 
 void TImportDialog::Update() {
     if (updating_) return;
-    const TOptionPairs options = Options();
+    TOptionPairs options = Options();
+    // A dated curve is repeated in a script by its --curve FILE@DATE.
+    if (const std::optional<std::int64_t> day = ValidFrom())
+        options.insert(options.begin(), {"--curve", QFileInfo(fileName_).fileName().toStdString() + "@" + DayText(*day)});
     command_->setText(QString::fromStdString(OptionCommandText(options)));
     command_->setCursorPosition(0);
     const QString problem = Problem();
@@ -455,5 +497,6 @@ void TImportDialog::accept() {
     for (const auto& [name, value] : Options()) flat << QString::fromStdString(name) << QString::fromStdString(value);
     QSettings settings(settingsFile_, QSettings::IniFormat);
     settings.setValue(SettingsKey(kind_, fileName_), flat);
+    if (validFrom_) settings.setValue(ValidFromKey(fileName_), validFrom_->text().trimmed());
     QDialog::accept();
 }

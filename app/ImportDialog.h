@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,12 @@ class TImportDialog : public QDialog {
     // Why the choices cannot be read (the option reading's message, which
     // names the option); empty when they can. OK is enabled only then.
     QString Problem() const;
+
+    // A curve's first day (days since 1899-12-30): agencies replace their
+    // table after a resurvey. None when the curve holds from the start (the
+    // box left empty) or the box holds no date (Problem says so).
+    std::optional<std::int64_t> ValidFrom() const;
+    void SetValidFrom(const QString& isoDay);
 
     // Remembered choices of a file name (its folder aside); empty when none.
     static TOptionPairs Remembered(const QString& settingsFile, TFileKind kind, const QString& fileName);
@@ -76,6 +84,7 @@ class TImportDialog : public QDialog {
     QLineEdit* utcOffset_ = nullptr;
     QCheckBox* skipMissing_ = nullptr;
     QLineEdit* missingValues_ = nullptr;
+    QLineEdit* validFrom_ = nullptr;   // curves only
     QLineEdit* command_ = nullptr;
     QLabel* problem_ = nullptr;
     QWidget* ok_ = nullptr;

@@ -4,6 +4,8 @@
 #include "FormLayout.h"
 #include "HydrographPage.h"
 #include "ImageBox.h"
+#include "ImportDialog.h"
+#include "WindowArguments.h"
 #include "Chart.h"
 #include "ChartWidget.h"
 #include "CurveChart.h"
@@ -13,8 +15,10 @@
 #include "Arithmetic.h"
 #include "FloodSummary.h"
 #include "ScopeExit.h"
+#include "DatedCurves.h"
 #include "FloodRun.h"
 #include "LineFile.h"
+#include "RecordGaps.h"
 #include "ResultWorkbook.h"
 #include "Workbook.h"
 
@@ -30,7 +34,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QComboBox>
 #include <QCompleter>
+#include <QLabel>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
@@ -138,6 +144,23 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     InstallFontSubstitutes();
     setupUi(this);
     Chart1 = CreateChart1(TabSheet1);
+    // Above the chart, in room the layout leaves free; hidden until curves
+    // were imported, so the designed window looks as it always did.
+    CurveList = new QComboBox(TabSheet1);
+    CurveList->setObjectName(QStringLiteral("CurveList"));
+    CurveList->setGeometry(208, 20, 505, 26);
+    CurveList->setToolTip(QString::fromUtf8("各条库容水位曲线及其生效日期：选中的一条显示在表格和图中；"
+                                            "计算时每个时段用其末时刻所在日有效的曲线"));
+    CurveList->hide();
+    ImportNote = new QLabel(centralWidget());
+    ImportNote->setObjectName(QStringLiteral("ImportNote"));
+    ImportNote->setGeometry(744, 457, 337, 76);
+    ImportNote->setWordWrap(true);
+    ImportNote->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    ImportNote->setAutoFillBackground(true);
+    ImportNote->setMargin(4);
+    ImportNote->setFrameShape(QFrame::Box);
+    ImportNote->hide();
     TabSheet4 = new THydrographPage();
     Chart2 = TabSheet4->Chart2;
     PageControl1->insertTab(2, TabSheet4, QString::fromUtf8("入库洪水过程线"));
@@ -173,8 +196,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     };
     grows(PageControl1, 0, 0, 1, 1);
     for (QWidget* w : {static_cast<QWidget*>(BitBtn1), static_cast<QWidget*>(BitBtn2), static_cast<QWidget*>(BitBtn3),
-                       static_cast<QWidget*>(BitBtn4), static_cast<QWidget*>(Image1)})
+                       static_cast<QWidget*>(BitBtn4), static_cast<QWidget*>(Image1), static_cast<QWidget*>(ImportNote)})
         grows(w, 1, 0, 0, 0);
+    grows(CurveList, 0, 0, 1, 0);
     grows(StringGrid2, 0, 0, 0, 1);
     grows(Chart1, 0, 0, 1, 1);
     grows(StringGrid1, 0, 0, 1, 1);
@@ -197,6 +221,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     ExecuteOpenDialog = [this] { return ShowOpenDialog1(); };
     ExecuteSaveDialog = [this](const TSaveRequest& request) { return ShowSaveDialog(request); };
     ExecuteSizeDialog = [this](QSize shown) { return AskPictureSize(this, shown); };
+    ExecuteImportDialog = [this](TFileKind kind, const std::string& fileName) { return ShowImportDialog(kind, fileName); };
     const TChartMenuHooks hooks{[this](const TSaveRequest& r) { return ExecuteSaveDialog(r); },
                                 [this](QSize shown) { return ExecuteSizeDialog(shown); }};
     Chart1->SetValueReadout(true);
@@ -233,6 +258,21 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     connect(BitBtn3, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn3Click); });
     connect(BitBtn4, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn4Click); });
     connect(about1, &QAction::triggered, this, [this] { RunHandler(&TForm1::about1Click); });
+    // 导入… in each reading button's own menu: the designed window keeps its
+    // look, and the entry is beside the button it belongs to.
+    for (auto [button, handler, name] : {std::tuple{BitBtn1, &TForm1::ImportCurveClick, "ImportCurve"},
+                                         std::tuple{BitBtn2, &TForm1::ImportFloodClick, "ImportFlood"}}) {
+        auto* menu = new QMenu(button);
+        menu->setObjectName(QString::fromLatin1(name) + QStringLiteral("Menu"));
+        QAction* import = menu->addAction(QString::fromUtf8("导入…"));
+        import->setObjectName(QString::fromLatin1(name));
+        connect(import, &QAction::triggered, this, [this, handler = handler] { RunHandler(handler); });
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        button->setToolTip(QString::fromUtf8("右键：导入… 按列名、单位、日期格式读取机构发布的文件"));
+        connect(button, &QWidget::customContextMenuRequested, this,
+                [menu, button = button](QPoint at) { menu->popup(button->mapToGlobal(at)); });
+    }
+    connect(CurveList, &QComboBox::activated, this, [this](int k) { ShowListedCurve(k); });
 
     FormCreate();
 }
@@ -367,8 +407,12 @@ std::string TForm1::ShowOpenDialog1() {
     // The readers see the text file alone; the output may also be a workbook.
     const QString textFiles = QString::fromUtf8("文本文件 (*.txt)");
     const QString workbooks = QString::fromUtf8("Excel 工作簿 (*.xlsx)");
-    OpenDialog1->setNameFilters(offerWorkbook_ ? QStringList{textFiles, workbooks} : QStringList{textFiles});
-    OpenDialog1->selectNameFilter(textFiles);
+    const QString dataFiles = QString::fromUtf8("数据文件 (*.csv *.txt)");
+    const QString allFiles = QString::fromUtf8("所有文件 (*)");
+    OpenDialog1->setNameFilters(offerWorkbook_ ? QStringList{textFiles, workbooks}
+                                : offerData_   ? QStringList{dataFiles, allFiles}
+                                               : QStringList{textFiles});
+    OpenDialog1->selectNameFilter(offerData_ ? dataFiles : textFiles);
     if (const QString folder = LastFolder(); !folder.isEmpty()) OpenDialog1->setDirectory(folder);
     // The dialog is kept between uses, and with it the name last chosen in its
     // name box; a name typed over that one and confirmed while the completion
@@ -427,19 +471,168 @@ void TForm1::BitBtn1Click() {
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
     CheckReadable(fileName);
+    // The plain form, whatever an import read before; one curve from the start.
+    Work.CurveFormat = {};
+    ClearListedCurves();
+    plainCurveFile_.clear();
     TRefreshOnExit refresh(StringGrid2, &Work);
     Work.ResetCurveTable();
     Work.ReadCurve(fileName);
+    plainCurveFile_ = fileName;
 }
 
 void TForm1::BitBtn2Click() {
     const std::string fileName = ExecuteOpenDialog();
     if (fileName.empty()) return;
     CheckReadable(fileName);
+    Work.FloodFormat = {};
+    ReadFloodFile(fileName);
+}
+
+void TForm1::ReadFloodFile(const std::string& fileName) {
     TRefreshOnExit refresh(StringGrid1, &Work);
     TRefreshPageOnExit page(TabSheet4, Work);
+    ImportNote->hide();
     Work.ResetFloodTable();
     Work.ReadFlood(fileName);
+    ShowPassedOver(fileName);
+}
+
+void TForm1::ShowPassedOver(const std::string& fileName) {
+    const std::size_t skipped = Work.FloodSkipped.Count();
+    if (skipped == 0 && Work.FloodNotesLines == 0) return;
+    QStringList said;
+    if (skipped) said << QString::fromUtf8("跳过 %1 条缺测记录").arg(skipped);
+    if (Work.FloodNotesLines)
+        said << QString::fromUtf8("文件末尾 %1 行说明已忽略（自第 %2 行）").arg(Work.FloodNotesLines).arg(Work.FloodNotesLine);
+    const QString name = QFileInfo(QFile::decodeName(fileName.c_str())).fileName();
+    ImportNote->setText(name + QStringLiteral("：") + said.join(QStringLiteral("；")));
+    // The records themselves, as batch mode lists them.
+    std::string detail = Work.FloodSkipped.Text(fileName);
+    if (Work.FloodNotesLines) detail += NotesWarning(fileName, Work.FloodNotesLine, Work.FloodNotesLines);
+    ImportNote->setToolTip(QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())).trimmed());
+    ImportNote->show();
+    ImportNote->raise();
+}
+
+std::optional<TImportChoice> TForm1::ShowImportDialog(TFileKind kind, const std::string& fileName) {
+    TImportDialog dialog(kind, QFile::decodeName(fileName.c_str()), SettingsFile(), this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return TImportChoice{dialog.Options(), dialog.ValidFrom()};
+}
+
+void TForm1::ImportCurveClick() {
+    offerData_ = true;
+    const TScopeExit offered([this] { offerData_ = false; });
+    const std::string fileName = ExecuteOpenDialog();
+    offerData_ = false;
+    if (fileName.empty()) return;
+    const std::optional<TImportChoice> choice = ExecuteImportDialog(TFileKind::Curve, fileName);
+    if (!choice) return;
+    ReadImportedCurve(fileName, *choice);
+}
+
+void TForm1::ImportFloodClick() {
+    offerData_ = true;
+    const TScopeExit offered([this] { offerData_ = false; });
+    const std::string fileName = ExecuteOpenDialog();
+    offerData_ = false;
+    if (fileName.empty()) return;
+    const std::optional<TImportChoice> choice = ExecuteImportDialog(TFileKind::Flood, fileName);
+    if (!choice) return;
+    CheckReadable(fileName);
+    Work.FloodFormat = ReadRecordFormat(TFileKind::Flood, choice->options);
+    ReadFloodFile(fileName);
+}
+
+void TForm1::ReadImportedCurve(const std::string& fileName, const TImportChoice& choice) {
+    CheckReadable(fileName);
+    const TRecordFormat format = ReadRecordFormat(TFileKind::Curve, choice.options);
+    // A dated curve after a plain one: the plain one holds until its day.
+    if (listedCurves_.empty() && choice.fromDay && !plainCurveFile_.empty() && !Work.CurvePoints.empty()) {
+        TListedCurve plain{plainCurveFile_, std::nullopt, {}, Work.CurvePoints};
+        for (std::size_t k = 0; k < Work.CurvePoints.size(); ++k) {
+            const int row = static_cast<int>(k) + 2;
+            plain.rows.emplace_back(Work.StringGrid2.Cell(0, row), Work.StringGrid2.Cell(1, row));
+        }
+        listedCurves_.push_back(std::move(plain));
+    }
+    plainCurveFile_.clear();
+    Work.CurveFormat = format;
+    {
+        TRefreshOnExit refresh(StringGrid2, &Work);
+        Work.ResetCurveTable();
+        try {
+            Work.ReadCurve(fileName);
+        } catch (...) {
+            // The curves read before stay as they were; only this one failed.
+            if (!listedCurves_.empty()) {
+                Work.FailedLine.reset();
+                ApplyListedCurves(0);
+            } else {
+                Work.DatedCurves.clear();
+                Work.CurvePointsFrom.reset();
+            }
+            throw;
+        }
+    }
+    TListedCurve read{fileName, choice.fromDay, {}, Work.CurvePoints};
+    for (std::size_t k = 0; k < Work.CurvePoints.size(); ++k) {
+        const int row = static_cast<int>(k) + 2;
+        read.rows.emplace_back(Work.StringGrid2.Cell(0, row), Work.StringGrid2.Cell(1, row));
+    }
+    // One curve per first day: the same day again replaces it.
+    std::erase_if(listedCurves_, [&](const TListedCurve& c) { return c.fromDay == choice.fromDay; });
+    listedCurves_.push_back(std::move(read));
+    std::stable_sort(listedCurves_.begin(), listedCurves_.end(), [](const TListedCurve& a, const TListedCurve& b) {
+        return a.fromDay.value_or(INT64_MIN) < b.fromDay.value_or(INT64_MIN);
+    });
+    const auto shown = std::find_if(listedCurves_.begin(), listedCurves_.end(),
+                                    [&](const TListedCurve& c) { return c.fromDay == choice.fromDay; });
+    ApplyListedCurves(static_cast<std::size_t>(shown - listedCurves_.begin()));
+}
+
+void TForm1::ApplyListedCurves(std::size_t shown) {
+    const TListedCurve& first = listedCurves_.front();
+    Work.CurvePoints = first.points;
+    Work.CurvePointsFile = first.file;
+    Work.CurvePointsFrom = first.fromDay;
+    Work.DatedCurves.clear();
+    for (std::size_t k = 1; k < listedCurves_.size(); ++k)
+        Work.DatedCurves.push_back({listedCurves_[k].file, *listedCurves_[k].fromDay, listedCurves_[k].points});
+    CurveList->clear();
+    for (const TListedCurve& c : listedCurves_) {
+        const QString name = QFileInfo(QFile::decodeName(c.file.c_str())).fileName();
+        const QString from = c.fromDay ? QString::fromUtf8("自 ") + QString::fromStdString(DayText(*c.fromDay))
+                                       : QString::fromUtf8("自起始");
+        CurveList->addItem(from + QStringLiteral("  —  ") + name);
+    }
+    CurveList->setVisible(listedCurves_.size() > 1 || first.fromDay);
+    ShowListedCurve(static_cast<int>(shown));
+}
+
+void TForm1::ShowListedCurve(int k) {
+    if (k < 0 || static_cast<std::size_t>(k) >= listedCurves_.size()) return;
+    const TListedCurve& c = listedCurves_[static_cast<std::size_t>(k)];
+    TRefreshOnExit refresh(StringGrid2);
+    Work.ResetCurveTable();
+    const int rows = static_cast<int>(c.rows.size()) + 2;
+    if (Work.StringGrid2.RowCount() < rows) Work.StringGrid2.SetRowCount(rows);
+    for (std::size_t r = 0; r < c.rows.size(); ++r) {
+        Work.StringGrid2.SetCell(0, static_cast<int>(r) + 2, c.rows[r].first);
+        Work.StringGrid2.SetCell(1, static_cast<int>(r) + 2, c.rows[r].second);
+    }
+    CurvePlot1->ShowCurve(c.points);
+    if (CurveList->currentIndex() != k) CurveList->setCurrentIndex(k);
+}
+
+void TForm1::ClearListedCurves() {
+    listedCurves_.clear();
+    Work.DatedCurves.clear();
+    Work.CurvePointsFrom.reset();
+    Work.CurvePointsFile.clear();
+    CurveList->clear();
+    CurveList->hide();
 }
 
 void TForm1::BitBtn3Click() {
@@ -490,6 +683,37 @@ void TForm1::OpenFiles(const std::string& curve, const std::string& flood, bool 
     }
     if (compute && !Work.FloodSteps.empty()) RunHandler(&TForm1::BitBtn3Click);
     if (!flood.empty()) PageControl1->setCurrentWidget(compute ? static_cast<QWidget*>(TabSheet4) : TabSheet2);
+}
+
+void TForm1::OpenFiles(const TWindowArguments& a) {
+    if (a.curves.empty() && a.floodFormat.empty()) {
+        OpenFiles(a.curve, a.flood, a.compute);
+        return;
+    }
+    const auto open = std::move(ExecuteOpenDialog);
+    const auto import = std::move(ExecuteImportDialog);
+    const TScopeExit restore([&] {
+        ExecuteOpenDialog = open;
+        ExecuteImportDialog = import;
+    });
+    // Each file in place of the dialogs' answers, read as imported; a curve
+    // that holds first is read first, as the others are dated after it.
+    for (const TCurveArgument& c : a.curves) {
+        ExecuteOpenDialog = [file = c.file] { return file; };
+        ExecuteImportDialog = [&](TFileKind, const std::string&) { return TImportChoice{a.curveFormat, c.fromDay}; };
+        RunHandler(&TForm1::ImportCurveClick);
+    }
+    if (a.curves.empty() && !a.curve.empty()) {
+        ExecuteOpenDialog = [&] { return a.curve; };
+        RunHandler(&TForm1::BitBtn1Click);
+    }
+    if (!a.flood.empty()) {
+        ExecuteOpenDialog = [&] { return a.flood; };
+        ExecuteImportDialog = [&](TFileKind, const std::string&) { return TImportChoice{a.floodFormat, std::nullopt}; };
+        RunHandler(a.floodFormat.empty() ? &TForm1::BitBtn2Click : &TForm1::ImportFloodClick);
+    }
+    if (a.compute && !Work.FloodSteps.empty()) RunHandler(&TForm1::BitBtn3Click);
+    if (!a.flood.empty()) PageControl1->setCurrentWidget(a.compute ? static_cast<QWidget*>(TabSheet4) : TabSheet2);
 }
 
 void TForm1::about1Click() {

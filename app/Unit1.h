@@ -6,21 +6,34 @@
 
 #include "ChartWidget.h"
 #include "InflowWork.h"
+#include "RecordFormat.h"
 #include "ViewExports.h"
 #include "ui_Unit1.h"
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+class QComboBox;
 class QFileDialog;
+class QLabel;
 class QScrollArea;
 class THydrographPage;
 class TLineSeries;
 class TSeriesCurvePlot;
+struct TWindowArguments;
+
+// How the import dialog says a file is to be read: the layout options, and
+// for a curve the first day it holds (none: from the start).
+struct TImportChoice {
+    TOptionPairs options;
+    std::optional<std::int64_t> fromDay;
+};
 
 class TForm1 : public QMainWindow, public Ui::TForm1Layout {
     Q_OBJECT
@@ -36,6 +49,14 @@ public:
     std::unique_ptr<TSeriesCurvePlot> CurvePlot1;
     // The chart of the curve (created by CreateChart1).
     TChartWidget* Chart1 = nullptr;
+    // The curves read through the import dialog, each with its first day,
+    // above the chart; shown only while there is more than one curve or a
+    // dated one. Choosing one shows it in the table and the chart.
+    QComboBox* CurveList = nullptr;
+    // What the last imported record's reading passed over (records skipped
+    // as gaps, notes at its end), over the foot of the picture; hidden
+    // when nothing was passed over.
+    QLabel* ImportNote = nullptr;
 
     // The page "入库洪水过程线" and its chart Chart2.
     THydrographPage* TabSheet4 = nullptr;
@@ -49,6 +70,9 @@ public:
     std::function<std::string(const TSaveRequest&)> ExecuteSaveDialog;
     // The picture size dialog of the chart menu; none when cancelled.
     std::function<std::optional<QSize>(QSize shown)> ExecuteSizeDialog;
+    // The import dialog for a chosen file; none when cancelled. Tests put
+    // their own here.
+    std::function<std::optional<TImportChoice>(TFileKind, const std::string& fileName)> ExecuteImportDialog;
 
     // The handlers. Clicks and the menu item run them as events through the
     // application object (a TApplication), whose error display shows what
@@ -59,6 +83,14 @@ public:
     void BitBtn3Click();
     void BitBtn4Click();
     void about1Click();
+    // 导入… of each button's menu: the file dialog, then the import dialog;
+    // the file is read as its options say (the plain buttons read the plain
+    // form). Imported curves with their days are kept together; the
+    // computation takes each step's curve by its day.
+    void ImportCurveClick();
+    void ImportFloodClick();
+    // Shows curve k of CurveList in the table and the chart.
+    void ShowListedCurve(int k);
     // The summary and the corrected inflow as --summary and --corrected
     // write them (the computation's records, the group's correction).
     void SaveSummaryClick();
@@ -73,6 +105,9 @@ public:
     // Files given at start (empty: none): read as the buttons read them, the
     // errors shown as theirs; computed when compute is set.
     void OpenFiles(const std::string& curve, const std::string& flood, bool compute);
+    // The same with layout options and dated curves: files the options
+    // describe are read as the import dialog would read them.
+    void OpenFiles(const TWindowArguments& arguments);
 
     // The size the layout was made for, of the area below the menu (logical
     // pixels): larger, the tables and charts grow; smaller, it scrolls.
@@ -107,7 +142,30 @@ private:
     void RestoreWindowSize();
     void SaveWindowSize() const;
 
+    std::optional<TImportChoice> ShowImportDialog(TFileKind kind, const std::string& fileName);
+    void ReadFloodFile(const std::string& fileName);
+    void ReadImportedCurve(const std::string& fileName, const TImportChoice& choice);
+    // The work's curves from listedCurves_ (the first by day as CurvePoints,
+    // the others dated), the list box refreshed, curve `shown` in view.
+    void ApplyListedCurves(std::size_t shown);
+    void ClearListedCurves();
+    void ShowPassedOver(const std::string& fileName);
+
     QFileDialog* OpenDialog1 = nullptr;
+    // While an import asks for its file: the agencies' files end in .csv.
+    bool offerData_ = false;
+    // The curves read through the import dialog, as read: the table's texts
+    // (rows from 2) and the points. Empty after a plain read.
+    struct TListedCurve {
+        std::string file;
+        std::optional<std::int64_t> fromDay;
+        std::vector<std::pair<std::string, std::string>> rows;
+        std::vector<TCurvePoint> points;
+    };
+    std::vector<TListedCurve> listedCurves_;
+    // The curve file of the last plain read that succeeded: the curve from
+    // the start when a dated one is imported after it.
+    std::string plainCurveFile_;
     // While the fourth button asks for its file: the dialog offers a workbook
     // as a second file type beside the text file.
     bool offerWorkbook_ = false;

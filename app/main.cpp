@@ -70,9 +70,7 @@ int main(int argc, char** argv) {
     Form1.show();
     if (!arguments.curve.empty() || !arguments.flood.empty())
         // Once the window is up, so that an error box has it behind.
-        QTimer::singleShot(0, &Form1, [&Form1, &arguments] {
-            Form1.OpenFiles(arguments.curve, arguments.flood, arguments.compute);
-        });
+        QTimer::singleShot(0, &Form1, [&Form1, &arguments] { Form1.OpenFiles(arguments); });
     app.exec();
     return 0;
 }

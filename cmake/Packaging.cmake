@@ -52,6 +52,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${QUELMORA_DOC_DIR})
 set(QUELMORA_README_PICTURES
     chart-100k-points.png screenshot-about.png screenshot-corrected.png screenshot-curve.png
     screenshot-flood.png screenshot-help.png screenshot-hydrograph.png screenshot-zoom.png
+    screenshot-import.png screenshot-curves.png
     screenshot-144ppi.png)
 list(TRANSFORM QUELMORA_README_PICTURES PREPEND ${PROJECT_SOURCE_DIR}/docs/)
 install(FILES ${QUELMORA_README_PICTURES} DESTINATION ${QUELMORA_DOC_DIR}/docs)

@@ -13,9 +13,14 @@ target_link_libraries(acceptance_probe PRIVATE app_gui)
 # TITLE is Qt's own caption of the file dialog in the locale's language;
 # SHORT leaves out the help page and the About box; NO_CHART leaves out the
 # comparison of the chart on the screen with the batch mode's; REAL adds the
-# real records' steps; SCREEN sizes the X screen (1280x1024x24).
+# real records' steps; IMPORT (with REAL) opens the agency's Powell files
+# through the import dialog; SCREEN sizes the X screen (1280x1024x24).
 function(quelmora_acceptance name)
-  cmake_parse_arguments(A "SHORT;NO_CHART;REAL" "LOCALE;DPI;TITLE;SCREEN" "" ${ARGN})
+  cmake_parse_arguments(A "SHORT;NO_CHART;REAL;IMPORT" "LOCALE;DPI;TITLE;SCREEN" "" ${ARGN})
+  set(import 0)
+  if(A_IMPORT)
+    set(import 1)
+  endif()
   set(real "")
   if(A_REAL)
     set(real "${QUELMORA_REALDATA_DIR}")
@@ -37,14 +42,14 @@ function(quelmora_acceptance name)
   set_tests_properties(${name} PROPERTIES
       LABELS acceptance
       TIMEOUT 300
-      ENVIRONMENT "QUELMORA_PROBE=$<TARGET_FILE:acceptance_probe>;QUELMORA_ACCEPTANCE_DIR=${CMAKE_BINARY_DIR}/${name};QUELMORA_ACCEPTANCE_LOCALE=${A_LOCALE};QUELMORA_ACCEPTANCE_DPI=${A_DPI};QUELMORA_ACCEPTANCE_TITLE=${A_TITLE};QUELMORA_ACCEPTANCE_STEPS=${steps};QUELMORA_ACCEPTANCE_CHART=${chart};QUELMORA_ACCEPTANCE_WM=openbox;QUELMORA_ACCEPTANCE_REAL=${real};QUELMORA_ACCEPTANCE_SCREEN=${screen}"
+      ENVIRONMENT "QUELMORA_PROBE=$<TARGET_FILE:acceptance_probe>;QUELMORA_ACCEPTANCE_DIR=${CMAKE_BINARY_DIR}/${name};QUELMORA_ACCEPTANCE_LOCALE=${A_LOCALE};QUELMORA_ACCEPTANCE_DPI=${A_DPI};QUELMORA_ACCEPTANCE_TITLE=${A_TITLE};QUELMORA_ACCEPTANCE_STEPS=${steps};QUELMORA_ACCEPTANCE_CHART=${chart};QUELMORA_ACCEPTANCE_WM=openbox;QUELMORA_ACCEPTANCE_REAL=${real};QUELMORA_ACCEPTANCE_SCREEN=${screen};QUELMORA_ACCEPTANCE_IMPORT=${import}"
       SKIP_REGULAR_EXPRESSION "^SKIP: ")
 endfunction()
 
 # The three locales at the three densities, with the real records; the
 # help page and the About box once per density.
-quelmora_acceptance(acceptance LOCALE C.UTF-8 DPI 96 TITLE Open REAL)
-quelmora_acceptance(acceptance_120ppi LOCALE C.UTF-8 DPI 120 TITLE Open REAL)
+quelmora_acceptance(acceptance LOCALE C.UTF-8 DPI 96 TITLE Open REAL IMPORT)
+quelmora_acceptance(acceptance_120ppi LOCALE C.UTF-8 DPI 120 TITLE Open REAL IMPORT)
 quelmora_acceptance(acceptance_144ppi LOCALE C.UTF-8 DPI 144 TITLE Open REAL SCREEN 1920x1200x24)
 quelmora_acceptance(acceptance_de_DE_96ppi LOCALE de_DE.UTF-8 DPI 96 TITLE Öffnen SHORT REAL)
 quelmora_acceptance(acceptance_de_DE LOCALE de_DE.UTF-8 DPI 120 TITLE Öffnen SHORT REAL)

@@ -31,3 +31,10 @@ quelmora_test(test_import_dialog
   LIBS app_gui Qt6::Test)
 target_include_directories(test_import_dialog PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app_gui)
 target_compile_definitions(test_import_dialog PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
+# Agency files opened in the window: the import entries, --window with the
+# layout options, dated curves.
+quelmora_test(test_window_import
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_gui/test_window_import.cpp
+  LIBS app_gui Qt6::Test)
+target_include_directories(test_window_import PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app_gui)
+target_compile_definitions(test_window_import PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")

@@ -37,6 +37,11 @@
 #                               were, the chart's menu must save a .png through
 #                               the save dialog, and the enlarged window must
 #                               show the result column
+#   QUELMORA_ACCEPTANCE_IMPORT  1 (with QUELMORA_ACCEPTANCE_REAL): the agency's
+#                               Powell files as published are opened through
+#                               the import dialog, two curves (the later from
+#                               2022-07-01) and the daily record; the result
+#                               must equal batch mode's for the same options
 #   QUELMORA_ACCEPTANCE_TRACE   when set, the steps run under bash -x
 #   everything else reaches the program unchanged.
 #
@@ -573,6 +578,78 @@ inner() {
         xdotool windowsize "$wid" "$client_w" "$client_h"
         sleep 1
         passed "enlarged to ${big_w}x${big_h}: the result column in view; 10-enlarged.png"
+    fi
+
+    # --- 5c: the agency's files as published, through 导入… (each reading
+    # button's menu) and the import dialog: two curves, the later dated;
+    # the result equals batch mode's for the dialog's options.
+    local published=${real:+$real/as-published}
+    if [ "${QUELMORA_ACCEPTANCE_IMPORT:-0}" = 1 ] && [ -n "$published" ]; then
+        local pre=$published/powell_capacity_pre2017.csv resurvey=$published/powell_capacity_2017.csv
+        local daily=$published/powell_daily_usbr.csv imported=$scratch/imported.txt
+        # Right-click on a button, its one entry, the file, then the dialog:
+        # a first day typed into it (Alt+D) when given, its shot, Return.
+        import_file() {
+            local button=$1 path=$2 from=$3 shot=$4 w="" title deadline
+            xdotool mousemove --window "$wid" $((L_X[$button] + L_W[$button] / 2)) $((L_Y[$button] + L_H[$button] / 2)) click 3 ||
+                fail "could not right-click $button"
+            sleep 0.5
+            xdotool key Down Return
+            wait_new_window 15 || fail "$button 导入…: no file dialog within 15 s"
+            xdotool windowfocus --sync "$new_window" || fail "cannot focus the file dialog"
+            xdotool type --delay 8 "$path" || fail "xdotool could not type"
+            xdotool key Return
+            deadline=$((SECONDS + 15))
+            while [ $SECONDS -le $deadline ]; do
+                need_alive
+                w=$(others | head -1)
+                title=$([ -n "$w" ] && xdotool getwindowname "$w" 2>/dev/null)
+                case $title in 导入*) break ;; esac
+                w=""
+                sleep 0.1
+            done
+            [ -n "$w" ] || fail "no import dialog for $(basename "$path") within 15 s"
+            xdotool windowfocus --sync "$w" || fail "cannot focus the import dialog"
+            if [ -n "$from" ]; then
+                xdotool key alt+d && xdotool type --delay 8 "$from" || fail "could not type the first day"
+            fi
+            sleep 0.5
+            import -window "$w" "$shots/$shot.png" 2>/dev/null || fail "no screenshot $shot"
+            xdotool key Return
+            wait_only_main 30 || fail_if_others "after OK in the import dialog for $(basename "$path")"
+        }
+        show_page Tab1 StringGrid1 "$scratch/page1-import.ppm"
+        import_file BitBtn1 "$pre" "" 11-import-curve-dialog
+        import_file BitBtn1 "$resurvey" 2022-07-01 11-import-dated-curve-dialog
+        sleep 0.5
+        shoot 12-imported-curves
+        import_file BitBtn2 "$daily" "" 13-import-record-dialog
+        show_page Tab2 StringGrid1 "$scratch/grid1-imported.ppm"
+        click BitBtn3
+        wait_changed StringGrid1 "$scratch/grid1-imported.ppm" 30 "$scratch/grid1-imported-computed.ppm" "computing the imported record"
+        fail_if_others "after computing the imported record"
+        shoot 14-imported-computed
+        rm -f "$imported"
+        click BitBtn4
+        choose_file "output of the imported record" "$imported" 15-imported-write-dialog
+        deadline=$((SECONDS + 20))
+        while [ ! -s "$imported" ] && [ $SECONDS -le $deadline ]; do need_alive; sleep 0.1; done
+        [ -s "$imported" ] || fail "no result file $imported within 20 s"
+        # The dialog took each table's columns by its headings; batch mode
+        # names the same fields of both by number.
+        in_locale "$program" --curve "$pre" --curve "$resurvey@2022-07-01" --curve-columns level=1,storage=2 \
+            --flood "$daily" --columns "time=Date,level=Elevation (feet),outflow=Total Release (cfs),loss=Evaporation (af)" \
+            --units level=ft,storage=af,flow=cfs,loss=af --missing skip --out "$scratch/imported-batch.txt" \
+            >"$scratch/batch.log" 2>&1 || fail "the batch mode failed on the published files: $(tail -3 "$scratch/batch.log")"
+        local june
+        # The day in the locale's short date form (06/01/83 under C).
+        june=$(grep -a "^$(in_locale date -d 1983-06-01 +%x)," "$imported" | head -1)
+        [ -n "$june" ] || fail "no record of 1983-06-01 in the window's result"
+        cmp -s "$imported" "$scratch/imported-batch.txt" || {
+            diff -a "$scratch/imported-batch.txt" "$imported" | head -8 | sed 's/^/      /'
+            fail "the window's result of the imported files differs from the batch mode's"
+        }
+        passed "Powell as published imported (two curves, the later from 2022-07-01) and computed: $(wc -l <"$imported") lines as batch mode's; inflow of 1983-06-01 $(cut -d, -f9 <<<"$june") m³/s; 11..15-*.png"
     fi
 
     # --- 6: the help page and the About box, twice: the same both times.
