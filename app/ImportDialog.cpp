@@ -394,6 +394,7 @@ void TImportDialog::SetOptions(const TOptionPairs& options) {
             case TRecordQuantity::Outflow: select(outflow_, field); break;
             case TRecordQuantity::Storage: select(storage_, field); break;
             case TRecordQuantity::Area: select(area_, field); break;
+            case TRecordQuantity::Value: break;   // no file the dialog reads has one
             case TRecordQuantity::Loss:
                 for (int i = 0; i < losses_->count(); ++i)
                     if (losses_->item(i)->data(Qt::UserRole).toInt() == field) losses_->item(i)->setCheckState(Qt::Checked);

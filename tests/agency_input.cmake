@@ -17,3 +17,7 @@ target_compile_definitions(test_record_format PRIVATE QUELMORA_REALDATA_DIR="${Q
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME agency_files_as_published
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/agency/as_published.py $<TARGET_FILE:quelmora> ${QUELMORA_REALDATA_DIR})
+# Lake Powell's 62 years screened, scaled, smoothed within the gauge and
+# compared, through the program.
+add_test(NAME long_records_powell
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/agency/long_records.py $<TARGET_FILE:quelmora> ${QUELMORA_REALDATA_DIR})

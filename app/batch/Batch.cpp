@@ -9,10 +9,12 @@
 #include "FloodRun.h"
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
+#include "InflowScreening.h"
 #include "InflowWork.h"
 #include "LineFile.h"
 #include "OutputSet.h"
 #include "RecordCheck.h"
+#include "ReferenceSeries.h"
 #include "RecordLine.h"
 #include "OptionText.h"
 #include "Plausibility.h"
@@ -20,6 +22,7 @@
 #include "RecordGaps.h"
 #include "DatedCurves.h"
 #include "ResultWorkbook.h"
+#include "FloodPeriods.h"
 #include "TidyTable.h"
 
 #include <algorithm>
@@ -44,9 +47,13 @@ constexpr const char* kUsage =
     "                [--hydrograph PNG] [--summary FILE] [--corrected FILE]\n"
     "                [--table FILE] [--xlsx FILE]\n"
     "                [--outflow mean|end] [--bank-storage K] [--losses F[,F...]]\n"
-    "                [--smooth N] [--negative redistribute] [FORMAT...]\n"
+    "                [--smooth N | --smooth-tolerance MM]\n"
+    "                [--negative redistribute|scale:PERIOD] [--water-year-start M]\n"
+    "                [--spike TOL [--repair]] [--gauge-resolution R]\n"
+    "                [--summary-by PERIOD FILE] [--compare FILE\n"
+    "                [--compare-columns time=COL,value=COL]] [FORMAT...]\n"
     "       quelmora --check --curve CURVE [--flood FLOOD] [--losses F[,F...]]\n"
-    "                [FORMAT...]\n"
+    "                [--spike TOL] [FORMAT...]\n"
     "       quelmora --help | --version\n"
     "       quelmora                      (the window)\n"
     "       quelmora --window [--curve CURVE] [--flood FLOOD] [--compute]\n"
@@ -106,9 +113,48 @@ constexpr const char* kUsage =
     "The corrected inflow, beside the computed one (smoothing first):\n"
     "  --smooth N      a centred moving average over N steps (odd, >= 3),\n"
     "                  each weighted by its step's length\n"
+    "  --smooth-tolerance MM\n"
+    "                  the smoothest inflow whose implied levels (the recorded\n"
+    "                  storage plus the running sum of corrected - computed\n"
+    "                  inflow, read back on the curve) stay within an RMS of\n"
+    "                  MM millimetres of the recorded ones; reports the RMS\n"
+    "                  and the largest departure and where (not with --smooth)\n"
     "  --negative redistribute\n"
     "                  negative inflows set to 0 and their water taken from\n"
     "                  the following steps, keeping the volume\n"
+    "  --negative scale:water-year|scale:year|scale:month\n"
+    "                  within each period negative inflows set to 0 and the\n"
+    "                  positive ones scaled down to keep the period's volume;\n"
+    "                  a period whose volume is negative is kept and reported\n"
+    "  --water-year-start M\n"
+    "                  the month (1-12) water years begin with (default 10);\n"
+    "                  a water year is named by the year it ends in\n"
+    "\n"
+    "Screening, uncertainty and comparison:\n"
+    "  --spike TOL     flags a level that departs from the median of the five\n"
+    "                  records around it by more than TOL (level unit); told\n"
+    "                  on standard error, by --check, and in --table's flag\n"
+    "                  column\n"
+    "  --repair        replaces the flagged levels by linear interpolation in\n"
+    "                  time between the nearest unflagged records before the\n"
+    "                  computation (needs --spike)\n"
+    "  --gauge-resolution R\n"
+    "                  the level's resolution (level unit): each step's inflow\n"
+    "                  carries sigma = A R sqrt(2) / (sqrt(12) dt), A the\n"
+    "                  lake's area at the step's mean level; adds\n"
+    "                  noise_sigma_median, negative_within_noise (inflow >=\n"
+    "                  -2 sigma) and negative_beyond_noise to the summary and\n"
+    "                  a sigma column to --table\n"
+    "  --summary-by year|water-year|month FILE\n"
+    "                  one summary row per period (CSV, the summary's number\n"
+    "                  forms); \"-\" for standard output\n"
+    "  --compare FILE  a reference inflow (CSV: a heading, then time,value in\n"
+    "                  m^3/s, or in the --units flow unit): adds compare_records,\n"
+    "                  compare_rmse, compare_nse, compare_bias,\n"
+    "                  compare_peak_error and compare_volume_error (computed -\n"
+    "                  reference, on the times both have) to the summary\n"
+    "  --compare-columns time=COL,value=COL\n"
+    "                  the reference's fields by heading or number\n"
     "\n"
     "How the files are laid out (FORMAT; without these, as above):\n"
     "  --columns time=COL,level=COL,outflow=COL[,loss=COL...]\n"
@@ -172,6 +218,20 @@ struct BatchOptions {
     std::optional<std::string> losses;
     std::optional<std::string> smooth;
     std::optional<std::string> negative;
+    std::optional<std::string> smoothTolerance;
+    std::optional<std::string> waterYearStart;
+    std::optional<std::string> spike;
+    bool repair = false;
+    std::optional<std::string> gaugeResolution;
+    std::optional<std::string> summaryBy;       // the period, then summaryByFile
+    std::optional<std::string> summaryByFile;
+    std::optional<std::string> compare;
+    std::optional<std::string> compareColumns;
+    // As read: in the program's units (m).
+    std::optional<double> spikeTolerance;
+    std::optional<double> resolution;
+    std::optional<TPeriodRule> summaryRule;
+    std::optional<TColumnOption> compareFields;
     TBalanceOptions balance;
     TCorrectionOptions correction;
     // The files' layout options as given, and as read.
@@ -212,6 +272,13 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
     if (name == "--losses") return &options.losses;
     if (name == "--smooth") return &options.smooth;
     if (name == "--negative") return &options.negative;
+    if (name == "--smooth-tolerance") return &options.smoothTolerance;
+    if (name == "--water-year-start") return &options.waterYearStart;
+    if (name == "--spike") return &options.spike;
+    if (name == "--gauge-resolution") return &options.gaugeResolution;
+    if (name == "--summary-by") return &options.summaryBy;
+    if (name == "--compare") return &options.compare;
+    if (name == "--compare-columns") return &options.compareColumns;
     return nullptr;
 }
 
@@ -261,9 +328,74 @@ void ReadChoices(BatchOptions& options) {
         options.correction.smooth = *n;
     }
     if (options.negative) {
-        if (*options.negative != "redistribute")
-            throw UsageError{"--negative takes redistribute, not '" + *options.negative + "'"};
-        options.correction.redistribute = true;
+        using P = TCorrectionOptions::TScalePeriod;
+        const std::string& n = *options.negative;
+        if (n == "redistribute") options.correction.redistribute = true;
+        else if (n == "scale:water-year") options.correction.scaleBy = P::WaterYear;
+        else if (n == "scale:year") options.correction.scaleBy = P::Year;
+        else if (n == "scale:month") options.correction.scaleBy = P::Month;
+        else
+            throw UsageError{"--negative takes redistribute, scale:water-year, scale:year or scale:month, not '" + n +
+                             "'"};
+    }
+    if (options.smoothTolerance) {
+        const auto mm = WholeNumber<double>(*options.smoothTolerance);
+        if (!mm || !std::isfinite(*mm) || *mm <= 0)
+            throw UsageError{"--smooth-tolerance needs millimetres > 0, not '" + *options.smoothTolerance + "'"};
+        if (options.smooth) throw UsageError{"--smooth-tolerance and --smooth are two smoothings: choose one"};
+        options.correction.smoothTolerance = *mm / 1000.0;
+    }
+    if (options.waterYearStart) {
+        const auto m = WholeNumber<int>(*options.waterYearStart);
+        if (!m || *m < 1 || *m > 12)
+            throw UsageError{"--water-year-start needs a month 1-12, not '" + *options.waterYearStart + "'"};
+        options.correction.waterYearStart = *m;
+    }
+}
+
+// A positive length in the level unit the files are read in, in m.
+std::optional<double> LevelLength(const std::optional<std::string>& text, const char* option, TLevelUnit unit) {
+    if (!text) return std::nullopt;
+    const auto v = WholeNumber<double>(*text);
+    if (!v || !std::isfinite(*v) || *v <= 0)
+        throw UsageError{std::string(option) + " needs a level difference > 0, not '" + *text + "'"};
+    const TUnitFactor f = UnitFactor(unit);
+    return static_cast<double>(static_cast<long double>(*v) * f.num / f.den);
+}
+
+// The screening, noise, period and comparison options, once the files'
+// units are known.
+void ReadRecordWork(BatchOptions& options) {
+    const TLevelUnit level = options.floodFormat.units.level;
+    options.spikeTolerance = LevelLength(options.spike, "--spike", level);
+    options.resolution = LevelLength(options.gaugeResolution, "--gauge-resolution", level);
+    if (options.repair && !options.spike) throw UsageError{"--repair mends the levels --spike flags: it needs --spike"};
+    if (options.summaryBy) {
+        TPeriodRule rule;
+        rule.startMonth = options.correction.waterYearStart;
+        const std::string& p = *options.summaryBy;
+        if (p == "year") rule.kind = TPeriodKind::Year;
+        else if (p == "water-year") rule.kind = TPeriodKind::WaterYear;
+        else if (p == "month") rule.kind = TPeriodKind::Month;
+        else throw UsageError{"--summary-by takes year, water-year or month, not '" + p + "'"};
+        options.summaryRule = rule;
+    }
+    if (options.waterYearStart && options.correction.scaleBy != TCorrectionOptions::TScalePeriod::WaterYear &&
+        !(options.summaryRule && options.summaryRule->kind == TPeriodKind::WaterYear))
+        throw UsageError{"--water-year-start is for --negative scale:water-year or --summary-by water-year"};
+    if (options.compareColumns) {
+        if (!options.compare) throw UsageError{"--compare-columns describes the --compare file: it needs --compare"};
+        try {
+            options.compareFields = ParseCompareColumns(*options.compareColumns);
+        } catch (const EOptionError& e) {
+            throw UsageError{e.what()};
+        }
+    }
+    // The held smoother and the noise read one curve.
+    if (!options.datedCurves.empty()) {
+        if (options.correction.smoothTolerance > 0)
+            throw UsageError{"--smooth-tolerance reads levels back on one curve: not with several --curve"};
+        if (options.resolution) throw UsageError{"--gauge-resolution takes the area from one curve: not with several --curve"};
     }
 }
 
@@ -337,6 +469,11 @@ BatchOptions ParseArguments(int argc, char** argv) {
             options.check = true;
             continue;
         }
+        if (arg == "--repair") {
+            if (options.repair) throw UsageError{"--repair given twice"};
+            options.repair = true;
+            continue;
+        }
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
         if (IsFormatOption(TFileKind::Flood, name) || IsFormatOption(TFileKind::Curve, name)) {
@@ -357,7 +494,10 @@ BatchOptions ParseArguments(int argc, char** argv) {
         // Several curves, each from its day on.
         if (slot == &options.curve && options.curve) slot = &options.curve2;
         const bool choice = slot == &options.outflow || slot == &options.bankStorage || slot == &options.losses ||
-                            slot == &options.smooth || slot == &options.negative;
+                            slot == &options.smooth || slot == &options.negative || slot == &options.smoothTolerance ||
+                            slot == &options.waterYearStart || slot == &options.spike ||
+                            slot == &options.gaugeResolution || slot == &options.summaryBy ||
+                            slot == &options.compareColumns;
         const std::string missing = std::string(name) + (choice ? " needs a value" : " needs a file name");
         std::string value;
         if (equals != std::string_view::npos) {
@@ -376,19 +516,37 @@ BatchOptions ParseArguments(int argc, char** argv) {
         if (slot == &options.curve || slot == &options.curve2) options.curveTexts.push_back(value);
         *slot = std::move(value);
         options.curve2.reset();
+        // --summary-by PERIOD FILE: the file follows the period.
+        if (slot == &options.summaryBy) {
+            if (i + 1 >= argc) throw UsageError{"--summary-by needs a period and a file name"};
+            std::string file = argv[++i];
+            if (file.empty()) throw UsageError{"--summary-by needs a period and a file name"};
+            if (file.starts_with("--") || file == "-h")
+                throw UsageError{"--summary-by needs a file name after its period, not the option '" + file +
+                                 "' (a file of that name is given as ./" + file + ")"};
+            options.summaryByFile = std::move(file);
+        }
     }
     if (options.help || options.version) return options;
     if (!options.curve) throw UsageError{"--curve is required"};
     ReadChoices(options);
     ReadFormats(options);
     ReadCurves(options);
+    ReadRecordWork(options);
     if (options.check) {
         if (options.out || options.chart || options.hydrograph || options.summary || options.corrected ||
-            options.table || options.xlsx)
+            options.table || options.xlsx || options.summaryBy)
             throw UsageError{"--check writes nothing: no --out, --chart, --hydrograph, --summary, --corrected, "
-                             "--table or --xlsx with it"};
+                             "--table, --xlsx or --summary-by with it"};
+        if (options.spike && !options.flood) throw UsageError{"--spike screens the flood record: it needs --flood"};
         return options;
     }
+    for (const auto& [given, name] : {std::pair{options.summaryBy.has_value(), "--summary-by"},
+                                      std::pair{options.spike.has_value(), "--spike"},
+                                      std::pair{options.gaugeResolution.has_value(), "--gauge-resolution"},
+                                      std::pair{options.smoothTolerance.has_value(), "--smooth-tolerance"},
+                                      std::pair{options.compare.has_value(), "--compare"}})
+        if (given && !options.flood) throw UsageError{std::string(name) + " needs --flood"};
     if (options.out && !options.flood) throw UsageError{"--out needs --flood"};
     if (options.hydrograph && !options.flood) throw UsageError{"--hydrograph needs --flood"};
     if (options.summary && !options.flood) throw UsageError{"--summary needs --flood"};
@@ -396,6 +554,28 @@ BatchOptions ParseArguments(int argc, char** argv) {
     if (options.table && !options.flood) throw UsageError{"--table needs --flood"};
     if (options.xlsx && !options.flood) throw UsageError{"--xlsx needs --flood"};
     return options;
+}
+
+// A level in the files' level unit, '.' decimals, four of them.
+std::string LevelText(double metres, TLevelUnit unit) {
+    char text[48];
+    const auto end = std::to_chars(text, text + sizeof text, ToUnit(metres, UnitFactor(unit)),
+                                   std::chars_format::fixed, 4).ptr;
+    return std::string(text, end) + " " + UnitText(unit);
+}
+
+// What the screening says of one flagged record.
+std::string SpikeText(const TSpike& spike, double level, const BatchOptions& options) {
+    const TLevelUnit unit = options.floodFormat.units.level;
+    return "spike: level " + LevelText(level, unit) + " departs from " + LevelText(spike.median, unit) +
+           ", the median of the five records around it, by more than --spike " + *options.spike;
+}
+
+// The spikes of the record read, screened.
+TSpikeScreening Screen(const InflowWork& work, const BatchOptions& options) {
+    std::vector<double> levels(work.FloodSteps.size());
+    for (std::size_t i = 0; i < levels.size(); ++i) levels[i] = work.FloodSteps[i].Z;
+    return ScreenSpikes(levels, *options.spikeTolerance);
 }
 
 // Every problem of the files on standard output; true when there is none.
@@ -408,7 +588,33 @@ bool Check(const BatchOptions& options) {
     check.format = options.floodFormat;
     check.datedCurves = options.datedCurves;
     check.curveFrom = options.firstCurve.fromDay;
-    const std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""), check);
+    std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""), check);
+    if (options.spikeTolerance) {
+        // The record as a computation reads it; one that cannot be read has
+        // its problems listed already.
+        InflowWork work;
+        work.ShowTables = false;
+        work.FormCreate();
+        work.FloodFormat = options.floodFormat;
+        bool read = true;
+        try {
+            work.ReadFlood(*options.flood);
+        } catch (const std::exception&) {
+            read = false;
+        }
+        if (read) {
+            for (const TSpike& spike : Screen(work, options).spikes)
+                problems.push_back({*options.flood, work.RecordLine(spike.record).line,
+                                    "warning: " + SpikeText(spike, work.FloodSteps[spike.record].Z, options)});
+            // In the record's line order, after the curve's problems.
+            auto key = [&](const TRecordProblem& p) {
+                const bool flood = p.file == *options.flood;
+                return std::pair{flood, flood ? p.line : 0};
+            };
+            std::stable_sort(problems.begin(), problems.end(),
+                             [&](const TRecordProblem& a, const TRecordProblem& b) { return key(a) < key(b); });
+        }
+    }
     std::string text;
     for (const TRecordProblem& problem : problems) {
         // A line quoted from a file reaches a terminal as text.
@@ -480,7 +686,76 @@ void TellUnits(const TUnitPlausibility& plausibility) {
 bool ResultAlone(const BatchOptions& options) {
     return options.flood && !options.hydrograph && !options.summary && !options.corrected && !options.table &&
            !options.xlsx && !options.correction.Any() && options.balance.lossFields.empty() &&
-           !MapsLosses(options.floodFormat);
+           !MapsLosses(options.floodFormat) && !options.spike && !options.summaryBy && !options.gaugeResolution &&
+           !options.compare;
+}
+
+// Prints at most the first lines of a list on standard error, then how many
+// more there were.
+void TellListed(const std::vector<std::string>& lines, const std::string& more) {
+    constexpr std::size_t kListed = 20;
+    std::string text;
+    for (std::size_t i = 0; i < lines.size() && i < kListed; ++i)
+        text += std::string(kAppName) + ": " + EscapeControls(lines[i]) + "\n";
+    if (lines.size() > kListed)
+        text += std::string(kAppName) + ": " + std::to_string(lines.size() - kListed) + " more " + more + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+// The spikes told, and with --repair their levels replaced before the
+// computation. The flags, one per record.
+std::vector<TRecordFlag> ScreenAndRepair(InflowWork& work, const BatchOptions& options) {
+    TSpikeScreening screening = Screen(work, options);
+    std::vector<std::string> told;
+    std::vector<double> repaired;
+    if (options.repair && !screening.spikes.empty()) {
+        std::vector<DateTimeValue> times(work.FloodSteps.size());
+        std::vector<double> levels(work.FloodSteps.size());
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            times[i] = work.FloodSteps[i].T;
+            levels[i] = work.FloodSteps[i].Z;
+        }
+        TLevelRepair repair = RepairLevels(times, levels, screening.flags);
+        if (repair.done) {
+            repaired = std::move(repair.levels);
+            screening.flags = std::move(repair.flags);
+        }
+    }
+    for (const TSpike& spike : screening.spikes) {
+        TFloodStep& step = work.FloodSteps[spike.record];
+        std::string line = *options.flood + ":" + std::to_string(work.RecordLine(spike.record).line) + ": " +
+                           SpikeText(spike, step.Z, options);
+        if (!repaired.empty()) {
+            step.Z = repaired[spike.record];
+            line += "; repaired to " + LevelText(step.Z, options.floodFormat.units.level);
+        }
+        told.push_back(std::move(line));
+    }
+    TellListed(told, "spikes flagged");
+    return std::move(screening.flags);
+}
+
+// What the corrections found, on standard error: how far the held smoother
+// moved the levels, the periods whose negative inflows could not be scaled.
+void TellRun(const TFloodRun& run, const InflowWork& work, const BatchOptions& options) {
+    if (run.held) {
+        auto mm = [](double m) {
+            char text[48];
+            const auto end = std::to_chars(text, text + sizeof text, m * 1000.0, std::chars_format::fixed, 1).ptr;
+            return std::string(text, end);
+        };
+        std::string line = "--smooth-tolerance " + *options.smoothTolerance + ": level departure RMS " +
+                           mm(run.held->rmsDeparture) + " mm, largest " + mm(run.held->largestDeparture) + " mm at " +
+                           *options.flood + ":" + std::to_string(work.RecordLine(run.held->largestAt).line) + " (" +
+                           std::to_string(run.held->solves) + " solves)";
+        TellListed({line}, "");
+    }
+    std::vector<std::string> negative;
+    for (const TPeriodScaling& p : run.periods)
+        if (p.state == TPeriodScaling::TState::NegativeVolume)
+            negative.push_back(PeriodLabel(p.span.period, ScaleRule(options.correction)) +
+                               ": the period's inflow volume is negative: its negative inflows are kept");
+    TellListed(negative, "periods with a negative volume");
 }
 
 void Run(const BatchOptions& options, InflowWork& work) {
@@ -490,6 +765,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
     outputs.AddInput("--curve", *options.curve);
     for (const TCurveArgument& c : options.datedCurves) outputs.AddInput("--curve", c.file);
     if (options.flood) outputs.AddInput("--flood", *options.flood);
+    if (options.compare) outputs.AddInput("--compare", *options.compare);
     constexpr std::size_t kNone = SIZE_MAX;
     auto add = [&](const char* option, const std::optional<std::string>& name, std::size_t buffer = 1 << 16) {
         return name ? outputs.AddOutput(option, *name, buffer) : kNone;
@@ -504,6 +780,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
     const std::size_t correctedOut = add("--corrected", options.corrected, kResultBuffer);
     const std::size_t tableOut = add("--table", options.table, kResultBuffer);
     const std::size_t xlsxOut = add("--xlsx", options.xlsx);
+    const std::size_t summaryByOut = add("--summary-by", options.summaryByFile);
     outputs.Check(StandardOutputWasClosed());
 
     // Then every input is read and the work done, before any output is made.
@@ -553,6 +830,8 @@ void Run(const BatchOptions& options, InflowWork& work) {
     }
 
     TFloodRun run;
+    std::vector<TRecordFlag> flags;
+    TReferenceSeries reference;
     if (options.flood && !early) {
         work.Balance = options.balance;
         work.ResetFloodTable();
@@ -564,6 +843,10 @@ void Run(const BatchOptions& options, InflowWork& work) {
         }
         TellPassedOver(work, *options.flood);
         if (work.FloodSteps.empty()) throw Exception(NoRecords(*options.flood, "records", work.LastReadCrAlone));
+        if (options.spikeTolerance) flags = ScreenAndRepair(work, options);
+        if (options.compare)
+            reference = ReadReferenceSeries(*options.compare, options.compareFields, work.FloodFormat.units.flow,
+                                            work.FloodFormat.stamps);
         try {
             work.Compute();
         } catch (const EMathError&) {
@@ -580,7 +863,8 @@ void Run(const BatchOptions& options, InflowWork& work) {
         }
         TellUnits(plausibility);
         // A step back in time would count its water with the wrong sign.
-        if (options.summary || options.corrected || options.xlsx || options.correction.Any()) {
+        if (options.summary || options.corrected || options.xlsx || options.correction.Any() || options.summaryBy ||
+            options.gaugeResolution || options.compare) {
             if (const auto back = FirstBackwardStep(work.FloodSteps, computed)) {
                 work.FailedLine = work.RecordLine(*back);
                 throw Exception("a record earlier than the one before it (a step of " +
@@ -588,7 +872,15 @@ void Run(const BatchOptions& options, InflowWork& work) {
                                 " s): the summary and the corrected inflow need the records in time order");
             }
         }
-        run = RunFlood(work.FloodSteps, computed, options.correction, options.summary || options.xlsx);
+        TRunInputs inputs;
+        inputs.curve = work.CurvePoints;
+        inputs.storageFactor = 1.0 + options.balance.bankStorage;
+        inputs.gaugeResolution = options.resolution;
+        inputs.withReference = options.compare.has_value();
+        inputs.referenceTimes = reference.times;
+        inputs.reference = reference.values;
+        run = RunFlood(work.FloodSteps, computed, options.correction, options.summary || options.xlsx, inputs);
+        TellRun(run, work, options);
         if (run.negativeVolume)
             std::fprintf(stderr,
                          "%s: the record's inflow volume is negative: its negative inflows cannot be redistributed; "
@@ -613,10 +905,19 @@ void Run(const BatchOptions& options, InflowWork& work) {
             });
         if (tableOut != kNone)
             outputs.SetWriter(tableOut, [&](LineFile& file) {
-                TTidyTableSource table{work.FloodSteps, work.ComputedRecords, std::nullopt, work.FloodFormat.units};
+                TTidyTableSource table{work.FloodSteps, work.ComputedRecords, std::nullopt, work.FloodFormat.units, std::nullopt, std::nullopt};
                 if (options.correction.Any()) table.corrected = std::span<const double>(run.corrected);
+                if (run.noise) table.sigma = std::span<const double>(run.noise->sigma);
+                if (options.spike) table.flags = std::span<const TRecordFlag>(flags);
                 WriteTidyTable(file, table);
             });
+        if (summaryByOut != kNone) {
+            const std::vector<TPeriodSummary> rows =
+                options.correction.Any()
+                    ? SummarizePeriods(work.FloodSteps, computed, run.corrected, *options.summaryRule)
+                    : SummarizePeriods(work.FloodSteps, computed, *options.summaryRule);
+            outputs.SetWriter(summaryByOut, [text = PeriodSummaryText(rows)](LineFile& file) { file.Write(text); });
+        }
         if (xlsxOut != kNone)
             outputs.SetWriter(xlsxOut, [&](LineFile& file) {
                 WriteResultWorkbook(file, {work, run, options.correction.Any(), work.FloodFormat.units,
@@ -715,5 +1016,8 @@ TMethodChoices ReadMethodChoices(const std::vector<std::pair<std::string, std::s
     } catch (const UsageError& e) {
         throw std::invalid_argument(e.reason);
     }
+    // The window has no control for it yet: refused rather than ignored.
+    if (options.correction.scaleBy != TCorrectionOptions::TScalePeriod::None)
+        throw std::invalid_argument("--negative " + *options.negative + " is for the batch mode");
     return {options.balance, options.correction};
 }

@@ -29,8 +29,17 @@ struct TCorrectionOptions {
     // Negative inflows set to 0 and their water taken from the following
     // steps (after the smoothing, when both are chosen).
     bool redistribute = false;
+    // The smoothest series whose implied levels stay within this RMS of the
+    // recorded ones (m); 0 for none. Not with a moving average.
+    double smoothTolerance = 0.0;
+    // Negative inflows set to 0 within each calendar period and the period's
+    // positive ones scaled to keep its volume (after the smoothing); not with
+    // redistribute. waterYearStart is the month a water year begins with.
+    enum class TScalePeriod { None, Year, WaterYear, Month };
+    TScalePeriod scaleBy = TScalePeriod::None;
+    int waterYearStart = 10;
 
-    bool Any() const { return smooth != 0 || redistribute; }
+    bool Any() const { return smooth != 0 || redistribute || smoothTolerance > 0 || scaleBy != TScalePeriod::None; }
     // The one rule for a smoothing window, wherever it is chosen: an odd
     // number of steps, 3 or more (a centred window has as many steps on
     // either side).

@@ -25,6 +25,10 @@ constexpr TQuantityRule kCurveRules[] = {
     {TRecordQuantity::Storage, true, false},
     {TRecordQuantity::Area, false, false},
 };
+constexpr TQuantityRule kCompareRules[] = {
+    {TRecordQuantity::Time, true, false},
+    {TRecordQuantity::Value, true, false},
+};
 
 // "a, b or c" / "a, b and c".
 template <std::size_t N>
@@ -144,6 +148,8 @@ const char* QuantityName(TRecordQuantity quantity) {
         return "storage";
     case TRecordQuantity::Area:
         return "area";
+    case TRecordQuantity::Value:
+        return "value";
     }
     return "?";
 }
@@ -159,6 +165,10 @@ TColumnOption ParseFloodColumns(std::string_view text) {
 
 TColumnOption ParseCurveColumns(std::string_view text) {
     return ParseColumns("--curve-columns", text, kCurveRules);
+}
+
+TColumnOption ParseCompareColumns(std::string_view text) {
+    return ParseColumns("--compare-columns", text, kCompareRules);
 }
 
 std::vector<std::size_t> ResolveColumns(const TColumnOption& columns, std::string_view headingLine,

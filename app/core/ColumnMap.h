@@ -23,9 +23,9 @@
 #include <string_view>
 #include <vector>
 
-enum class TRecordQuantity { Time, Level, Outflow, Loss, Storage, Area };
+enum class TRecordQuantity { Time, Level, Outflow, Loss, Storage, Area, Value };
 
-// "time", "level", "outflow", "loss", "storage", "area".
+// "time", "level", "outflow", "loss", "storage", "area", "value".
 const char* QuantityName(TRecordQuantity quantity);
 
 // One column as the option names it.
@@ -54,6 +54,8 @@ struct TColumnOption {
 TColumnOption ParseFloodColumns(std::string_view text);
 // --curve-columns: level and storage needed, area optional.
 TColumnOption ParseCurveColumns(std::string_view text);
+// --compare-columns time=COL,value=COL: a reference series' two fields.
+TColumnOption ParseCompareColumns(std::string_view text);
 
 // Field indexes from 0, one per choice of the option, in its order. Headings are
 // looked up in `headingLine` (the file's first line, untrimmed); a heading

@@ -9,8 +9,12 @@
 // hydrograph and the corrected-inflow file is indexed so.
 
 #include "BalanceOptions.h"
+#include "FloodPeriods.h"
 #include "FloodSummary.h"
+#include "InflowComparison.h"
+#include "InflowNoise.h"
 #include "InflowTypes.h"
+#include "ToleranceSmoother.h"
 
 #include <cstddef>
 #include <exception>
@@ -28,12 +32,40 @@ struct TFloodRun {
     // A correction was asked and this record's step goes back in time: no
     // corrected series is made.
     std::optional<std::size_t> backwardStep;
+    // The smoother held to the gauge, when asked for (its series is in
+    // `corrected`, before any redistribution; this one's `inflow` is empty).
+    std::optional<TToleranceSmoothing> held;
+    // The periods of a redistribution by period, when asked for.
+    std::vector<TPeriodScaling> periods;
+    // Each step's error from the gauge's resolution, when it is given.
+    std::optional<TGaugeNoise> noise;
+    // The computed inflow against a reference, when one is given.
+    std::optional<TInflowComparison> comparison;
     // When asked for: the summary, or why it could not be made (a value
     // beyond every number).
     std::optional<TFloodSummary> summary;
     std::exception_ptr summaryError;
 };
 
-// The run over the first `computed` records of `steps`.
+// What the corrections and reports beyond the moving average need besides
+// the records: the curve (the held smoother reads levels back on it, the
+// gauge noise takes the lake's area from it), the gauge, a reference series.
+struct TRunInputs {
+    std::span<const TCurvePoint> curve;
+    // 1 + K with a bank storage K: the storage term's factor.
+    double storageFactor = 1.0;
+    // The gauge's resolution, m; none for no noise estimate.
+    std::optional<double> gaugeResolution;
+    // A reference inflow (m^3/s) at its times; compared when given.
+    bool withReference = false;
+    std::span<const DateTimeValue> referenceTimes;
+    std::span<const double> reference;
+};
+
+// The run over the first `computed` records of `steps`. The held smoother and
+// the gauge noise raise the errors of SmoothToTolerance and GaugeNoise.
 TFloodRun RunFlood(std::span<const TFloodStep> steps, std::size_t computed, const TCorrectionOptions& correction,
-                   bool withSummary = true);
+                   bool withSummary = true, const TRunInputs& inputs = {});
+
+// The period rule a redistribution by period uses.
+TPeriodRule ScaleRule(const TCorrectionOptions& correction);

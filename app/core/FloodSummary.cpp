@@ -48,7 +48,7 @@ struct TItemInfo {
 };
 
 // The order of the summary file and of the window's list.
-constexpr std::array<TItemInfo, 15> kItems{{
+constexpr std::array<TItemInfo, 27> kItems{{
     {"records", "记录数", ""},
     {"start", "起始时间", ""},
     {"end", "终止时间", ""},
@@ -64,6 +64,18 @@ constexpr std::array<TItemInfo, 15> kItems{{
     {"negative_inflow_volume", "负入流水量", "10^8m^3", TQuantity::Storage},
     {"peak_inflow_corrected", "修正洪峰流量 / 峰现时间", "m^3/s", TQuantity::Flow},
     {"inflow_volume_corrected", "修正入库洪量", "10^8m^3", TQuantity::Storage},
+    {"smooth_rms_departure", "修正水位偏差均方根", "m", TQuantity::Level},
+    {"smooth_largest_departure", "修正水位最大偏差 / 时间", "m", TQuantity::Level},
+    {"smooth_solves", "修正求解次数", ""},
+    {"noise_sigma_median", "水位观测误差流量中位数", "m^3/s", TQuantity::Flow},
+    {"negative_within_noise", "误差内负入流时段数", ""},
+    {"negative_beyond_noise", "超出误差负入流时段数", ""},
+    {"compare_records", "对比记录数", ""},
+    {"compare_rmse", "对比均方根误差", "m^3/s", TQuantity::Flow},
+    {"compare_nse", "对比纳什效率系数", ""},
+    {"compare_bias", "对比平均偏差", "m^3/s", TQuantity::Flow},
+    {"compare_peak_error", "对比洪峰误差", "m^3/s", TQuantity::Flow},
+    {"compare_volume_error", "对比洪量误差", "10^8m^3", TQuantity::Storage},
 }};
 constexpr std::size_t kPlainItems = 13;
 
@@ -109,6 +121,25 @@ std::vector<TItem> Items(const TFloodSummary& s) {
     if (s.corrected) {
         items.push_back(peak(kItems[13], s.peakInflowCorrected));
         items.push_back(value(kItems[14], s.inflowVolumeCorrected));
+    }
+    if (s.heldDeparture) {
+        items.push_back(value(kItems[15], s.heldDeparture->rms));
+        items.push_back(peak(kItems[16], TFloodPeak{s.heldDeparture->largest, s.heldDeparture->time}));
+        items.push_back({&kItems[17], static_cast<std::size_t>(s.heldDeparture->solves), std::nullopt, std::nullopt});
+    }
+    if (s.noise) {
+        items.push_back(value(kItems[18], s.noise->medianSigma));
+        items.push_back({&kItems[19], s.noise->within, std::nullopt, std::nullopt});
+        items.push_back({&kItems[20], s.noise->beyond, std::nullopt, std::nullopt});
+    }
+    if (s.comparison) {
+        const TInflowComparison& c = *s.comparison;
+        items.push_back({&kItems[21], c.records, std::nullopt, std::nullopt});
+        items.push_back(value(kItems[22], c.rmse));
+        items.push_back(value(kItems[23], c.nse));
+        items.push_back(value(kItems[24], c.bias));
+        items.push_back(value(kItems[25], c.peakError));
+        items.push_back(value(kItems[26], c.volumeError));
     }
     return items;
 }
@@ -174,6 +205,11 @@ void WriteWholeText(const std::string& text, const std::string& fileName) {
     file.Close();
 }
 
+// The longest record whose peaks are one flood's: over a year the largest
+// inflow and the largest outflow may belong to different floods, and the time
+// between them is no lag.
+constexpr long double kLagSpanDays = 365.0L;
+
 // The peaks compared: attenuation and lag.
 void Attenuation(TFloodSummary& s) {
     if (s.peakInflow && s.peakOutflow) {
@@ -184,7 +220,8 @@ void Attenuation(TFloodSummary& s) {
         if (in.value > 0)
             s.peakAttenuation =
                 EvalFormula([&] { return (1.0L - static_cast<long double>(out.value) / in.value) * 100.0L; });
-        s.peakLag = EvalFormula([&] { return (ElapsedDays(out.time) - ElapsedDays(in.time)) * 24.0L; });
+        if (s.start && s.end && ElapsedDays(*s.end) - ElapsedDays(*s.start) < kLagSpanDays)
+            s.peakLag = EvalFormula([&] { return (ElapsedDays(out.time) - ElapsedDays(in.time)) * 24.0L; });
     }
 }
 

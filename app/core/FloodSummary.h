@@ -4,6 +4,7 @@
 // read from the summary file.
 
 #include "Exceptions.h"
+#include "InflowComparison.h"
 #include "InflowTypes.h"
 #include "RecordUnits.h"
 
@@ -35,7 +36,9 @@ struct TFloodSummary {
     std::optional<double> outflowVolume;       // 10^8 m^3, sum of qMean * dt / 10^8
     std::optional<double> storageChange;       // 10^8 m^3, V last - V first
     std::optional<double> peakAttenuation;     // %, (1 - peak outflow / peak inflow) * 100
-    std::optional<double> peakLag;             // h, time of peak outflow - time of peak inflow
+    // h, time of peak outflow - time of peak inflow; only for a record of
+    // less than a year (over years the two peaks belong to different floods)
+    std::optional<double> peakLag;
     std::optional<std::size_t> negativeInflowSteps;   // records after the first with Qin < 0
     std::optional<double> negativeInflowVolume;       // 10^8 m^3, their sum of Qin * dt (<= 0)
     // The first record whose step goes back in time (records out of order):
@@ -49,6 +52,27 @@ struct TFloodSummary {
     bool corrected = false;
     std::optional<TFloodPeak> peakInflowCorrected;   // m^3/s, largest corrected inflow
     std::optional<double> inflowVolumeCorrected;     // 10^8 m^3, sum of corrected * dt / 10^8
+
+    // Each of the following is there when its choice was made, its items
+    // after the corrected ones; without the choice they are left out.
+    // The smoother held to the gauge: how far its implied levels depart from
+    // the recorded ones.
+    struct THeldDeparture {
+        double rms = 0.0;        // m
+        double largest = 0.0;    // m, signed (implied - recorded)
+        DateTimeValue time = 0.0;
+        int solves = 0;          // systems solved to find the weight
+    };
+    std::optional<THeldDeparture> heldDeparture;
+    // The gauge's resolution against the negative inflows.
+    struct TNoise {
+        double medianSigma = 0.0;    // m^3/s
+        std::size_t within = 0;      // negative steps with inflow >= -2 sigma
+        std::size_t beyond = 0;      // the others
+    };
+    std::optional<TNoise> noise;
+    // The computed inflow against a reference (InflowComparison.h).
+    std::optional<TInflowComparison> comparison;
 };
 
 // The summary of the first `computed` records of a flood record (no more than

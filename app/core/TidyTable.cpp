@@ -79,6 +79,14 @@ void AppendRows(std::string& out, const TTidyTableSource& s, LineDone lineDone) 
             out += ',';
             if (i > 0 && i - 1 < s.corrected->size()) AppendNumber(out, ToUnit((*s.corrected)[i - 1], flow));
         }
+        if (s.sigma) {
+            out += ',';
+            if (i > 0 && i - 1 < s.sigma->size()) AppendNumber(out, ToUnit((*s.sigma)[i - 1], flow));
+        }
+        if (s.flags) {
+            out += ',';
+            if (i < s.flags->size()) out += FlagName((*s.flags)[i]);
+        }
         out += '\n';
         lineDone();
     }
@@ -86,7 +94,7 @@ void AppendRows(std::string& out, const TTidyTableSource& s, LineDone lineDone) 
 
 }  // namespace
 
-std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected) {
+std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected, bool withSigma, bool withFlags) {
     const std::string level = UnitSuffix(units.level);
     const std::string storage = UnitSuffix(units.storage);
     const std::string flow = UnitSuffix(units.flow);
@@ -94,17 +102,19 @@ std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected) {
                           ",step_s,storage_rate_" + flow + ",outflow_" + flow + ",outflow_term_" + flow +
                           ",inflow_" + flow;
     if (withCorrected) heading += ",corrected_inflow_" + flow;
+    if (withSigma) heading += ",sigma_" + flow;
+    if (withFlags) heading += ",flag";
     return heading + '\n';
 }
 
 std::string TidyTableText(const TTidyTableSource& source) {
-    std::string text = TidyTableHeading(source.units, source.corrected.has_value());
+    std::string text = TidyTableHeading(source.units, source.corrected.has_value(), source.sigma.has_value(), source.flags.has_value());
     AppendRows(text, source, [] {});
     return text;
 }
 
 void WriteTidyTable(LineFile& file, const TTidyTableSource& source) {
-    file.Write(TidyTableHeading(source.units, source.corrected.has_value()));
+    file.Write(TidyTableHeading(source.units, source.corrected.has_value(), source.sigma.has_value(), source.flags.has_value()));
     // Made in the channel's buffer, which goes out whenever it is full.
     AppendRows(file.Pending(), source, [&] { file.Commit(); });
 }

@@ -5,15 +5,18 @@
 // script reads back exactly the double the computation made:
 //
 //   time,level_m,storage_1e8m3,storage_change_1e8m3,step_s,storage_rate_m3s,
-//   outflow_m3s,outflow_term_m3s,inflow_m3s[,corrected_inflow_m3s]
+//   outflow_m3s,outflow_term_m3s,inflow_m3s[,corrected_inflow_m3s][,sigma_m3s][,flag]
 //
 // ISO times (2024-07-24T14:00:00, with .sss when the record has
 // milliseconds), '.' decimals, shortest round-trip numbers, LF line ends,
 // whatever the locale. The first record has no step: its step columns (and
 // its corrected inflow) are empty cells. The corrected column is there when
 // a correction was chosen; a record without a corrected value (fewer than two
-// records) leaves it empty.
+// records) leaves it empty. The sigma column (each step's inflow error from
+// the gauge's resolution) and the flag column (what the screening found:
+// spike, repaired, skipped, or empty) are there when asked for.
 
+#include "InflowScreening.h"
 #include "InflowTypes.h"
 #include "RecordUnits.h"
 
@@ -31,9 +34,14 @@ struct TTidyTableSource {
     // FloodRun.h indexes them: corrected[k] belongs to record k + 1.
     std::optional<std::span<const double>> corrected;
     TRecordUnits units;
+    // None: no column. Else one sigma per step, indexed as corrected.
+    std::optional<std::span<const double>> sigma;
+    // None: no column. Else one flag per record.
+    std::optional<std::span<const TRecordFlag>> flags;
 };
 
-std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected);
+std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected, bool withSigma = false,
+                             bool withFlags = false);
 // The whole text, for callers that keep it (the Python module, tests).
 std::string TidyTableText(const TTidyTableSource& source);
 // Into a channel open for writing, row by row: a long record's table is

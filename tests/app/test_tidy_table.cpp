@@ -68,7 +68,7 @@ TEST_F(TidyTable, EveryCellIsTheRecordsValueInItsUnit) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("units '") + c.units + "'" + (c.correction ? ", corrected" : ""));
         const TRecordUnits units = *c.units ? ParseUnits(c.units) : TRecordUnits{};
-        TTidyTableSource source{work.FloodSteps, n, std::nullopt, units};
+        TTidyTableSource source{work.FloodSteps, n, std::nullopt, units, std::nullopt, std::nullopt};
         if (c.correction) source.corrected = std::span<const double>(corrected);
         const std::string text = TidyTableText(source);
         ASSERT_EQ(text.find('\r'), std::string::npos);
