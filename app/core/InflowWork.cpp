@@ -28,8 +28,10 @@ constexpr int kCurveColumns = 2;
 // Rows of a table after its reset: headings, units, eight data rows.
 constexpr int kResetRows = 10;
 constexpr int kFirstDataRow = 2;
-// The table columns that show the computed fields, in the balance's order.
-constexpr std::array<int, kBalanceFields> kComputedColumns{2, 3, 4, 5, 7, 8};
+// The table's columns as its cell source gives them: the record's time,
+// level and outflow texts, then the computed fields in the balance's order.
+constexpr int kTextCells = 3;
+constexpr std::array<int, kTextCells + kBalanceFields> kDerivedColumns{0, 1, 6, 2, 3, 4, 5, 7, 8};
 // The result file goes out in pieces of this size.
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 
@@ -303,14 +305,45 @@ private:
 }  // namespace
 
 InflowWork::InflowWork() : StringGrid1(kFloodColumns, 5), StringGrid2(kCurveColumns, 5) {
-    StringGrid1.SetDerivedColumns({kComputedColumns.begin(), kComputedColumns.end()}, this);
+    StringGrid1.SetDerivedColumns({kDerivedColumns.begin(), kDerivedColumns.end()}, this);
+    StringGrid2.SetDerivedColumns({0, 1}, &curveCells_);
+}
+
+void InflowWork::TRowTexts::Add(std::size_t row, const std::string_view* cells, int count) {
+    scratch_.clear();
+    for (int k = 0; k < count; ++k) {
+        if (k > 0) scratch_ += ',';
+        scratch_ += cells[k];
+    }
+    // A row of one empty cell still has its place.
+    if (scratch_.empty()) scratch_ = ',';
+    texts_.Add(row, scratch_);
+}
+
+std::string_view InflowWork::TRowTexts::Cell(std::size_t row, int k) const {
+    std::string_view text = texts_.AfterOutflow(row);
+    if (text == ",") return {};
+    for (; k > 0; --k) {
+        const std::size_t comma = text.find(',');
+        if (comma == std::string_view::npos) return {};
+        text.remove_prefix(comma + 1);
+    }
+    return text.substr(0, text.find(','));
+}
+
+void InflowWork::TCurveCells::AppendDerivedCell(int row, int k, std::string& out) const {
+    out += texts_.Cell(static_cast<std::size_t>(row - kFirstDataRow), k);
 }
 
 void InflowWork::AppendDerivedCell(int row, int k, std::string& out) const {
-    const TFloodStep& step = FloodSteps[static_cast<std::size_t>(row - kFirstDataRow)];
+    const std::size_t record = static_cast<std::size_t>(row - kFirstDataRow);
+    if (k < kTextCells) {
+        out += floodTexts_.Cell(record, k);
+        return;
+    }
     // Made like the computation made it; a value changed beyond the decimal
     // range since (only by hand) still shows, in the same form.
-    out += RealToText(BalanceField(step, k));
+    out += RealToText(BalanceField(FloodSteps[record], k - kTextCells));
 }
 
 void InflowWork::FormCreate() {
@@ -339,6 +372,7 @@ void InflowWork::ResetCurveTable() {
         StringGrid2.SetCell(0, r, "");
         StringGrid2.SetCell(1, r, "");
     }
+    curveTexts_.Clear();
 }
 
 void InflowWork::ReadCurve(const std::string& fileName) {
@@ -366,6 +400,11 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         int conversionRow = 0;
         lines.Read(line);   // the heading
         reader.Heading(line, fileName);
+        // The rows keep what they show of the old curve while it is replaced.
+        if (ShowTables) {
+            StringGrid2.StoreDerivedCells();
+            curveTexts_.Clear();
+        }
         int row = kFirstDataRow;
         while (!file.AtEnd()) {
             lines.Read(line);
@@ -375,16 +414,18 @@ void InflowWork::ReadCurve(const std::string& fileName) {
             const bool read = enough && !conversionError && reader.Read(fields, point, faults);
             if (ShowTables) {
                 GrowFor(StringGrid2, row);
-                if (fileTexts && fields.size() >= 2) {
-                    StringGrid2.SetRowCells(row, fields.data(), 2);
-                } else if (fileTexts) {
-                    StringGrid2.SetCell(0, row, fields[0]);   // the row's other cell stays
+                // The row shows the cells its line has; a line of one field
+                // leaves the row's other cell as it was.
+                int count = 0;
+                if (fileTexts) {
+                    count = static_cast<int>(std::min<std::size_t>(fields.size(), 2));
+                    curveTexts_.Add(static_cast<std::size_t>(row - kFirstDataRow), fields.data(), count);
                 } else {
-                    int count = 0;
                     reader.TableTexts(fields, point, read, texts, count);
                     const std::string_view cells[2] = {texts[0], texts[1]};
-                    StringGrid2.SetRowCells(row, cells, count);
+                    curveTexts_.Add(static_cast<std::size_t>(row - kFirstDataRow), cells, count);
                 }
+                StringGrid2.SetDerivedCount(row, count);
             }
             if (!enough) {
                 failedRow = row;
@@ -429,6 +470,7 @@ void InflowWork::ResetFloodTable() {
     recordLines_.clear();
     StringGrid1.SetRowCount(kResetRows);
     for (int r = kFirstDataRow; r < kResetRows; ++r) StringGrid1.SetRowCells(r, nullptr, 0);
+    floodTexts_.Clear();
 }
 
 void InflowWork::ReadFlood(const std::string& fileName) {
@@ -440,7 +482,10 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     ComputedRecords = 0;
     // The rows keep what they show of the old record (after the table reset:
     // nothing) while it is replaced.
-    if (ShowTables) StringGrid1.StoreDerivedCells();
+    if (ShowTables) {
+        StringGrid1.StoreDerivedCells();
+        floodTexts_.Clear();
+    }
     // What the reading passed over, for the caller to tell.
     auto noteReading = [&] {
         FloodSkipped = reading.Skipped;
@@ -453,7 +498,6 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         int outflowDecimals = 0;
         bool failed = false;
         TRecordCountGuess guess(fileName);
-        std::array<std::string_view, kFloodColumns> cells;
         std::string_view shown[3];
         std::string made[2];
         int row = kFirstDataRow;
@@ -462,18 +506,13 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         // kept and raised once every line is in the table, as that pass would.
         auto show = [&](const std::vector<std::string_view>& fields, const TFloodLine* line) {
             GrowFor(StringGrid1, row);
-            // One write for the three cells; the row's other cells stay.
-            if (StringGrid1.RowEmpty(row))
-                cells.fill({});
-            else
-                StringGrid1.GetRowCells(row, cells.data(), kFloodColumns);
-            // A line of fewer fields shows those it has.
             static const TFloodLine kUnread;
-            reading.Reader().TableTexts(fields, line ? *line : kUnread, line && line->faults.empty(), shown, made);
-            cells[0] = shown[0];
-            cells[1] = shown[1];
-            cells[6] = shown[2];
-            StringGrid1.SetRowCells(row, cells.data(), kFloodColumns);
+            // A line of fewer fields shows those it has; the row's other
+            // cells stay as they were.
+            const int count =
+                reading.Reader().TableTexts(fields, line ? *line : kUnread, line && line->faults.empty(), shown, made);
+            floodTexts_.Add(static_cast<std::size_t>(row - kFirstDataRow), shown, count);
+            StringGrid1.SetDerivedCount(row, count);
         };
         reading.ReadHeading();
         for (;;) {
@@ -635,12 +674,12 @@ void InflowWork::ComputeRow(std::size_t e, const TCurveLookup& curve, bool newCu
     const int shown = result.shown;
     for (int k = 0; k < shown; ++k) BalanceField(step, k) = BalanceField(result.values, k);
     if (result.stored > shown) {
-        if (grid.DerivedCount(r) > shown) grid.StoreDerivedCells(r);
+        if (grid.DerivedCount(r) > kTextCells + shown) grid.StoreDerivedCells(r);
         BalanceField(step, shown) = BalanceField(result.values, shown);
     }
     // The cells made now, and those an earlier run made beyond them, show
     // their fields' texts.
-    grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), shown));
+    grid.SetDerivedCount(r, std::max(grid.DerivedCount(r), kTextCells + shown));
     if (result.error) {
         if (result.error == losses.error) lossRecord_ = lossRecord;
         std::rethrow_exception(result.error);

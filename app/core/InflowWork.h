@@ -185,6 +185,35 @@ public:
     double FromZGetV(double Z) const;
 
 private:
+    // The tables' cells come from the records: the calculation table's time,
+    // level and outflow from the texts its file had (or the values' texts in
+    // other units), its computed cells from FloodSteps; the curve table's
+    // from its file's texts. A text store keeps, per row, the cells read for
+    // it, joined by commas (which no field holds), also of the lines that
+    // failed to read: the table shows where reading stopped.
+    class TRowTexts {
+    public:
+        void Add(std::size_t row, const std::string_view* cells, int count);
+        // Cell k of a row's texts ("" when the row has fewer).
+        std::string_view Cell(std::size_t row, int k) const;
+        void Clear() { texts_.Clear(); }
+
+    private:
+        TRecordFieldTexts texts_;
+        std::string scratch_;
+    };
+    class TCurveCells : public TStringGrid::TCellSource {
+    public:
+        explicit TCurveCells(const TRowTexts& texts) : texts_(texts) {}
+        void AppendDerivedCell(int row, int k, std::string& out) const override;
+
+    private:
+        const TRowTexts& texts_;
+    };
+    TRowTexts floodTexts_;
+    TRowTexts curveTexts_;
+    TCurveCells curveCells_{curveTexts_};
+
     void AppendDerivedCell(int row, int k, std::string& out) const override;
     // `newCurve`: the step's curve is not its previous record's, whose
     // storage is then taken again on it.

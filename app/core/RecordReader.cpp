@@ -131,11 +131,16 @@ std::string_view TFloodReader::LossText(std::string_view text, const std::vector
     return scratch;
 }
 
-void TFloodReader::TableTexts(const std::vector<std::string_view>& fields, const TFloodLine& line, bool read,
-                              std::string_view (&texts)[3], std::string (&made)[2]) const {
+int TFloodReader::TableTexts(const std::vector<std::string_view>& fields, const TFloodLine& line, bool read,
+                             std::string_view (&texts)[3], std::string (&made)[2]) const {
     const std::size_t index[3] = {fields_.time, fields_.level, fields_.outflow};
-    for (int k = 0; k < 3; ++k) texts[k] = index[k] < fields.size() ? fields[index[k]] : std::string_view();
-    if (!read) return;
+    int count = 0;
+    for (int k = 0; k < 3; ++k) {
+        texts[k] = index[k] < fields.size() ? fields[index[k]] : std::string_view();
+        if (count == k && index[k] < fields.size()) count = k + 1;
+    }
+    if (!read) return count;
     if (units_.level != TLevelUnit::M) texts[1] = made[0] = RealToText(line.step.Z);
     if (units_.flow != TFlowUnit::M3s) texts[2] = made[1] = RealToText(line.step.Qout);
+    return count;
 }

@@ -95,8 +95,9 @@ public:
                               std::string& scratch) const;
     // The texts the calculation table shows in its time, level and outflow
     // columns (0, 1 and 6): the file's own where its unit is the program's,
-    // else the value's text; of a line too short to read, what it has.
-    void TableTexts(const std::vector<std::string_view>& fields, const TFloodLine& line, bool read,
+    // else the value's text; of a line too short to read, what it has: the
+    // count of leading cells it has a field for.
+    int TableTexts(const std::vector<std::string_view>& fields, const TFloodLine& line, bool read,
                     std::string_view (&texts)[3], std::string (&made)[2]) const;
 
 private:
