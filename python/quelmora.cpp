@@ -492,7 +492,10 @@ PyResult Compute(const PyCurve& curve, PyRecord& record, const py::object& outfl
                                 " s): the summary and the corrected inflow need the records in time order");
             }
         }
-        run = RunFlood(work.FloodSteps, computed, choices.correction, true);
+        TRunInputs inputs;
+        // As in batch mode: the records skipped as gaps are counted.
+        if (work.FloodFormat.missing == TMissingMode::Skip) inputs.skippedRecords = work.FloodSkipped.Count();
+        run = RunFlood(work.FloodSteps, computed, choices.correction, true, inputs);
     });
     const std::vector<TFloodStep>& steps = work.FloodSteps;
     PyResult result;

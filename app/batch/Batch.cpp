@@ -879,6 +879,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         inputs.withReference = options.compare.has_value();
         inputs.referenceTimes = reference.times;
         inputs.reference = reference.values;
+        if (work.FloodFormat.missing == TMissingMode::Skip) inputs.skippedRecords = work.FloodSkipped.Count();
         run = RunFlood(work.FloodSteps, computed, options.correction, options.summary || options.xlsx, inputs);
         TellRun(run, work, options);
         if (run.negativeVolume)

@@ -85,6 +85,7 @@ TFloodRun RunFlood(std::span<const TFloodStep> steps, std::size_t computed, cons
             if (run.noise)
                 s.noise = TFloodSummary::TNoise{run.noise->medianSigma, run.noise->withinNoise, run.noise->beyondNoise};
             if (run.comparison) s.comparison = *run.comparison;
+            s.skippedRecords = inputs.skippedRecords;
         } catch (const std::exception&) {
             run.summaryError = std::current_exception();
         }

@@ -60,6 +60,8 @@ struct TRunInputs {
     bool withReference = false;
     std::span<const DateTimeValue> referenceTimes;
     std::span<const double> reference;
+    // The records the reader skipped as gaps, when skipping was asked for.
+    std::optional<std::size_t> skippedRecords;
 };
 
 // The run over the first `computed` records of `steps`. The held smoother and

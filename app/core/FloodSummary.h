@@ -41,6 +41,9 @@ struct TFloodSummary {
     std::optional<double> peakLag;
     std::optional<std::size_t> negativeInflowSteps;   // records after the first with Qin < 0
     std::optional<double> negativeInflowVolume;       // 10^8 m^3, their sum of Qin * dt (<= 0)
+    // Records the reader skipped as gaps (--missing skip): counted when
+    // skipping was asked for, left out otherwise.
+    std::optional<std::size_t> skippedRecords;
     // The first record whose step goes back in time (records out of order):
     // its water would count with the wrong sign, so the volumes and the
     // negative inflows are left empty.

@@ -37,19 +37,32 @@ def run(args, locale="C.UTF-8"):
 def powell():
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "powell.txt")
+        summary = os.path.join(tmp, "summary.csv")
         # zh_CN writes four-digit years and '.' decimals in the result file.
         r = run(["--curve", "powell_capacity_pre2017.csv", "--curve", "powell_capacity_2017.csv@2022-07-01",
                  "--curve-columns", "level=1,storage=2",
                  "--flood", "powell_daily_usbr.csv",
                  "--columns", "time=Date,level=Elevation (feet),outflow=Total Release (cfs),loss=Evaporation (af)",
                  "--units", "level=ft,storage=af,flow=cfs,loss=af", "--missing", "skip",
-                 "--outflow", "end", "--bank-storage", "0.08", "--out", out], locale="zh_CN.UTF-8")
+                 "--outflow", "end", "--bank-storage", "0.08", "--out", out, "--summary", summary],
+                locale="zh_CN.UTF-8")
         if r.returncode != 0:
             failures.append("powell: exit %d: %s" % (r.returncode, r.stderr.decode(errors="replace")[-400:]))
             return
         err = r.stderr.decode()
         if "lines at the end taken as notes" not in err or "more records skipped" not in err:
             failures.append("powell: the notes and the skipped records are not told: " + err[-300:])
+        # Every record is either in the result or counted as skipped.
+        told = sum(1 for l in err.splitlines() if ": skipped: " in l)
+        more = re.search(r": (\d+) more records skipped", err)
+        skipped = told + (int(more.group(1)) if more else 0)
+        items = {row[0]: row[1] for row in csv.reader(open(summary, encoding="utf-8"))}
+        results = len(open(out, encoding="utf-8").read().splitlines()) - 2
+        lines = sum(1 for l in open(os.path.join(PUBLISHED, "powell_daily_usbr.csv"), encoding="utf-8-sig")) - 1
+        print("powell: %d records, %d skipped, 5 note lines, %d lines" % (results, skipped, lines))
+        if items.get("skipped_records") != str(skipped) or results + skipped + 5 != lines:
+            failures.append("powell: skipped_records %r, %d told; %d results + %d skipped + 5 notes != %d lines"
+                            % (items.get("skipped_records"), skipped, results, skipped, lines))
         computed = {}
         with open(out, encoding="utf-8") as f:
             for line in f.read().splitlines()[2:]:
