@@ -521,28 +521,29 @@ std::optional<TImportChoice> TForm1::ShowImportDialog(TFileKind kind, const std:
     return TImportChoice{dialog.Options(), dialog.ValidFrom()};
 }
 
-void TForm1::ImportCurveClick() {
+// The file to import and the choices made for it; none when either dialog
+// was cancelled.
+std::optional<TForm1::TImport> TForm1::AskImport(TFileKind kind) {
     offerData_ = true;
     const TScopeExit offered([this] { offerData_ = false; });
-    const std::string fileName = ExecuteOpenDialog();
+    std::string fileName = ExecuteOpenDialog();
     offerData_ = false;
-    if (fileName.empty()) return;
-    const std::optional<TImportChoice> choice = ExecuteImportDialog(TFileKind::Curve, fileName);
-    if (!choice) return;
-    ReadImportedCurve(fileName, *choice);
+    if (fileName.empty()) return std::nullopt;
+    std::optional<TImportChoice> choice = ExecuteImportDialog(kind, fileName);
+    if (!choice) return std::nullopt;
+    return TImport{std::move(fileName), std::move(*choice)};
+}
+
+void TForm1::ImportCurveClick() {
+    if (const std::optional<TImport> import = AskImport(TFileKind::Curve)) ReadImportedCurve(import->file, import->choice);
 }
 
 void TForm1::ImportFloodClick() {
-    offerData_ = true;
-    const TScopeExit offered([this] { offerData_ = false; });
-    const std::string fileName = ExecuteOpenDialog();
-    offerData_ = false;
-    if (fileName.empty()) return;
-    const std::optional<TImportChoice> choice = ExecuteImportDialog(TFileKind::Flood, fileName);
-    if (!choice) return;
-    CheckReadable(fileName);
-    Work.FloodFormat = ReadRecordFormat(TFileKind::Flood, choice->options);
-    ReadFloodFile(fileName);
+    const std::optional<TImport> import = AskImport(TFileKind::Flood);
+    if (!import) return;
+    CheckReadable(import->file);
+    Work.FloodFormat = ReadRecordFormat(TFileKind::Flood, import->choice.options);
+    ReadFloodFile(import->file);
 }
 
 void TForm1::ReadImportedCurve(const std::string& fileName, const TImportChoice& choice) {

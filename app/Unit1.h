@@ -89,6 +89,11 @@ public:
     // computation takes each step's curve by its day.
     void ImportCurveClick();
     void ImportFloodClick();
+    struct TImport {
+        std::string file;
+        TImportChoice choice;
+    };
+    std::optional<TImport> AskImport(TFileKind kind);
     // Shows curve k of CurveList in the table and the chart.
     void ShowListedCurve(int k);
     // The summary and the corrected inflow as --summary and --corrected

@@ -484,17 +484,9 @@ PyResult Compute(const PyCurve& curve, PyRecord& record, const py::object& outfl
         const std::size_t computed = work.ComputedRecords;
         // As in batch mode: a step back in time would count its water with the
         // wrong sign in the corrected inflow.
-        if (choices.correction.Any()) {
-            if (const auto back = FirstBackwardStep(work.FloodSteps, computed)) {
-                work.FailedLine = work.RecordLine(*back);
-                throw Exception("a record earlier than the one before it (a step of " +
-                                DecimalToText(DecimalFromReal(work.FloodSteps[*back].dt)) +
-                                " s): the summary and the corrected inflow need the records in time order");
-            }
-        }
+        if (choices.correction.Any()) work.RequireTimeOrder();
         TRunInputs inputs;
-        // As in batch mode: the records skipped as gaps are counted.
-        if (work.FloodFormat.missing == TMissingMode::Skip) inputs.skippedRecords = work.FloodSkipped.Count();
+        inputs.skippedRecords = work.SkippedRecords();
         run = RunFlood(work.FloodSteps, computed, choices.correction, true, inputs);
     });
     const std::vector<TFloodStep>& steps = work.FloodSteps;

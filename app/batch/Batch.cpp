@@ -865,12 +865,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         // A step back in time would count its water with the wrong sign.
         if (options.summary || options.corrected || options.xlsx || options.correction.Any() || options.summaryBy ||
             options.gaugeResolution || options.compare) {
-            if (const auto back = FirstBackwardStep(work.FloodSteps, computed)) {
-                work.FailedLine = work.RecordLine(*back);
-                throw Exception("a record earlier than the one before it (a step of " +
-                                DecimalToText(DecimalFromReal(work.FloodSteps[*back].dt)) +
-                                " s): the summary and the corrected inflow need the records in time order");
-            }
+            work.RequireTimeOrder();
         }
         TRunInputs inputs;
         inputs.curve = work.CurvePoints;
@@ -879,7 +874,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         inputs.withReference = options.compare.has_value();
         inputs.referenceTimes = reference.times;
         inputs.reference = reference.values;
-        if (work.FloodFormat.missing == TMissingMode::Skip) inputs.skippedRecords = work.FloodSkipped.Count();
+        inputs.skippedRecords = work.SkippedRecords();
         run = RunFlood(work.FloodSteps, computed, options.correction, options.summary || options.xlsx, inputs);
         TellRun(run, work, options);
         if (run.negativeVolume)

@@ -5,6 +5,7 @@
 #include "DatedCurves.h"
 #include "FloatRules.h"
 #include "InflowBalance.h"
+#include "InflowCorrection.h"
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
@@ -742,6 +743,20 @@ void AppendResultLine(LineFile& file, const TFloodStep& s, TStampTexts& stamps) 
 }
 
 }  // namespace
+
+void InflowWork::RequireTimeOrder() {
+    const std::optional<std::size_t> back = FirstBackwardStep(FloodSteps, ComputedRecords);
+    if (!back) return;
+    FailedLine = RecordLine(*back);
+    throw Exception("a record earlier than the one before it (a step of " +
+                    DecimalToText(DecimalFromReal(FloodSteps[*back].dt)) +
+                    " s): the summary and the corrected inflow need the records in time order");
+}
+
+std::optional<std::size_t> InflowWork::SkippedRecords() const {
+    if (FloodFormat.missing != TMissingMode::Skip) return std::nullopt;
+    return FloodSkipped.Count();
+}
 
 TFailedLine InflowWork::RecordLine(std::size_t record) const {
     if (record < recordLines_.size()) return TFailedLine{floodFile_, recordLines_[record], floodVersion_};

@@ -175,6 +175,13 @@ public:
     };
     void ComputeWhileReading(const std::string& fileName, LineFile& out, std::exception_ptr& writeError,
                              TStreamed& streamed);
+    // Refuses computed records out of time order, naming the first whose step
+    // goes back: the summary and the corrected inflow would count its water
+    // with the wrong sign.
+    void RequireTimeOrder();
+    // The records the reader skipped as gaps, for the summary: none unless
+    // skipping was asked for.
+    std::optional<std::size_t> SkippedRecords() const;
     // The flood file's line that holds record `record` (0 for the first), as
     // a failure's place.
     TFailedLine RecordLine(std::size_t record) const;
