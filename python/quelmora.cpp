@@ -14,6 +14,7 @@
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
 #include "InflowWork.h"
+#include "LargeMemory.h"
 #include "LocaleFormats.h"
 #include "RecordFormat.h"
 
@@ -25,6 +26,7 @@
 #include <cmath>
 #include <limits>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -51,6 +53,7 @@ struct TCoreFailure {
 };
 
 PyObject* ErrorType = nullptr;
+PyObject* ReadWarningType = nullptr;
 
 // The message as batch mode prints it after "quelmora: ".
 std::string MessageOf(const std::exception& e) { return EscapeControls(ErrorDisplayText(e)); }
@@ -169,9 +172,25 @@ std::vector<DateTimeValue> TimeValues(const py::handle& times) {
     return values;
 }
 
+// A new numpy array of n items. numpy advises huge pages only for the whole
+// 2 MiB blocks inside its own allocation, so a result column of a long record
+// still takes hundreds of small page faults at its two ends; this one is
+// aligned and advised as a whole.
+template <class T> py::array_t<T> LargeArray(std::size_t n) {
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    if (n * sizeof(T) < 2 * kHuge) return py::array_t<T>(static_cast<py::ssize_t>(n));
+    const std::size_t bytes = (n * sizeof(T) + kHuge - 1) / kHuge * kHuge;
+    void* memory = std::aligned_alloc(kHuge, bytes);
+    if (!memory) throw std::bad_alloc();
+    AdviseHugePages(memory, bytes);
+    py::capsule owner(memory, [](void* p) { std::free(p); });
+    return py::array_t<T>({static_cast<py::ssize_t>(n)}, {static_cast<py::ssize_t>(sizeof(T))},
+                          static_cast<T*>(memory), owner);
+}
+
 template <class Value>
 py::object TimeArray(const std::vector<Value>& items, DateTimeValue (*time)(const Value&)) {
-    py::array_t<std::int64_t> counts(static_cast<py::ssize_t>(items.size()));
+    py::array_t<std::int64_t> counts = LargeArray<std::int64_t>(items.size());
     auto out = counts.mutable_unchecked<1>();
     for (std::size_t i = 0; i < items.size(); ++i) out(static_cast<py::ssize_t>(i)) = MillisecondsFromValue(time(items[i]));
     return counts.attr("view")("datetime64[ms]");
@@ -183,7 +202,7 @@ py::object TimeScalar(DateTimeValue value) {
 
 template <class Value>
 py::array_t<double> NumberArray(const std::vector<Value>& items, double (*field)(const Value&)) {
-    py::array_t<double> array(static_cast<py::ssize_t>(items.size()));
+    py::array_t<double> array = LargeArray<double>(items.size());
     auto out = array.mutable_unchecked<1>();
     for (std::size_t i = 0; i < items.size(); ++i) out(static_cast<py::ssize_t>(i)) = field(items[i]);
     return array;
@@ -332,6 +351,12 @@ PyRecord ReadFloodFile(const py::handle& path, const py::object& columns, const 
         work.ResetFloodTable();
         work.ReadFlood(*record.file);
     });
+    // The records skipped and the notes at the end, as batch mode tells them
+    // on standard error: a notebook shows them, and warnings.filterwarnings
+    // can silence them.
+    const py::object warn = py::module_::import("warnings").attr("warn");
+    for (const std::string& line : work.PassedOver(*record.file))
+        warn(MessageObject(line), py::handle(ReadWarningType), 2);
     return record;
 }
 
@@ -357,7 +382,9 @@ PyRecord RecordFromArrays(const py::handle& times, const py::handle& levels, con
     const TNumbers z = Series(levels, "levels", t.size());
     const TNumbers q = Series(outflows, "outflows", t.size());
     const std::vector<TNumbers> lossValues = LossSeries(losses, t.size());
-    std::vector<TFloodStep> steps(t.size());
+    std::vector<TFloodStep> steps;
+    ReserveLarge(steps, t.size());
+    steps.resize(t.size());
     const double* zs = z.data();
     const double* qs = q.data();
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -618,6 +645,13 @@ where the error belongs to a line of a file, .file and .line.
         valueError.ptr(), attributes.ptr());
     if (!ErrorType) throw py::error_already_set();
     m.attr("Error") = py::handle(ErrorType);
+    ReadWarningType = PyErr_NewExceptionWithDoc(
+        "quelmora.ReadWarning",
+        "What read_record passed over: a record skipped as a gap (missing=\"skip\"), or the notes at the\n"
+        "end of an agency's file; the text batch mode writes on standard error.",
+        PyExc_UserWarning, nullptr);
+    if (!ReadWarningType) throw py::error_already_set();
+    m.attr("ReadWarning") = py::handle(ReadWarningType);
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -753,7 +787,9 @@ units: "level=ft,flow=cfs,loss=af" or a dict (--units);
 date_order: "dmy", "mdy" or "ymd" (--date-order); time_format: "unix-s" or
 "unix-ms" (--time-format); utc_offset: "+08:00" (--utc-offset);
 missing: "skip" (--missing); missing_values: numbers that stand for no value
-(--missing-value, each).)doc");
+(--missing-value, each).
+Each record skipped as a gap (the first 20, then their count) and a block of
+notes at the file's end give a quelmora.ReadWarning with batch mode's text.)doc");
     m.def("compute", &Compute, py::arg("curve"), py::arg("record"), py::arg("outflow") = "mean",
           py::arg("bank_storage") = 0.0, py::arg("losses") = py::none(), py::arg("smooth") = py::none(),
           py::arg("negative") = py::none(),

@@ -662,16 +662,9 @@ OptionFault BankStorageFault(InflowWork& work, const BatchOptions& options) {
 // What the reader passed over, on standard error: the records skipped as
 // gaps and the notes at the end.
 void TellPassedOver(const InflowWork& work, const std::string& file) {
-    std::string text = work.FloodSkipped.Text(file);
-    if (work.FloodNotesLines) text += NotesWarning(file, work.FloodNotesLine, work.FloodNotesLines) + "\n";
-    if (text.empty()) return;
     std::string lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        lines += std::string(kAppName) + ": " + EscapeControls(text.substr(start, end - start)) + "\n";
-        start = end + 1;
-    }
+    for (const std::string& line : work.PassedOver(file))
+        lines += std::string(kAppName) + ": " + EscapeControls(line) + "\n";
     std::fwrite(lines.data(), 1, lines.size(), stderr);
 }
 

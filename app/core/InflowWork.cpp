@@ -6,6 +6,7 @@
 #include "FloatRules.h"
 #include "InflowBalance.h"
 #include "InflowCorrection.h"
+#include "LargeMemory.h"
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
@@ -522,7 +523,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
             });
             if (kind == TFloodLines::TKind::End) break;
             if (const std::size_t expected = guess.AfterLine(reading.Text().size())) {
-                steps.reserve(expected);
+                ReserveLarge(steps, expected);
                 if (ShowTables)
                     StringGrid1.ReserveRows(static_cast<int>(std::min<std::size_t>(expected + 2, INT_MAX)));
             }
@@ -566,6 +567,18 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     floodUnits_ = reading.Reader().Units();
     mappedLosses_ = reading.Reader().MappedLosses();
     floodShown_ = true;
+}
+
+std::vector<std::string> InflowWork::PassedOver(std::string_view file) const {
+    std::string text = FloodSkipped.Text(file);
+    if (FloodNotesLines) text += NotesWarning(file, FloodNotesLine, FloodNotesLines) + "\n";
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
 }
 
 void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts fieldTexts) {

@@ -69,6 +69,9 @@ public:
     TSkippedRecords FloodSkipped;
     std::int64_t FloodNotesLine = 0;
     std::size_t FloodNotesLines = 0;
+    // Those as the warnings every front end gives, one per line ("FILE:LINE:
+    // skipped: ...", then the notes); empty when nothing was passed over.
+    std::vector<std::string> PassedOver(std::string_view file) const;
 
     // Whether the readers and the computation fill the tables; batch mode,
     // which never shows them, leaves them empty (the records are the same).

@@ -266,3 +266,21 @@ def test_units_convert_exactly():
     rows = [line.split(",") for line in (EXAMPLES / "curve.txt").read_text("utf-8").splitlines()[1:]]
     assert list(curve.level) == [float(Fraction(z) * Fraction("0.3048")) for z, _ in rows]
     assert list(curve.storage) == [float(Fraction(v) * Fraction("1233.48183754752") / 10**8) for _, v in rows]
+
+
+def test_passed_over_warned_as_batch_mode(tmp_path):
+    # The agency's daily file: 292 records with a gap, 5 lines of notes.
+    flood = AS_PUBLISHED / "powell_daily_usbr.csv"
+    columns = "time=Date,level=Elevation (feet),outflow=Total Release (cfs)"
+    with pytest.warns(quelmora.ReadWarning) as caught:
+        record = quelmora.read_record(flood, columns=columns, units="level=ft,flow=cfs", missing="skip")
+    told = batch(["--curve", str(AS_PUBLISHED / "powell_capacity_pre2017.csv"), "--curve-columns",
+                  "level=1,storage=2", "--flood", str(flood), "--columns", columns,
+                  "--units", "level=ft,storage=af,flow=cfs", "--missing", "skip", "--out", str(tmp_path / "r.txt")])
+    assert told.returncode == 0, told.stderr
+    batch_lines = [l.removeprefix("quelmora: ") for l in told.stderr.decode().splitlines()
+                   if ": skipped: " in l or "more records skipped" in l or "taken as notes" in l]
+    # 20 skipped records listed, the count of the others, the notes.
+    assert len(batch_lines) == 22
+    assert [str(w.message) for w in caught] == batch_lines
+    assert len(record) == 22661
