@@ -141,7 +141,7 @@ void THydrographPage::CreateCheckGroup() {
         "标记的水位按时间线性插值：Z = Za + (Zb − Za)·(t − ta)/(tb − ta)，a、b 为前后最近的未标记记录"));
     place(RepairBox, "RepairBox", 1, 0, 6, kHalf - 12);
 
-    GaugeBox = number(10.0, 4, 0.001, "不估计", " m");
+    GaugeBox = number(10.0, 6, 0.001, "不估计", " m");
     GaugeBox->setToolTip(QString::fromUtf8(
         "水尺分辨率 R：每时段入库流量的标准差 σ = A·R·√2/(√12·Δt)，A 为时段平均水位处的水面面积；"
         "过程线画出 ±2σ 带"));
