@@ -216,6 +216,16 @@ QVariant TStringGridModel::data(const QModelIndex& index, int role) const {
         return CellText(col, row);
     case Qt::BackgroundRole:
         if (IsFixedCell(col, row)) return QApplication::palette().brush(QPalette::Button);
+        if (CellMark) {
+            const TCellMark mark = CellMark(col, row);
+            if (mark.background.isValid()) return mark.background;
+        }
+        return {};
+    case Qt::ToolTipRole:
+        if (CellMark && !IsFixedCell(col, row)) {
+            const TCellMark mark = CellMark(col, row);
+            if (!mark.tip.isEmpty()) return mark.tip;
+        }
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));

@@ -15,6 +15,7 @@
 
 #include <QFont>
 
+#include <functional>
 #include <vector>
 
 class TStringGrid;
@@ -72,6 +73,14 @@ public:
     // The column whose data rows hold time stamps: their clipboard text
     // (kCopyRole) is the stamp in the ISO form; -1 for none.
     void SetStampColumn(int col) { stampColumn_ = col; }
+
+    // A data cell's mark (a background colour and a tooltip), asked for each
+    // data cell shown; none when unset or when it returns no colour.
+    struct TCellMark {
+        QColor background;
+        QString tip;
+    };
+    std::function<TCellMark(int gridCol, int gridRow)> CellMark;
 
 private:
     // A data cell's text for the clipboard, when it differs from the shown one.

@@ -5,6 +5,8 @@
 #include "HydrographChart.h"
 #include "FloodRun.h"
 #include "InflowWork.h"
+#include "ColumnMap.h"
+#include "InflowScreening.h"
 
 #include "Currency.h"
 #include "DateTime.h"
@@ -21,7 +23,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -70,9 +74,12 @@ THydrographPage::THydrographPage(QWidget* parent) : QWidget(parent) {
     FHydrograph = std::make_unique<THydrographChart>(Chart2->Chart());
     Chart2->setGeometry(kChart2Left, kChart2Top, kChart2Width, kChart2Height);
 
-    SummaryGrid = new TSummaryTable(0, 4, this);
+    SummaryPages = new QTabWidget(this);
+    SummaryPages->setObjectName(QStringLiteral("SummaryPages"));
+    SummaryPages->setGeometry(kSummaryGeometry);
+    SummaryGrid = new TSummaryTable(0, 4, SummaryPages);
     SummaryGrid->setObjectName(QStringLiteral("SummaryGrid"));
-    SummaryGrid->setGeometry(kSummaryGeometry);
+    SummaryPages->addTab(SummaryGrid, QString::fromUtf8("洪水特征"));
     SummaryGrid->setHorizontalHeaderLabels(
         {QString::fromUtf8("项目"), QString::fromUtf8("数值"), QString::fromUtf8("单位"), QString::fromUtf8("时间")});
     SummaryGrid->verticalHeader()->hide();
@@ -83,6 +90,126 @@ THydrographPage::THydrographPage(QWidget* parent) : QWidget(parent) {
     SummaryGrid->viewport()->installEventFilter(this);
     FitColumns(16, 1.0);
     CreateMethodGroup();
+
+    PeriodGrid = new TSummaryTable(0, 0, SummaryPages);
+    PeriodGrid->setObjectName(QStringLiteral("PeriodGrid"));
+    PeriodGrid->verticalHeader()->hide();
+    PeriodGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    PeriodGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    PeriodGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    PeriodGrid->setToolTip(QString::fromUtf8("单击一行，过程线缩放到该时期"));
+    SummaryPages->addTab(PeriodGrid, QString::fromUtf8("分期统计"));
+    SummaryPages->setTabVisible(1, false);
+    connect(PeriodGrid, &QTableWidget::cellClicked, this, [this](int row, int) { ZoomToPeriod(row); });
+    CreateCheckGroup();
+}
+
+void THydrographPage::CreateCheckGroup() {
+    CheckGroup = new QWidget(SummaryPages);
+    CheckGroup->setObjectName(QStringLiteral("CheckGroup"));
+    SummaryPages->addTab(CheckGroup, QString::fromUtf8("筛查与检验"));
+    // Two columns of a caption and its box (pixels at 120 ppi, inside the page).
+    constexpr int kCaption = 100, kBox = 118, kHalf = 232, kTop = 6;
+    auto place = [&](QWidget* w, const char* name, int column, int row, int left, int width) {
+        w->setObjectName(QString::fromLatin1(name));
+        w->setGeometry(column * kHalf + left, kTop + row * kMethodRowStep, width, kMethodRowHeight);
+    };
+    auto addRow = [&](const char* caption, const char* name, int column, int row, QWidget* box) {
+        auto* label = new QLabel(QString::fromUtf8(caption), CheckGroup);
+        place(label, (std::string(name) + "Label").c_str(), column, row, 6, kCaption);
+        label->setBuddy(box);
+        place(box, name, column, row, kBox - 6 + 6, kHalf - kBox - 8);
+    };
+    auto number = [&](double top, int decimals, double step, const char* off, const char* suffix) {
+        auto* box = new QDoubleSpinBox(CheckGroup);
+        // Numbers in the window are written with '.' in every locale.
+        box->setLocale(QLocale::c());
+        box->setRange(0.0, top);
+        box->setDecimals(decimals);
+        box->setSingleStep(step);
+        box->setSpecialValueText(QString::fromUtf8(off));
+        box->setSuffix(QString::fromUtf8(suffix));
+        box->setKeyboardTracking(false);
+        return box;
+    };
+    SpikeBox = number(100.0, 3, 0.05, "不筛查", " m");
+    SpikeBox->setToolTip(QString::fromUtf8(
+        "尖峰水位：|Z − 前后共五个记录水位的中位数| > 容差 的记录被标记，计算表中水位格着色，过程线上标出"));
+    addRow("尖峰容差", "SpikeBox", 0, 0, SpikeBox);
+    RepairBox = new QCheckBox(QString::fromUtf8("插值修复"), CheckGroup);
+    RepairBox->setToolTip(QString::fromUtf8(
+        "标记的水位按时间线性插值：Z = Za + (Zb − Za)·(t − ta)/(tb − ta)，a、b 为前后最近的未标记记录"));
+    place(RepairBox, "RepairBox", 1, 0, 6, kHalf - 12);
+
+    GaugeBox = number(10.0, 6, 0.001, "不估计", " m");
+    GaugeBox->setToolTip(QString::fromUtf8(
+        "水尺分辨率 R：每时段入库流量的标准差 σ = A·R·√2/(√12·Δt)，A 为时段平均水位处的水面面积；"
+        "过程线画出 ±2σ 带"));
+    addRow("水尺分辨率", "GaugeBox", 0, 1, GaugeBox);
+    SmoothToleranceBox = number(10000.0, 1, 1.0, "不使用", " mm");
+    SmoothToleranceBox->setToolTip(QString::fromUtf8(
+        "最平滑的修正入库流量 (Σ(Q[k+1] − Q[k])² 最小)，其推算水位与实测水位的均方根差不超过此值"));
+    addRow("平滑容差", "SmoothToleranceBox", 1, 1, SmoothToleranceBox);
+
+    ScaleBox = new QComboBox(CheckGroup);
+    for (const char* item : {"不分期", "按年", "按水文年", "按月"}) ScaleBox->addItem(QString::fromUtf8(item));
+    ScaleBox->setToolTip(QString::fromUtf8(
+        "每期内负入流置 0，正入流乘以 (正水量 + 负水量)/正水量，该期水量不变"));
+    addRow("分期重新分配", "ScaleBox", 0, 2, ScaleBox);
+    WaterYearBox = new QSpinBox(CheckGroup);
+    WaterYearBox->setRange(1, 12);
+    WaterYearBox->setValue(10);
+    WaterYearBox->setSuffix(QString::fromUtf8(" 月"));
+    WaterYearBox->setKeyboardTracking(false);
+    WaterYearBox->setToolTip(QString::fromUtf8("水文年自该月 1 日起，以结束的年份命名"));
+    addRow("水文年起始", "WaterYearBox", 1, 2, WaterYearBox);
+
+    PeriodBox = new QComboBox(CheckGroup);
+    for (const char* item : {"水文年", "年", "月"}) PeriodBox->addItem(QString::fromUtf8(item));
+    PeriodBox->setToolTip(QString::fromUtf8("“分期统计”表每行一期（记录跨一年以上时显示）"));
+    addRow("分期统计", "PeriodBox", 0, 3, PeriodBox);
+
+    auto* compareLabel = new QLabel(QString::fromUtf8("对比入库流量"), CheckGroup);
+    place(compareLabel, "CompareEditLabel", 0, 4, 6, kCaption);
+    CompareEdit = new QLineEdit(CheckGroup);
+    CompareEdit->setPlaceholderText(QString::fromUtf8("CSV 文件：time,value (m^3/s)"));
+    CompareEdit->setToolTip(QString::fromUtf8(
+        "参考入库流量：过程线画出“对比入库流量”，摘要加 RMSE、NSE、偏差（计算 − 参考）"));
+    compareLabel->setBuddy(CompareEdit);
+    place(CompareEdit, "CompareEdit", 0, 4, kBox, 2 * kHalf - kBox - 80);
+    CompareButton = new QPushButton(QString::fromUtf8("选择…"), CheckGroup);
+    place(CompareButton, "CompareButton", 1, 4, kHalf - 72, 64);
+    CompareColumnsEdit = new QLineEdit(CheckGroup);
+    CompareColumnsEdit->setPlaceholderText(QString::fromUtf8("列：time=列名,value=列名"));
+    CompareColumnsEdit->setToolTip(QString::fromUtf8("参考文件中时间与流量的列（列名或列号）；空为前两列"));
+    auto* columnsLabel = new QLabel(QString::fromUtf8("对比列"), CheckGroup);
+    place(columnsLabel, "CompareColumnsEditLabel", 0, 5, 6, kCaption);
+    columnsLabel->setBuddy(CompareColumnsEdit);
+    place(CompareColumnsEdit, "CompareColumnsEdit", 0, 5, kBox, 2 * kHalf - kBox - 16);
+
+    auto changed = [this] {
+        if (OnChoicesChanged) OnChoicesChanged();
+    };
+    connect(CompareButton, &QPushButton::clicked, this, [this, changed] {
+        if (!OnChooseCompareFile) return;
+        const std::string name = OnChooseCompareFile();
+        if (name.empty()) return;
+        CompareEdit->setText(QString::fromStdString(name));
+        changed();
+    });
+    for (QDoubleSpinBox* box : {SpikeBox, GaugeBox, SmoothToleranceBox})
+        connect(box, &QDoubleSpinBox::valueChanged, this, changed);
+    connect(RepairBox, &QCheckBox::toggled, this, changed);
+    connect(ScaleBox, &QComboBox::currentIndexChanged, this, changed);
+    connect(WaterYearBox, &QSpinBox::valueChanged, this, changed);
+    connect(PeriodBox, &QComboBox::currentIndexChanged, this, changed);
+    for (QLineEdit* edit : {CompareEdit, CompareColumnsEdit})
+        connect(edit, &QLineEdit::editingFinished, this, [edit, changed] {
+            if (edit->isModified()) {
+                edit->setModified(false);
+                changed();
+            }
+        });
 }
 
 void THydrographPage::CreateMethodGroup() {
@@ -194,7 +321,69 @@ TCorrectionOptions THydrographPage::CorrectionChoice() const {
     const int n = SmoothBox->value();
     c.smooth = TCorrectionOptions::SmoothWindowAllowed(n) ? n : 0;
     c.redistribute = RedistributeBox->isChecked();
+    c.smoothTolerance = SmoothToleranceBox->value() / 1000.0;
+    using P = TCorrectionOptions::TScalePeriod;
+    constexpr P kScales[] = {P::None, P::Year, P::WaterYear, P::Month};
+    c.scaleBy = kScales[std::clamp(ScaleBox->currentIndex(), 0, 3)];
+    c.waterYearStart = WaterYearBox->value();
+    // The corrections that exclude each other, refused as the batch mode does.
+    if (c.smooth != 0 && c.smoothTolerance > 0)
+        throw Exception("平滑与平滑容差只能选一种：滑动平均 " + std::to_string(c.smooth) + " 时段，或平滑容差");
+    if (c.redistribute && c.scaleBy != P::None)
+        throw Exception("负入流重新分配与分期重新分配只能选一种");
     return c;
+}
+
+TPeriodRule THydrographPage::PeriodRule() const {
+    constexpr TPeriodKind kKinds[] = {TPeriodKind::WaterYear, TPeriodKind::Year, TPeriodKind::Month};
+    return {kKinds[std::clamp(PeriodBox->currentIndex(), 0, 2)], WaterYearBox->value()};
+}
+
+void THydrographPage::PrepareChecks(InflowWork& work) {
+    FFlags.clear();
+    FReadLevels.clear();
+    FWithReference = false;
+    FReference = {};
+    FGauge = GaugeBox->value();
+    const std::string compare = CompareEdit->text().trimmed().toStdString();
+    if (!compare.empty()) {
+        const std::string columns = CompareColumnsEdit->text().trimmed().toStdString();
+        std::optional<TColumnOption> fields;
+        if (!columns.empty()) fields = ParseCompareColumns(columns);
+        FReference = ReadReferenceSeries(compare, fields, work.FloodFormat.units.flow, work.FloodFormat.stamps);
+        FWithReference = true;
+    }
+    const double tolerance = SpikeBox->value();
+    if (tolerance <= 0 || work.FloodSteps.empty()) return;
+    std::vector<double> levels(work.FloodSteps.size());
+    std::vector<DateTimeValue> times(levels.size());
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        levels[i] = work.FloodSteps[i].Z;
+        times[i] = work.FloodSteps[i].T;
+    }
+    TSpikeScreening screening = ScreenSpikes(levels, tolerance);
+    FFlags = std::move(screening.flags);
+    if (!RepairBox->isChecked() || screening.spikes.empty()) return;
+    TLevelRepair repair = RepairLevels(times, levels, FFlags);
+    if (!repair.done) return;
+    FReadLevels = std::move(levels);
+    FFlags = std::move(repair.flags);
+    for (std::size_t i = 0; i < FReadLevels.size(); ++i) work.FloodSteps[i].Z = repair.levels[i];
+}
+
+void THydrographPage::RestoreLevels(InflowWork& work) {
+    if (FReadLevels.size() == work.FloodSteps.size())
+        for (std::size_t i = 0; i < FReadLevels.size(); ++i) work.FloodSteps[i].Z = FReadLevels[i];
+    FReadLevels.clear();
+}
+
+void THydrographPage::ZoomToPeriod(int row) {
+    if (row < 0 || row >= static_cast<int>(FPeriods.size())) return;
+    const std::int64_t period = FPeriods[static_cast<std::size_t>(row)].period;
+    const DateTimeValue from = PeriodStart(period, FPeriodRule), to = PeriodEnd(period, FPeriodRule);
+    if (!std::isfinite(from) || !std::isfinite(to)) return;
+    FHydrograph->ZoomTime(static_cast<double>(ElapsedDays(from)), static_cast<double>(ElapsedDays(to)));
+    Chart2->repaint();
 }
 
 void THydrographPage::SetChoices(const TBalanceOptions& balance, const TCorrectionOptions& correction) {
@@ -271,11 +460,45 @@ void THydrographPage::Refresh(const InflowWork& work) {
     const std::span<const TFloodStep> steps =
         shown ? std::span<const TFloodStep>(work.FloodSteps) : std::span<const TFloodStep>();
     const std::size_t computed = shown ? work.ComputedRecords : 0;
-    const TFloodRun run = RunFlood(steps, computed, FCorrection);
+    // The checks belong to the computation that made them: none after a
+    // read or a reset.
+    if (computed == 0) {
+        FFlags.clear();
+        FWithReference = false;
+        FReference = {};
+        FGauge = 0.0;
+    }
+    TRunInputs inputs;
+    inputs.curve = work.CurvePoints;
+    inputs.storageFactor = 1.0 + work.Balance.bankStorage;
+    if (FGauge > 0) inputs.gaugeResolution = FGauge;
+    inputs.withReference = FWithReference;
+    inputs.referenceTimes = FReference.times;
+    inputs.reference = FReference.values;
+    TFloodRun run;
+    QString checkError;
+    try {
+        run = RunFlood(steps, computed, FCorrection, true, inputs);
+    } catch (const std::exception& e) {
+        // What the checks could not do is told; the plain run is shown.
+        checkError = QString::fromUtf8(e.what());
+        TCorrectionOptions plain = FCorrection;
+        plain.smoothTolerance = 0;
+        run = RunFlood(steps, computed, plain);
+    }
+    THydrographChecks checks;
+    if (run.noise) checks.sigma = run.noise->sigma;
+    if (FFlags.size() == steps.size()) checks.flags = FFlags;
+    if (FWithReference && computed > 0) {
+        checks.referenceTimes = FReference.times;
+        checks.reference = FReference.values;
+    }
     FHydrograph->SetMarkPeaks(true, FlowDecimals(work));
-    FHydrograph->Show(steps, computed, run.corrected);
+    FHydrograph->Show(steps, computed, run.corrected, checks);
+    FillPeriods(work, steps, computed, run.corrected, FCorrection.Any());
     MethodNote->setText(
-        run.backwardStep
+        !checkError.isEmpty() ? checkError
+        : run.backwardStep
             ? QString::fromUtf8("记录未按时间先后排列（第 %1 行早于上一行）：不作修正，也不计洪量。")
                   .arg(*run.backwardStep + 2)
         : run.negativeVolume
@@ -329,4 +552,58 @@ void THydrographPage::Refresh(const InflowWork& work) {
     }
     FitSummaryColumns();
     Chart2->repaint();
+}
+
+void THydrographPage::FillPeriods(const InflowWork& work, std::span<const TFloodStep> steps, std::size_t computed,
+                                  std::span<const double> corrected, bool withCorrected) {
+    FPeriods.clear();
+    FPeriodRule = PeriodRule();
+    // More than a year between the first and the last record computed.
+    const bool long_ = computed >= 2 && steps[computed - 1].T - steps[0].T > 366.0;
+    bool ordered = true;
+    for (std::size_t i = 1; i < computed && ordered; ++i) ordered = steps[i].T >= steps[i - 1].T;
+    if (long_ && ordered) {
+        try {
+            FPeriods = withCorrected && corrected.size() + 1 == computed
+                           ? SummarizePeriods(steps, computed, corrected, FPeriodRule)
+                           : SummarizePeriods(steps, computed, FPeriodRule);
+        } catch (const std::exception&) {
+            FPeriods.clear();
+        }
+    }
+    SummaryPages->setTabVisible(1, !FPeriods.empty());
+    const bool withCorrectedColumns = !FPeriods.empty() && FPeriods.front().corrected;
+    QStringList headings;
+    for (const char* h : {"时期", "记录数", "洪峰流量", "峰现时间", "入库水量", "出库水量", "蓄量变化", "最小入流",
+                          "负入流时段", "负入流水量"})
+        headings << QString::fromUtf8(h);
+    if (withCorrectedColumns) headings << QString::fromUtf8("修正洪峰") << QString::fromUtf8("修正入库水量");
+    PeriodGrid->clear();
+    PeriodGrid->setColumnCount(static_cast<int>(headings.size()));
+    PeriodGrid->setHorizontalHeaderLabels(headings);
+    PeriodGrid->setRowCount(static_cast<int>(FPeriods.size()));
+    const int flows = FlowDecimals(work);
+    auto flow = [&](const std::optional<TFloodPeak>& p) { return p ? RoundedText(p->value, flows) : QString(); };
+    auto volume = [&](const std::optional<double>& v) { return v ? RoundedText(*v, 4) : QString(); };
+    for (int r = 0; r < static_cast<int>(FPeriods.size()); ++r) {
+        const TPeriodSummary& p = FPeriods[static_cast<std::size_t>(r)];
+        QStringList cells{Text(p.label),
+                          QString::number(p.records),
+                          flow(p.peakInflow),
+                          p.peakInflow ? QString::fromStdString(StampPattern(kCopyStampPattern, p.peakInflow->time)) : QString(),
+                          volume(p.inflowVolume),
+                          volume(p.outflowVolume),
+                          volume(p.storageChange),
+                          flow(p.lowestInflow),
+                          p.negativeInflowSteps ? QString::number(*p.negativeInflowSteps) : QString(),
+                          volume(p.negativeInflowVolume)};
+        if (withCorrectedColumns) cells << flow(p.peakInflowCorrected) << volume(p.inflowVolumeCorrected);
+        for (int c = 0; c < static_cast<int>(cells.size()); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c != 0 && c != 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            PeriodGrid->setItem(r, c, item);
+        }
+    }
+    PeriodGrid->verticalHeader()->setDefaultSectionSize(PeriodGrid->fontMetrics().height() + 4);
+    PeriodGrid->resizeColumnsToContents();
 }

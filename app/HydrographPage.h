@@ -5,12 +5,19 @@
 // terms and which corrected inflow it adds.
 
 #include "BalanceOptions.h"
+#include "FloodPeriods.h"
+#include "InflowScreening.h"
+#include "ReferenceSeries.h"
 
 #include <QSpinBox>
 #include <QWidget>
 
+#include <span>
+
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class InflowWork;
 class QCheckBox;
@@ -19,6 +26,8 @@ class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QTabWidget;
 class QTableWidget;
 class TChartWidget;
 class THydrographChart;
@@ -40,7 +49,14 @@ public:
     ~THydrographPage() override;
 
     TChartWidget* Chart2 = nullptr;
+    // Below the chart, one page each: the summary "洪水特征", the table by
+    // period "分期统计" (shown when the record spans more than a year; a
+    // click on a row zooms the chart to the period), and the checks
+    // "筛查与检验" that do not fit into the method group.
+    QTabWidget* SummaryPages = nullptr;
     QTableWidget* SummaryGrid = nullptr;
+    QTableWidget* PeriodGrid = nullptr;
+    QWidget* CheckGroup = nullptr;
     THydrographChart& Hydrograph() { return *FHydrograph; }
 
     // The group "计算方法" and its choices; every default is the plain
@@ -52,6 +68,34 @@ public:
     TSmoothBox* SmoothBox = nullptr;        // 1 (不平滑), 3, 5, ...
     QCheckBox* RedistributeBox = nullptr;
     QLabel* MethodNote = nullptr;           // what the correction could not do
+
+    // The checks; every default checks nothing and draws nothing.
+    QDoubleSpinBox* SpikeBox = nullptr;           // m; 0: no screening
+    QCheckBox* RepairBox = nullptr;               // flagged levels interpolated
+    QDoubleSpinBox* SmoothToleranceBox = nullptr; // mm; 0: none
+    QDoubleSpinBox* GaugeBox = nullptr;           // m; 0: no band
+    QComboBox* ScaleBox = nullptr;                // 不分期 / 年 / 水文年 / 月
+    QSpinBox* WaterYearBox = nullptr;             // the month a water year begins with
+    QComboBox* PeriodBox = nullptr;               // the table's periods: 水文年 / 年 / 月
+    QLineEdit* CompareEdit = nullptr;             // a reference inflow file; empty: none
+    QLineEdit* CompareColumnsEdit = nullptr;      // "time=COL,value=COL"; empty: time,value
+    QPushButton* CompareButton = nullptr;
+    // Asks for the reference's file name (the window's file dialog); empty
+    // when cancelled.
+    std::function<std::string()> OnChooseCompareFile;
+
+    // Before a computation: flags the levels that depart from their
+    // neighbours' median (and interpolates them when asked: the computation
+    // then takes the interpolated levels) and reads the reference. Raises
+    // the readers' errors, naming the file.
+    void PrepareChecks(InflowWork& work);
+    // After it: the levels as read (the level cells always show the record).
+    void RestoreLevels(InflowWork& work);
+    // One per record of the last computation, none without screening.
+    const std::vector<TRecordFlag>& Flags() const { return FFlags; }
+    // The period table's rule, and the chart zoomed to a row's period.
+    TPeriodRule PeriodRule() const;
+    void ZoomToPeriod(int row);
 
     // The choices as the group shows them; a loss field list that cannot be
     // read raises an error naming it.
@@ -89,6 +133,9 @@ protected:
 
 private:
     void CreateMethodGroup();
+    void CreateCheckGroup();
+    void FillPeriods(const InflowWork& work, std::span<const TFloodStep> steps, std::size_t computed,
+                     std::span<const double> corrected, bool withCorrected);
     // Widens the summary's columns to their texts; the last takes the rest.
     void FitSummaryColumns();
 
@@ -97,4 +144,12 @@ private:
 
     std::unique_ptr<THydrographChart> FHydrograph;
     TCorrectionOptions FCorrection;   // applied by the last computation
+    // The checks of the last computation.
+    double FGauge = 0.0;
+    std::vector<TRecordFlag> FFlags;
+    std::vector<double> FReadLevels;   // the levels as read, while repaired ones are computed
+    bool FWithReference = false;
+    TReferenceSeries FReference;
+    std::vector<TPeriodSummary> FPeriods;
+    TPeriodRule FPeriodRule;
 };

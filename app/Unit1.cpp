@@ -205,7 +205,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     grows(Memo1, 0, 0, 1, 1);
     // The hydrograph takes two thirds of the extra height, the summary the rest.
     grows(Chart2, 0, 0, 1, 2.0 / 3);
-    grows(TabSheet4->SummaryGrid, 0, 2.0 / 3, 1, 1.0 / 3);
+    grows(TabSheet4->SummaryPages, 0, 2.0 / 3, 1, 1.0 / 3);
     grows(TabSheet4->MethodGroup, 1, 2.0 / 3, 0, 0);
     client_->resize(DesignedClientSize());
     SetOuterSize(this, outerSize_, ratio_);
@@ -251,6 +251,23 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     // chart, summary and table never show the settings of an earlier run.
     TabSheet4->OnChoicesChanged = [this] {
         if (Work.ComputedRecords > 0) RunHandler(&TForm1::BitBtn3Click);
+    };
+    TabSheet4->OnChooseCompareFile = [this] { return ExecuteOpenDialog(); };
+    // A flagged record's level cell is coloured, its flag told in the tip.
+    StringGrid1->GridModel()->CellMark = [this](int col, int row) -> TStringGridModel::TCellMark {
+        const std::vector<TRecordFlag>& flags = TabSheet4->Flags();
+        const int record = row - 2;
+        if (col != 1 || record < 0 || static_cast<std::size_t>(record) >= flags.size() ||
+            flags.size() != Work.FloodSteps.size())
+            return {};
+        switch (flags[static_cast<std::size_t>(record)]) {
+        case TRecordFlag::Spike:
+            return {QColor(255, 200, 120), QString::fromUtf8("尖峰：偏离前后五个记录水位的中位数超过容差")};
+        case TRecordFlag::Repaired:
+            return {QColor(190, 215, 255), QString::fromUtf8("尖峰，已按时间线性插值修复后参与计算")};
+        default:
+            return {};
+        }
     };
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::BitBtn1Click); });
@@ -640,6 +657,9 @@ void TForm1::BitBtn3Click() {
     TRefreshOnExit refresh(StringGrid1, &Work);
     TRefreshPageOnExit page(TabSheet4, Work);
     TabSheet4->ApplyChoices(Work);
+    TabSheet4->PrepareChecks(Work);
+    // The computation takes repaired levels; the records keep those read.
+    const TScopeExit restore([this] { TabSheet4->RestoreLevels(Work); });
     Work.Compute();
 }
 

@@ -70,9 +70,25 @@ void TChartLegend::Paint(TCustomChart& chart) {
     for (std::size_t i = 0; i < named.size(); ++i) {
         TChartSeries* s = named[i];
         const int mid = y + h / 2;
-        c.SelectChartPen(s->Pen(), s->SeriesColor());
-        c.MoveTo(x, mid);
-        c.LineTo(x + sample, mid);
+        const auto* shaped = dynamic_cast<const TCustomSeries*>(s);
+        const bool marked = shaped && shaped->Pointer().Visible();
+        if (s->Pen().Visible()) {
+            c.SelectChartPen(s->Pen(), s->SeriesColor());
+            c.MoveTo(x, mid);
+            c.LineTo(x + sample, mid);
+        } else if (!marked) {
+            // A series drawn without a line (a filled band): a patch of its colour.
+            c.SelectPen(TSurfacePen{s->SeriesColor()});
+            c.SelectBrush(s->SeriesColor(), bsSolid);
+            c.FillRectangle({x, mid - h / 4, x + sample, mid + h / 4 + 1});
+        }
+        if (marked) {
+            // The series' marker in the sample's middle.
+            const int mx = x + sample / 2, hs = shaped->Pointer().HorizSize(), vs = shaped->Pointer().VertSize();
+            c.SelectPen(TSurfacePen{clBlack});
+            c.SelectBrush(s->SeriesColor(), bsSolid);
+            c.RectangleOutline(mx - hs, mid - vs, mx + hs + 1, mid + vs + 1);
+        }
         c.SelectChartFont(FFont);
         c.SetTextAlignment(TA_LEFT | TA_TOP);
         c.SetBackgroundMode(bmTransparent);

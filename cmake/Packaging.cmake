@@ -50,7 +50,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${QUELMORA_DOC_DIR})
 # not globbed: a glob is read once at configure time, so a picture added
 # later would be left out of a build tree configured before it.
 set(QUELMORA_README_PICTURES
-    chart-100k-points.png screenshot-about.png screenshot-corrected.png screenshot-curve.png
+    chart-100k-points.png hydrograph-checks-powell.png screenshot-about.png screenshot-corrected.png screenshot-curve.png
     screenshot-flood.png screenshot-help.png screenshot-hydrograph.png screenshot-zoom.png
     screenshot-import.png screenshot-curves.png
     screenshot-144ppi.png)

@@ -880,7 +880,12 @@ void Run(const BatchOptions& options, InflowWork& work) {
         if (hydrographOut != kNone)
             outputs.SetWriter(hydrographOut, [&](LineFile& file) {
                 THydrographExport hydrograph;
-                hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected);
+                THydrographChecks checks;
+                if (run.noise) checks.sigma = run.noise->sigma;
+                checks.flags = flags;
+                checks.referenceTimes = reference.times;
+                checks.reference = reference.values;
+                hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected, checks);
                 file.Write(hydrograph.PngBytes());
             });
         // The summary, the table and the workbook's summary in the flood

@@ -67,8 +67,8 @@ THydrographExport::THydrographExport() : FHydrograph(std::make_unique<THydrograp
 THydrographExport::~THydrographExport() = default;
 
 void THydrographExport::Show(std::span<const TFloodStep> steps, std::size_t computed,
-                             std::span<const double> corrected) {
-    FHydrograph->Show(steps, computed, corrected);
+                             std::span<const double> corrected, const THydrographChecks& checks) {
+    FHydrograph->Show(steps, computed, corrected, checks);
 }
 
 std::string TChartPicture::PngBytes() {

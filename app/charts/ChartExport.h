@@ -10,6 +10,7 @@
 #include <string>
 
 #include "CurveChart.h"
+#include "HydrographChart.h"
 #include "InflowTypes.h"
 #include "Series.h"
 
@@ -62,7 +63,8 @@ public:
 
     THydrographChart& Hydrograph() { return *FHydrograph; }
     // What the page shows after a load or a computation (see THydrographChart::Show).
-    void Show(std::span<const TFloodStep> steps, std::size_t computed, std::span<const double> corrected = {});
+    void Show(std::span<const TFloodStep> steps, std::size_t computed, std::span<const double> corrected = {},
+              const THydrographChecks& checks = {});
 
 private:
     std::unique_ptr<THydrographChart> FHydrograph;

@@ -10,6 +10,7 @@
 #include <string>
 #include <initializer_list>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -66,7 +67,32 @@ THydrographChart::THydrographChart(TChart& chart) : FChart(chart) {
     // One-pixel lines take the engine's direct line stepper; wider ones go
     // through the painter's stroker, which a million records keep busy for
     // seconds.
-    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) s->LinePen().SetWidth(1);
+    // The checks' series: inactive, hence out of the legend and of the
+    // ranges, until Show is given what they draw. The band's two bounds
+    // draw no line of their own: the fill behind every series is the band,
+    // and the lower bound stays out of the legend.
+    FBandHigh = NewSeries(chart, "入库流量 ±2σ", kBandColor, false);
+    FBandLow = NewSeries(chart, "", kBandColor, false);
+    FBandLow->ShowInLegend = false;
+    for (TLineSeries* s : {FBandHigh, FBandLow}) {
+        s->LinePen().SetVisible(false);
+        s->SetStairs(true);
+        s->SetInvertedStairs(true);
+    }
+    FReference = NewSeries(chart, "对比入库流量", kReferenceColor, false);
+    FReference->SetStairs(true);
+    FReference->SetInvertedStairs(true);
+    // A marker on each flagged level; the null points between them keep the
+    // markers apart (no line joins two flags).
+    FFlagged = NewSeries(chart, "异常水位", kFlagColor, true);
+    FFlagged->Pointer().SetVisible(true);
+    FFlagged->Pointer().SetHorizSize(3);
+    FFlagged->Pointer().SetVertSize(3);
+    FFlagged->LinePen().SetVisible(false);
+    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected, FBandHigh, FBandLow, FReference, FFlagged})
+        s->LinePen().SetWidth(1);
+    for (TLineSeries* s : {FBandHigh, FBandLow, FReference, FFlagged}) s->SetActive(false);
+    FChart.OnBeforeDrawSeries = [this](TCustomAxisPanel*) { DrawBehindSeries(); };
     FChart.Zoom().SetDirection(tzdHorizontal);
     FChart.SetAllowPanning(pmHorizontal);
     FChart.OnZoom = [this](TCustomChartPanel*) { FitVerticalToView(); };
@@ -124,7 +150,7 @@ void THydrographChart::FitVerticalToView() {
         if (flows && low >= 0) bottomEnd = std::max(bottomEnd, 0.0);
         axis.SetRange(bottomEnd, high + room);
     };
-    fit(FChart.LeftAxis(), {FInflow, FOutflow, FCorrected}, true);
+    fit(FChart.LeftAxis(), {FInflow, FOutflow, FCorrected, FBandHigh, FBandLow, FReference}, true);
     fit(FChart.RightAxis(), {FLevel}, false);
 }
 
@@ -194,9 +220,11 @@ void THydrographChart::ShiftTime(int notches) {
 }
 
 void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t computed,
-                            std::span<const double> corrected) {
+                            std::span<const double> corrected, const THydrographChecks& checks) {
     computed = std::min(computed, steps.size());
-    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) {
+    const std::initializer_list<TLineSeries*> all = {FInflow,   FOutflow, FLevel,     FCorrected,
+                                                     FBandHigh, FBandLow, FReference, FFlagged};
+    for (TLineSeries* s : all) {
         s->BeginDataUpdate();
         s->RemoveAllPoints();
     }
@@ -217,21 +245,114 @@ void THydrographChart::Show(std::span<const TFloodStep> steps, std::size_t compu
         const std::size_t shown = std::min(computed - 1, corrected.size());
         if (shown > 0) FCorrected->AddPoint(at(0), corrected[0]);
         for (std::size_t k = 0; k < shown; ++k) FCorrected->AddPoint(at(k + 1), corrected[k]);
+        // The band as the inflow's stairs, two sigma above and below.
+        const std::size_t banded = std::min(computed - 1, checks.sigma.size());
+        for (std::size_t k = 0; k < banded; ++k) {
+            const double q = steps[k + 1].Qin, band = 2.0 * checks.sigma[k];
+            if (k == 0) {
+                FBandHigh->AddPoint(at(0), q + band);
+                FBandLow->AddPoint(at(0), q - band);
+            }
+            FBandHigh->AddPoint(at(k + 1), q + band);
+            FBandLow->AddPoint(at(k + 1), q - band);
+        }
+    }
+    for (std::size_t i = 0; i < std::min(steps.size(), checks.flags.size()); ++i) {
+        if (checks.flags[i] != TRecordFlag::Spike && checks.flags[i] != TRecordFlag::Repaired) continue;
+        FFlagged->AddPoint(at(i), steps[i].Z);
+        FFlagged->AddPoint(at(i), steps[i].Z, {}, clNone);
+    }
+    // The reference's missing values break its line; they take the last
+    // value known so that they stretch no axis.
+    double known = 0.0;
+    for (std::size_t j = 0; j < std::min(checks.referenceTimes.size(), checks.reference.size()); ++j) {
+        const double x = static_cast<double>(ElapsedDays(checks.referenceTimes[j]));
+        const double q = checks.reference[j];
+        if (std::isfinite(q)) {
+            known = q;
+            FReference->AddPoint(x, q);
+        } else {
+            FReference->AddPoint(x, known, {}, clNone);
+        }
     }
     // The inflow names itself in the legend once there is one; the other two
     // stay active, so that an empty chart keeps its three axes.
     FInflow->SetActive(FInflow->PointCount() > 0);
-    FCorrected->SetActive(FCorrected->PointCount() > 0);
+    for (TLineSeries* s : {FCorrected, FBandHigh, FBandLow, FReference, FFlagged}) s->SetActive(s->PointCount() > 0);
     TChartAxis& left = FChart.LeftAxis();
     left.SetAutomatic(true);
     double highest = FInflow->PointCount() ? FInflow->HighestY() : 0.0;
-    if (FOutflow->PointCount()) highest = std::max(highest, FOutflow->HighestY());
-    if (FCorrected->PointCount()) highest = std::max(highest, FCorrected->HighestY());
+    for (TLineSeries* s : {FOutflow, FCorrected, FBandHigh, FReference})
+        if (s->PointCount()) highest = std::max(highest, s->HighestY());
     if (negative && highest < 0) {
         left.SetAutomaticMaximum(false);
         left.SetMaximum(0);
     }
-    for (TLineSeries* s : {FInflow, FOutflow, FLevel, FCorrected}) s->EndDataUpdate();
+    for (TLineSeries* s : all) s->EndDataUpdate();
     // Zoomed in time, the new records are fitted in view.
     FitVerticalToView();
+}
+
+void THydrographChart::ZoomTime(double from, double to) {
+    if (!(from < to)) return;
+    TChartAxis& bottom = FChart.BottomAxis();
+    // Kept for "show all", like a zoom by the mouse.
+    if (!FChart.IsZoomed) FChart.SaveScales();
+    bottom.SetRange(from, to);
+    FChart.IsZoomed = true;
+    FitVerticalToView();
+    FChart.Invalidate();
+}
+
+void THydrographChart::DrawBehindSeries() {
+    const bool band = FBandHigh->Active() && FBandHigh->PointCount() == FBandLow->PointCount();
+    if (!band && !FFlagged->Active()) return;
+    TChartCanvas& c = FChart.Canvas();
+    const TRect plot = FChart.PlotRect();
+    c.ClipToRectangle(plot);
+    const TChartAxis& bottom = FChart.BottomAxis();
+    const TChartAxis& left = FChart.LeftAxis();
+    if (band) {
+        // Each pixel column filled from the highest upper bound to the lowest
+        // lower bound of the steps it holds: a million steps cost a pass over
+        // them and one rectangle per column.
+        const int width = plot.Right - plot.Left;
+        std::vector<int> top(static_cast<std::size_t>(std::max(width, 0)), std::numeric_limits<int>::max());
+        std::vector<int> foot(top.size(), std::numeric_limits<int>::min());
+        const auto [first, last] = PointsAround(*FBandHigh, bottom.Minimum(), bottom.Maximum());
+        for (int i = std::max(first, 1); i <= last; ++i) {
+            int x0 = bottom.ValueToPixel(FBandHigh->XValueAt(i - 1)), x1 = bottom.ValueToPixel(FBandHigh->XValueAt(i));
+            if (x0 > x1) std::swap(x0, x1);
+            x0 = std::max(x0, plot.Left);
+            x1 = std::min(x1, plot.Right - 1);
+            const int yHigh = left.ValueToPixel(FBandHigh->YValueAt(i)), yLow = left.ValueToPixel(FBandLow->YValueAt(i));
+            for (int x = x0; x <= x1; ++x) {
+                const auto col = static_cast<std::size_t>(x - plot.Left);
+                top[col] = std::min(top[col], std::min(yHigh, yLow));
+                foot[col] = std::max(foot[col], std::max(yHigh, yLow));
+            }
+        }
+        c.SelectPen(TSurfacePen{});
+        c.SelectBrush(kBandColor, bsSolid);
+        for (std::size_t col = 0; col < top.size(); ++col)
+            if (top[col] <= foot[col]) {
+                const int x = plot.Left + static_cast<int>(col);
+                c.FillRectangle({x, top[col], x + 1, foot[col] + 1});
+            }
+    }
+    if (FFlagged->Active()) {
+        // A dotted line across the plot at each flagged time: one day in
+        // sixty years is a pixel wide.
+        TSurfacePen pen;
+        pen.Color = kFlagColor;
+        pen.Style = psDot;
+        c.SelectPen(pen);
+        for (int i = 0; i < FFlagged->PointCount(); i += 2) {
+            const int x = bottom.ValueToPixel(FFlagged->XValueAt(i));
+            if (x < plot.Left || x >= plot.Right) continue;
+            c.VerticalLine(x, plot.Top, plot.Bottom);
+        }
+    }
+    c.RemoveClip();
+    c.ResetSurface();
 }

@@ -11,6 +11,12 @@
 #include "Series.h"
 #include "ViewExports.h"
 #include "Batch.h"
+#include "ChartExport.h"
+#include "DateTime.h"
+#include "GridView.h"
+
+#include <cmath>
+#include <cstdlib>
 
 #include <QAction>
 #include <QCheckBox>
@@ -321,4 +327,176 @@ TEST_F(PageTest, NegativeRecordVolumeIsSaidBesideTheChoices) {
     EXPECT_TRUE(form->TabSheet4->MethodNote->text().contains(QStringLiteral("第 4 行")))
         << form->TabSheet4->MethodNote->text().toStdString();
     EXPECT_FALSE(Hydro().CorrectedInflow().Active());
+}
+
+namespace {
+
+// Pixels of one colour in the chart's plot area.
+int CountColour(const QImage& image, TColor colour) {
+    const QRgb want = qRgb(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                           static_cast<int>((colour >> 16) & 0xFF));
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF);
+    return n;
+}
+
+QImage Picture(THydrographExport& e) {
+    const std::string png = e.PngBytes();
+    QImage image;
+    image.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()), "PNG");
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+// Each check draws its own colour and nothing else changes: the picture
+// with every check empty is the plain one, pixel for pixel, and each
+// colour shows exactly when its check is given.
+TEST_F(PageTest, ChecksDrawTheirOwnColoursOnly) {
+    LoadTankan();
+    form->BitBtn3->click();
+    const auto& steps = form->Work.FloodSteps;
+    const std::size_t computed = form->Work.ComputedRecords;
+    ASSERT_GE(computed, 10u);
+    std::vector<double> sigma(computed - 1, 40.0);
+    std::vector<TRecordFlag> flags(steps.size(), TRecordFlag::None);
+    flags[computed / 2] = TRecordFlag::Spike;
+    flags[computed / 3] = TRecordFlag::Repaired;
+    std::vector<DateTimeValue> times;
+    std::vector<double> reference;
+    for (std::size_t i = 1; i < computed; ++i) {
+        times.push_back(steps[i].T);
+        reference.push_back(i % 7 == 3 ? std::nan("") : steps[i].Qin * 1.3 + 50.0);
+    }
+    THydrographExport plain;
+    plain.Show(steps, computed);
+    const QImage base = Picture(plain);
+    struct Case {
+        bool band, flag, ref;
+    } cases[] = {{false, false, false}, {true, false, false}, {false, true, false},
+                 {false, false, true},  {true, true, true}};
+    for (const Case& c : cases) {
+        THydrographChecks checks;
+        if (c.band) checks.sigma = sigma;
+        if (c.flag) checks.flags = flags;
+        if (c.ref) {
+            checks.referenceTimes = times;
+            checks.reference = reference;
+        }
+        THydrographExport e;
+        e.Show(steps, computed, {}, checks);
+        const QImage image = Picture(e);
+        const std::string where = std::string(c.band ? "band " : "") + (c.flag ? "flags " : "") + (c.ref ? "reference" : "");
+        if (!c.band && !c.flag && !c.ref) EXPECT_EQ(image, base);
+        EXPECT_EQ(CountColour(image, kBandColor) > 200, c.band) << where;
+        EXPECT_EQ(CountColour(image, kFlagColor) > 20, c.flag) << where;
+        EXPECT_EQ(CountColour(image, kReferenceColor) > 100, c.ref) << where;
+        EXPECT_EQ(e.Hydrograph().Flagged().PointCount(), c.flag ? 4 : 0) << where;
+    }
+}
+
+// The checks in the window on Powell's sixty years: the spikes flagged in
+// the table and on the chart, the band drawn, the period table shown, a
+// click on a period zooming the chart to it; and without the checks none of
+// it. Pictures go to QUELMORA_SHOT_DIR when it is set.
+TEST_F(PageTest, PowellChecksInTheWindow) {
+    Answer(kRealData + "/powell_curve_pre2017_live.txt");
+    form->BitBtn1->click();
+    Answer(kRealData + "/powell_1963_2026_flood.txt");
+    form->BitBtn2->click();
+    THydrographPage& page = *form->TabSheet4;
+    page.SpikeBox->setValue(0.2);
+    page.GaugeBox->setValue(0.003048);
+    form->BitBtn3->click();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].second;
+    std::vector<std::string> flagged;
+    for (std::size_t i = 0; i < page.Flags().size(); ++i)
+        if (page.Flags()[i] == TRecordFlag::Spike)
+            flagged.push_back(StampPattern("yyyy-mm-dd", form->Work.FloodSteps[i].T));
+    EXPECT_EQ(flagged, (std::vector<std::string>{"1973-09-29", "1985-08-02"}));
+    EXPECT_EQ(Hydro().Flagged().PointCount(), 4);
+    EXPECT_TRUE(Hydro().BandHigh().Active());
+    // The level cell of a flagged record is coloured; its neighbour is not.
+    std::size_t spike = 0;
+    while (page.Flags()[spike] != TRecordFlag::Spike) ++spike;
+    TStringGridModel* model = form->StringGrid1->GridModel();
+    const int row = static_cast<int>(spike) + 1;
+    EXPECT_TRUE(model->data(model->index(row, 1), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(model->data(model->index(row + 1, 1), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(model->data(model->index(row, 2), Qt::BackgroundRole).isValid());
+    // Sixty-three water years; a click on WY1983 shows October 1982 to
+    // September 1983.
+    ASSERT_TRUE(page.SummaryPages->isTabVisible(1));
+    ASSERT_EQ(page.PeriodGrid->rowCount(), 63);
+    int wy1983 = -1;
+    for (int r = 0; r < page.PeriodGrid->rowCount(); ++r)
+        if (page.PeriodGrid->item(r, 0)->text() == QStringLiteral("WY1983")) wy1983 = r;
+    ASSERT_GE(wy1983, 0);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->PageControl1->setCurrentWidget(form->TabSheet4);
+    page.SummaryPages->setCurrentWidget(page.PeriodGrid);
+    page.PeriodGrid->scrollToItem(page.PeriodGrid->item(wy1983, 0));
+    QApplication::processEvents();
+    const QRect cell = page.PeriodGrid->visualItemRect(page.PeriodGrid->item(wy1983, 0));
+    QTest::mouseClick(page.PeriodGrid->viewport(), Qt::LeftButton, {}, cell.center());
+    const TChartAxis& bottom = Hydro().Chart().BottomAxis();
+    EXPECT_FALSE(bottom.Automatic());
+    EXPECT_EQ(StampPattern("yyyy-mm-dd", StampAtElapsedDays(bottom.Minimum())), "1982-10-01");
+    EXPECT_EQ(StampPattern("yyyy-mm-dd", StampAtElapsedDays(bottom.Maximum())), "1983-10-01");
+    if (const char* shots = std::getenv("QUELMORA_SHOT_DIR")) {
+        page.Chart2->repaint();
+        form->grab().save(QString::fromUtf8(shots) + "/window_powell_wy1983_zoom.png");
+        page.SummaryPages->setCurrentWidget(page.CheckGroup);
+        QApplication::processEvents();
+        form->grab().save(QString::fromUtf8(shots) + "/window_powell_checks_page.png");
+        form->PageControl1->setCurrentWidget(form->TabSheet2);
+        form->StringGrid1->ShowRow(row + 1);
+        QApplication::processEvents();
+        form->grab().save(QString::fromUtf8(shots) + "/window_powell_flagged_cell.png");
+    }
+    // Without the checks: nothing flagged, no band, no period table for a short record.
+    page.SpikeBox->setValue(0.0);
+    page.GaugeBox->setValue(0.0);
+    form->BitBtn3->click();
+    EXPECT_TRUE(page.Flags().empty());
+    EXPECT_FALSE(Hydro().Flagged().Active());
+    EXPECT_FALSE(Hydro().BandHigh().Active());
+    EXPECT_FALSE(model->data(model->index(row, 1), Qt::BackgroundRole).isValid());
+    LoadTankan();
+    form->BitBtn3->click();
+    EXPECT_FALSE(page.SummaryPages->isTabVisible(1));
+}
+
+// The reference chosen in the window is drawn and compared, its columns named.
+TEST_F(PageTest, PowellReferenceInTheWindow) {
+    Answer(kRealData + "/powell_curve_pre2017_live.txt");
+    form->BitBtn1->click();
+    Answer(kRealData + "/powell_1983_flood.txt");
+    form->BitBtn2->click();
+    THydrographPage& page = *form->TabSheet4;
+    Answer(kRealData + "/powell_1983_published.csv");
+    page.CompareButton->click();
+    page.CompareColumnsEdit->setText(QStringLiteral("time=time,value=published_inflow_m3s"));
+    form->BitBtn3->click();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].second;
+    EXPECT_TRUE(Hydro().Reference().Active());
+    EXPECT_GT(Hydro().Reference().PointCount(), 100);
+    bool compared = false;
+    for (int r = 0; r < page.SummaryGrid->rowCount(); ++r)
+        compared = compared || page.SummaryGrid->item(r, 0)->text().contains(QString::fromUtf8("对比均方根误差"));
+    EXPECT_TRUE(compared);
+    if (const char* shots = std::getenv("QUELMORA_SHOT_DIR")) {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->PageControl1->setCurrentWidget(form->TabSheet4);
+        QApplication::processEvents();
+        form->grab().save(QString::fromUtf8(shots) + "/window_powell1983_reference.png");
+    }
+    // A file that is not there is refused by name, and nothing is drawn.
+    page.CompareEdit->setText(QStringLiteral("/nonexistent/reference.csv"));
+    form->BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].second.find("/nonexistent/reference.csv"), std::string::npos) << messages.shown[0].second;
 }

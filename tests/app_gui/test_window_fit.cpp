@@ -10,6 +10,7 @@
 
 #include <QFontMetricsF>
 #include <QGroupBox>
+#include <QTabWidget>
 #include <QHeaderView>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -162,7 +163,7 @@ TEST_F(GrowTest, LargerTheTablesAndChartsGrowSmallerItScrolls) {
     for (QWidget* w : {static_cast<QWidget*>(form->PageControl1), static_cast<QWidget*>(form->BitBtn1),
                        static_cast<QWidget*>(form->Image1), static_cast<QWidget*>(form->StringGrid1),
                        static_cast<QWidget*>(form->StringGrid2), static_cast<QWidget*>(form->Chart1),
-                       static_cast<QWidget*>(form->Chart2), static_cast<QWidget*>(form->TabSheet4->SummaryGrid),
+                       static_cast<QWidget*>(form->Chart2), static_cast<QWidget*>(form->TabSheet4->SummaryPages),
                        static_cast<QWidget*>(form->TabSheet4->MethodGroup)})
         before.push_back({w, w->geometry()});
 
