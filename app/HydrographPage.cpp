@@ -341,7 +341,8 @@ TPeriodRule THydrographPage::PeriodRule() const {
 
 void THydrographPage::PrepareChecks(InflowWork& work) {
     FFlags.clear();
-    FReadLevels.clear();
+    // The checks screen the levels as read, whatever the last repair made.
+    work.RestoreReadLevels();
     FWithReference = false;
     FReference = {};
     FGauge = GaugeBox->value();
@@ -366,15 +367,8 @@ void THydrographPage::PrepareChecks(InflowWork& work) {
     if (!RepairBox->isChecked() || screening.spikes.empty()) return;
     TLevelRepair repair = RepairLevels(times, levels, FFlags);
     if (!repair.done) return;
-    FReadLevels = std::move(levels);
     FFlags = std::move(repair.flags);
-    for (std::size_t i = 0; i < FReadLevels.size(); ++i) work.FloodSteps[i].Z = repair.levels[i];
-}
-
-void THydrographPage::RestoreLevels(InflowWork& work) {
-    if (FReadLevels.size() == work.FloodSteps.size())
-        for (std::size_t i = 0; i < FReadLevels.size(); ++i) work.FloodSteps[i].Z = FReadLevels[i];
-    FReadLevels.clear();
+    for (const TSpike& spike : screening.spikes) work.ReplaceLevel(spike.record, repair.levels[spike.record]);
 }
 
 void THydrographPage::ZoomToPeriod(int row) {

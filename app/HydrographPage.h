@@ -84,13 +84,12 @@ public:
     // when cancelled.
     std::function<std::string()> OnChooseCompareFile;
 
-    // Before a computation: flags the levels that depart from their
-    // neighbours' median (and interpolates them when asked: the computation
-    // then takes the interpolated levels) and reads the reference. Raises
-    // the readers' errors, naming the file.
+    // Before a computation: flags the levels as read that depart from their
+    // neighbours' median (and interpolates them when asked: the record, its
+    // table and its result file then hold the interpolated levels, as batch
+    // mode's do) and reads the reference. Raises the readers' errors, naming
+    // the file.
     void PrepareChecks(InflowWork& work);
-    // After it: the levels as read (the level cells always show the record).
-    void RestoreLevels(InflowWork& work);
     // One per record of the last computation, none without screening.
     const std::vector<TRecordFlag>& Flags() const { return FFlags; }
     // The period table's rule, and the chart zoomed to a row's period.
@@ -147,7 +146,6 @@ private:
     // The checks of the last computation.
     double FGauge = 0.0;
     std::vector<TRecordFlag> FFlags;
-    std::vector<double> FReadLevels;   // the levels as read, while repaired ones are computed
     bool FWithReference = false;
     TReferenceSeries FReference;
     std::vector<TPeriodSummary> FPeriods;

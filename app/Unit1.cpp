@@ -658,8 +658,6 @@ void TForm1::BitBtn3Click() {
     TRefreshPageOnExit page(TabSheet4, Work);
     TabSheet4->ApplyChoices(Work);
     TabSheet4->PrepareChecks(Work);
-    // The computation takes repaired levels; the records keep those read.
-    const TScopeExit restore([this] { TabSheet4->RestoreLevels(Work); });
     Work.Compute();
 }
 

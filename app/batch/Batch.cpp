@@ -719,7 +719,7 @@ std::vector<TRecordFlag> ScreenAndRepair(InflowWork& work, const BatchOptions& o
         std::string line = *options.flood + ":" + std::to_string(work.RecordLine(spike.record).line) + ": " +
                            SpikeText(spike, step.Z, options);
         if (!repaired.empty()) {
-            step.Z = repaired[spike.record];
+            work.ReplaceLevel(spike.record, repaired[spike.record]);
             line += "; repaired to " + LevelText(step.Z, options.floodFormat.units.level);
         }
         told.push_back(std::move(line));

@@ -339,6 +339,10 @@ void InflowWork::TCurveCells::AppendDerivedCell(int row, int k, std::string& out
 
 void InflowWork::AppendDerivedCell(int row, int k, std::string& out) const {
     const std::size_t record = static_cast<std::size_t>(row - kFirstDataRow);
+    if (k == 1 && LevelReplaced(record)) {
+        out += RealToText(FloodSteps[record].Z);
+        return;
+    }
     if (k < kTextCells) {
         out += floodTexts_.Cell(record, k);
         return;
@@ -548,6 +552,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         reading.Finish(FailedLine);
         LastReadCrAlone = reading.CrAlone;
         FloodSteps = std::move(steps);
+        readLevels_.clear();
         FloodFieldTexts = std::move(fieldTexts);
         FloodOutflowDecimals = outflowDecimals;
         recordLines_ = std::move(reading.lines);
@@ -555,6 +560,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         if (!FailedLine) FailedLine = reading.ShortLineFailure();
         LastReadCrAlone = reading.CrAlone;
         std::vector<TFloodStep>().swap(FloodSteps);
+        readLevels_.clear();
         FloodFieldTexts.Clear();
         FloodOutflowDecimals = 0;
         recordLines_.clear();
@@ -581,10 +587,31 @@ std::vector<std::string> InflowWork::PassedOver(std::string_view file) const {
     return lines;
 }
 
+void InflowWork::ReplaceLevel(std::size_t record, double level) {
+    if (!LevelReplaced(record)) {
+        const auto at = std::lower_bound(readLevels_.begin(), readLevels_.end(), std::pair{record, 0.0},
+                                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        readLevels_.insert(at, {record, FloodSteps.at(record).Z});
+    }
+    FloodSteps[record].Z = level;
+}
+
+void InflowWork::RestoreReadLevels() {
+    for (const auto& [record, level] : readLevels_)
+        if (record < FloodSteps.size()) FloodSteps[record].Z = level;
+    readLevels_.clear();
+}
+
+bool InflowWork::LevelReplaced(std::size_t record) const {
+    return std::binary_search(readLevels_.begin(), readLevels_.end(), std::pair{record, 0.0},
+                              [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
 void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts fieldTexts) {
     ResetFloodTable();
     FailedLine.reset();
     LastReadCrAlone = false;
+    readLevels_.clear();
     FloodSteps = std::move(steps);
     FloodFieldTexts = std::move(fieldTexts);
     FloodOutflowDecimals = 0;
@@ -820,6 +847,7 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     streamed = {};
     ResetFloodTable();
     std::vector<TFloodStep>().swap(FloodSteps);
+    readLevels_.clear();
     FloodFieldTexts.Clear();
     FailedLine.reset();
     lossRecord_.reset();

@@ -146,6 +146,13 @@ public:
     // belong to no file: a failure of their computation names none, only the
     // line their index stands for (record k as line k + 2).
     void SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts fieldTexts);
+    // A level mended by a repair (a spike interpolated between its good
+    // neighbours): the record computes with it, the table and the result
+    // file show it, and the level as read is kept to be put back. Reading or
+    // setting a record forgets them.
+    void ReplaceLevel(std::size_t record, double level);
+    void RestoreReadLevels();
+    bool LevelReplaced(std::size_t record) const;
     // The third button: rows 2 .. 1 + FloodSteps.size() of StringGrid1 (no
     // further than the table goes). The computed columns of a row show the
     // texts of its FloodSteps values from then on.
@@ -221,6 +228,8 @@ private:
         const TRowTexts& texts_;
     };
     TRowTexts floodTexts_;
+    // The levels as read of the records ReplaceLevel changed, by record.
+    std::vector<std::pair<std::size_t, double>> readLevels_;
     TRowTexts curveTexts_;
     TCurveCells curveCells_{curveTexts_};
 

@@ -12,11 +12,13 @@
 #include "ViewExports.h"
 #include "Batch.h"
 #include "ChartExport.h"
+#include "Currency.h"
 #include "DateTime.h"
 #include "GridView.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 #include <QAction>
 #include <QCheckBox>
@@ -469,6 +471,50 @@ TEST_F(PageTest, PowellChecksInTheWindow) {
     LoadTankan();
     form->BitBtn3->click();
     EXPECT_FALSE(page.SummaryPages->isTabVisible(1));
+}
+
+// A repaired level is the record's level: the table, the result file and
+// the storage beside it all hold it; computed again without the repair, the
+// level as read comes back.
+TEST_F(PageTest, ARepairedLevelIsTheRecordsLevel) {
+    Answer(kRealData + "/powell_curve_pre2017_live.txt");
+    form->BitBtn1->click();
+    Answer(kRealData + "/powell_1963_2026_flood.txt");
+    form->BitBtn2->click();
+    THydrographPage& page = *form->TabSheet4;
+    TStringGridModel* model = form->StringGrid1->GridModel();
+    auto cell = [&](int row, int column) { return model->data(model->index(row, column), Qt::DisplayRole).toString().toStdString(); };
+    auto resultLine = [&](std::size_t record) {
+        Answer(Path("result.txt"));
+        form->BitBtn4->click();
+        std::istringstream lines(ReadFile(Path("result.txt")));
+        std::string line;
+        for (std::size_t k = 0; k < record + 3 && std::getline(lines, line);) ++k;
+        return line;
+    };
+    page.SpikeBox->setValue(0.2);
+    form->BitBtn3->click();
+    std::size_t spike = 0;
+    while (StampPattern("yyyy-mm-dd", form->Work.FloodSteps[spike].T) != "1985-08-02") ++spike;
+    const int row = static_cast<int>(spike) + 1;
+    const std::string read = cell(row, 1);
+    const std::string plainLine = resultLine(spike);
+    page.RepairBox->setChecked(true);
+    for (int pass = 0; pass < 2; ++pass) {   // twice: the second repairs the levels as read, not the first's
+        form->BitBtn3->click();
+        ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].second;
+        EXPECT_NE(cell(row, 1), read);
+        EXPECT_EQ(cell(row, 1), RealToText(form->Work.FloodSteps[spike].Z));
+        EXPECT_EQ(cell(row, 2), RealToText(form->Work.FromZGetV(form->Work.FloodSteps[spike].Z)));
+        EXPECT_NEAR(form->Work.FloodSteps[spike].Qin, 500.47, 0.01);
+        const std::string line = resultLine(spike);
+        EXPECT_EQ(line.substr(line.find(',') + 1, cell(row, 1).size() + 1), cell(row, 1) + ",") << line;
+    }
+    page.RepairBox->setChecked(false);
+    form->BitBtn3->click();
+    EXPECT_EQ(cell(row, 1), read);
+    EXPECT_NEAR(form->Work.FloodSteps[spike].Qin, -1789.2, 0.05);
+    EXPECT_EQ(resultLine(spike), plainLine);
 }
 
 // The reference chosen in the window is drawn and compared, its columns named.
