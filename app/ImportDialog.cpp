@@ -4,6 +4,8 @@
 #include "Exceptions.h"
 #include "OptionText.h"
 #include "RecordLine.h"
+#include "StringList.h"
+#include "WorkbookLines.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -103,7 +105,40 @@ TImportDialog::TImportDialog(TFileKind kind, const QString& fileName, const QStr
            std::max(sizeHint().height(), metrics.height() * 30));
 }
 
+// A sheet's first rows through the readers' own source. Title rows above the
+// table are passed over: the heading is the first row of two or more texts.
+void TImportDialog::ReadSheetPreview() {
+    try {
+        const std::unique_ptr<TLineSource> source = workbook::OpenWorkbookLines(QFile::encodeName(fileName_).toStdString());
+        std::string line;
+        std::vector<std::string_view> fields;
+        bool heading = true;
+        for (int passed = 0; !source->AtEnd() && static_cast<int>(rows_.size()) < kPreviewLines;) {
+            source->ReadLine(line);
+            SplitFields(TrimText(line), fields);
+            if (heading) {
+                const auto texts = std::count_if(fields.begin(), fields.end(), [](std::string_view f) {
+                    const std::string_view t = TrimText(f);
+                    return !t.empty() && t.find_first_not_of("0123456789.+-eE ") != std::string_view::npos;
+                });
+                if (texts < 2 && ++passed < kPreviewLines) continue;
+                headingLine_ = line;
+                for (const std::string_view h : HeadingNames(headingLine_)) headings_.emplace_back(h);
+                heading = false;
+                continue;
+            }
+            rows_.emplace_back(fields.begin(), fields.end());
+        }
+    } catch (const Exception& e) {
+        readProblem_ = QString::fromStdString(e.what());
+    }
+}
+
 void TImportDialog::ReadPreview() {
+    if (workbook::IsWorkbookFileName(workbook::SplitWorkbookName(QFile::encodeName(fileName_).toStdString()).file)) {
+        ReadSheetPreview();
+        return;
+    }
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly)) {
         readProblem_ = fileName_ + QStringLiteral(": ") + file.errorString();

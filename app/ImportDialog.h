@@ -53,6 +53,7 @@ class TImportDialog : public QDialog {
 
   private:
     void ReadPreview();
+    void ReadSheetPreview();
     void BuildControls();
     void ApplyGuess();
     void Update();

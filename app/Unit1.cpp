@@ -426,8 +426,10 @@ std::string TForm1::ShowOpenDialog1() {
     const QString workbooks = QString::fromUtf8("Excel 工作簿 (*.xlsx)");
     const QString dataFiles = QString::fromUtf8("数据文件 (*.csv *.txt)");
     const QString allFiles = QString::fromUtf8("所有文件 (*)");
+    // The import reads workbooks too (FILE.xlsx, or FILE.xlsx#SHEET typed).
+    const QString sheets = QString::fromUtf8("Excel 工作簿 (*.xlsx *.xlsm)");
     OpenDialog1->setNameFilters(offerWorkbook_ ? QStringList{textFiles, workbooks}
-                                : offerData_   ? QStringList{dataFiles, allFiles}
+                                : offerData_   ? QStringList{dataFiles, sheets, allFiles}
                                                : QStringList{textFiles});
     OpenDialog1->selectNameFilter(offerData_ ? dataFiles : textFiles);
     if (const QString folder = LastFolder(); !folder.isEmpty()) OpenDialog1->setDirectory(folder);

@@ -5,6 +5,7 @@
 #include "OutputSet.h"
 #include "Unit1.h"
 #include "WindowArguments.h"
+#include "WorkbookLines.h"
 
 #include <QTimer>
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     // output or error.
     GuardStandardDescriptors();
     LoadLocaleFormats();
+    // Curves and records may be workbooks, in the window and in batch mode.
+    workbook::InstallWorkbookLines();
     // With arguments the program works without a window (and without a
     // display), unless they ask for the window with files to read.
     const bool window = WantsWindow(argc, argv);

@@ -17,6 +17,7 @@
 #include "LargeMemory.h"
 #include "LocaleFormats.h"
 #include "RecordFormat.h"
+#include "WorkbookLines.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -605,6 +606,8 @@ PyRecord RecordFromFrame(const py::object& frame, const py::object& level, const
 PYBIND11_MODULE(quelmora, m) {
     // Numbers and stamps are read in the user's locale, as batch mode reads them.
     LoadLocaleFormats();
+    // Curves and records may be workbooks (FILE.xlsx, FILE.xlsx#SHEET).
+    workbook::InstallWorkbookLines();
 
     m.doc() = R"doc(Reservoir inflow back-calculated from recorded level and outflow.
 

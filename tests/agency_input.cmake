@@ -21,3 +21,9 @@ add_test(NAME agency_files_as_published
 # compared, through the program.
 add_test(NAME long_records_powell
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/agency/long_records.py $<TARGET_FILE:quelmora> ${QUELMORA_REALDATA_DIR})
+# Curves and records as workbooks (the agency's, LibreOffice's, openpyxl's)
+# give byte for byte the results of the same tables as CSV. openpyxl is
+# Debian's: the system python3.
+add_test(NAME agency_workbook_input
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/agency/workbook_input.py $<TARGET_FILE:quelmora>
+            ${CMAKE_SOURCE_DIR} ${QUELMORA_REALDATA_DIR})

@@ -6,6 +6,11 @@ quelmora_test(test_workbook
     LIBS app_workbook PkgConfig::MINIZIP)
 target_compile_definitions(test_workbook PRIVATE QUELMORA_REALDATA_DIR="${QUELMORA_REALDATA_DIR}")
 
+# Sheets read as curves and records, against the same tables as text files.
+quelmora_test(test_workbook_lines
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/workbook/test_workbook_lines.cpp
+    LIBS app_workbook_lines PkgConfig::MINIZIP)
+
 # openpyxl, the Python reader and writer of workbooks, against ours both ways.
 add_executable(workbook_probe ${CMAKE_CURRENT_SOURCE_DIR}/workbook/workbook_probe.cpp)
 target_link_libraries(workbook_probe PRIVATE app_workbook)
@@ -19,3 +24,10 @@ add_test(NAME workbook_openpyxl
 add_test(NAME batch_xlsx_openpyxl
     COMMAND ${QUELMORA_DEBIAN_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/workbook/result_workbook_check.py
             $<TARGET_FILE:quelmora> ${CMAKE_SOURCE_DIR} ${QUELMORA_REALDATA_DIR})
+
+# A sheet of a million records is read one row at a time: peak memory within
+# a bound of the same record as CSV, and the same result.
+add_test(NAME workbook_million_rows
+    COMMAND ${QUELMORA_DEBIAN_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/workbook/million_rows.py $<TARGET_FILE:quelmora>
+            ${CMAKE_SOURCE_DIR})
+set_tests_properties(workbook_million_rows PROPERTIES TIMEOUT 600)

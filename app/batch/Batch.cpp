@@ -12,6 +12,7 @@
 #include "InflowScreening.h"
 #include "InflowWork.h"
 #include "LineFile.h"
+#include "LineSource.h"
 #include "OutputSet.h"
 #include "RecordCheck.h"
 #include "ReferenceSeries.h"
@@ -24,6 +25,7 @@
 #include "ResultWorkbook.h"
 #include "FloodPeriods.h"
 #include "TidyTable.h"
+#include "WorkbookLines.h"
 
 #include <algorithm>
 #include <charconv>
@@ -71,6 +73,10 @@ constexpr const char* kUsage =
     "  --flood FLOOD   the flood record file (a heading line, then\n"
     "                  \"yyyy-mm-dd hh-mm-ss,level,outflow\" lines); without it\n"
     "                  only the curve is read\n"
+    "                  Every file read may be an Excel workbook: FILE.xlsx (its\n"
+    "                  first sheet) or FILE.xlsx#SHEET; its rows are the lines\n"
+    "                  (title rows above the headings --columns names skipped),\n"
+    "                  date cells the times, empty and #N/A cells blank\n"
     "  --out RESULT    where the result file goes; standard output when absent\n"
     "                  or \"-\" (needs --flood)\n"
     "  --chart PNG     draws the curve chart as the window shows it after the\n"
@@ -755,10 +761,12 @@ void Run(const BatchOptions& options, InflowWork& work) {
     // Every name is known before anything is read: an output that would
     // replace an input or another output is refused now.
     TOutputSet outputs;
-    outputs.AddInput("--curve", *options.curve);
-    for (const TCurveArgument& c : options.datedCurves) outputs.AddInput("--curve", c.file);
-    if (options.flood) outputs.AddInput("--flood", *options.flood);
-    if (options.compare) outputs.AddInput("--compare", *options.compare);
+    // A workbook's sheet (book.xlsx#Data) is the workbook's file.
+    const auto input = [](const std::string& name) { return workbook::SplitWorkbookName(name).file; };
+    outputs.AddInput("--curve", input(*options.curve));
+    for (const TCurveArgument& c : options.datedCurves) outputs.AddInput("--curve", input(c.file));
+    if (options.flood) outputs.AddInput("--flood", input(*options.flood));
+    if (options.compare) outputs.AddInput("--compare", input(*options.compare));
     constexpr std::size_t kNone = SIZE_MAX;
     auto add = [&](const char* option, const std::optional<std::string>& name, std::size_t buffer = 1 << 16) {
         return name ? outputs.AddOutput(option, *name, buffer) : kNone;
@@ -935,7 +943,7 @@ void PrintError(const std::string& text) {
 void PrintFailedLine(const TFailedLine& failed) {
     if (failed.file.empty()) return;
     std::string text = failed.file + ":" + std::to_string(failed.line);
-    if (const std::optional<std::string> line = ReadLineAt(failed.file, failed.line, failed.version)) {
+    if (const std::optional<std::string> line = SourceLineAt(failed.file, failed.line, failed.version)) {
         text += ": ";
         text += ShortenedText(*line);
     }
@@ -945,6 +953,7 @@ void PrintFailedLine(const TFailedLine& failed) {
 }  // namespace
 
 int RunBatch(int argc, char** argv) {
+    workbook::InstallWorkbookLines();
     BatchOptions options;
     try {
         options = ParseArguments(argc, argv);

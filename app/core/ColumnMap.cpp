@@ -171,6 +171,17 @@ TColumnOption ParseCompareColumns(std::string_view text) {
     return ParseColumns("--compare-columns", text, kCompareRules);
 }
 
+std::size_t HeadingsFound(const TColumnOption& columns, std::string_view line) {
+    const std::vector<std::string_view> headings = HeadingNames(line);
+    std::size_t found = 0;
+    for (const TColumnChoice& choice : columns.choices)
+        if (choice.column.number == 0 &&
+            std::any_of(headings.begin(), headings.end(),
+                        [&](std::string_view h) { return SameIgnoringCase(h, choice.column.heading); }))
+            ++found;
+    return found;
+}
+
 std::vector<std::size_t> ResolveColumns(const TColumnOption& columns, std::string_view headingLine,
                                         std::string_view fileName) {
     const std::vector<std::string_view> headings = HeadingNames(headingLine);

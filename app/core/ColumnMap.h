@@ -67,6 +67,10 @@ TColumnOption ParseCompareColumns(std::string_view text);
 std::vector<std::size_t> ResolveColumns(const TColumnOption& columns, std::string_view headingLine,
                                         std::string_view fileName);
 
+// How many of the headings the columns name a line holds: of a sheet's rows
+// before its heading, the one that comes closest is the one a refusal lists.
+std::size_t HeadingsFound(const TColumnOption& columns, std::string_view line);
+
 // The fields of a flood record, indexes from 0.
 struct TFloodFields {
     std::size_t time = 0, level = 1, outflow = 2;

@@ -10,6 +10,7 @@
 #include "FloodStamp.h"
 #include "Exceptions.h"
 #include "LineFile.h"
+#include "LineSource.h"
 #include "RecordLine.h"
 #include "RecordReader.h"
 
@@ -111,7 +112,7 @@ void GrowFor(TStringGrid& grid, int row) {
 // (the heading too) shows UTF-16 or a binary file, whose lines mean nothing.
 class TTextLines {
 public:
-    TTextLines(LineFile& file, const std::string& fileName) : file_(file), fileName_(fileName) {}
+    TTextLines(TLineSource& file, const std::string& fileName) : file_(file), fileName_(fileName) {}
     void Read(std::string& line) {
         file_.ReadLine(line);
         if (first_) {
@@ -122,8 +123,19 @@ public:
             throw Exception(fileName_ + ": " + NotTextReason(start_, line));
     }
 
+    // The heading: the first line, or the line the columns name headings of.
+    void ReadHeading(const std::optional<TColumnOption>& columns, std::string& line) {
+        ReadHeadingLine(file_, columns, fileName_, line);
+        if (first_) {
+            first_ = false;
+            start_ = line.substr(0, 2);
+        }
+        if (file_.LastLineHadNul()) [[unlikely]]
+            throw Exception(fileName_ + ": " + NotTextReason(start_, line));
+    }
+
 private:
-    LineFile& file_;
+    TLineSource& file_;
     const std::string& fileName_;
     bool first_ = true;
     std::string start_;   // the first line's first bytes: a byte-order mark?
@@ -138,13 +150,13 @@ private:
 class TFloodLines {
 public:
     TFloodLines(const std::string& fileName, const TRecordFormat& format)
-        : fileName_(fileName), reader_(format) {
+        : fileName_(fileName), columns_(format.columns), file_(OpenLineSource(fileName)), reader_(format) {
         // A file that cannot be opened leaves everything as it was.
-        file_.OpenRead(fileName);
-        version_ = file_.Version();
+        version_ = file_->Version();
     }
     void ReadHeading() {
-        lines_.Read(line_);
+        lines_.ReadHeading(columns_, line_);
+        lineNo_ = file_->LineNumber();
         reader_.Heading(line_, fileName_);
         needed_ = reader_.FieldsNeeded();
     }
@@ -154,13 +166,17 @@ public:
     template <class ShortLine>
     TKind Next(ShortLine&& shortLine) {
         for (;;) {
-            if (file_.AtEnd()) return TKind::End;
+            if (file_->AtEnd()) return TKind::End;
             lines_.Read(line_);
-            ++lineNo_;
+            lineNo_ = file_->LineNumber();
             text_ = TrimText(line_);
             SplitFields(text_, fields_);
             const bool enough = fields_.size() >= needed_;
-            if (enough) reader_.Read(fields_, read_);
+            if (enough) {
+                DateTimeValue cell;
+                const bool dated = file_->FieldStamp(reader_.TimeField(), cell);
+                reader_.Read(fields_, read_, dated ? &cell : nullptr);
+            }
             if (reader_.Mapped() && (!enough || !read_.faults.empty()) && !TimeIsStamp(enough)) {
                 // Notes at the end, unless a record follows.
                 notes_.Hold(lineNo_, enough ? read_.faults.front().error : nullptr);
@@ -185,6 +201,11 @@ public:
                 }
                 continue;
             }
+            // A sheet's rows may start below title rows or leave empty rows out.
+            if (!tracking_ && lineNo_ != static_cast<std::int64_t>(records_) + kFirstDataRow) {
+                tracking_ = true;
+                for (std::size_t k = 0; k < records_; ++k) lines.push_back(static_cast<std::int64_t>(k) + kFirstDataRow);
+            }
             if (tracking_) lines.push_back(lineNo_);
             ++records_;
             return TKind::Record;
@@ -196,8 +217,8 @@ public:
             NotesFirst = notes_.First();
             NotesCount = notes_.Count();
         }
-        CrAlone = file_.LinesEndWithCrAlone();
-        file_.Close();
+        CrAlone = file_->LinesEndWithCrAlone();
+        file_->Close();
         if (conversionError_) {
             failed = TFailedLine{fileName_, conversionLine_, version_};
             std::rethrow_exception(conversionError_);
@@ -232,7 +253,7 @@ private:
         if (enough) return read_.stamped;
         const std::size_t time = reader_.TimeField();
         DateTimeValue value;
-        return time < fields_.size() && reader_.IsStamp(fields_[time], value);
+        return time < fields_.size() && (file_->FieldStamp(time, value) || reader_.IsStamp(fields_[time], value));
     }
     void NoteFailure(std::exception_ptr failure, std::int64_t line) {
         if (conversionError_) return;
@@ -255,9 +276,10 @@ private:
     }
 
     std::string fileName_;
-    LineFile file_;
+    std::optional<TColumnOption> columns_;
+    std::unique_ptr<TLineSource> file_;
     std::optional<TFileVersion> version_;
-    TTextLines lines_{file_, fileName_};
+    TTextLines lines_{*file_, fileName_};
     TFloodReader reader_;
     bool tracking_ = false;
     std::size_t needed_ = 3;
@@ -383,13 +405,15 @@ void InflowWork::ResetCurveTable() {
 
 void InflowWork::ReadCurve(const std::string& fileName) {
     FailedLine.reset();
-    LineFile file;
     // A file that cannot be opened leaves the curve as it was.
-    file.OpenRead(fileName);
+    const std::unique_ptr<TLineSource> source = OpenLineSource(fileName);
+    TLineSource& file = *source;
     const std::optional<TFileVersion> version = file.Version();
     TTextLines lines(file, fileName);
     LastReadCrAlone = false;
-    int failedRow = 0;   // the row a failure belongs to, while one can fail
+    // The line a failure belongs to, while one can fail (a sheet's row
+    // numbers need not follow the table's rows).
+    std::int64_t failedLine = 0;
     try {
         std::string line;
         std::vector<std::string_view> fields;
@@ -403,8 +427,8 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         // is kept and raised once every line is in, as a pass over the
         // filled table would.
         std::exception_ptr conversionError;
-        int conversionRow = 0;
-        lines.Read(line);   // the heading
+        std::int64_t conversionLine = 0;
+        lines.ReadHeading(CurveFormat.columns, line);
         reader.Heading(line, fileName);
         // The rows keep what they show of the old curve while it is replaced.
         if (ShowTables) {
@@ -434,7 +458,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
                 StringGrid2.SetDerivedCount(row, count);
             }
             if (!enough) {
-                failedRow = row;
+                failedLine = file.LineNumber();
                 RaiseMissingField(fields.size());
             }
             if (!conversionError) {
@@ -442,7 +466,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
                     points.push_back(point);
                 } else {
                     conversionError = faults.front().error;
-                    conversionRow = row;
+                    conversionLine = file.LineNumber();
                     std::vector<TCurvePoint>().swap(points);
                 }
             }
@@ -451,12 +475,12 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         LastReadCrAlone = file.LinesEndWithCrAlone();
         file.Close();
         if (conversionError) {
-            failedRow = conversionRow;
+            failedLine = conversionLine;
             std::rethrow_exception(conversionError);
         }
         CurvePoints = std::move(points);
     } catch (...) {
-        if (failedRow) FailedLine = TFailedLine{fileName, failedRow, version};
+        if (failedLine) FailedLine = TFailedLine{fileName, failedLine, version};
         // The table shows where reading stopped; nothing computes on a part.
         std::vector<TCurvePoint>().swap(CurvePoints);
         if (CurvePlot) CurvePlot->ClearCurve();

@@ -5,6 +5,8 @@
 #include "Exceptions.h"
 #include "FloodStamp.h"
 #include "LineFile.h"
+#include "LineSource.h"
+#include "OptionText.h"
 #include "RecordFields.h"
 #include "RecordLine.h"
 #include "RecordReader.h"
@@ -34,14 +36,25 @@ public:
     explicit Checker(std::vector<TRecordProblem>& problems) : problems_(problems) {}
 
     // Opens a file; a file that cannot be opened is its one problem.
-    bool Open(LineFile& file, const std::string& name) {
+    bool Open(std::unique_ptr<TLineSource>& file, const std::string& name, const std::optional<TColumnOption>& columns) {
         name_ = name;
         line_ = 0;
+        headingLine_ = 1;
         notText_ = false;
         try {
-            file.OpenRead(name);
-            if (!file.AtEnd()) {
-                Next(file);   // the heading
+            file = OpenLineSource(name);
+            if (!file->AtEnd()) {
+                // A heading the columns name but no line holds is the
+                // reader's to refuse, at the first line.
+                try {
+                    ReadHeadingLine(*file, columns, name, text_, &headingLine_);
+                } catch (const EOptionError&) {
+                }
+                line_ = headingLine_;
+                if (file->LastLineHadNul() && !notText_) {
+                    notText_ = true;
+                    ReportAt(0, NotTextReason(text_, text_));
+                }
                 first_ = text_.substr(0, 2);
                 heading_ = text_;
             }
@@ -55,11 +68,11 @@ public:
 
     // Whether another line is there to check: not after the end, nor after a
     // line that showed the file is no text (its lines would all be noise).
-    bool More(LineFile& file) { return !notText_ && !file.AtEnd(); }
+    bool More(TLineSource& file) { return !notText_ && !file.AtEnd(); }
 
-    std::string_view Next(LineFile& file) {
+    std::string_view Next(TLineSource& file) {
         file.ReadLine(text_);
-        ++line_;
+        line_ = file.LineNumber();
         if (file.LastLineHadNul() && !notText_) {
             notText_ = true;
             ReportAt(0, NotTextReason(line_ == 1 ? std::string_view(text_) : std::string_view(first_), text_));
@@ -70,7 +83,7 @@ public:
 
     // After the last line: a file that held no line after its heading, and
     // one whose lines end with CR alone (all one line to the reader).
-    void ReportEnd(const LineFile& file, bool noRecords) {
+    void ReportEnd(const TLineSource& file, bool noRecords) {
         if (notText_) return;
         const char* crAlone = "its lines end with CR alone, which the reader does not take as line ends";
         if (noRecords)
@@ -106,11 +119,13 @@ public:
         aside.clear();
     }
     std::string_view HeadingLine() const { return heading_; }
+    std::int64_t HeadingLineNumber() const { return headingLine_; }
 
 private:
     std::vector<TRecordProblem>& problems_;
     std::string name_;
     std::int64_t line_ = 0;
+    std::int64_t headingLine_ = 1;
     std::string text_;
     std::string first_;   // the first line's first bytes: a byte-order mark?
     std::string heading_;
@@ -139,7 +154,7 @@ bool ReadHeading(Checker& check, Reader& reader, std::string_view heading, const
         reader.Heading(heading, fileName);
         return true;
     } catch (const Exception& e) {
-        check.ReportAt(1, e.what());
+        check.ReportAt(check.HeadingLineNumber(), e.what());
         return false;
     }
 }
@@ -158,8 +173,9 @@ void Report(Checker& check, const TFieldFaults& faults, std::optional<TRecordQua
 
 std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName, const TRecordFormat& format) {
     std::vector<TCurvePoint> points;
-    LineFile file;
-    if (!check.Open(file, fileName)) return points;
+    std::unique_ptr<TLineSource> source;
+    if (!check.Open(source, fileName, format.columns)) return points;
+    TLineSource& file = *source;
     TCurveReader reader(format);
     if (!ReadHeading(check, reader, check.HeadingLine(), fileName)) return points;
     std::vector<std::string_view> pieces;
@@ -201,8 +217,9 @@ std::vector<TCurvePoint> CheckCurve(Checker& check, const std::string& fileName,
 
 void CheckFlood(Checker& check, const std::string& fileName, const std::vector<std::vector<TCurvePoint>>& curves,
                 const std::optional<TCurveSchedule>& schedule, const TRecordCheckOptions& options) {
-    LineFile file;
-    if (!check.Open(file, fileName)) return;
+    std::unique_ptr<TLineSource> source;
+    if (!check.Open(source, fileName, options.format.columns)) return;
+    TLineSource& file = *source;
     TFloodReader reader(options.format);
     if (!ReadHeading(check, reader, check.HeadingLine(), fileName)) return;
     std::vector<TCurveLookup> lookups;
@@ -240,7 +257,9 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<s
         records = true;
         SplitFields(line, pieces);
         const bool enough = pieces.size() >= reader.FieldsNeeded();
-        if (enough) reader.Read(pieces, read);
+        DateTimeValue timeCell;
+        const bool dated = file.FieldStamp(reader.TimeField(), timeCell);
+        if (enough) reader.Read(pieces, read, dated ? &timeCell : nullptr);
         const std::size_t before = check.Count();
         // Each field's problem in field order, a level outside the curve
         // right after the level's.
@@ -273,7 +292,8 @@ void CheckFlood(Checker& check, const std::string& fileName, const std::vector<s
         if (reader.Mapped()) {
             DateTimeValue value;
             const bool stamped = enough ? read.stamped
-                                        : reader.TimeField() < pieces.size() && reader.IsStamp(pieces[reader.TimeField()], value);
+                                        : dated || (reader.TimeField() < pieces.size() &&
+                                                    reader.IsStamp(pieces[reader.TimeField()], value));
             if (!stamped && check.Count() > before) {
                 // Possibly notes: set aside until a record follows.
                 if (!heldFirst) heldFirst = check.Line();

@@ -82,13 +82,13 @@ bool TFloodReader::IsMissing(std::string_view field) const {
     return format_.missingValues.IsMissing(field);
 }
 
-void TFloodReader::Read(const std::vector<std::string_view>& fields, TFloodLine& line) {
+void TFloodReader::Read(const std::vector<std::string_view>& fields, TFloodLine& line, const DateTimeValue* timeCell) {
     line.Clear();
     TFloodStep& s = line.step;
     const std::string_view time = fields[fields_.time];
     const std::string_view level = fields[fields_.level];
     const std::string_view outflow = fields[fields_.outflow];
-    line.stamped = Field(line.faults, TRecordQuantity::Time, [&] { s.T = stamps_.Read(time); });
+    line.stamped = Field(line.faults, TRecordQuantity::Time, [&] { s.T = timeCell ? *timeCell : stamps_.Read(time); });
     if (plain_) [[likely]] {
         line.levelRead = Field(line.faults, TRecordQuantity::Level, [&] { s.Z = DecimalToReal(DecimalFromText(level)); });
         line.outflowRead =

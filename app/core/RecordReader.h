@@ -86,8 +86,10 @@ public:
     // Whether a text reads as a time stamp of this record.
     bool IsStamp(std::string_view text, DateTimeValue& value) { return stamps_.TryRead(text, value); }
 
-    // A line of at least FieldsNeeded() fields.
-    void Read(const std::vector<std::string_view>& fields, TFloodLine& line);
+    // A line of at least FieldsNeeded() fields. `timeCell`: the time field
+    // holds a time value itself (a workbook's date cell), taken as it is.
+    void Read(const std::vector<std::string_view>& fields, TFloodLine& line,
+              const DateTimeValue* timeCell = nullptr);
     // What the record keeps for the fields after the outflow (see
     // RecordFields.h): the line from its third comma on, or, with mapped
     // losses, ",L1,L2..." of those fields.

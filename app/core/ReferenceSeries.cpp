@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "LineFile.h"
+#include "LineSource.h"
 #include "RecordLine.h"
 
 #include <charconv>
@@ -24,14 +25,15 @@ std::string_view Trimmed(std::string_view text) {
 
 TReferenceSeries ReadReferenceSeries(const std::string& fileName, const std::optional<TColumnOption>& columns,
                                      TFlowUnit unit, const TStampOptions& stamps) {
-    LineFile file;
+    std::unique_ptr<TLineSource> source;
     try {
-        file.OpenRead(fileName);
+        source = OpenLineSource(fileName);
     } catch (const std::exception& e) {
         throw Exception("--compare " + fileName + ": " + e.what());
     }
+    TLineSource& file = *source;
     std::string line;
-    file.ReadLine(line);
+    ReadHeadingLine(file, columns, fileName, line);
     std::size_t timeField = 0, valueField = 1;
     if (columns) {
         const std::vector<std::size_t> fields = ResolveColumns(*columns, line, fileName);
@@ -42,16 +44,17 @@ TReferenceSeries ReadReferenceSeries(const std::string& fileName, const std::opt
     TFloodStampReader stampReader(stamps);
     TReferenceSeries series;
     std::vector<std::string_view> fields;
-    std::int64_t number = 1;
+    std::int64_t number = 0;
     // The first line of a run whose time is no stamp: notes if nothing follows.
     std::int64_t unstamped = 0;
     std::string unstampedText;
     while (!file.AtEnd()) {
         file.ReadLine(line);
-        ++number;
+        number = file.LineNumber();
         SplitFields(line, fields);
         DateTimeValue time = 0.0;
-        const bool stamped = timeField < fields.size() && stampReader.TryRead(Trimmed(fields[timeField]), time);
+        const bool stamped = file.FieldStamp(timeField, time) ||
+                             (timeField < fields.size() && stampReader.TryRead(Trimmed(fields[timeField]), time));
         if (!stamped) {
             if (!columns) Refuse(fileName, number, "'" + line + "' has no time stamp in its first field");
             if (!unstamped) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -112,6 +113,29 @@ Sheet ReadSheet(const WorkbookName& name, const ReadLimits& limits = {});
 // date system, without rows, before the first row.
 void ReadSheetRows(const WorkbookName& name, const std::function<void(const Sheet& header)>& onSheet,
                    const std::function<void(const Row&)>& onRow, const ReadLimits& limits = {});
+
+// The sheet's rows pulled one at a time, for a reader that asks for its next
+// line (ReadSheetRows gives them to a callback): only the row at hand, the
+// shared strings and the styles are held. The workbook is opened and the
+// sheet chosen when made; a fault of the file raises as ReadSheetRows does.
+class SheetRows {
+public:
+    explicit SheetRows(const WorkbookName& name, const ReadLimits& limits = {});
+    ~SheetRows();
+    SheetRows(const SheetRows&) = delete;
+    SheetRows& operator=(const SheetRows&) = delete;
+    // The sheet's name and date system.
+    const Sheet& Header() const { return header_; }
+    // The next row that holds a value; false after the last (once the rest
+    // of the sheet's part was checked).
+    bool Next(Row& row);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+    Sheet header_;
+    bool finished_ = false;
+};
 
 // "A1" for (1, 1); columns run A..XFD (16384), rows 1..1048576.
 std::string CellName(int row, int column);

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 
 #include <sys/stat.h>
@@ -562,40 +564,56 @@ bool ReadCell(XmlPart& x, const SheetContext& context, int row, Cell& cell) {
     return true;
 }
 
-void ReadSheetData(XmlPart& x, const SheetContext& context, const std::function<void(Row&)>& onRow) {
-    Row row;
-    int lastRow = 0;
-    bool inSheetData = false, inRow = false;
+// The sheet's rows one at a time, as the parser reaches them: Next reads
+// tokens until a row that holds a value is complete.
+class RowCursor {
+public:
+    RowCursor(XmlPart& x, const SheetContext& context) : x_(x), context_(context) {}
+    bool Next(Row& row);
+
+private:
+    XmlPart& x_;
+    SheetContext context_;
+    int lastRow_ = 0;
+    bool inSheetData_ = false, inRow_ = false, done_ = false;
+};
+
+bool RowCursor::Next(Row& row) {
+    if (done_) return false;
+    XmlPart& x = x_;
     for (Token t; (t = x.Next()) != Token::EndDocument;) {
         const QXmlStreamReader& xml = x.Xml();
         if (t == Token::EndElement) {
-            if (xml.name() == u"sheetData") return;
-            if (xml.name() == u"row" && inRow) {
-                inRow = false;
-                if (!row.cells.empty()) onRow(row);
+            if (xml.name() == u"sheetData") {
+                done_ = true;
+                return false;
+            }
+            if (xml.name() == u"row" && inRow_) {
+                inRow_ = false;
+                if (!row.cells.empty()) return true;
             }
             continue;
         }
         if (t != Token::StartElement) continue;
-        if (!inSheetData) {
-            if (xml.name() == u"sheetData") inSheetData = true;
+        if (!inSheetData_) {
+            if (xml.name() == u"sheetData") inSheetData_ = true;
             else if (xml.name() != u"worksheet") x.SkipElement();
             continue;
         }
-        if (!inRow) {
+        if (!inRow_) {
             if (xml.name() != u"row") x.Malformed("<" + Utf8(xml.name()) + "> where a row should be");
             // Rows may leave out their number; then they follow the last one.
             const QStringView r = Attribute(xml, QLatin1StringView("r"));
-            long long number = lastRow + 1;
+            long long number = lastRow_ + 1;
             if (!r.isEmpty() && !ParseIndex(Utf8(r), number)) x.Malformed("row number '" + Utf8(r) + "'");
             if (number > kMaxRows || number < 1)
                 x.Malformed("row " + std::to_string(number) + " lies beyond the sheet's " + std::to_string(kMaxRows) + " rows");
-            if (number <= lastRow)
-                x.Malformed("row " + std::to_string(number) + " after row " + std::to_string(lastRow));
-            lastRow = static_cast<int>(number);
-            row.number = lastRow;
+            if (number <= lastRow_)
+                x.Malformed("row " + std::to_string(number) + " after row " + std::to_string(lastRow_));
+            lastRow_ = static_cast<int>(number);
+            row.number = lastRow_;
             row.cells.clear();
-            inRow = true;
+            inRow_ = true;
             continue;
         }
         if (xml.name() != u"c") {
@@ -616,9 +634,11 @@ void ReadSheetData(XmlPart& x, const SheetContext& context, const std::function<
             x.Malformed("cell " + CellName(row.number, column) + " after cell " + CellName(row.number, lastColumn));
         row.cells.emplace_back();
         row.cells.back().column = column;
-        if (!ReadCell(x, context, row.number, row.cells.back())) row.cells.pop_back();
+        if (!ReadCell(x, context_, row.number, row.cells.back())) row.cells.pop_back();
     }
-    if (!inSheetData) x.Malformed("no <sheetData>");
+    done_ = true;
+    if (!inSheetData_) x.Malformed("no <sheetData>");
+    return false;
 }
 
 const SheetEntry& ChooseSheet(ZipArchive& zip, const Book& book, const std::optional<std::string>& wanted) {
@@ -661,7 +681,9 @@ void ReadRows(const WorkbookName& name, const std::function<void(const Sheet&)>&
     header.date1904 = book.date1904;
     if (onSheet) onSheet(header);
     XmlPart x(zip, entry.part);
-    ReadSheetData(x, SheetContext{strings, dateStyles, book.date1904}, onRow);
+    RowCursor cursor(x, SheetContext{strings, dateStyles, book.date1904});
+    Row row;
+    while (cursor.Next(row)) onRow(row);
     x.Finish();
 }
 
@@ -703,6 +725,42 @@ Sheet ReadSheet(const WorkbookName& name, const ReadLimits& limits) {
 void ReadSheetRows(const WorkbookName& name, const std::function<void(const Sheet&)>& onSheet,
                    const std::function<void(const Row&)>& onRow, const ReadLimits& limits) {
     ReadRows(name, onSheet, [&onRow](Row& row) { onRow(row); }, limits);
+}
+
+// ---- The sheet row by row ---------------------------------------------------
+
+struct SheetRows::Parts {
+    ZipArchive zip;
+    Book book;
+    const SheetEntry* entry = nullptr;
+    std::vector<bool> dateStyles;
+    SharedStrings strings;
+    std::optional<XmlPart> part;
+    std::optional<RowCursor> cursor;
+    Parts(const std::string& file, const ReadLimits& limits) : zip(file, limits) {}
+};
+
+SheetRows::SheetRows(const WorkbookName& name, const ReadLimits& limits)
+    : parts_(std::make_unique<Parts>(name.file, limits)) {
+    Parts& p = *parts_;
+    p.book = ReadBook(p.zip);
+    p.entry = &ChooseSheet(p.zip, p.book, name.sheet);
+    p.dateStyles = ReadDateStyles(p.zip, p.book.styles);
+    p.strings = ReadSharedStrings(p.zip, p.book.sharedStrings);
+    header_.name = p.entry->name;
+    header_.date1904 = p.book.date1904;
+    p.part.emplace(p.zip, p.entry->part);
+    p.cursor.emplace(*p.part, SheetContext{p.strings, p.dateStyles, p.book.date1904});
+}
+
+SheetRows::~SheetRows() = default;
+
+bool SheetRows::Next(Row& row) {
+    if (finished_) return false;
+    if (parts_->cursor->Next(row)) return true;
+    finished_ = true;
+    parts_->part->Finish();
+    return false;
 }
 
 } // namespace workbook

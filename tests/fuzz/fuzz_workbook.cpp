@@ -5,13 +5,19 @@
 // stored in a fresh archive, so that mutations reach the XML readers instead
 // of ending at the archive's checksums. Every sheet read must keep the
 // reader's promises, and a small one must survive being written by the
-// writer and read again.
+// writer and read again. The first sheet is then read as the readers of
+// curves and records take it, row by row: its lines must be the sheet's rows,
+// and a load that fails must name one of them.
 
 #include "FuzzSupport.h"
 #include "../workbook/ZipFixture.h"
 
+#include "InflowWork.h"
+#include "RecordFormat.h"
 #include "Workbook.h"
+#include "WorkbookLines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -102,6 +108,55 @@ void WriteBack(const Sheet& sheet) {
         }
 }
 
+// The sheet as lines: one per row that holds a value (a row of blank texts
+// only gives none), numbered by its row, a date cell's stamp where its field
+// is; then loaded as a curve and as a record, plain and by headings.
+void ReadAsLines(const std::string& path, const Sheet& sheet, const ReadLimits& limits) {
+    std::vector<int> rows;
+    for (const Row& row : sheet.rows) {
+        bool blank = true;
+        for (const Cell& c : row.cells)
+            blank = blank && c.type == CellType::Text && c.text.find_first_not_of(" \t\r\n") == std::string::npos;
+        if (!blank) rows.push_back(row.number);
+    }
+    SheetLines lines({path, sheet.name}, limits);
+    std::string line;
+    std::size_t k = 0;
+    while (!lines.AtEnd()) {
+        lines.ReadLine(line);
+        FUZZ_CHECK(k < rows.size() && lines.LineNumber() == rows[k]);
+        const Row& row = *std::find_if(sheet.rows.begin(), sheet.rows.end(),
+                                       [&](const Row& r) { return r.number == rows[k]; });
+        // Fields run from column A: the line has a comma before each cell's column.
+        FUZZ_CHECK(static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) ==
+                   static_cast<std::size_t>(row.cells.back().column - 1));
+        for (const Cell& c : row.cells) {
+            DateTimeValue stamp;
+            FUZZ_CHECK(lines.FieldStamp(static_cast<std::size_t>(c.column - 1), stamp) ==
+                       (c.type == CellType::Number && c.date));
+        }
+        ++k;
+    }
+    FUZZ_CHECK(k == rows.size());
+
+    const std::string name = path + "#" + sheet.name;
+    const TOptionPairs formats[] = {{}, {{"--columns", "time=time,level=level,outflow=outflow"}, {"--missing", "skip"}}};
+    for (const TOptionPairs& options : formats) {
+        InflowWork work;
+        work.ShowTables = false;
+        work.FloodFormat = ReadRecordFormat(TFileKind::Flood, options);
+        try {
+            work.ReadCurve(name);
+        } catch (const Exception&) {
+        }
+        try {
+            work.ReadFlood(name);
+        } catch (const Exception&) {
+        }
+        if (work.FailedLine) FUZZ_CHECK(std::binary_search(rows.begin(), rows.end(), work.FailedLine->line));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -120,6 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Small bounds: a bomb is refused after 8 MiB, not after a gigabyte.
     const ReadLimits limits{8 << 20, 1'000'000};
+    static const bool installed = (InstallWorkbookLines(), true);
+    (void)installed;
     try {
         const auto names = SheetNames(path, limits);
         for (std::size_t i = 0; i < names.size() && i < 3; ++i) {
@@ -127,6 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(sheet.name == names[i]);
             CheckSheet(sheet);
             WriteBack(sheet);
+            if (i == 0) ReadAsLines(path, sheet, limits);
         }
     } catch (const Exception&) {
         // A message for the user: the expected end of most inputs.

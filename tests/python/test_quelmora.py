@@ -284,3 +284,23 @@ def test_passed_over_warned_as_batch_mode(tmp_path):
     assert len(batch_lines) == 22
     assert [str(w.message) for w in caught] == batch_lines
     assert len(record) == 22661
+
+
+def test_workbooks_read_as_their_csv_tables():
+    """A sheet (FILE.xlsx#SHEET, title rows above the heading) and a workbook
+    LibreOffice made read as the CSV tables they came from, to the bit."""
+    published = REAL / "as-published"
+    columns = {"level": "Elevation (ft)", "storage": "Live Storage (ac-ft)"}
+    units = {"level": "ft", "storage": "af"}
+    sheet = quelmora.read_curve(f"{published / 'powell_area_capacity.xlsx'}#Pre2017Bathymetry", columns=columns,
+                                units=units)
+    table = quelmora.read_curve(published / "powell_capacity_pre2017.csv", columns=columns, units=units)
+    assert len(sheet.level) == len(table.level) > 600
+    assert np.array_equal(sheet.level, table.level) and np.array_equal(sheet.storage, table.storage)
+    data = SOURCE / "tests" / "data" / "workbook"
+    book = quelmora.read_record(data / "flood_hourly.xlsx")
+    csv = quelmora.read_record(data / "flood_hourly.csv")
+    for field in ("time", "level", "outflow"):
+        assert np.array_equal(getattr(book, field), getattr(csv, field)), field
+    with pytest.raises(quelmora.Error, match="no such sheet"):
+        quelmora.read_record(f"{data / 'flood_hourly.xlsx'}#Missing")
