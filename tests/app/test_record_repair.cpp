@@ -126,14 +126,6 @@ TEST(RestoreSkipped, BringsBackTheGapsBetweenRecordsAndInterpolatesThem) {
     EXPECT_EQ(rows[6][1], "101.2");   // the level the gap had
     EXPECT_EQ(rows[6][8], "");        // and no inflow
 
-    // Without a repair nothing moves; with every level gone there is nothing
-    // to interpolate from.
-    InflowWork plain;
-    plain.ShowTables = false;
-    plain.FloodFormat = work.FloodFormat;
-    plain.ReadFlood(flood);
-    EXPECT_TRUE(ScreenAndRepair(plain, std::nullopt, false).restored.empty());
-    EXPECT_EQ(plain.FloodSteps.size(), 3u);
 }
 
 // The area column read in its unit becomes the lake's area under sigma:
@@ -170,12 +162,6 @@ TEST(CurveArea, ReadInItsUnitAndTakenBySigma) {
             EXPECT_NEAR(run.noise->sigma[k], sigma, 1e-12 * sigma) << k;
         }
     }
-    // Without the column: the segment's slope, as before.
-    InflowWork work;
-    work.ShowTables = false;
-    work.CurveFormat = Format(TFileKind::Curve, {{"--curve-columns", "level=z,storage=v"}});
-    work.ReadCurve(curve);
-    EXPECT_TRUE(work.CurveAreas.empty());
 }
 
 // Per-period rows in the user's units are the program's rows converted, the
