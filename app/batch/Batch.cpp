@@ -17,6 +17,7 @@
 #include "RecordCheck.h"
 #include "ReferenceSeries.h"
 #include "RecordLine.h"
+#include "RecordRepair.h"
 #include "OptionText.h"
 #include "Plausibility.h"
 #include "RecordFormat.h"
@@ -143,17 +144,27 @@ constexpr const char* kUsage =
     "                  column\n"
     "  --repair        replaces the flagged levels by linear interpolation in\n"
     "                  time between the nearest unflagged records before the\n"
-    "                  computation (needs --spike)\n"
+    "                  computation; with --missing skip, a skipped record that\n"
+    "                  lies between two records (and misses no loss) comes\n"
+    "                  back with its missing level and outflow interpolated\n"
+    "                  likewise; flagged repaired; adds repaired_records to\n"
+    "                  the summary, whose skipped_records counts those still\n"
+    "                  out (needs --spike or --missing skip)\n"
     "  --gauge-resolution R\n"
     "                  the level's resolution (level unit): each step's inflow\n"
     "                  carries sigma = A R sqrt(2) / (sqrt(12) dt), A the\n"
-    "                  lake's area at the step's mean level; adds\n"
+    "                  lake's area at the step's mean level (the curve's area\n"
+    "                  column where --curve-columns names one, else the\n"
+    "                  segment's slope; with several --curve, the curve of\n"
+    "                  the step's end); adds\n"
     "                  noise_sigma_median, negative_within_noise (inflow >=\n"
     "                  -2 sigma) and negative_beyond_noise to the summary and\n"
     "                  a sigma column to --table\n"
     "  --summary-by year|water-year|month FILE\n"
     "                  one summary row per period (CSV, the summary's number\n"
-    "                  forms); \"-\" for standard output\n"
+    "                  forms; with --units, flows and volumes in its units,\n"
+    "                  each such heading ending in its unit, as inflow_volume_af);\n"
+    "                  \"-\" for standard output\n"
     "  --compare FILE  a reference inflow (CSV: a heading, then time,value in\n"
     "                  m^3/s, or in the --units flow unit): adds compare_records,\n"
     "                  compare_rmse, compare_nse, compare_bias,\n"
@@ -171,8 +182,8 @@ constexpr const char* kUsage =
     "  --curve-columns level=COL,storage=COL[,area=COL]\n"
     "                  the curve file's fields likewise\n"
     "  --units level=m|ft,storage=1e8m3|1e6m3|m3|af|kaf|maf,flow=m3/s|cfs,\n"
-    "          loss=m3/s|cfs|m3|af\n"
-    "                  the files' units (defaults m, 1e8m3, m3/s, m3/s),\n"
+    "          loss=m3/s|cfs|m3|af,area=km2|m2|ha|acres\n"
+    "                  the files' units (defaults m, 1e8m3, m3/s, m3/s, km2),\n"
     "                  converted exactly when read; a loss in m3 or af is the\n"
     "                  volume over the step that ends at its record\n"
     "  --date-order dmy|mdy|ymd\n"
@@ -375,7 +386,9 @@ void ReadRecordWork(BatchOptions& options) {
     const TLevelUnit level = options.floodFormat.units.level;
     options.spikeTolerance = LevelLength(options.spike, "--spike", level);
     options.resolution = LevelLength(options.gaugeResolution, "--gauge-resolution", level);
-    if (options.repair && !options.spike) throw UsageError{"--repair mends the levels --spike flags: it needs --spike"};
+    if (options.repair && !options.spike && options.floodFormat.missing != TMissingMode::Skip)
+        throw UsageError{"--repair mends the levels --spike flags and the records --missing skip skips: it needs "
+                         "one of them"};
     if (options.summaryBy) {
         TPeriodRule rule;
         rule.startMonth = options.correction.waterYearStart;
@@ -396,12 +409,6 @@ void ReadRecordWork(BatchOptions& options) {
         } catch (const EOptionError& e) {
             throw UsageError{e.what()};
         }
-    }
-    // The held smoother and the noise read one curve.
-    if (!options.datedCurves.empty()) {
-        if (options.correction.smoothTolerance > 0)
-            throw UsageError{"--smooth-tolerance reads levels back on one curve: not with several --curve"};
-        if (options.resolution) throw UsageError{"--gauge-resolution takes the area from one curve: not with several --curve"};
     }
 }
 
@@ -577,11 +584,24 @@ std::string SpikeText(const TSpike& spike, double level, const BatchOptions& opt
            ", the median of the five records around it, by more than --spike " + *options.spike;
 }
 
-// The spikes of the record read, screened.
-TSpikeScreening Screen(const InflowWork& work, const BatchOptions& options) {
-    std::vector<double> levels(work.FloodSteps.size());
-    for (std::size_t i = 0; i < levels.size(); ++i) levels[i] = work.FloodSteps[i].Z;
-    return ScreenSpikes(levels, *options.spikeTolerance);
+// What a repair did to a skipped record, and why one stays out.
+std::string RestoredText(const TFloodStep& step, const InflowWork::TRestored& r, const BatchOptions& options) {
+    std::string text = "skipped record repaired:";
+    if (!r.levelRead) text += " level " + LevelText(step.Z, options.floodFormat.units.level) + ";";
+    if (!r.outflowRead) {
+        char value[48];
+        const auto end = std::to_chars(value, value + sizeof value, ToUnit(step.Qout, UnitFactor(options.floodFormat.units.flow)),
+                                       std::chars_format::fixed, 3).ptr;
+        text += " outflow " + std::string(value, end) + " " + UnitText(options.floodFormat.units.flow) + ";";
+    }
+    text.back() = ' ';
+    return text + "interpolated in time";
+}
+
+std::string LeftOutText(const InflowWork::TSkippedRecord& gap) {
+    if (gap.lossGap) return "skipped record not repaired: a loss is missing";
+    return gap.before == 0 ? "skipped record not repaired: no record before it to interpolate from"
+                           : "skipped record not repaired: no record after it to interpolate from";
 }
 
 // Every problem of the files on standard output; true when there is none.
@@ -595,7 +615,7 @@ bool Check(const BatchOptions& options) {
     check.datedCurves = options.datedCurves;
     check.curveFrom = options.firstCurve.fromDay;
     std::vector<TRecordProblem> problems = CheckRecordFiles(*options.curve, options.flood.value_or(""), check);
-    if (options.spikeTolerance) {
+    if (options.spikeTolerance || options.repair) {
         // The record as a computation reads it; one that cannot be read has
         // its problems listed already.
         InflowWork work;
@@ -609,9 +629,13 @@ bool Check(const BatchOptions& options) {
             read = false;
         }
         if (read) {
-            for (const TSpike& spike : Screen(work, options).spikes)
-                problems.push_back({*options.flood, work.RecordLine(spike.record).line,
-                                    "warning: " + SpikeText(spike, work.FloodSteps[spike.record].Z, options)});
+            const TRecordRepair repair = ScreenAndRepair(work, options.spikeTolerance, options.repair);
+            for (std::size_t i = 0; i < repair.spikes.size(); ++i)
+                problems.push_back({*options.flood, work.RecordLine(repair.spikes[i].record).line,
+                                    "warning: " + SpikeText(repair.spikes[i], repair.spikeLevels[i], options)});
+            for (const InflowWork::TRestored& r : repair.restored)
+                problems.push_back({*options.flood, work.RecordLine(r.record).line,
+                                    "warning: " + RestoredText(work.FloodSteps[r.record], r, options)});
             // In the record's line order, after the curve's problems.
             auto key = [&](const TRecordProblem& p) {
                 const bool flood = p.file == *options.flood;
@@ -685,7 +709,7 @@ void TellUnits(const TUnitPlausibility& plausibility) {
 bool ResultAlone(const BatchOptions& options) {
     return options.flood && !options.hydrograph && !options.summary && !options.corrected && !options.table &&
            !options.xlsx && !options.correction.Any() && options.balance.lossFields.empty() &&
-           !MapsLosses(options.floodFormat) && !options.spike && !options.summaryBy && !options.gaugeResolution &&
+           !MapsLosses(options.floodFormat) && !options.spike && !options.repair && !options.summaryBy && !options.gaugeResolution &&
            !options.compare;
 }
 
@@ -701,37 +725,32 @@ void TellListed(const std::vector<std::string>& lines, const std::string& more) 
     std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-// The spikes told, and with --repair their levels replaced before the
-// computation. The flags, one per record.
+// The screening and repair of the record read (see RecordRepair.h), told on
+// standard error. The flags, one per record.
 std::vector<TRecordFlag> ScreenAndRepair(InflowWork& work, const BatchOptions& options) {
-    TSpikeScreening screening = Screen(work, options);
+    const TRecordRepair repair = ScreenAndRepair(work, options.spikeTolerance, options.repair);
     std::vector<std::string> told;
-    std::vector<double> repaired;
-    if (options.repair && !screening.spikes.empty()) {
-        std::vector<DateTimeValue> times(work.FloodSteps.size());
-        std::vector<double> levels(work.FloodSteps.size());
-        for (std::size_t i = 0; i < times.size(); ++i) {
-            times[i] = work.FloodSteps[i].T;
-            levels[i] = work.FloodSteps[i].Z;
-        }
-        TLevelRepair repair = RepairLevels(times, levels, screening.flags);
-        if (repair.done) {
-            repaired = std::move(repair.levels);
-            screening.flags = std::move(repair.flags);
-        }
-    }
-    for (const TSpike& spike : screening.spikes) {
-        TFloodStep& step = work.FloodSteps[spike.record];
+    for (std::size_t i = 0; i < repair.spikes.size(); ++i) {
+        const TSpike& spike = repair.spikes[i];
         std::string line = *options.flood + ":" + std::to_string(work.RecordLine(spike.record).line) + ": " +
-                           SpikeText(spike, step.Z, options);
-        if (!repaired.empty()) {
-            work.ReplaceLevel(spike.record, repaired[spike.record]);
-            line += "; repaired to " + LevelText(step.Z, options.floodFormat.units.level);
-        }
+                           SpikeText(spike, repair.spikeLevels[i], options);
+        if (options.repair)
+            line += "; repaired to " + LevelText(work.FloodSteps[spike.record].Z, options.floodFormat.units.level);
         told.push_back(std::move(line));
     }
     TellListed(told, "spikes flagged");
-    return std::move(screening.flags);
+    if (options.repair && work.SkippedRecords()) {
+        told.clear();
+        for (const InflowWork::TRestored& r : repair.restored)
+            told.push_back(*options.flood + ":" + std::to_string(work.RecordLine(r.record).line) + ": " +
+                           RestoredText(work.FloodSteps[r.record], r, options));
+        TellListed(told, "skipped records repaired");
+        told.clear();
+        for (const InflowWork::TSkippedRecord& gap : work.FloodGaps)
+            told.push_back(*options.flood + ":" + std::to_string(gap.line) + ": " + LeftOutText(gap));
+        TellListed(told, "skipped records not repaired");
+    }
+    return repair.flags;
 }
 
 // What the corrections found, on standard error: how far the held smoother
@@ -796,8 +815,9 @@ void Run(const BatchOptions& options, InflowWork& work) {
     for (const TCurveArgument& c : options.datedCurves) {
         work.ReadCurve(c.file);
         if (work.CurvePoints.empty()) throw Exception(NoRecords(c.file, "points", work.LastReadCrAlone));
-        work.DatedCurves.push_back({c.file, *c.fromDay, std::move(work.CurvePoints)});
+        work.DatedCurves.push_back({c.file, *c.fromDay, std::move(work.CurvePoints), std::move(work.CurveAreas)});
         work.CurvePoints.clear();
+        work.CurveAreas.clear();
     }
     work.CurvePointsFile = *options.curve;
     work.CurvePointsFrom = options.firstCurve.fromDay;
@@ -844,7 +864,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         }
         TellPassedOver(work, *options.flood);
         if (work.FloodSteps.empty()) throw Exception(NoRecords(*options.flood, "records", work.LastReadCrAlone));
-        if (options.spikeTolerance) flags = ScreenAndRepair(work, options);
+        if (options.spikeTolerance || options.repair) flags = ScreenAndRepair(work, options);
         if (options.compare)
             reference = ReadReferenceSeries(*options.compare, options.compareFields, work.FloodFormat.units.flow,
                                             work.FloodFormat.stamps);
@@ -870,12 +890,20 @@ void Run(const BatchOptions& options, InflowWork& work) {
         }
         TRunInputs inputs;
         inputs.curve = work.CurvePoints;
+        inputs.area = work.CurveAreas;
+        const std::vector<TCurveAt> curves = work.CurvesInTime();
+        const std::vector<std::size_t> curveOf = work.RecordCurves();
+        inputs.curves = curves;
+        inputs.curveOf = curveOf;
         inputs.storageFactor = 1.0 + options.balance.bankStorage;
         inputs.gaugeResolution = options.resolution;
         inputs.withReference = options.compare.has_value();
         inputs.referenceTimes = reference.times;
         inputs.reference = reference.values;
         inputs.skippedRecords = work.SkippedRecords();
+        if (options.repair)
+            inputs.repairedRecords = static_cast<std::size_t>(
+                std::count(flags.begin(), flags.end(), TRecordFlag::Repaired));
         run = RunFlood(work.FloodSteps, computed, options.correction, options.summary || options.xlsx, inputs);
         TellRun(run, work, options);
         if (run.negativeVolume)
@@ -910,7 +938,14 @@ void Run(const BatchOptions& options, InflowWork& work) {
                 TTidyTableSource table{work.FloodSteps, work.ComputedRecords, std::nullopt, work.FloodFormat.units, std::nullopt, std::nullopt};
                 if (options.correction.Any()) table.corrected = std::span<const double>(run.corrected);
                 if (run.noise) table.sigma = std::span<const double>(run.noise->sigma);
-                if (options.spike) table.flags = std::span<const TRecordFlag>(flags);
+                std::vector<TSkippedRow> gaps;
+                if (options.spike || options.repair) {
+                    table.flags = std::span<const TRecordFlag>(flags);
+                    for (const InflowWork::TSkippedRecord& g : work.FloodGaps)
+                        gaps.push_back({g.before, g.step.T, g.levelRead ? std::optional(g.step.Z) : std::nullopt,
+                                        g.outflowRead ? std::optional(g.step.Qout) : std::nullopt});
+                    table.skipped = gaps;
+                }
                 WriteTidyTable(file, table);
             });
         if (summaryByOut != kNone) {
@@ -918,7 +953,9 @@ void Run(const BatchOptions& options, InflowWork& work) {
                 options.correction.Any()
                     ? SummarizePeriods(work.FloodSteps, computed, run.corrected, *options.summaryRule)
                     : SummarizePeriods(work.FloodSteps, computed, *options.summaryRule);
-            outputs.SetWriter(summaryByOut, [text = PeriodSummaryText(rows)](LineFile& file) { file.Write(text); });
+            outputs.SetWriter(summaryByOut, [text = PeriodSummaryText(rows, work.FloodFormat.units)](LineFile& file) {
+                file.Write(text);
+            });
         }
         if (xlsxOut != kNone)
             outputs.SetWriter(xlsxOut, [&](LineFile& file) {

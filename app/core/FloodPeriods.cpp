@@ -210,14 +210,37 @@ std::vector<TPeriodSummary> SummarizePeriods(std::span<const TFloodStep> steps, 
     return Summarize(steps, computed, &corrected, rule);
 }
 
-std::string PeriodSummaryText(std::span<const TPeriodSummary> rows) {
+std::string PeriodSummaryText(std::span<const TPeriodSummary> rows, const TRecordUnits& units) {
     const bool corrected = !rows.empty() && rows.front().corrected;
-    std::string text =
-        "period,start,end,records,peak_inflow,peak_inflow_time,inflow_volume,outflow_volume,storage_change,"
-        "lowest_inflow,lowest_inflow_time,negative_inflow_steps,negative_inflow_volume";
-    if (corrected) text += ",peak_inflow_corrected,peak_inflow_corrected_time,inflow_volume_corrected";
+    // Headings name their unit only when it is not the program's own.
+    const bool named = units.flow != TFlowUnit::M3s || units.storage != TStorageUnit::E8M3;
+    const std::string q = named ? std::string("_") + UnitSuffix(units.flow) : "";
+    const std::string v = named ? std::string("_") + UnitSuffix(units.storage) : "";
+    std::string text = "period,start,end,records,peak_inflow" + q + ",peak_inflow_time,inflow_volume" + v +
+                       ",outflow_volume" + v + ",storage_change" + v + ",lowest_inflow" + q +
+                       ",lowest_inflow_time,negative_inflow_steps,negative_inflow_volume" + v;
+    if (corrected)
+        text += ",peak_inflow_corrected" + q + ",peak_inflow_corrected_time,inflow_volume_corrected" + v;
     text += "\r\n";
-    for (const TPeriodSummary& row : rows) {
+    const TUnitFactor flow = UnitFactor(units.flow), storage = UnitFactor(units.storage);
+    auto peakIn = [&](std::optional<TFloodPeak> p) {
+        if (p) p->value = ToUnit(p->value, flow);
+        return p;
+    };
+    auto volumeIn = [&](std::optional<double> x) {
+        if (x) x = ToUnit(*x, storage);
+        return x;
+    };
+    for (const TPeriodSummary& given : rows) {
+        TPeriodSummary row = given;
+        row.peakInflow = peakIn(row.peakInflow);
+        row.lowestInflow = peakIn(row.lowestInflow);
+        row.peakInflowCorrected = peakIn(row.peakInflowCorrected);
+        row.inflowVolume = volumeIn(row.inflowVolume);
+        row.outflowVolume = volumeIn(row.outflowVolume);
+        row.storageChange = volumeIn(row.storageChange);
+        row.negativeInflowVolume = volumeIn(row.negativeInflowVolume);
+        row.inflowVolumeCorrected = volumeIn(row.inflowVolumeCorrected);
         text += row.label;
         text += ',';
         AppendTime(text, row.first);

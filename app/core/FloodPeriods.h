@@ -18,6 +18,7 @@
 
 #include "FloodSummary.h"
 #include "InflowTypes.h"
+#include "RecordUnits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -128,6 +129,9 @@ std::vector<TPeriodSummary> SummarizePeriods(std::span<const TFloodStep> steps, 
 //   negative_inflow_steps,negative_inflow_volume
 // followed, when the rows carry a correction, by
 //   ,peak_inflow_corrected,peak_inflow_corrected_time,inflow_volume_corrected
-// Flows in m^3/s, volumes in 10^8 m^3. A value beyond the range of the
-// table's numbers raises EInvalidOp, as the summary does.
-std::string PeriodSummaryText(std::span<const TPeriodSummary> rows);
+// Flows in m^3/s, volumes in 10^8 m^3. With units other than the program's
+// own (--units), flows and volumes are in the flow and storage units given,
+// as the summary's are, and each heading of a flow or a volume ends with its
+// unit as --table's do: peak_inflow_cfs, inflow_volume_af. A value beyond the
+// range of the table's numbers raises EInvalidOp, as the summary does.
+std::string PeriodSummaryText(std::span<const TPeriodSummary> rows, const TRecordUnits& units = {});

@@ -21,15 +21,23 @@ namespace {
 // the storage term is (1 + K) times the lake's: storages and curve taken
 // (1 + K) times read the same level back from the same water.
 TToleranceSmoothing HeldSmoothing(const TRecordSeries& s, const TRunInputs& inputs, double tolerance) {
+    const std::span<const std::size_t> curveOf =
+        inputs.curves.empty() ? std::span<const std::size_t>() : inputs.curveOf.first(s.levels.size());
+    std::vector<TCurveAt> curves(inputs.curves.begin(), inputs.curves.end());
+    if (curves.empty()) curves.push_back({inputs.curve, inputs.area});
     if (inputs.storageFactor == 1.0)
-        return SmoothToTolerance(s.levels, s.storages, s.inflow, s.dt, inputs.curve, tolerance);
+        return SmoothToTolerance(s.levels, s.storages, s.inflow, s.dt, curves, curveOf, tolerance);
     const long double f = inputs.storageFactor;
     std::vector<double> storages(s.storages.size());
     std::transform(s.storages.begin(), s.storages.end(), storages.begin(),
                    [&](double v) { return static_cast<double>(v * f); });
-    std::vector<TCurvePoint> curve(inputs.curve.begin(), inputs.curve.end());
-    for (TCurvePoint& p : curve) p.V = static_cast<double>(p.V * f);
-    return SmoothToTolerance(s.levels, storages, s.inflow, s.dt, curve, tolerance);
+    std::vector<std::vector<TCurvePoint>> scaled;
+    for (TCurveAt& c : curves) {
+        std::vector<TCurvePoint>& points = scaled.emplace_back(c.points.begin(), c.points.end());
+        for (TCurvePoint& p : points) p.V = static_cast<double>(p.V * f);
+        c.points = points;
+    }
+    return SmoothToTolerance(s.levels, storages, s.inflow, s.dt, curves, curveOf, tolerance);
 }
 
 }  // namespace
@@ -66,9 +74,15 @@ TFloodRun RunFlood(std::span<const TFloodStep> steps, std::size_t computed, cons
             run.periods = std::move(r.periods);
         }
     }
-    if (inputs.gaugeResolution && series.times.size() >= 2)
-        run.noise = GaugeNoise(series.levels, series.inflow, series.dt, inputs.curve, {}, *inputs.gaugeResolution,
-                               inputs.storageFactor);
+    if (inputs.gaugeResolution && series.times.size() >= 2) {
+        if (inputs.curves.empty())
+            run.noise = GaugeNoise(series.levels, series.inflow, series.dt, inputs.curve, inputs.area,
+                                   *inputs.gaugeResolution, inputs.storageFactor);
+        else
+            run.noise = GaugeNoise(series.levels, series.inflow, series.dt, inputs.curves,
+                                   inputs.curveOf.first(series.levels.size()), *inputs.gaugeResolution,
+                                   inputs.storageFactor);
+    }
     if (inputs.withReference)
         run.comparison = CompareInflow(series.times, series.inflow, series.dt, inputs.referenceTimes, inputs.reference);
     if (withSummary) {
@@ -86,6 +100,7 @@ TFloodRun RunFlood(std::span<const TFloodStep> steps, std::size_t computed, cons
                 s.noise = TFloodSummary::TNoise{run.noise->medianSigma, run.noise->withinNoise, run.noise->beyondNoise};
             if (run.comparison) s.comparison = *run.comparison;
             s.skippedRecords = inputs.skippedRecords;
+            s.repairedRecords = inputs.repairedRecords;
         } catch (const std::exception&) {
             run.summaryError = std::current_exception();
         }

@@ -52,6 +52,13 @@ struct TFloodRun {
 // gauge noise takes the lake's area from it), the gauge, a reference series.
 struct TRunInputs {
     std::span<const TCurvePoint> curve;
+    // The lake's area at each point of `curve` (m^2), when the curve gives
+    // it; empty: the gauge noise takes the segments' slopes.
+    std::span<const double> area;
+    // Several curves by date: each record's curve (an index into `curves`,
+    // see InflowWork::RecordCurves). Empty: `curve` alone.
+    std::span<const TCurveAt> curves;
+    std::span<const std::size_t> curveOf;
     // 1 + K with a bank storage K: the storage term's factor.
     double storageFactor = 1.0;
     // The gauge's resolution, m; none for no noise estimate.
@@ -62,6 +69,8 @@ struct TRunInputs {
     std::span<const double> reference;
     // The records the reader skipped as gaps, when skipping was asked for.
     std::optional<std::size_t> skippedRecords;
+    // The records a repair mended, when a repair was asked for.
+    std::optional<std::size_t> repairedRecords;
 };
 
 // The run over the first `computed` records of `steps`. The held smoother and

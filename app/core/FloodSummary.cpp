@@ -48,7 +48,7 @@ struct TItemInfo {
 };
 
 // The order of the summary file and of the window's list.
-constexpr std::array<TItemInfo, 28> kItems{{
+constexpr std::array<TItemInfo, 29> kItems{{
     {"records", "记录数", ""},
     {"start", "起始时间", ""},
     {"end", "终止时间", ""},
@@ -77,6 +77,7 @@ constexpr std::array<TItemInfo, 28> kItems{{
     {"compare_peak_error", "对比洪峰误差", "m^3/s", TQuantity::Flow},
     {"compare_volume_error", "对比洪量误差", "10^8m^3", TQuantity::Storage},
     {"skipped_records", "跳过记录数", ""},
+    {"repaired_records", "修复记录数", ""},
 }};
 constexpr std::size_t kPlainItems = 13;
 
@@ -120,6 +121,7 @@ std::vector<TItem> Items(const TFloodSummary& s) {
     }};
     static_assert(kPlainItems == 13);
     if (s.skippedRecords) items.push_back({&kItems[27], *s.skippedRecords, std::nullopt, std::nullopt});
+    if (s.repairedRecords) items.push_back({&kItems[28], *s.repairedRecords, std::nullopt, std::nullopt});
     if (s.corrected) {
         items.push_back(peak(kItems[13], s.peakInflowCorrected));
         items.push_back(value(kItems[14], s.inflowVolumeCorrected));

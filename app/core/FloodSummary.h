@@ -44,6 +44,10 @@ struct TFloodSummary {
     // Records the reader skipped as gaps (--missing skip): counted when
     // skipping was asked for, left out otherwise.
     std::optional<std::size_t> skippedRecords;
+    // With a repair, skippedRecords counts the records still left out, and
+    // this the records whose level or outflow was interpolated (spikes and
+    // skipped records brought back).
+    std::optional<std::size_t> repairedRecords;
     // The first record whose step goes back in time (records out of order):
     // its water would count with the wrong sign, so the volumes and the
     // negative inflows are left empty.

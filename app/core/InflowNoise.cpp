@@ -12,12 +12,27 @@
 TGaugeNoise GaugeNoise(std::span<const double> levels, std::span<const double> inflow, std::span<const double> dt,
                        std::span<const TCurvePoint> curve, std::span<const double> area, double resolution,
                        double storageFactor) {
+    const TCurveAt one{curve, area};
+    return GaugeNoise(levels, inflow, dt, std::span<const TCurveAt>(&one, 1), {}, resolution, storageFactor);
+}
+
+TGaugeNoise GaugeNoise(std::span<const double> levels, std::span<const double> inflow, std::span<const double> dt,
+                       std::span<const TCurveAt> curves, std::span<const std::size_t> curveOf, double resolution,
+                       double storageFactor) {
     if (dt.size() != inflow.size() || (levels.empty() ? !inflow.empty() : inflow.size() + 1 != levels.size()))
         throw std::invalid_argument("N levels and N - 1 inflows and steps are needed");
-    if (!area.empty() && area.size() != curve.size()) throw std::invalid_argument("one area per curve point is needed");
+    if (curves.empty() || (!curveOf.empty() && curveOf.size() != levels.size()))
+        throw std::invalid_argument("a curve, and one curve index per level when given, are needed");
+    for (const TCurveAt& c : curves)
+        if (!c.area.empty() && c.area.size() != c.points.size())
+            throw std::invalid_argument("one area per curve point is needed");
+    for (const std::size_t c : curveOf)
+        if (c >= curves.size()) throw std::invalid_argument("a curve index beyond the curves");
     if (!(resolution > 0)) throw std::invalid_argument("the gauge resolution must be positive");
 
-    const TCurveSegments segments(curve);
+    std::vector<TCurveSegments> allSegments;
+    allSegments.reserve(curves.size());
+    for (const TCurveAt& c : curves) allSegments.emplace_back(c.points);
     TGaugeNoise out;
     out.sigma.resize(inflow.size());
     // sqrt(2) / sqrt(12) = 1 / sqrt(6).
@@ -26,6 +41,10 @@ TGaugeNoise GaugeNoise(std::span<const double> levels, std::span<const double> i
         if (!(dt[k] > 0))
             throw Exception("第 " + std::to_string(k + 1) + " 条记录（自 0 起计）的时段长度不为正，无法估计水位观测误差");
         const double mean = static_cast<double>((static_cast<long double>(levels[k]) + levels[k + 1]) / 2);
+        const std::size_t which = curveOf.empty() ? 0 : curveOf[k + 1];
+        const TCurveSegments& segments = allSegments[which];
+        const std::span<const TCurvePoint> curve = curves[which].points;
+        const std::span<const double> area = curves[which].area;
         const std::size_t i = segments.SegmentOf(mean);
         if (i == TCurveSegments::npos)
             throw Exception("第 " + std::to_string(k + 1) + " 条记录（自 0 起计）的时段平均水位 " + RealToText(mean) +

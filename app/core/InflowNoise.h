@@ -41,3 +41,12 @@ struct TGaugeNoise {
 TGaugeNoise GaugeNoise(std::span<const double> levels, std::span<const double> inflow, std::span<const double> dt,
                        std::span<const TCurvePoint> curve, std::span<const double> area, double resolution,
                        double storageFactor = 1.0);
+
+// The same with a curve per record, as dated curves give it: curveOf[k] is
+// the index in `curves` of record k's curve (N of them), and each step takes
+// its area from the curve of its end, as the balance takes its storages.
+// Raises std::invalid_argument for an index beyond `curves` or a list of
+// another length.
+TGaugeNoise GaugeNoise(std::span<const double> levels, std::span<const double> inflow, std::span<const double> dt,
+                       std::span<const TCurveAt> curves, std::span<const std::size_t> curveOf, double resolution,
+                       double storageFactor = 1.0);

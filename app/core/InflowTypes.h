@@ -3,10 +3,18 @@
 // the flood's steps, with what the computation adds to each step.
 
 #include "DateTime.h"
+#include <span>
 
 struct TCurvePoint {
     double Z = 0.0;   // water level, m
     double V = 0.0;   // storage, 10^8 m^3
+};
+
+// A curve as a computation takes it, with the lake's area at each point
+// (m^2; empty when the curve gives none).
+struct TCurveAt {
+    std::span<const TCurvePoint> points;
+    std::span<const double> area;
 };
 
 struct TFloodStep {

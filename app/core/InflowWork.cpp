@@ -195,6 +195,9 @@ public:
             }
             if (!read_.skipped.empty()) {
                 Skipped.Add(lineNo_, read_.skipped);
+                if (KeepGaps)
+                    Gaps.push_back({lineNo_, records_, read_.step, read_.levelRead, read_.outflowRead, read_.lossGap,
+                                    std::string(LossText())});
                 if (!tracking_) {
                     tracking_ = true;
                     for (std::size_t k = 0; k < records_; ++k) lines.push_back(static_cast<std::int64_t>(k) + kFirstDataRow);
@@ -244,6 +247,9 @@ public:
     // (until then record k is on line k + 2).
     std::vector<std::int64_t> lines;
     TSkippedRecords Skipped;
+    // The skipped records with what they read, when kept.
+    bool KeepGaps = false;
+    std::vector<InflowWork::TSkippedRecord> Gaps;
     std::int64_t NotesFirst = 0;
     std::size_t NotesCount = 0;
     bool CrAlone = false;
@@ -418,6 +424,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         std::string line;
         std::vector<std::string_view> fields;
         std::vector<TCurvePoint> points;
+        std::vector<double> areas;
         TCurveReader reader(CurveFormat);
         const std::size_t needed = reader.FieldsNeeded();
         const bool fileTexts = CurveFormat.IsDefault();
@@ -441,7 +448,9 @@ void InflowWork::ReadCurve(const std::string& fileName) {
             SplitFields(TrimText(line), fields);
             const bool enough = fields.size() >= needed;
             TCurvePoint point;
-            const bool read = enough && !conversionError && reader.Read(fields, point, faults);
+            double area = 0;
+            const bool read = enough && !conversionError && reader.Read(fields, point, faults) &&
+                              (!reader.HasArea() || reader.ReadArea(fields, area, faults));
             if (ShowTables) {
                 GrowFor(StringGrid2, row);
                 // The row shows the cells its line has; a line of one field
@@ -464,10 +473,12 @@ void InflowWork::ReadCurve(const std::string& fileName) {
             if (!conversionError) {
                 if (read) {
                     points.push_back(point);
+                    if (reader.HasArea()) areas.push_back(area);
                 } else {
                     conversionError = faults.front().error;
                     conversionLine = file.LineNumber();
                     std::vector<TCurvePoint>().swap(points);
+                    areas.clear();
                 }
             }
             ++row;
@@ -479,10 +490,12 @@ void InflowWork::ReadCurve(const std::string& fileName) {
             std::rethrow_exception(conversionError);
         }
         CurvePoints = std::move(points);
+        CurveAreas = std::move(areas);
     } catch (...) {
         if (failedLine) FailedLine = TFailedLine{fileName, failedLine, version};
         // The table shows where reading stopped; nothing computes on a part.
         std::vector<TCurvePoint>().swap(CurvePoints);
+        CurveAreas.clear();
         if (CurvePlot) CurvePlot->ClearCurve();
         throw;
     }
@@ -517,8 +530,11 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         floodTexts_.Clear();
     }
     // What the reading passed over, for the caller to tell.
+    reading.KeepGaps = FloodFormat.missing == TMissingMode::Skip;
     auto noteReading = [&] {
         FloodSkipped = reading.Skipped;
+        FloodGaps = std::move(reading.Gaps);
+        restoredGaps_ = 0;
         FloodNotesLine = reading.NotesFirst;
         FloodNotesLines = reading.NotesCount;
     };
@@ -643,6 +659,8 @@ void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts field
     floodUnits_ = {};
     mappedLosses_ = 0;
     FloodSkipped = {};
+    FloodGaps.clear();
+    restoredGaps_ = 0;
     FloodNotesLine = 0;
     FloodNotesLines = 0;
     floodShown_ = true;
@@ -817,9 +835,76 @@ void InflowWork::RequireTimeOrder() {
                     " s): the summary and the corrected inflow need the records in time order");
 }
 
+std::vector<TCurveAt> InflowWork::CurvesInTime() const {
+    std::vector<TCurveAt> curves;
+    if (DatedCurves.empty()) return curves;
+    curves.push_back({CurvePoints, CurveAreas});
+    for (const TDatedCurve& c : DatedCurves) curves.push_back({c.points, c.areas});
+    return curves;
+}
+
+std::vector<std::size_t> InflowWork::RecordCurves() const {
+    std::vector<std::size_t> of;
+    if (DatedCurves.empty()) return of;
+    const TCurvesInTime curves(*this);
+    of.resize(FloodSteps.size());
+    for (std::size_t k = 0; k < of.size(); ++k) curves.At(FloodSteps[k].T, of[k]);
+    return of;
+}
+
 std::optional<std::size_t> InflowWork::SkippedRecords() const {
     if (FloodFormat.missing != TMissingMode::Skip) return std::nullopt;
-    return FloodSkipped.Count();
+    return FloodSkipped.Count() - restoredGaps_;
+}
+
+std::vector<InflowWork::TRestored> InflowWork::RestoreSkipped() {
+    // The records are put back among the levels as read.
+    RestoreReadLevels();
+    std::vector<TRestored> restored;
+    const std::size_t n = FloodSteps.size();
+    auto between = [&](const TSkippedRecord& g) { return g.before > 0 && g.before < n && !g.lossGap; };
+    const std::size_t count = static_cast<std::size_t>(std::count_if(FloodGaps.begin(), FloodGaps.end(), between));
+    if (count == 0) return restored;
+    // Every record's line is kept once a line was passed over.
+    std::vector<std::int64_t> lines = recordLines_;
+    if (lines.size() < n)
+        for (std::size_t k = lines.size(); k < n; ++k) lines.push_back(static_cast<std::int64_t>(k) + kFirstDataRow);
+    std::vector<TFloodStep> steps;
+    std::vector<std::int64_t> newLines;
+    TRecordFieldTexts texts;
+    steps.reserve(n + count);
+    newLines.reserve(n + count);
+    std::vector<TSkippedRecord> left;
+    std::size_t g = 0;
+    for (std::size_t k = 0; k <= n; ++k) {
+        for (; g < FloodGaps.size() && FloodGaps[g].before == k; ++g) {
+            TSkippedRecord& gap = FloodGaps[g];
+            if (!between(gap)) {
+                gap.before = steps.size();
+                left.push_back(std::move(gap));
+                continue;
+            }
+            restored.push_back({steps.size(), gap.levelRead, gap.outflowRead});
+            texts.Add(steps.size(), gap.losses);
+            steps.push_back(gap.step);
+            newLines.push_back(gap.line);
+        }
+        if (k == n) break;
+        texts.Add(steps.size(), FloodFieldTexts.AfterOutflow(k));
+        steps.push_back(FloodSteps[k]);
+        newLines.push_back(lines[k]);
+    }
+    for (; g < FloodGaps.size(); ++g) {
+        FloodGaps[g].before = steps.size();
+        left.push_back(std::move(FloodGaps[g]));
+    }
+    FloodSteps = std::move(steps);
+    FloodFieldTexts = std::move(texts);
+    recordLines_ = std::move(newLines);
+    FloodGaps = std::move(left);
+    restoredGaps_ += restored.size();
+    ComputedRecords = 0;
+    return restored;
 }
 
 TFailedLine InflowWork::RecordLine(std::size_t record) const {
@@ -897,6 +982,8 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     std::size_t e = 0;
     auto noteReading = [&] {
         FloodSkipped = reading.Skipped;
+        FloodGaps.clear();
+        restoredGaps_ = 0;
         FloodNotesLine = reading.NotesFirst;
         FloodNotesLines = reading.NotesCount;
         recordLines_ = std::move(reading.lines);

@@ -55,6 +55,9 @@ public:
     TStringGrid StringGrid1;   // inflow calculation table, 9 columns
     TStringGrid StringGrid2;   // level-storage curve table, 2 columns
     std::vector<TCurvePoint> CurvePoints;
+    // The lake's area at each curve point, m^2, when the curve's columns name
+    // one (--curve-columns ...,area=COL); empty otherwise.
+    std::vector<double> CurveAreas;
     std::vector<TFloodStep> FloodSteps;
     // Each record's fields after the outflow, as read (the losses the
     // computation may be asked to take); replaced and emptied with FloodSteps.
@@ -72,6 +75,32 @@ public:
     // Those as the warnings every front end gives, one per line ("FILE:LINE:
     // skipped: ...", then the notes); empty when nothing was passed over.
     std::vector<std::string> PassedOver(std::string_view file) const;
+    // Each record the last ReadFlood skipped as a gap, with what it could
+    // read: its time always (a time that cannot be read fails the line), its
+    // level and outflow where they were there. A repair may bring it back.
+    struct TSkippedRecord {
+        std::int64_t line = 0;
+        std::size_t before = 0;   // the records of FloodSteps before it: its place among them
+        TFloodStep step;
+        bool levelRead = false, outflowRead = false;
+        bool lossGap = false;     // a mapped loss was missing
+        std::string losses;       // its fields after the outflow, as FloodFieldTexts keeps them
+    };
+    std::vector<TSkippedRecord> FloodGaps;
+    // What RestoreSkipped put back: the record's index in FloodSteps and
+    // which of its values it had.
+    struct TRestored {
+        std::size_t record = 0;
+        bool levelRead = false, outflowRead = false;
+    };
+    // Puts the skipped records that lie between two records read, and miss no
+    // loss, back into FloodSteps at their places (with FloodFieldTexts and the
+    // record lines), in record order; the others stay in FloodGaps. Their
+    // missing level or outflow is left for the caller to fill in before any
+    // computation. A record before the first read or after the last has no
+    // neighbour on one side to interpolate from; a missing loss has no value
+    // the computation could take.
+    std::vector<TRestored> RestoreSkipped();
 
     // Whether the readers and the computation fill the tables; batch mode,
     // which never shows them, leaves them empty (the records are the same).
@@ -89,10 +118,18 @@ public:
         std::string file;
         std::int64_t fromDay = 0;
         std::vector<TCurvePoint> points;
+        std::vector<double> areas = {};   // as CurveAreas
     };
     std::vector<TDatedCurve> DatedCurves;
     std::optional<std::int64_t> CurvePointsFrom;
     std::string CurvePointsFile;   // for messages about the curves' days
+    // The curves in time, for a computation after the balance: CurvePoints
+    // first, then DatedCurves in order, each with its areas; and each
+    // record's curve among them (the one its storage was taken on: valid on
+    // its day). Empty lists without DatedCurves. Raises as the computation
+    // does for a record no curve holds for.
+    std::vector<TCurveAt> CurvesInTime() const;
+    std::vector<std::size_t> RecordCurves() const;
 
     // How the next ReadCurve and ReadFlood read their files: which fields
     // hold what, in which units, how stamps are written, what a gap is. The
@@ -262,6 +299,8 @@ private:
     // losses the columns named as its loss fields.
     TBalanceOptions computing_;
     std::vector<std::int64_t> recordLines_;
+    // The skipped records RestoreSkipped put back since the last read.
+    std::size_t restoredGaps_ = 0;
     // The record whose loss field could not be read, while a computation
     // runs: the record before the one computed when its field is the one
     // missing.

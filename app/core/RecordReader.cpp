@@ -47,6 +47,10 @@ bool TCurveReader::Read(const std::vector<std::string_view>& fields, TCurvePoint
     return level && storage;
 }
 
+bool TCurveReader::ReadArea(const std::vector<std::string_view>& fields, double& area, TFieldFaults& faults) const {
+    return Field(faults, TRecordQuantity::Area, [&] { area = ReadIn(fields[*fields_.area], UnitFactor(units_.area)); });
+}
+
 void TCurveReader::TableTexts(const std::vector<std::string_view>& fields, const TCurvePoint& point, bool read,
                               std::string (&texts)[2], int& count) const {
     const std::size_t index[2] = {fields_.level, fields_.storage};
@@ -117,7 +121,7 @@ void TFloodReader::Read(const std::vector<std::string_view>& fields, TFloodLine&
             Field(line.faults, TRecordQuantity::Outflow, [&] { s.Qout = ReadIn(outflow, UnitFactor(units_.flow)); });
     if (gaps)
         for (std::size_t k = 0; k < fields_.losses.size(); ++k)
-            gap(TRecordQuantity::Loss, lossNames_[k], fields[fields_.losses[k]]);
+            if (gap(TRecordQuantity::Loss, lossNames_[k], fields[fields_.losses[k]])) line.lossGap = true;
 }
 
 std::string_view TFloodReader::LossText(std::string_view text, const std::vector<std::string_view>& fields,

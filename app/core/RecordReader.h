@@ -42,6 +42,10 @@ public:
     // A line of at least FieldsNeeded() fields; false (and the faults added)
     // when a field is no number.
     bool Read(const std::vector<std::string_view>& fields, TCurvePoint& point, TFieldFaults& faults) const;
+    // Whether the columns name an area, and the line's area in m^2 (false,
+    // and the fault added, when it is no number).
+    bool HasArea() const { return fields_.area.has_value(); }
+    bool ReadArea(const std::vector<std::string_view>& fields, double& area, TFieldFaults& faults) const;
     // The texts the curve table shows for a line: the file's own where its
     // unit is the program's, else the value's text. A line of too few fields
     // shows the fields it has (`count` of them: 0 to 2).
@@ -60,10 +64,11 @@ struct TFloodLine {
     bool stamped = false;     // whether the time field read as a time stamp
     bool levelRead = false, outflowRead = false;
     std::string skipped;      // why the record is skipped (--missing skip); empty if not
+    bool lossGap = false;     // a skipped record that misses a loss
     TFieldFaults faults;
     void Clear() {
         step = {};
-        stamped = levelRead = outflowRead = false;
+        stamped = levelRead = outflowRead = lossGap = false;
         skipped.clear();
         faults.clear();
     }

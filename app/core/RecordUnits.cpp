@@ -145,6 +145,14 @@ constexpr std::array<TUnitRow<TLossUnit>, 4> kLossUnits{{
     {TLossUnit::Af, "af", "af", "af", kAcreFoot},
 }};
 
+// To m^2; an acre is 43560 ft^2.
+constexpr std::array<TUnitRow<TAreaUnit>, 4> kAreaUnits{{
+    {TAreaUnit::Km2, "km2", "km^2", "km2", {1000000, 1}},
+    {TAreaUnit::M2, "m2", "m^2", "m2", kOne},
+    {TAreaUnit::Ha, "ha", "ha", "ha", {10000, 1}},
+    {TAreaUnit::Acres, "acres", "acres", "acres", {40468564224ULL, 10000000}},
+}};
+
 template <class Unit, std::size_t N>
 const TUnitRow<Unit>& RowOf(const std::array<TUnitRow<Unit>, N>& rows, Unit unit) {
     for (const auto& row : rows)
@@ -172,19 +180,19 @@ TRecordUnits ParseUnits(std::string_view text) {
     constexpr const char* kOption = "--units";
     TRecordUnits units;
     if (TrimText(text).empty()) RefuseOption(kOption, "no units given");
-    bool seen[4] = {false, false, false, false};
+    bool seen[5] = {false, false, false, false, false};
     for (const std::string_view item : SplitOptionList(text)) {
         if (item.empty()) RefuseOption(kOption, "empty item in " + Quoted(text));
         std::string_view quantity, unit;
         if (!SplitOptionItem(item, quantity, unit))
             RefuseOption(kOption, Quoted(item) + " is not QUANTITY=UNIT");
-        static constexpr const char* kQuantities[4] = {"level", "storage", "flow", "loss"};
+        static constexpr const char* kQuantities[5] = {"level", "storage", "flow", "loss", "area"};
         int k = 0;
-        while (k < 4 && !SameIgnoringCase(quantity, kQuantities[k]))
+        while (k < 5 && !SameIgnoringCase(quantity, kQuantities[k]))
             ++k;
-        if (k == 4)
+        if (k == 5)
             RefuseOption(kOption, "unknown quantity " + Quoted(quantity) +
-                                      " (level, storage, flow or loss)");
+                                      " (level, storage, flow, loss or area)");
         if (seen[k]) RefuseOption(kOption, std::string(kQuantities[k]) + " given twice");
         seen[k] = true;
         switch (k) {
@@ -197,8 +205,11 @@ TRecordUnits ParseUnits(std::string_view text) {
         case 2:
             units.flow = ParseUnit(kFlowUnits, "flow", unit);
             break;
-        default:
+        case 3:
             units.loss = ParseUnit(kLossUnits, "loss", unit);
+            break;
+        default:
+            units.area = ParseUnit(kAreaUnits, "area", unit);
             break;
         }
     }
@@ -209,6 +220,7 @@ TUnitFactor UnitFactor(TLevelUnit unit) { return RowOf(kLevelUnits, unit).factor
 TUnitFactor UnitFactor(TStorageUnit unit) { return RowOf(kStorageUnits, unit).factor; }
 TUnitFactor UnitFactor(TFlowUnit unit) { return RowOf(kFlowUnits, unit).factor; }
 TUnitFactor UnitFactor(TLossUnit unit) { return RowOf(kLossUnits, unit).factor; }
+TUnitFactor UnitFactor(TAreaUnit unit) { return RowOf(kAreaUnits, unit).factor; }
 
 bool IsVolume(TLossUnit unit) { return unit == TLossUnit::M3 || unit == TLossUnit::Af; }
 

@@ -2,9 +2,11 @@
 // The units of an agency's files and their exact conversion to the program's
 // own (m, 10^8 m^3, m^3/s), once, as the numbers are read:
 //
-//   --units level=m|ft,storage=1e8m3|1e6m3|m3|af|kaf|maf,flow=m3/s|cfs,loss=m3/s|cfs|m3|af
+//   --units level=m|ft,storage=1e8m3|1e6m3|m3|af|kaf|maf,flow=m3/s|cfs,loss=m3/s|cfs|m3|af,
+//           area=km2|m2|ha|acres
 //
-// Defaults: m, 1e8m3, m3/s, m3/s. Every factor is an exact fraction
+// Defaults: m, 1e8m3, m3/s, m3/s, km2 (a curve's area column, read only when
+// --curve-columns names one). 1 acre = 4046.8564224 m^2 exactly. Every factor is an exact fraction
 // (1 ft = 0.3048 m, 1 acre-ft = 1233.48183754752 m^3, 1 cfs = 0.028316846592
 // m^3/s = 0.3048^3). A number read from a file is a decimal with four places
 // (Currency, the count U of 1/10000); in a unit whose factor is num/den it
@@ -26,12 +28,14 @@ enum class TFlowUnit { M3s, Cfs };
 // A loss in a volume unit (m3, af) is the volume lost over the step that ends
 // at its record, as agencies report a day's evaporation.
 enum class TLossUnit { M3s, Cfs, M3, Af };
+enum class TAreaUnit { Km2, M2, Ha, Acres };
 
 struct TRecordUnits {
     TLevelUnit level = TLevelUnit::M;
     TStorageUnit storage = TStorageUnit::E8M3;
     TFlowUnit flow = TFlowUnit::M3s;
     TLossUnit loss = TLossUnit::M3s;
+    TAreaUnit area = TAreaUnit::Km2;
     bool AllDefault() const { return *this == TRecordUnits{}; }
     friend bool operator==(const TRecordUnits&, const TRecordUnits&) = default;
 };
@@ -51,6 +55,7 @@ TUnitFactor UnitFactor(TLevelUnit unit);   // to m
 TUnitFactor UnitFactor(TStorageUnit unit); // to 10^8 m^3
 TUnitFactor UnitFactor(TFlowUnit unit);    // to m^3/s
 TUnitFactor UnitFactor(TLossUnit unit);    // to m^3/s, or to m^3 for a volume
+TUnitFactor UnitFactor(TAreaUnit unit);    // to m^2
 bool IsVolume(TLossUnit unit);
 
 // A number read from a file, in the program's unit (see above).

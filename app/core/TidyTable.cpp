@@ -47,7 +47,28 @@ void AppendRows(std::string& out, const TTidyTableSource& s, LineDone lineDone) 
     const TUnitFactor storage = UnitFactor(s.units.storage);
     const TUnitFactor flow = UnitFactor(s.units.flow);
     const std::size_t n = std::min(s.computed, s.steps.size());
+    std::size_t gap = 0;
+    // The gaps before record `before` (all that are left, after the last).
+    auto gapsBefore = [&](std::size_t before) {
+        if (!s.flags) return;
+        for (; gap < s.skipped.size() && (s.skipped[gap].before <= before || before == n); ++gap) {
+            const TSkippedRow& g = s.skipped[gap];
+            AppendIsoTime(out, g.time);
+            out += ',';
+            if (g.level) AppendNumber(out, ToUnit(*g.level, level));
+            out += ",,,,,";
+            if (g.outflow) AppendNumber(out, ToUnit(*g.outflow, flow));
+            out += ",,";
+            if (s.corrected) out += ',';
+            if (s.sigma) out += ',';
+            out += ',';
+            out += FlagName(TRecordFlag::Skipped);
+            out += '\n';
+            lineDone();
+        }
+    };
     for (std::size_t i = 0; i < n; ++i) {
+        gapsBefore(i);
         const TFloodStep& r = s.steps[i];
         AppendIsoTime(out, r.T);
         out += ',';
@@ -90,6 +111,7 @@ void AppendRows(std::string& out, const TTidyTableSource& s, LineDone lineDone) 
         out += '\n';
         lineDone();
     }
+    gapsBefore(n);
 }
 
 }  // namespace

@@ -15,6 +15,12 @@
 // records) leaves it empty. The sigma column (each step's inflow error from
 // the gauge's resolution) and the flag column (what the screening found:
 // spike, repaired, skipped, or empty) are there when asked for.
+//
+// With the flag column, each record the reader skipped as a gap (and no
+// repair brought back) has a row of its own in time order, flagged skipped:
+// its time, the level and outflow it had (if any), every other cell empty.
+// A script that sums a column passes over it; one that wants only records
+// computed drops the rows flagged skipped.
 
 #include "InflowScreening.h"
 #include "InflowTypes.h"
@@ -27,6 +33,13 @@
 
 class LineFile;
 
+// A record left out as a gap: its place (the records before it) and what it read.
+struct TSkippedRow {
+    std::size_t before = 0;
+    DateTimeValue time = 0;
+    std::optional<double> level, outflow;
+};
+
 struct TTidyTableSource {
     std::span<const TFloodStep> steps;
     std::size_t computed = 0;          // the records written, from the first
@@ -38,6 +51,8 @@ struct TTidyTableSource {
     std::optional<std::span<const double>> sigma;
     // None: no column. Else one flag per record.
     std::optional<std::span<const TRecordFlag>> flags;
+    // Written with the flag column only; in record order.
+    std::span<const TSkippedRow> skipped = {};
 };
 
 std::string TidyTableHeading(const TRecordUnits& units, bool withCorrected, bool withSigma = false,

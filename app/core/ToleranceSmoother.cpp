@@ -82,7 +82,7 @@ struct TDepartures {
 
 // The departures of the implied levels for storage departures c (c[k] for
 // record k, c[0] = 0), over records 1 .. N-1.
-TDepartures Measure(const TCurveSegments& curve, std::span<const std::size_t> segment,
+TDepartures Measure(std::span<const TCurveSegments* const> curve, std::span<const std::size_t> segment,
                     std::span<const double> levels, std::span<const double> storages,
                     std::span<const double> c) {
     TDepartures out;
@@ -90,7 +90,7 @@ TDepartures Measure(const TCurveSegments& curve, std::span<const std::size_t> se
     const std::size_t n = levels.size();
     for (std::size_t k = 1; k < n; ++k) {
         const double storage = static_cast<double>(static_cast<long double>(storages[k]) + c[k]);
-        const double e = curve.LevelFrom(segment[k], storage, levels[k], storages[k]) - levels[k];
+        const double e = curve[k]->LevelFrom(segment[k], storage, levels[k], storages[k]) - levels[k];
         squares += static_cast<long double>(e) * e;
         if (std::fabs(e) > std::fabs(out.largest)) {
             out.largest = e;
@@ -129,7 +129,19 @@ std::vector<double> ImpliedLevelDepartures(std::span<const double> levels, std::
 TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<const double> storages,
                                       std::span<const double> inflow, std::span<const double> dt,
                                       std::span<const TCurvePoint> curve, double tolerance) {
+    const TCurveAt one{curve, {}};
+    return SmoothToTolerance(levels, storages, inflow, dt, std::span<const TCurveAt>(&one, 1), {}, tolerance);
+}
+
+TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<const double> storages,
+                                      std::span<const double> inflow, std::span<const double> dt,
+                                      std::span<const TCurveAt> curves, std::span<const std::size_t> curveOf,
+                                      double tolerance) {
     CheckLengths(levels, storages, inflow, dt);
+    if (curves.empty() || (!curveOf.empty() && curveOf.size() != levels.size()))
+        throw std::invalid_argument("a curve, and one curve index per level when given, are needed");
+    for (const std::size_t c : curveOf)
+        if (c >= curves.size()) throw std::invalid_argument("a curve index beyond the curves");
     if (!(tolerance > 0) || !std::isfinite(tolerance))
         throw std::invalid_argument("the level tolerance must be a positive number");
     TToleranceSmoothing result;
@@ -143,11 +155,16 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
     }
     if (records < 3) return result;
 
-    const TCurveSegments segments(curve);
-    if (!segments.Invertible()) throw Exception("库容水位曲线的水位须递增、库容须不减，才能由库容反求水位");
+    std::vector<TCurveSegments> allSegments;
+    allSegments.reserve(curves.size());
+    for (const TCurveAt& c : curves) allSegments.emplace_back(c.points);
+    // Each record's curve; one that no record uses need not be invertible.
+    std::vector<const TCurveSegments*> curveAt(records);
     std::vector<std::size_t> segment(records);
     for (std::size_t k = 0; k < records; ++k) {
-        segment[k] = segments.SegmentOf(levels[k]);
+        curveAt[k] = &allSegments[curveOf.empty() ? 0 : curveOf[k]];
+        if (!curveAt[k]->Invertible()) throw Exception("库容水位曲线的水位须递增、库容须不减，才能由库容反求水位");
+        segment[k] = curveAt[k]->SegmentOf(levels[k]);
         if (segment[k] == TCurveSegments::npos) RaiseRecord(k, "的水位 " + RealToText(levels[k]) + " m 超出库容水位曲线");
     }
 
@@ -168,8 +185,10 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
     // departure; the nearest segment that rises stands in for its weight.
     auto slopeAt = [&](std::size_t k) {
         const std::size_t s = segment[k];
-        for (std::size_t d = 0; d < curve.size(); ++d) {
-            if (s + d + 1 < curve.size()) {
+        const TCurveSegments& segments = *curveAt[k];
+        const std::size_t size = curves[curveOf.empty() ? 0 : curveOf[k]].points.size();
+        for (std::size_t d = 0; d < size; ++d) {
+            if (s + d + 1 < size) {
                 const double a = segments.Slope(s + d);
                 if (a > 0) return a;
             }
@@ -218,7 +237,7 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
         const std::vector<double>& x = solver.Solve(mu);
         ++result.solves;
         for (std::size_t a = 0; a < m; ++a) c[a + 1] = x[a];
-        return Measure(segments, segment, levels, storages, c);
+        return Measure(curveAt, segment, levels, storages, c);
     };
 
     constexpr double kStep = 16.0, kFloor = 1e-12, kCeiling = 1e30;
@@ -269,7 +288,7 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
         running += (static_cast<long double>(result.inflow[k - 1]) - inflow[k - 1]) * dt[k - 1] / 1e8L;
         c[k] = static_cast<double>(running);
     }
-    const TDepartures final = Measure(segments, segment, levels, storages, c);
+    const TDepartures final = Measure(curveAt, segment, levels, storages, c);
     result.rmsDeparture = final.rms;
     result.largestDeparture = final.largest;
     result.largestAt = final.at;

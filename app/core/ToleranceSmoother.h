@@ -74,6 +74,14 @@ TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<
                                       std::span<const double> inflow, std::span<const double> dt,
                                       std::span<const TCurvePoint> curve, double tolerance);
 
+// The same with a curve per record, as dated curves give it: curveOf[k] is
+// the index in `curves` of record k's curve, the one its storage was taken
+// on; its implied level is read back on that curve. (The areas are not used.)
+TToleranceSmoothing SmoothToTolerance(std::span<const double> levels, std::span<const double> storages,
+                                      std::span<const double> inflow, std::span<const double> dt,
+                                      std::span<const TCurveAt> curves, std::span<const std::size_t> curveOf,
+                                      double tolerance);
+
 // The implied level's departure at each of the N records (m; record 0's is 0)
 // for a corrected series beside the computed one, as above. For reports and
 // checks of any corrected series (a moving average, a redistribution).

@@ -142,11 +142,91 @@ def comparison():
     check(s["compare_records"]["value"] == "122", "compare_records %s" % s["compare_records"]["value"])
 
 
+PUBLISHED = os.path.join(DATA, "as-published")
+AS_PUBLISHED = ["--curve", os.path.join(PUBLISHED, "powell_capacity_pre2017.csv"),
+                "--curve", os.path.join(PUBLISHED, "powell_capacity_2017.csv") + "@2022-07-01",
+                "--curve-columns", "level=1,storage=2",
+                "--columns", "time=Date,level=Elevation (feet),outflow=Total Release (cfs),loss=Evaporation (af)",
+                "--units", "level=ft,storage=af,flow=cfs,loss=af", "--missing", "skip",
+                "--outflow", "end", "--bank-storage", "0.08"]
+
+
+def published(flood, *args, status=0):
+    r = subprocess.run([PROGRAM] + AS_PUBLISHED + ["--flood", flood] + list(args), capture_output=True,
+                       env=dict(os.environ, LC_ALL="C.UTF-8"))
+    if r.returncode != status:
+        failures.append("%s: exit %d: %s" % (" ".join(args), r.returncode, r.stderr.decode(errors="replace")[-300:]))
+    return r
+
+
+def blanked(days):
+    """The agency's file with the fields {day: (field, ...)} blanked."""
+    path = os.path.join(TMP, "blanked_%d.csv" % len(os.listdir(TMP)))
+    with open(os.path.join(PUBLISHED, "powell_daily_usbr.csv"), encoding="utf-8-sig") as f, \
+            open(path, "w", encoding="utf-8") as out:
+        for line in f:
+            fields = line.rstrip("\n").split(",")
+            for k in days.get(fields[0].strip(), ()):
+                fields[k] = ""
+            out.write(",".join(fields) + "\n")
+    return path
+
+
+def skipped_repair():
+    daily = os.path.join(PUBLISHED, "powell_daily_usbr.csv")
+    outs = {}
+    for name, extra in [("plain", []), ("repair", ["--repair", "--table", os.path.join(TMP, "sk.csv")])]:
+        outs[name] = os.path.join(TMP, "sk_%s.txt" % name)
+        r = published(daily, "--out", outs[name], "--summary", "-", *extra)
+        s = summary(r.stdout.decode())
+        if name == "repair":
+            told = r.stderr.decode()
+    check(open(outs["plain"], "rb").read() == open(outs["repair"], "rb").read(),
+          "as published, --repair leaves the result as it was")
+    # The 292 records the agency left without a level all precede its first
+    # level (1963): nothing lies before them to interpolate from.
+    check(s["skipped_records"]["value"] == "292" and s["repaired_records"]["value"] == "0",
+          "skipped %s, repaired %s" % (s["skipped_records"]["value"], s["repaired_records"]["value"]))
+    check("272 more skipped records not repaired" in told and "no record before it" in told,
+          "the records left out are told")
+    rows = table(os.path.join(TMP, "sk.csv"))
+    check([r["flag"] for r in rows[:293]] == ["skipped"] * 292 + [""] and rows[0]["time"] == "1963-03-11T00:00:00",
+          "--table shows the 292 skipped records first, flagged")
+
+    # Differential: a level blanked in the file and repaired is the spike
+    # repaired (the same interpolation); a blanked outflow is the mean of its
+    # neighbours (daily steps).
+    spike = os.path.join(TMP, "spike.csv")
+    published(daily, "--out", os.path.join(TMP, "sp.txt"), "--spike", "0.656", "--repair", "--table", spike)
+    gaps = blanked({"02-Aug-1985": (1,), "15-Jun-2000": (9,)})
+    mended = os.path.join(TMP, "mended.csv")
+    r = published(gaps, "--out", os.path.join(TMP, "md.txt"), "--repair", "--table", mended, "--summary", "-")
+    s2 = summary(r.stdout.decode())
+    a = {x["time"][:10]: x for x in table(spike)}
+    b = {x["time"][:10]: x for x in table(mended)}
+    same = all(a[d][c] == b[d][c] for d in ("1985-08-02", "1985-08-03") for c in ("level_ft", "inflow_cfs"))
+    check(same and b["1985-08-02"]["flag"] == "repaired",
+          "a blanked level repaired is the spike repaired: %s / %s cfs" % (a["1985-08-03"]["inflow_cfs"],
+                                                                           b["1985-08-03"]["inflow_cfs"]))
+    q = [float(b[d]["outflow_cfs"]) for d in ("2000-06-14", "2000-06-15", "2000-06-16")]
+    check(abs(q[1] - (q[0] + q[2]) / 2) < 1e-9 * q[1] and b["2000-06-15"]["flag"] == "repaired",
+          "a blanked outflow is interpolated: %s" % q)
+    check(s2["skipped_records"]["value"] == "292" and s2["repaired_records"]["value"] == "2", "two brought back")
+    read = float(next(x for x in rows if x["time"].startswith("2000-06-15"))["outflow_cfs"])
+    moved = num(s2, "inflow_volume") - num(s, "inflow_volume")   # acre-feet, as --units gives it
+    check(s2["inflow_volume"]["unit"] == "af" and abs(moved - (q[1] - read) * 86400 / 43560) < 1e-3,
+          "the volume moves by the interpolated outflow's water alone (%.4f af)" % moved)
+    r = published(gaps, "--check", "--repair", status=1)
+    lines = [l for l in r.stdout.decode().splitlines() if "repaired" in l]
+    check(len(lines) == 2 and "level 3" in lines[0] and "outflow" in lines[1], "--check lists the two: %s" % lines)
+
+
 screening()
 noise()
 water_years()
 held()
 comparison()
+skipped_repair()
 for f in failures:
     print("FAIL:", f)
 sys.exit(1 if failures else 0)

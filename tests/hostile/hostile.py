@@ -114,6 +114,11 @@ CASES = [
          "nothing was read or written.", stdout="s.csv", outputs=["s.csv"]),
     # --- how the files are laid out: bad values are usage errors naming the option
     case("an unknown unit", FILES + ["--units", "flow=cms"], 2, "quelmora: --units: unknown flow unit 'cms' (m3/s or cfs)"),
+    case("an unknown area unit", FILES + ["--units", "area=sqmi"], 2,
+         "quelmora: --units: unknown area unit 'sqmi' (km2, m2, ha or acres)"),
+    case("a repair with nothing to repair", FILES + ["--repair"], 2,
+         "quelmora: --repair mends the levels --spike flags and the records --missing skip skips: it needs one of "
+         "them"),
     case("columns without the outflow", FILES + ["--columns", "time=1,level=2"], 2,
          "quelmora: --columns: no column for outflow (time, level and outflow are needed)"),
     case("a heading the record does not have", FILES + ["--columns", "time=Zeit,level=2,outflow=3", "--out", "r.txt"], 2,
