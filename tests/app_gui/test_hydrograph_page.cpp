@@ -42,12 +42,14 @@ class PageTest : public WindowTest {
 protected:
     THydrographChart& Hydro() { return form->TabSheet4->Hydrograph(); }
     TChartWidget& Chart(QWidget* w) { return *static_cast<TChartWidget*>(w); }
-    void LoadTankan() {
-        Answer(kRealData + "/tankan_curve.txt");
+    void Load(const std::string& curve, const std::string& flood) {
+        Answer(kRealData + "/" + curve);
         form->BitBtn1->click();
-        Answer(kRealData + "/tankan_flood.txt");
+        Answer(kRealData + "/" + flood);
         form->BitBtn2->click();
     }
+    void LoadTankan() { Load("tankan_curve.txt", "tankan_flood.txt"); }
+    void LoadPowell() { Load("powell_curve_pre2017_live.txt", "powell_1963_2026_flood.txt"); }
     QString SummaryValue(int row) { return form->TabSheet4->SummaryGrid->item(row, 1)->text(); }
 };
 
@@ -405,10 +407,7 @@ TEST_F(PageTest, ChecksDrawTheirOwnColoursOnly) {
 // click on a period zooming the chart to it; and without the checks none of
 // it. Pictures go to QUELMORA_SHOT_DIR when it is set.
 TEST_F(PageTest, PowellChecksInTheWindow) {
-    Answer(kRealData + "/powell_curve_pre2017_live.txt");
-    form->BitBtn1->click();
-    Answer(kRealData + "/powell_1963_2026_flood.txt");
-    form->BitBtn2->click();
+    LoadPowell();
     THydrographPage& page = *form->TabSheet4;
     page.SpikeBox->setValue(0.2);
     page.GaugeBox->setValue(0.003048);
@@ -477,10 +476,7 @@ TEST_F(PageTest, PowellChecksInTheWindow) {
 // the storage beside it all hold it; computed again without the repair, the
 // level as read comes back.
 TEST_F(PageTest, ARepairedLevelIsTheRecordsLevel) {
-    Answer(kRealData + "/powell_curve_pre2017_live.txt");
-    form->BitBtn1->click();
-    Answer(kRealData + "/powell_1963_2026_flood.txt");
-    form->BitBtn2->click();
+    LoadPowell();
     THydrographPage& page = *form->TabSheet4;
     TStringGridModel* model = form->StringGrid1->GridModel();
     auto cell = [&](int row, int column) { return model->data(model->index(row, column), Qt::DisplayRole).toString().toStdString(); };
