@@ -4,7 +4,6 @@
 // the core's, so a script gets the batch mode's results bit for bit.
 
 #include "AppVersion.h"
-#include "Batch.h"
 #include "Currency.h"
 #include "DateTime.h"
 #include "ErrorReport.h"
@@ -16,6 +15,7 @@
 #include "InflowWork.h"
 #include "LargeMemory.h"
 #include "LocaleFormats.h"
+#include "MethodOptions.h"
 #include "RecordFormat.h"
 #include "WorkbookLines.h"
 

@@ -311,50 +311,18 @@ std::optional<T> WholeNumber(const std::string& text) {
 }
 
 void ReadChoices(BatchOptions& options) {
-    if (options.outflow) {
-        if (*options.outflow == "end")
-            options.balance.outflow = TBalanceOptions::TOutflow::End;
-        else if (*options.outflow != "mean")
-            throw UsageError{"--outflow is mean or end, not '" + *options.outflow + "'"};
+    TMethodChoices choices{options.balance, options.correction};
+    const std::pair<std::string_view, const std::optional<std::string>*> method[] = {
+        {"--outflow", &options.outflow}, {"--bank-storage", &options.bankStorage}, {"--losses", &options.losses},
+        {"--smooth", &options.smooth}, {"--negative", &options.negative}};
+    try {
+        for (const auto& [name, value] : method)
+            if (*value) ReadMethodOption(name, **value, choices);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError{e.what()};
     }
-    if (options.bankStorage) {
-        const auto k = WholeNumber<double>(*options.bankStorage);
-        if (!k || !std::isfinite(*k) || *k < 0)
-            throw UsageError{"--bank-storage needs a number K >= 0, not '" + *options.bankStorage + "'"};
-        options.balance.bankStorage = *k;
-    }
-    if (options.losses) {
-        const std::string& list = *options.losses;
-        std::vector<std::string_view> pieces;
-        SplitFields(list, pieces);
-        for (const std::string_view piece : pieces) {
-            const auto field = WholeNumber<int>(std::string(piece));
-            if (!field || *field < 4)
-                throw UsageError{"--losses needs field numbers of 4 or more, as 4,5; not '" + list + "'"};
-            // Counted twice, a loss would be taken twice.
-            std::vector<int>& fields = options.balance.lossFields;
-            if (std::find(fields.begin(), fields.end(), *field) != fields.end())
-                throw UsageError{"--losses names field " + std::to_string(*field) + " twice: '" + list + "'"};
-            fields.push_back(*field);
-        }
-    }
-    if (options.smooth) {
-        const auto n = WholeNumber<int>(*options.smooth);
-        if (!n || *n < 3 || *n % 2 == 0)
-            throw UsageError{"--smooth needs an odd number of steps, 3 or more, not '" + *options.smooth + "'"};
-        options.correction.smooth = *n;
-    }
-    if (options.negative) {
-        using P = TCorrectionOptions::TScalePeriod;
-        const std::string& n = *options.negative;
-        if (n == "redistribute") options.correction.redistribute = true;
-        else if (n == "scale:water-year") options.correction.scaleBy = P::WaterYear;
-        else if (n == "scale:year") options.correction.scaleBy = P::Year;
-        else if (n == "scale:month") options.correction.scaleBy = P::Month;
-        else
-            throw UsageError{"--negative takes redistribute, scale:water-year, scale:year or scale:month, not '" + n +
-                             "'"};
-    }
+    options.balance = choices.balance;
+    options.correction = choices.correction;
     if (options.smoothTolerance) {
         const auto mm = WholeNumber<double>(*options.smoothTolerance);
         if (!mm || !std::isfinite(*mm) || *mm <= 0)
@@ -1034,30 +1002,3 @@ int RunBatch(int argc, char** argv) {
     return 0;
 }
 
-// ---------------------------------------------------------------------------
-// The method options for the window's start: the batch mode's own reading.
-
-bool IsMethodOption(std::string_view name) {
-    return name == "--outflow" || name == "--bank-storage" || name == "--losses" || name == "--smooth" ||
-           name == "--negative";
-}
-
-TMethodChoices ReadMethodChoices(const std::vector<std::pair<std::string, std::string>>& given) {
-    BatchOptions options;
-    for (const auto& [name, value] : given) {
-        std::optional<std::string>* slot = IsMethodOption(name) ? ValueOption(options, name) : nullptr;
-        if (!slot) throw std::invalid_argument("unknown argument '" + name + "'");
-        if (slot->has_value()) throw std::invalid_argument(name + " given twice");
-        if (value.empty()) throw std::invalid_argument(name + " needs a value");
-        *slot = value;
-    }
-    try {
-        ReadChoices(options);
-    } catch (const UsageError& e) {
-        throw std::invalid_argument(e.reason);
-    }
-    // The window has no control for it yet: refused rather than ignored.
-    if (options.correction.scaleBy != TCorrectionOptions::TScalePeriod::None)
-        throw std::invalid_argument("--negative " + *options.negative + " is for the batch mode");
-    return {options.balance, options.correction};
-}

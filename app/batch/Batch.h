@@ -21,23 +21,5 @@
 
 int RunBatch(int argc, char** argv);
 
-// ---------------------------------------------------------------------------
-// The water balance's and the correction's options read as the batch mode
-// reads them, for the window's start (quelmora --window ... --smooth 3).
-#include "BalanceOptions.h"
-
-#include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
-
-struct TMethodChoices {
-    TBalanceOptions balance;
-    TCorrectionOptions correction;
-};
-// --outflow, --bank-storage, --losses, --smooth, --negative.
-bool IsMethodOption(std::string_view name);
-// The options as (name, value) pairs; an option given twice, one that is not
-// a method option, or a bad value throws std::invalid_argument with the
-// batch mode's reason.
-TMethodChoices ReadMethodChoices(const std::vector<std::pair<std::string, std::string>>& given);
+// The method options every front end reads alike.
+#include "MethodOptions.h"
