@@ -474,7 +474,10 @@ std::string TForm1::ShowSaveDialog(const TSaveRequest& request) {
     return QFile::encodeName(files.first()).toStdString();
 }
 
-void TForm1::CheckReadable(const std::string& fileName) {
+void TForm1::CheckReadable(const std::string& name) {
+    // A workbook's sheet (FILE.xlsx#SHEET) is its file's to open; whether the
+    // sheet is there the reader says.
+    const std::string fileName = workbook::SplitWorkbookName(name).file;
     // Opened once more by the read itself; a pipe or a device is left to it,
     // since opening one twice would take what the first open was sent.
     struct stat info {};

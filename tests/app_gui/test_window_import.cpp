@@ -6,6 +6,7 @@
 #include "AppGuiTestSupport.h"
 #include "ImportDialog.h"
 #include "WindowArguments.h"
+#include "WorkbookLines.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -133,6 +134,39 @@ TEST_F(WindowImportTest, PowellAsPublishedGivesTheSameInflowEveryWay) {
 
 // A dated curve imported after a plain read holds from its day, the plain one
 // before it; a curve that then fails to import leaves both in use.
+// A workbook's sheet named as FILE.xlsx#SHEET reads in the window as the
+// workbook's first sheet and as the CSV it was made from; a sheet that is not
+// there is refused by its name.
+TEST_F(WindowImportTest, AWorkbooksSheetReadsByItsName) {
+    workbook::InstallWorkbookLines();
+    const std::string data = QUELMORA_SOURCE_DIR "/tests/data/workbook/";
+    std::vector<std::vector<TFloodStep>> records;
+    std::vector<std::size_t> curvePoints;
+    for (const std::string flood : {"flood_hourly.csv", "flood_hourly.xlsx", "flood_hourly.xlsx#flood_hourly"}) {
+        Answer(data + (flood.ends_with("csv") ? "curve.xlsx" : "curve.xlsx#curve"));
+        form->BitBtn1->click();
+        Answer(data + flood);
+        form->BitBtn2->click();
+        ASSERT_TRUE(messages.shown.empty()) << flood << ": " << messages.shown[0].second;
+        curvePoints.push_back(form->Work.CurvePoints.size());
+        records.push_back(form->Work.FloodSteps);
+    }
+    ASSERT_GT(records[0].size(), 10u);
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        EXPECT_EQ(curvePoints[k], curvePoints[0]);
+        ASSERT_EQ(records[k].size(), records[0].size());
+        for (std::size_t i = 0; i < records[0].size(); ++i) {
+            EXPECT_EQ(records[k][i].T, records[0][i].T) << k << " " << i;
+            EXPECT_EQ(records[k][i].Z, records[0][i].Z) << k << " " << i;
+            EXPECT_EQ(records[k][i].Qout, records[0][i].Qout) << k << " " << i;
+        }
+    }
+    Answer(data + "flood_hourly.xlsx#Missing");
+    form->BitBtn2->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].second.find("no such sheet"), std::string::npos) << messages.shown[0].second;
+}
+
 TEST_F(WindowImportTest, APlainCurveHoldsUntilTheDatedOneAndSurvivesAFailedImport) {
     Answer(QUELMORA_SOURCE_DIR "/examples/curve.txt");
     form->BitBtn1Click();
