@@ -7,6 +7,7 @@
 #include "InflowWork.h"
 #include "ColumnMap.h"
 #include "InflowScreening.h"
+#include "RecordRepair.h"
 
 #include "Currency.h"
 #include "DateTime.h"
@@ -341,8 +342,8 @@ TPeriodRule THydrographPage::PeriodRule() const {
 
 void THydrographPage::PrepareChecks(InflowWork& work) {
     FFlags.clear();
-    // The checks screen the levels as read, whatever the last repair made.
-    work.RestoreReadLevels();
+    // The checks screen the record as read, whatever the last repair made.
+    work.UndoRepair();
     FWithReference = false;
     FReference = {};
     FGauge = GaugeBox->value();
@@ -355,20 +356,16 @@ void THydrographPage::PrepareChecks(InflowWork& work) {
         FWithReference = true;
     }
     const double tolerance = SpikeBox->value();
-    if (tolerance <= 0 || work.FloodSteps.empty()) return;
-    std::vector<double> levels(work.FloodSteps.size());
-    std::vector<DateTimeValue> times(levels.size());
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        levels[i] = work.FloodSteps[i].Z;
-        times[i] = work.FloodSteps[i].T;
+    const bool repair = RepairBox->isChecked();
+    if ((tolerance <= 0 && !repair) || work.FloodSteps.empty()) return;
+    // The same screening and repair as batch mode's: the skipped records
+    // between two read come back as rows of the table.
+    try {
+        TRecordRepair done = ScreenAndRepair(work, tolerance > 0 ? std::optional(tolerance) : std::nullopt, repair);
+        FFlags = std::move(done.flags);
+    } catch (const Exception&) {
+        throw Exception("插值修复：没有保留原水位的记录可作插值依据，未作修复");
     }
-    TSpikeScreening screening = ScreenSpikes(levels, tolerance);
-    FFlags = std::move(screening.flags);
-    if (!RepairBox->isChecked() || screening.spikes.empty()) return;
-    TLevelRepair repair = RepairLevels(times, levels, FFlags);
-    if (!repair.done) return;
-    FFlags = std::move(repair.flags);
-    for (const TSpike& spike : screening.spikes) work.ReplaceLevel(spike.record, repair.levels[spike.record]);
 }
 
 void THydrographPage::ZoomToPeriod(int row) {
@@ -448,6 +445,36 @@ QString THydrographPage::RoundedText(double value, int decimals) {
 
 THydrographPage::~THydrographPage() = default;
 
+TFloodRun THydrographPage::Run(const InflowWork& work, bool withSummary) const {
+    return RunWith(work, FCorrection, withSummary);
+}
+
+TFloodRun THydrographPage::RunWith(const InflowWork& work, const TCorrectionOptions& correction, bool withSummary) const {
+    const bool shown = work.FloodShown();
+    const std::span<const TFloodStep> steps =
+        shown ? std::span<const TFloodStep>(work.FloodSteps) : std::span<const TFloodStep>();
+    const std::size_t computed = shown ? work.ComputedRecords : 0;
+    // As batch mode runs it: each step on the curve valid at its time, with
+    // the curves' areas where they give them.
+    TRunInputs inputs;
+    inputs.curve = work.CurvePoints;
+    inputs.area = work.CurveAreas;
+    const std::vector<TCurveAt> curves = work.CurvesInTime();
+    const std::vector<std::size_t> curveOf = work.RecordCurves();
+    inputs.curves = curves;
+    inputs.curveOf = curveOf;
+    inputs.storageFactor = 1.0 + work.Balance.bankStorage;
+    if (FGauge > 0 && computed > 0) inputs.gaugeResolution = FGauge;
+    inputs.withReference = FWithReference && computed > 0;
+    inputs.referenceTimes = FReference.times;
+    inputs.reference = FReference.values;
+    inputs.skippedRecords = work.SkippedRecords();
+    if (RepairBox->isChecked() && FFlags.size() == steps.size())
+        inputs.repairedRecords =
+            static_cast<std::size_t>(std::count(FFlags.begin(), FFlags.end(), TRecordFlag::Repaired));
+    return RunFlood(steps, computed, correction, withSummary, inputs);
+}
+
 void THydrographPage::Refresh(const InflowWork& work) {
     // After a reset the table is empty while the last record's steps remain.
     const bool shown = work.FloodShown();
@@ -462,17 +489,10 @@ void THydrographPage::Refresh(const InflowWork& work) {
         FReference = {};
         FGauge = 0.0;
     }
-    TRunInputs inputs;
-    inputs.curve = work.CurvePoints;
-    inputs.storageFactor = 1.0 + work.Balance.bankStorage;
-    if (FGauge > 0) inputs.gaugeResolution = FGauge;
-    inputs.withReference = FWithReference;
-    inputs.referenceTimes = FReference.times;
-    inputs.reference = FReference.values;
     TFloodRun run;
     QString checkError;
     try {
-        run = RunFlood(steps, computed, FCorrection, true, inputs);
+        run = RunWith(work, FCorrection, true);
     } catch (const std::exception& e) {
         // What the checks could not do is told; the plain run is shown.
         checkError = QString::fromUtf8(e.what());

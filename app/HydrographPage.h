@@ -6,6 +6,7 @@
 
 #include "BalanceOptions.h"
 #include "FloodPeriods.h"
+#include "FloodRun.h"
 #include "InflowScreening.h"
 #include "ReferenceSeries.h"
 
@@ -107,6 +108,10 @@ public:
     void SetChoices(const TBalanceOptions& balance, const TCorrectionOptions& correction);
     // The correction the last computation applied.
     const TCorrectionOptions& AppliedCorrection() const { return FCorrection; }
+    // The run of what the page shows (the computed records, the applied
+    // correction, the checks' inputs), for what the window saves; raises
+    // the held smoother's and the noise estimate's errors.
+    TFloodRun Run(const InflowWork& work, bool withSummary = true) const;
 
     // Shows the records the calculation table holds (none while it holds
     // none: after a reset or a failed read), the inflow and the summary of
@@ -131,6 +136,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    TFloodRun RunWith(const InflowWork& work, const TCorrectionOptions& correction, bool withSummary) const;
     void CreateMethodGroup();
     void CreateCheckGroup();
     void FillPeriods(const InflowWork& work, std::span<const TFloodStep> steps, std::size_t computed,

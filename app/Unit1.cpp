@@ -573,7 +573,7 @@ void TForm1::ReadImportedCurve(const std::string& fileName, const TImportChoice&
     const TRecordFormat format = ReadRecordFormat(TFileKind::Curve, choice.options);
     // A dated curve after a plain one: the plain one holds until its day.
     if (listedCurves_.empty() && choice.fromDay && !plainCurveFile_.empty() && !Work.CurvePoints.empty()) {
-        TListedCurve plain{plainCurveFile_, std::nullopt, {}, Work.CurvePoints};
+        TListedCurve plain{plainCurveFile_, std::nullopt, {}, Work.CurvePoints, Work.CurveAreas};
         for (std::size_t k = 0; k < Work.CurvePoints.size(); ++k) {
             const int row = static_cast<int>(k) + 2;
             plain.rows.emplace_back(Work.StringGrid2.Cell(0, row), Work.StringGrid2.Cell(1, row));
@@ -599,7 +599,7 @@ void TForm1::ReadImportedCurve(const std::string& fileName, const TImportChoice&
             throw;
         }
     }
-    TListedCurve read{fileName, choice.fromDay, {}, Work.CurvePoints};
+    TListedCurve read{fileName, choice.fromDay, {}, Work.CurvePoints, Work.CurveAreas};
     for (std::size_t k = 0; k < Work.CurvePoints.size(); ++k) {
         const int row = static_cast<int>(k) + 2;
         read.rows.emplace_back(Work.StringGrid2.Cell(0, row), Work.StringGrid2.Cell(1, row));
@@ -618,11 +618,13 @@ void TForm1::ReadImportedCurve(const std::string& fileName, const TImportChoice&
 void TForm1::ApplyListedCurves(std::size_t shown) {
     const TListedCurve& first = listedCurves_.front();
     Work.CurvePoints = first.points;
+    Work.CurveAreas = first.areas;
     Work.CurvePointsFile = first.file;
     Work.CurvePointsFrom = first.fromDay;
     Work.DatedCurves.clear();
     for (std::size_t k = 1; k < listedCurves_.size(); ++k)
-        Work.DatedCurves.push_back({listedCurves_[k].file, *listedCurves_[k].fromDay, listedCurves_[k].points});
+        Work.DatedCurves.push_back(
+            {listedCurves_[k].file, *listedCurves_[k].fromDay, listedCurves_[k].points, listedCurves_[k].areas});
     CurveList->clear();
     for (const TListedCurve& c : listedCurves_) {
         const QString name = QFileInfo(QFile::decodeName(c.file.c_str())).fileName();
@@ -674,7 +676,7 @@ void TForm1::BitBtn4Click() {
     if (workbook::IsWorkbookFileName(fileName)) {
         // The workbook of what the page shows: its correction and summary.
         const TCorrectionOptions correction = TabSheet4->AppliedCorrection();
-        const TFloodRun run = RunFlood(Work.FloodSteps, Work.ComputedRecords, correction);
+        const TFloodRun run = TabSheet4->Run(Work);
         WriteResultWorkbook(fileName, {Work, run, correction.Any(), Work.FloodFormat.units, HydrographPng(Work, run)});
         return;
     }
@@ -684,7 +686,7 @@ void TForm1::BitBtn4Click() {
 void TForm1::SaveSummaryClick() {
     const std::string fileName = ExecuteSaveDialog({QString::fromUtf8("CSV 文件 (*.csv)"), QStringLiteral("csv")});
     if (fileName.empty()) return;
-    const TFloodRun run = RunFlood(Work.FloodSteps, Work.ComputedRecords, TabSheet4->AppliedCorrection());
+    const TFloodRun run = TabSheet4->Run(Work);
     if (run.summaryError) std::rethrow_exception(run.summaryError);
     WriteSummaryText(*run.summary, fileName);
 }
@@ -692,7 +694,7 @@ void TForm1::SaveSummaryClick() {
 void TForm1::SaveCorrectedClick() {
     const std::string fileName = ExecuteSaveDialog({QString::fromUtf8("CSV 文件 (*.csv)"), QStringLiteral("csv")});
     if (fileName.empty()) return;
-    const TFloodRun run = RunFlood(Work.FloodSteps, Work.ComputedRecords, TabSheet4->AppliedCorrection(), false);
+    const TFloodRun run = TabSheet4->Run(Work, false);
     WriteCorrectedText(Work.FloodSteps, Work.ComputedRecords, run.corrected, fileName);
 }
 

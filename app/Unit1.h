@@ -166,6 +166,7 @@ private:
         std::optional<std::int64_t> fromDay;
         std::vector<std::pair<std::string, std::string>> rows;
         std::vector<TCurvePoint> points;
+        std::vector<double> areas;   // the lake's area at each point, when the curve's columns name it
     };
     std::vector<TListedCurve> listedCurves_;
     // The curve file of the last plain read that succeeded: the curve from

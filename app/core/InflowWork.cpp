@@ -104,6 +104,17 @@ private:
     std::size_t lines_ = 0;
 };
 
+// A table row's cells as its text store keeps them: joined by commas (which
+// no field holds); a row of one empty cell still has its place.
+void JoinRowTexts(const std::string_view* cells, int count, std::string& out) {
+    out.clear();
+    for (int k = 0; k < count; ++k) {
+        if (k > 0) out += ',';
+        out += cells[k];
+    }
+    if (out.empty()) out = ',';
+}
+
 void GrowFor(TStringGrid& grid, int row) {
     if (grid.RowCount() < row + 1) grid.SetRowCount(grid.RowCount() + 1);
 }
@@ -195,9 +206,17 @@ public:
             }
             if (!read_.skipped.empty()) {
                 Skipped.Add(lineNo_, read_.skipped);
-                if (KeepGaps)
+                if (KeepGaps) {
                     Gaps.push_back({lineNo_, records_, read_.step, read_.levelRead, read_.outflowRead, read_.lossGap,
-                                    std::string(LossText())});
+                                    std::string(LossText()), {}});
+                    // A repair may give it a row in the table: the texts a record's row has.
+                    if (KeepGapTexts) {
+                        std::string_view shown[3];
+                        std::string made[2];
+                        const int count = reader_.TableTexts(fields_, read_, true, shown, made);
+                        JoinRowTexts(shown, count, Gaps.back().shown);
+                    }
+                }
                 if (!tracking_) {
                     tracking_ = true;
                     for (std::size_t k = 0; k < records_; ++k) lines.push_back(static_cast<std::int64_t>(k) + kFirstDataRow);
@@ -249,6 +268,7 @@ public:
     TSkippedRecords Skipped;
     // The skipped records with what they read, when kept.
     bool KeepGaps = false;
+    bool KeepGapTexts = false;
     std::vector<InflowWork::TSkippedRecord> Gaps;
     std::int64_t NotesFirst = 0;
     std::size_t NotesCount = 0;
@@ -340,13 +360,7 @@ InflowWork::InflowWork() : StringGrid1(kFloodColumns, 5), StringGrid2(kCurveColu
 }
 
 void InflowWork::TRowTexts::Add(std::size_t row, const std::string_view* cells, int count) {
-    scratch_.clear();
-    for (int k = 0; k < count; ++k) {
-        if (k > 0) scratch_ += ',';
-        scratch_ += cells[k];
-    }
-    // A row of one empty cell still has its place.
-    if (scratch_.empty()) scratch_ = ',';
+    JoinRowTexts(cells, count, scratch_);
     texts_.Add(row, scratch_);
 }
 
@@ -367,8 +381,8 @@ void InflowWork::TCurveCells::AppendDerivedCell(int row, int k, std::string& out
 
 void InflowWork::AppendDerivedCell(int row, int k, std::string& out) const {
     const std::size_t record = static_cast<std::size_t>(row - kFirstDataRow);
-    if (k == 1 && LevelReplaced(record)) {
-        out += RealToText(FloodSteps[record].Z);
+    if ((k == 1 && LevelReplaced(record)) || (k == 2 && OutflowReplaced(record))) {
+        out += RealToText(k == 1 ? FloodSteps[record].Z : FloodSteps[record].Qout);
         return;
     }
     if (k < kTextCells) {
@@ -531,6 +545,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
     }
     // What the reading passed over, for the caller to tell.
     reading.KeepGaps = FloodFormat.missing == TMissingMode::Skip;
+    reading.KeepGapTexts = reading.KeepGaps && ShowTables;
     auto noteReading = [&] {
         FloodSkipped = reading.Skipped;
         FloodGaps = std::move(reading.Gaps);
@@ -592,7 +607,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         reading.Finish(FailedLine);
         LastReadCrAlone = reading.CrAlone;
         FloodSteps = std::move(steps);
-        readLevels_.clear();
+        ForgetRepair();
         FloodFieldTexts = std::move(fieldTexts);
         FloodOutflowDecimals = outflowDecimals;
         recordLines_ = std::move(reading.lines);
@@ -600,7 +615,7 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         if (!FailedLine) FailedLine = reading.ShortLineFailure();
         LastReadCrAlone = reading.CrAlone;
         std::vector<TFloodStep>().swap(FloodSteps);
-        readLevels_.clear();
+        ForgetRepair();
         FloodFieldTexts.Clear();
         FloodOutflowDecimals = 0;
         recordLines_.clear();
@@ -627,31 +642,55 @@ std::vector<std::string> InflowWork::PassedOver(std::string_view file) const {
     return lines;
 }
 
+namespace {
+constexpr auto kByRecord = [](const auto& a, const auto& b) { return a.first < b.first; };
+
+// Keeps `read` as the record's value as read, unless one is kept already.
+void KeepRead(std::vector<std::pair<std::size_t, double>>& kept, std::size_t record, double read) {
+    const auto at = std::lower_bound(kept.begin(), kept.end(), std::pair{record, 0.0}, kByRecord);
+    if (at == kept.end() || at->first != record) kept.insert(at, {record, read});
+}
+}  // namespace
+
 void InflowWork::ReplaceLevel(std::size_t record, double level) {
-    if (!LevelReplaced(record)) {
-        const auto at = std::lower_bound(readLevels_.begin(), readLevels_.end(), std::pair{record, 0.0},
-                                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        readLevels_.insert(at, {record, FloodSteps.at(record).Z});
-    }
+    KeepRead(readLevels_, record, FloodSteps.at(record).Z);
     FloodSteps[record].Z = level;
 }
 
-void InflowWork::RestoreReadLevels() {
+void InflowWork::ReplaceOutflow(std::size_t record, double outflow) {
+    KeepRead(readOutflows_, record, FloodSteps.at(record).Qout);
+    FloodSteps[record].Qout = outflow;
+}
+
+void InflowWork::RestoreReadValues() {
     for (const auto& [record, level] : readLevels_)
         if (record < FloodSteps.size()) FloodSteps[record].Z = level;
+    for (const auto& [record, outflow] : readOutflows_)
+        if (record < FloodSteps.size()) FloodSteps[record].Qout = outflow;
     readLevels_.clear();
+    readOutflows_.clear();
 }
 
 bool InflowWork::LevelReplaced(std::size_t record) const {
-    return std::binary_search(readLevels_.begin(), readLevels_.end(), std::pair{record, 0.0},
-                              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return std::binary_search(readLevels_.begin(), readLevels_.end(), std::pair{record, 0.0}, kByRecord);
+}
+
+bool InflowWork::OutflowReplaced(std::size_t record) const {
+    return std::binary_search(readOutflows_.begin(), readOutflows_.end(), std::pair{record, 0.0}, kByRecord);
+}
+
+void InflowWork::ForgetRepair() {
+    readLevels_.clear();
+    readOutflows_.clear();
+    restoredRecords_.clear();
+    gapsAsRead_.clear();
+    restoredGaps_ = 0;
 }
 
 void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts fieldTexts) {
     ResetFloodTable();
     FailedLine.reset();
     LastReadCrAlone = false;
-    readLevels_.clear();
     FloodSteps = std::move(steps);
     FloodFieldTexts = std::move(fieldTexts);
     FloodOutflowDecimals = 0;
@@ -660,7 +699,7 @@ void InflowWork::SetFlood(std::vector<TFloodStep> steps, TRecordFieldTexts field
     mappedLosses_ = 0;
     FloodSkipped = {};
     FloodGaps.clear();
-    restoredGaps_ = 0;
+    ForgetRepair();
     FloodNotesLine = 0;
     FloodNotesLines = 0;
     floodShown_ = true;
@@ -858,13 +897,16 @@ std::optional<std::size_t> InflowWork::SkippedRecords() const {
 }
 
 std::vector<InflowWork::TRestored> InflowWork::RestoreSkipped() {
-    // The records are put back among the levels as read.
-    RestoreReadLevels();
+    // The records are put back among the values as read, in the record as read.
+    UndoRepair();
     std::vector<TRestored> restored;
     const std::size_t n = FloodSteps.size();
     auto between = [&](const TSkippedRecord& g) { return g.before > 0 && g.before < n && !g.lossGap; };
     const std::size_t count = static_cast<std::size_t>(std::count_if(FloodGaps.begin(), FloodGaps.end(), between));
     if (count == 0) return restored;
+    // The table's rows are the records while it shows them.
+    const bool rows = ShowTables && floodShown_;
+    gapsAsRead_ = FloodGaps;
     // Every record's line is kept once a line was passed over.
     std::vector<std::int64_t> lines = recordLines_;
     if (lines.size() < n)
@@ -872,6 +914,8 @@ std::vector<InflowWork::TRestored> InflowWork::RestoreSkipped() {
     std::vector<TFloodStep> steps;
     std::vector<std::int64_t> newLines;
     TRecordFieldTexts texts;
+    TRowTexts shown;
+    std::vector<int> newRows;
     steps.reserve(n + count);
     newLines.reserve(n + count);
     std::vector<TSkippedRecord> left;
@@ -885,11 +929,17 @@ std::vector<InflowWork::TRestored> InflowWork::RestoreSkipped() {
                 continue;
             }
             restored.push_back({steps.size(), gap.levelRead, gap.outflowRead});
+            restoredRecords_.push_back(steps.size());
+            if (rows) {
+                shown.AddJoined(steps.size(), gap.shown);
+                newRows.push_back(static_cast<int>(k) + kFirstDataRow);
+            }
             texts.Add(steps.size(), gap.losses);
             steps.push_back(gap.step);
             newLines.push_back(gap.line);
         }
         if (k == n) break;
+        if (rows) shown.AddJoined(steps.size(), floodTexts_.Joined(k));
         texts.Add(steps.size(), FloodFieldTexts.AfterOutflow(k));
         steps.push_back(FloodSteps[k]);
         newLines.push_back(lines[k]);
@@ -902,9 +952,52 @@ std::vector<InflowWork::TRestored> InflowWork::RestoreSkipped() {
     FloodFieldTexts = std::move(texts);
     recordLines_ = std::move(newLines);
     FloodGaps = std::move(left);
-    restoredGaps_ += restored.size();
+    restoredGaps_ = restored.size();
     ComputedRecords = 0;
+    if (rows) {
+        floodTexts_ = std::move(shown);
+        StringGrid1.InsertRows(newRows);
+        for (const std::size_t record : restoredRecords_)
+            StringGrid1.SetDerivedCount(static_cast<int>(record) + kFirstDataRow, kTextCells);
+    }
     return restored;
+}
+
+void InflowWork::UndoRepair() {
+    RestoreReadValues();
+    if (restoredRecords_.empty()) return;
+    const bool rows = ShowTables && floodShown_;
+    std::vector<TFloodStep> steps;
+    std::vector<std::int64_t> lines;
+    TRecordFieldTexts texts;
+    TRowTexts shown;
+    std::vector<int> goneRows;
+    steps.reserve(FloodSteps.size() - restoredRecords_.size());
+    lines.reserve(steps.capacity());
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < FloodSteps.size(); ++k) {
+        if (next < restoredRecords_.size() && restoredRecords_[next] == k) {
+            ++next;
+            if (rows) goneRows.push_back(static_cast<int>(k) + kFirstDataRow);
+            continue;
+        }
+        if (rows) shown.AddJoined(steps.size(), floodTexts_.Joined(k));
+        texts.Add(steps.size(), FloodFieldTexts.AfterOutflow(k));
+        if (k < recordLines_.size()) lines.push_back(recordLines_[k]);
+        steps.push_back(FloodSteps[k]);
+    }
+    FloodSteps = std::move(steps);
+    FloodFieldTexts = std::move(texts);
+    recordLines_ = std::move(lines);
+    FloodGaps = std::move(gapsAsRead_);
+    gapsAsRead_.clear();
+    restoredRecords_.clear();
+    restoredGaps_ = 0;
+    ComputedRecords = 0;
+    if (rows) {
+        floodTexts_ = std::move(shown);
+        StringGrid1.DeleteRows(goneRows);
+    }
 }
 
 TFailedLine InflowWork::RecordLine(std::size_t record) const {
@@ -956,7 +1049,7 @@ void InflowWork::ComputeWhileReading(const std::string& fileName, LineFile& out,
     streamed = {};
     ResetFloodTable();
     std::vector<TFloodStep>().swap(FloodSteps);
-    readLevels_.clear();
+    ForgetRepair();
     FloodFieldTexts.Clear();
     FailedLine.reset();
     lossRecord_.reset();

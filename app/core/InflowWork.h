@@ -85,6 +85,7 @@ public:
         bool levelRead = false, outflowRead = false;
         bool lossGap = false;     // a mapped loss was missing
         std::string losses;       // its fields after the outflow, as FloodFieldTexts keeps them
+        std::string shown;        // its row's texts in the calculation table, when the tables are filled
     };
     std::vector<TSkippedRecord> FloodGaps;
     // What RestoreSkipped put back: the record's index in FloodSteps and
@@ -99,8 +100,15 @@ public:
     // missing level or outflow is left for the caller to fill in before any
     // computation. A record before the first read or after the last has no
     // neighbour on one side to interpolate from; a missing loss has no value
-    // the computation could take.
+    // the computation could take. The calculation table, when it shows the
+    // record, gets their rows in their places. Records put back before are
+    // taken out first: the same records come back in the same places.
     std::vector<TRestored> RestoreSkipped();
+    // The record as its read left it: the records RestoreSkipped put back go
+    // back to FloodGaps (and their rows out of the table), and the levels and
+    // outflows a repair replaced are the ones read again. A front end that
+    // lets the repair be chosen again and again starts every run from here.
+    void UndoRepair();
 
     // Whether the readers and the computation fill the tables; batch mode,
     // which never shows them, leaves them empty (the records are the same).
@@ -188,8 +196,12 @@ public:
     // file show it, and the level as read is kept to be put back. Reading or
     // setting a record forgets them.
     void ReplaceLevel(std::size_t record, double level);
-    void RestoreReadLevels();
     bool LevelReplaced(std::size_t record) const;
+    // Likewise an outflow a skipped record lacked, interpolated in time.
+    void ReplaceOutflow(std::size_t record, double outflow);
+    bool OutflowReplaced(std::size_t record) const;
+    // The levels and outflows as read again, in place of the replaced ones.
+    void RestoreReadValues();
     // The third button: rows 2 .. 1 + FloodSteps.size() of StringGrid1 (no
     // further than the table goes). The computed columns of a row show the
     // texts of its FloodSteps values from then on.
@@ -251,6 +263,9 @@ private:
         // Cell k of a row's texts ("" when the row has fewer).
         std::string_view Cell(std::size_t row, int k) const;
         void Clear() { texts_.Clear(); }
+        // A row's cells as stored (joined), to move them to another row.
+        std::string_view Joined(std::size_t row) const { return texts_.AfterOutflow(row); }
+        void AddJoined(std::size_t row, std::string_view joined) { texts_.Add(row, joined); }
 
     private:
         TRecordFieldTexts texts_;
@@ -265,8 +280,11 @@ private:
         const TRowTexts& texts_;
     };
     TRowTexts floodTexts_;
-    // The levels as read of the records ReplaceLevel changed, by record.
-    std::vector<std::pair<std::size_t, double>> readLevels_;
+    // The levels (outflows) as read of the records ReplaceLevel
+    // (ReplaceOutflow) changed, by record.
+    using TReadValues = std::vector<std::pair<std::size_t, double>>;
+    TReadValues readLevels_;
+    TReadValues readOutflows_;
     TRowTexts curveTexts_;
     TCurveCells curveCells_{curveTexts_};
 
@@ -299,8 +317,13 @@ private:
     // losses the columns named as its loss fields.
     TBalanceOptions computing_;
     std::vector<std::int64_t> recordLines_;
-    // The skipped records RestoreSkipped put back since the last read.
+    // The skipped records RestoreSkipped put back since the last read, their
+    // places in FloodSteps (ascending), and the gaps as the read left them.
     std::size_t restoredGaps_ = 0;
+    std::vector<std::size_t> restoredRecords_;
+    std::vector<TSkippedRecord> gapsAsRead_;
+    // Forgets what a repair did: after a read or a record set.
+    void ForgetRepair();
     // The record whose loss field could not be read, while a computation
     // runs: the record before the one computed when its field is the one
     // missing.

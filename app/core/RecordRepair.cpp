@@ -4,6 +4,8 @@
 
 TRecordRepair ScreenAndRepair(InflowWork& work, std::optional<double> spikeTolerance, bool repair) {
     TRecordRepair out;
+    // Screened as read, whatever an earlier repair of the same record did.
+    work.UndoRepair();
     if (repair) out.restored = work.RestoreSkipped();
     std::vector<TFloodStep>& steps = work.FloodSteps;
     const std::size_t n = steps.size();
@@ -32,14 +34,18 @@ TRecordRepair ScreenAndRepair(InflowWork& work, std::optional<double> spikeToler
         outflows[i] = steps[i].Qout;
     }
     TLevelRepair mended = RepairLevels(times, levels, out.flags);
-    if (!mended.done) throw Exception("--repair: no record keeps a level to interpolate from");
+    if (!mended.done) {
+        // Nothing half done stays: the records put back leave again.
+        work.UndoRepair();
+        throw Exception("--repair: no record keeps a level to interpolate from");
+    }
     // The records put back lie between two records read, whose outflows
     // are there to interpolate from.
     TLevelRepair flows = RepairLevels(times, outflows, outflowGiven);
     for (std::size_t i = 0; i < n; ++i) {
-        // Through the record, which then shows the mended level and keeps the one read.
+        // Through the record, which then shows the mended values and keeps the ones read.
         if (mended.levels[i] != steps[i].Z) work.ReplaceLevel(i, mended.levels[i]);
-        steps[i].Qout = flows.levels[i];
+        if (flows.levels[i] != steps[i].Qout) work.ReplaceOutflow(i, flows.levels[i]);
     }
     out.flags = std::move(mended.flags);
     for (const InflowWork::TRestored& r : out.restored) out.flags[r.record] = TRecordFlag::Repaired;

@@ -15,6 +15,8 @@
 //      every record so mended is flagged Repaired.
 //
 // Without repair the record keeps its levels; the spikes are only flagged.
+// Each run starts from the record as read (InflowWork::UndoRepair), so a
+// front end may screen and repair the same record again with other choices.
 
 #include "InflowScreening.h"
 #include "InflowWork.h"

@@ -1,6 +1,7 @@
 #include "StringGrid.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <cstring>
 #include <stdexcept>
@@ -95,6 +96,57 @@ void TStringGrid::SetRowCount(int rows) {
     rows_.resize(count);
     if (!rowHeights_.empty()) rowHeights_.resize(count, -1);
     if (source_) derived_.resize(count, 0);
+}
+
+void TStringGrid::InsertRows(const std::vector<int>& before) {
+    if (before.empty()) return;
+    if (!std::is_sorted(before.begin(), before.end()) || before.front() < 0 ||
+        static_cast<std::size_t>(before.back()) > rows_.size())
+        throw std::out_of_range("TStringGrid: rows put in out of order or beyond the table");
+    const std::size_t count = rows_.size() + before.size();
+    std::vector<Row> rows;
+    std::vector<int> heights;
+    std::vector<std::uint8_t> derived;
+    rows.reserve(count);
+    if (!rowHeights_.empty()) heights.reserve(count);
+    if (source_) derived.reserve(count);
+    std::size_t next = 0;
+    for (std::size_t r = 0; r <= rows_.size(); ++r) {
+        for (; next < before.size() && static_cast<std::size_t>(before[next]) == r; ++next) {
+            rows.emplace_back();
+            if (!rowHeights_.empty()) heights.push_back(-1);
+            if (source_) derived.push_back(0);
+        }
+        if (r == rows_.size()) break;
+        rows.push_back(rows_[r]);
+        if (!rowHeights_.empty()) heights.push_back(rowHeights_[r]);
+        if (source_) derived.push_back(r < derived_.size() ? derived_[r] : 0);
+    }
+    rows_ = std::move(rows);
+    rowHeights_ = std::move(heights);
+    if (source_) derived_ = std::move(derived);
+}
+
+void TStringGrid::DeleteRows(const std::vector<int>& gone) {
+    if (gone.empty()) return;
+    if (std::adjacent_find(gone.begin(), gone.end(), std::greater_equal<int>()) != gone.end() || gone.front() < 0 ||
+        static_cast<std::size_t>(gone.back()) >= rows_.size())
+        throw std::out_of_range("TStringGrid: rows taken out out of order or beyond the table");
+    std::size_t next = 0, kept = 0;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        if (next < gone.size() && static_cast<std::size_t>(gone[next]) == r) {
+            ReleaseRow(rows_[r]);
+            ++next;
+            continue;
+        }
+        rows_[kept] = rows_[r];
+        if (!rowHeights_.empty()) rowHeights_[kept] = rowHeights_[r];
+        if (source_ && r < derived_.size()) derived_[kept] = derived_[r];
+        ++kept;
+    }
+    rows_.resize(kept);
+    if (!rowHeights_.empty()) rowHeights_.resize(kept);
+    if (source_) derived_.resize(kept);
 }
 
 int TStringGrid::ColCount() const { return colCount_; }

@@ -25,6 +25,13 @@ public:
     void SetRowCount(int rows);
     // Room for rows to come, so that adding them one by one moves nothing.
     void ReserveRows(int rows);
+    // Empty rows put in, one before each row named (row numbers as the grid
+    // is now, ascending; a number named twice gets two; RowCount() puts one
+    // at the end), the rows below moving down with their cells, heights and
+    // derived counts. One pass over the rows however many are put in.
+    void InsertRows(const std::vector<int>& before);
+    // The rows named (ascending, each once) taken out, the rows below moving up.
+    void DeleteRows(const std::vector<int>& rows);
     int ColCount() const;
     void SetColCount(int cols);
 
