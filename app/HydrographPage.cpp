@@ -139,7 +139,8 @@ void THydrographPage::CreateCheckGroup() {
     addRow("尖峰容差", "SpikeBox", 0, 0, SpikeBox);
     RepairBox = new QCheckBox(QString::fromUtf8("插值修复"), CheckGroup);
     RepairBox->setToolTip(QString::fromUtf8(
-        "标记的水位按时间线性插值：Z = Za + (Zb − Za)·(t − ta)/(tb − ta)，a、b 为前后最近的未标记记录"));
+        "标记的水位按时间线性插值：Z = Za + (Zb − Za)·(t − ta)/(tb − ta)，a、b 为前后最近的未标记记录；"
+        "导入时选了“跳过缺测记录”的，前后都有记录的缺测记录补回表中，所缺水位、出库流量同样插值"));
     place(RepairBox, "RepairBox", 1, 0, 6, kHalf - 12);
 
     GaugeBox = number(10.0, 6, 0.001, "不估计", " m");

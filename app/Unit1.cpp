@@ -253,18 +253,27 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
         if (Work.ComputedRecords > 0) RunHandler(&TForm1::BitBtn3Click);
     };
     TabSheet4->OnChooseCompareFile = [this] { return ExecuteOpenDialog(); };
-    // A flagged record's level cell is coloured, its flag told in the tip.
+    // A flagged record's level cell is coloured, its flag told in the tip;
+    // so is the outflow a record brought back by the repair lacked.
     StringGrid1->GridModel()->CellMark = [this](int col, int row) -> TStringGridModel::TCellMark {
         const std::vector<TRecordFlag>& flags = TabSheet4->Flags();
         const int record = row - 2;
-        if (col != 1 || record < 0 || static_cast<std::size_t>(record) >= flags.size() ||
+        if ((col != 1 && col != 6) || record < 0 || static_cast<std::size_t>(record) >= flags.size() ||
             flags.size() != Work.FloodSteps.size())
             return {};
-        switch (flags[static_cast<std::size_t>(record)]) {
+        const auto k = static_cast<std::size_t>(record);
+        const QColor mended(190, 215, 255);
+        if (col == 6)
+            return Work.OutflowReplaced(k)
+                       ? TStringGridModel::TCellMark{mended, QString::fromUtf8("缺测的出库流量，已按前后记录的时间线性插值补齐")}
+                       : TStringGridModel::TCellMark{};
+        switch (flags[k]) {
         case TRecordFlag::Spike:
             return {QColor(255, 200, 120), QString::fromUtf8("尖峰：偏离前后五个记录水位的中位数超过容差")};
         case TRecordFlag::Repaired:
-            return {QColor(190, 215, 255), QString::fromUtf8("尖峰，已按时间线性插值修复后参与计算")};
+            return {mended, Work.RecordRestored(k)
+                                ? QString::fromUtf8("读入时跳过的缺测记录，已补回并按时间线性插值后参与计算")
+                                : QString::fromUtf8("尖峰，已按时间线性插值修复后参与计算")};
         default:
             return {};
         }

@@ -956,9 +956,16 @@ std::vector<InflowWork::TRestored> InflowWork::RestoreSkipped() {
     ComputedRecords = 0;
     if (rows) {
         floodTexts_ = std::move(shown);
+        rowsAsRead_ = StringGrid1.RowCount();
         StringGrid1.InsertRows(newRows);
         for (const std::size_t record : restoredRecords_)
             StringGrid1.SetDerivedCount(static_cast<int>(record) + kFirstDataRow, kTextCells);
+        // The empty rows a short record leaves in the table make room for
+        // the rows put in, as a read of the whole record would have it.
+        const int least = std::max(kResetRows, static_cast<int>(FloodSteps.size()) + kFirstDataRow);
+        int count = StringGrid1.RowCount();
+        while (count > least && StringGrid1.DerivedCount(count - 1) == 0 && StringGrid1.RowEmpty(count - 1)) --count;
+        StringGrid1.SetRowCount(count);
     }
     return restored;
 }
@@ -997,6 +1004,7 @@ void InflowWork::UndoRepair() {
     if (rows) {
         floodTexts_ = std::move(shown);
         StringGrid1.DeleteRows(goneRows);
+        if (StringGrid1.RowCount() < rowsAsRead_) StringGrid1.SetRowCount(rowsAsRead_);
     }
 }
 

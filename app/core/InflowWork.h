@@ -12,6 +12,7 @@
 #include "StringGrid.h"
 #include "StringList.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -109,6 +110,10 @@ public:
     // outflows a repair replaced are the ones read again. A front end that
     // lets the repair be chosen again and again starts every run from here.
     void UndoRepair();
+    // Whether record `record` is one RestoreSkipped put back.
+    bool RecordRestored(std::size_t record) const {
+        return std::binary_search(restoredRecords_.begin(), restoredRecords_.end(), record);
+    }
 
     // Whether the readers and the computation fill the tables; batch mode,
     // which never shows them, leaves them empty (the records are the same).
@@ -322,6 +327,7 @@ private:
     std::size_t restoredGaps_ = 0;
     std::vector<std::size_t> restoredRecords_;
     std::vector<TSkippedRecord> gapsAsRead_;
+    int rowsAsRead_ = 0;   // the calculation table's rows before they were put in
     // Forgets what a repair did: after a read or a record set.
     void ForgetRepair();
     // The record whose loss field could not be read, while a computation

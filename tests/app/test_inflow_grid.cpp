@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -90,6 +91,69 @@ TEST(StringGrid, RowCountDropsAndAddsEmptyRows) {
     grid.SetRowCount(0);
     EXPECT_EQ(grid.RowCount(), 0);
     EXPECT_EQ(grid.Cell(0, 0), "");
+}
+
+// Rows put in and taken out in batches, against a plain table of texts:
+// stored cells, derived counts and row heights move with their rows, and
+// the chunks of rows taken out are reused without spoiling the rows left.
+TEST(StringGrid, RowsPutInAndTakenOutMoveWithTheirCells) {
+    struct TSource : TStringGrid::TCellSource {
+        void AppendDerivedCell(int row, int k, std::string& out) const override {
+            out += "d" + std::to_string(row) + "." + std::to_string(k);
+        }
+    } source;
+    TStringGrid grid(3, 0);
+    grid.SetDerivedColumns({2}, &source);
+    struct TModelRow { std::string a, b; int height = -1; bool derived = false; };
+    std::vector<TModelRow> model;
+    std::mt19937 random(7);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    int made = 0;
+    for (int round = 0; round < 300; ++round) {
+        if (model.empty() || pick(3) > 0) {
+            std::vector<int> before;
+            for (int k = pick(6) + 1; k > 0; --k) before.push_back(pick(static_cast<int>(model.size()) + 1));
+            std::sort(before.begin(), before.end());
+            grid.InsertRows(before);
+            // Each empty row goes in before the model's row it names.
+            for (auto it = before.rbegin(); it != before.rend(); ++it) model.insert(model.begin() + *it, TModelRow{});
+        } else {
+            std::vector<int> gone;
+            for (int r = 0; r < static_cast<int>(model.size()); ++r)
+                if (pick(4) == 0) gone.push_back(r);
+            grid.DeleteRows(gone);
+            for (auto it = gone.rbegin(); it != gone.rend(); ++it) model.erase(model.begin() + *it);
+        }
+        // Fill some rows of either kind.
+        for (int k = 0; k < 3 && !model.empty(); ++k) {
+            const int r = pick(static_cast<int>(model.size()));
+            TModelRow& m = model[static_cast<std::size_t>(r)];
+            m.a = "a" + std::to_string(++made);
+            m.b = std::string(static_cast<std::size_t>(pick(40)), 'x');
+            // Written while none of its cells is derived: writing a cell
+            // stores the row's derived texts.
+            grid.SetDerivedCount(r, 0);
+            grid.SetCell(0, r, m.a);
+            grid.SetCell(1, r, m.b);
+            m.derived = pick(2) == 1;
+            grid.SetDerivedCount(r, m.derived ? 1 : 0);
+            m.height = 10 + pick(20);
+            grid.SetRowHeight(r, m.height);
+        }
+        ASSERT_EQ(grid.RowCount(), static_cast<int>(model.size()));
+        for (int r = 0; r < grid.RowCount(); ++r) {
+            const TModelRow& m = model[static_cast<std::size_t>(r)];
+            ASSERT_EQ(grid.Cell(0, r), m.a) << round << " row " << r;
+            ASSERT_EQ(grid.Cell(1, r), m.b) << round << " row " << r;
+            ASSERT_EQ(grid.DerivedCount(r), m.derived ? 1 : 0) << round << " row " << r;
+            ASSERT_EQ(grid.Cell(2, r), m.derived ? "d" + std::to_string(r) + ".0" : "") << round << " row " << r;
+            ASSERT_EQ(grid.RowHeight(r), m.height < 0 ? grid.DefaultRowHeight : m.height) << round << " row " << r;
+        }
+    }
+    EXPECT_THROW(grid.InsertRows({grid.RowCount() + 1}), std::out_of_range);
+    EXPECT_THROW(grid.InsertRows({1, 0}), std::out_of_range);
+    EXPECT_THROW(grid.DeleteRows({0, 0}), std::out_of_range);
+    EXPECT_THROW(grid.DeleteRows({grid.RowCount()}), std::out_of_range);
 }
 
 TEST(StringGrid, FewerColumnsCutTheRows) {

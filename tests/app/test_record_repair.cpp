@@ -2,6 +2,7 @@
 // its unit, dated curves under the noise and the held smoother, and the
 // per-period rows in the user's units.
 
+#include "Currency.h"
 #include "CurveLookup.h"
 #include "FloodPeriods.h"
 #include "FloodRun.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -126,6 +128,79 @@ TEST(RestoreSkipped, BringsBackTheGapsBetweenRecordsAndInterpolatesThem) {
     EXPECT_EQ(rows[6][1], "101.2");   // the level the gap had
     EXPECT_EQ(rows[6][8], "");        // and no inflow
 
+}
+
+// In the window a repair may be chosen and dropped again and again: the
+// records it brings back get their rows in the calculation table, in their
+// places and showing the interpolated values, and leave again with them;
+// the record is then the one read, to the table's last cell.
+TEST(RestoreSkipped, TheTableGrowsAndShrinksWithTheRepair) {
+    ScratchDir dir;
+    const std::string flood = dir / "f.csv";
+    WriteFile(flood, Lines({"t,z,q", "2024-07-01 00:00,,5", "2024-07-01 06:00,100.0,10", "2024-07-01 12:00,,20",
+                            "2024-07-02 00:00,100.6,30", "2024-07-02 06:00,100.9,", "2024-07-02 12:00,101.2,50",
+                            "2024-07-02 18:00,130,60", "2024-07-03 00:00,101.6,61", "2024-07-03 06:00,101.7,62",
+                            "2024-07-03 12:00,,80"}));
+    InflowWork work;
+    work.FormCreate();
+    work.FloodFormat = Format(TFileKind::Flood, {{"--columns", "time=t,level=z,outflow=q"}, {"--missing", "skip"},
+                                                 {"--date-order", "ymd"}});
+    work.CurvePoints = {{99, 0}, {131, 40}};
+    auto table = [&] {
+        std::vector<std::vector<std::string>> rows;
+        for (int r = 0; r < work.StringGrid1.RowCount(); ++r) {
+            std::vector<std::string>& row = rows.emplace_back();
+            for (int c = 0; c < work.StringGrid1.ColCount(); ++c) row.emplace_back(work.StringGrid1.Cell(c, r));
+        }
+        return rows;
+    };
+    auto record = [&] {
+        std::vector<std::vector<double>> steps;
+        for (std::size_t k = 0; k < work.FloodSteps.size(); ++k) {
+            const TFloodStep& s = work.FloodSteps[k];
+            steps.push_back({s.T, s.Z, s.Qout, s.V, s.Qin, static_cast<double>(work.RecordLine(k).line)});
+        }
+        return steps;
+    };
+    {
+        const std::string whole = dir / "whole.csv";
+        WriteFile(whole, Lines({"t,z,q", "2024-07-01 06:00,100.0,10", "2024-07-01 12:00,100.2,20",
+                                "2024-07-02 00:00,100.6,30", "2024-07-02 06:00,100.9,40", "2024-07-02 12:00,101.2,50",
+                                "2024-07-02 18:00,101.4,60", "2024-07-03 00:00,101.6,61", "2024-07-03 06:00,101.7,62"}));
+        work.ReadFlood(whole);
+        work.Compute();
+    }
+    const auto mendedTable = table();
+    work.ResetFloodTable();
+    work.ReadFlood(flood);
+    work.Compute();
+    const auto readTable = table();
+    const auto readRecord = record();
+    ASSERT_EQ(work.FloodSteps.size(), 6u);
+
+    std::vector<std::vector<std::string>> repairedTable;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        // The spike at 07-02 18:00 and the two gaps between records read.
+        const TRecordRepair repair = ScreenAndRepair(work, 1.0, true);
+        work.Compute();
+        ASSERT_EQ(work.FloodSteps.size(), 8u);
+        const auto shown = table();
+        // The table of the record written out whole with the mended values:
+        // every row in its place, computed with what it shows.
+        EXPECT_EQ(shown, mendedTable);
+        EXPECT_EQ(std::count(repair.flags.begin(), repair.flags.end(), TRecordFlag::Repaired), 3);
+        if (round == 0) repairedTable = shown;
+        EXPECT_EQ(shown, repairedTable) << "the same repair again shows the same table";
+
+        // Dropped: the record and its table as read, the gaps as read.
+        ScreenAndRepair(work, std::nullopt, false);
+        work.Compute();
+        EXPECT_EQ(table(), readTable);
+        EXPECT_EQ(record(), readRecord);
+        EXPECT_EQ(work.FloodGaps.size(), 4u);
+        EXPECT_EQ(work.SkippedRecords(), 4u);
+    }
 }
 
 // The area column read in its unit becomes the lake's area under sigma:

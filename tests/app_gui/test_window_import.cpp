@@ -4,14 +4,22 @@
 // inflow, step for step.
 
 #include "AppGuiTestSupport.h"
+#include "Currency.h"
+#include "FloodRun.h"
+#include "GridView.h"
+#include "HydrographPage.h"
 #include "ImportDialog.h"
+#include "RecordRepair.h"
 #include "WindowArguments.h"
 #include "WorkbookLines.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QComboBox>
 #include <QLabel>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -271,3 +279,89 @@ TEST(WindowArguments, LayoutOptionsAndDatedCurves) {
 }
 
 }  // namespace
+
+// Powell as published with a day's level and another's outflow blanked: the
+// window's repair brings both days back as rows of the table, interpolated,
+// and computes with every curve in time and its area, as batch mode does;
+// unchecked, the rows leave and the record is the one read.
+TEST_F(WindowImportTest, TheRepairBringsSkippedDaysBackAsRowsAndTakesThemOut) {
+    std::string text = ReadFile(kDaily);
+    auto blank = [&](const std::string& day, int field) {
+        const std::size_t at = text.find("\n" + day + ",");
+        ASSERT_NE(at, std::string::npos) << day;
+        std::size_t start = at + 1;
+        for (int f = 0; f < field; ++f) start = text.find(',', start) + 1;
+        text.replace(start, text.find(',', start) - start, "");
+    };
+    blank("02-Aug-1985", 1);   // Elevation (feet)
+    blank("15-Jun-2000", 9);   // Total Release (cfs)
+    const std::string daily = Path("daily.csv");
+    WriteFile(daily, text);
+    const TImportChoice pre = DialogChoice(TFileKind::Curve, kPre2017);
+    const TImportChoice resurvey = DialogChoice(TFileKind::Curve, k2017, "2022-07-01");
+    const TImportChoice flood = DialogChoice(TFileKind::Flood, daily);
+    Import(*form, TFileKind::Curve, kPre2017, pre);
+    Import(*form, TFileKind::Curve, k2017, resurvey);
+    Import(*form, TFileKind::Flood, daily, flood);
+    InflowWork& work = form->Work;
+    ASSERT_FALSE(work.CurveAreas.empty()) << "the agency's curve gives the lake's area";
+    const std::size_t read = work.FloodSteps.size();
+    const int readRows = work.StringGrid1.RowCount();
+    THydrographPage& page = *form->TabSheet4;
+    page.GaugeBox->setValue(0.003048);
+    page.RepairBox->setChecked(true);
+    form->BitBtn3Click();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown.front().second;
+    ASSERT_EQ(work.FloodSteps.size(), read + 2);
+    EXPECT_EQ(work.StringGrid1.RowCount(), readRows + 2);
+
+    // Batch mode's reading and repair of the same files.
+    InflowWork batch;
+    batch.ShowTables = false;
+    batch.FormCreate();
+    batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, resurvey.options);
+    batch.ReadCurve(k2017);
+    batch.DatedCurves.push_back({k2017, *resurvey.fromDay, std::move(batch.CurvePoints), std::move(batch.CurveAreas)});
+    batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, pre.options);
+    batch.ReadCurve(kPre2017);
+    batch.FloodFormat = ReadRecordFormat(TFileKind::Flood, flood.options);
+    batch.ReadFlood(daily);
+    ScreenAndRepair(batch, std::nullopt, true);
+    batch.Compute();
+    ASSERT_EQ(batch.FloodSteps.size(), work.FloodSteps.size());
+    for (std::size_t k = 0; k < read + 2; ++k)
+        ASSERT_EQ(std::memcmp(&batch.FloodSteps[k], &work.FloodSteps[k], sizeof(TFloodStep)), 0) << "record " << k;
+    TRunInputs inputs;
+    inputs.curve = batch.CurvePoints;
+    inputs.area = batch.CurveAreas;
+    const std::vector<TCurveAt> curves = batch.CurvesInTime();
+    const std::vector<std::size_t> curveOf = batch.RecordCurves();
+    inputs.curves = curves;
+    inputs.curveOf = curveOf;
+    inputs.gaugeResolution = 0.003048;
+    const TFloodRun batchRun = RunFlood(batch.FloodSteps, batch.ComputedRecords, {}, true, inputs);
+    const TFloodRun windowRun = page.Run(work);
+    ASSERT_TRUE(batchRun.noise && windowRun.noise);
+    EXPECT_EQ(windowRun.noise->sigma, batchRun.noise->sigma);
+
+    // The rows of the two days: in their places, with what they lacked.
+    TStringGridModel* model = form->StringGrid1->GridModel();
+    for (const auto& [day, column] : {std::pair{"1985-08-02", 1}, std::pair{"2000-06-15", 6}}) {
+        std::size_t k = 0;
+        while (k < work.FloodSteps.size() && StampPattern("yyyy-mm-dd", work.FloodSteps[k].T) != day) ++k;
+        ASSERT_LT(k, work.FloodSteps.size()) << day;
+        ASSERT_TRUE(work.RecordRestored(k)) << day;
+        const int row = static_cast<int>(k) + 2;
+        const double value = column == 1 ? work.FloodSteps[k].Z : work.FloodSteps[k].Qout;
+        EXPECT_EQ(work.StringGrid1.Cell(column, row), RealToText(value)) << day;
+        EXPECT_TRUE(std::isfinite(value) && value > 0) << day;
+        EXPECT_TRUE(model->CellMark(column, row).tip.contains(QString::fromUtf8("插值"))) << day;
+    }
+
+    page.RepairBox->setChecked(false);
+    form->BitBtn3Click();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown.front().second;
+    EXPECT_EQ(work.FloodSteps.size(), read);
+    EXPECT_EQ(work.StringGrid1.RowCount(), readRows);
+    EXPECT_EQ(work.SkippedRecords(), work.FloodSkipped.Count());
+}
