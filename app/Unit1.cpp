@@ -161,6 +161,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     ImportNote->setMargin(4);
     ImportNote->setFrameShape(QFrame::Box);
     ImportNote->hide();
+    passedOverFile_.clear();
     TabSheet4 = new THydrographPage();
     Chart2 = TabSheet4->Chart2;
     PageControl1->insertTab(2, TabSheet4, QString::fromUtf8("入库洪水过程线"));
@@ -524,16 +525,23 @@ void TForm1::ReadFloodFile(const std::string& fileName) {
     TRefreshOnExit refresh(StringGrid1, &Work);
     TRefreshPageOnExit page(TabSheet4, Work);
     ImportNote->hide();
+    passedOverFile_.clear();
     Work.ResetFloodTable();
     Work.ReadFlood(fileName);
     ShowPassedOver(fileName);
 }
 
-void TForm1::ShowPassedOver(const std::string& fileName) {
+void TForm1::ShowPassedOver(std::string fileName) {
+    passedOverFile_.clear();
     const std::size_t skipped = Work.FloodSkipped.Count();
     if (skipped == 0 && Work.FloodNotesLines == 0) return;
     QStringList said;
-    if (skipped) said << QString::fromUtf8("跳过 %1 条缺测记录").arg(skipped);
+    if (skipped) {
+        // What a repair brought back of them, since the last computation.
+        const std::size_t left = Work.SkippedRecords().value_or(skipped);
+        said << (left < skipped ? QString::fromUtf8("跳过 %1 条缺测记录（插值修复补回 %2 条）").arg(skipped).arg(skipped - left)
+                                : QString::fromUtf8("跳过 %1 条缺测记录").arg(skipped));
+    }
     if (Work.FloodNotesLines)
         said << QString::fromUtf8("文件末尾 %1 行说明已忽略（自第 %2 行）").arg(Work.FloodNotesLines).arg(Work.FloodNotesLine);
     const QString name = QFileInfo(QFile::decodeName(fileName.c_str())).fileName();
@@ -544,6 +552,7 @@ void TForm1::ShowPassedOver(const std::string& fileName) {
     ImportNote->setToolTip(QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())).trimmed());
     ImportNote->show();
     ImportNote->raise();
+    passedOverFile_ = std::move(fileName);
 }
 
 std::optional<TImportChoice> TForm1::ShowImportDialog(TFileKind kind, const std::string& fileName) {
@@ -675,6 +684,7 @@ void TForm1::BitBtn3Click() {
     TabSheet4->ApplyChoices(Work);
     TabSheet4->PrepareChecks(Work);
     Work.Compute();
+    if (!passedOverFile_.empty()) ShowPassedOver(passedOverFile_);
 }
 
 void TForm1::BitBtn4Click() {

@@ -154,7 +154,10 @@ private:
     // the others dated), the list box refreshed, curve `shown` in view.
     void ApplyListedCurves(std::size_t shown);
     void ClearListedCurves();
-    void ShowPassedOver(const std::string& fileName);
+    // The note beside the picture: what the flood file's read passed over
+    // (and what a repair brought back of it); hidden when nothing was.
+    void ShowPassedOver(std::string fileName);   // a copy: it may be given passedOverFile_
+    std::string passedOverFile_;   // the file the note tells of; empty: no note
 
     QFileDialog* OpenDialog1 = nullptr;
     // While an import asks for its file: the agencies' files end in .csv.

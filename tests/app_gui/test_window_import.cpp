@@ -358,9 +358,12 @@ TEST_F(WindowImportTest, TheRepairBringsSkippedDaysBackAsRowsAndTakesThemOut) {
         EXPECT_TRUE(model->CellMark(column, row).tip.contains(QString::fromUtf8("插值"))) << day;
     }
 
+    EXPECT_TRUE(form->ImportNote->text().contains(QString::fromUtf8("补回 2 条"))) << form->ImportNote->text().toStdString();
+
     page.RepairBox->setChecked(false);
     form->BitBtn3Click();
     ASSERT_TRUE(messages.shown.empty()) << messages.shown.front().second;
+    EXPECT_FALSE(form->ImportNote->text().contains(QString::fromUtf8("补回"))) << form->ImportNote->text().toStdString();
     EXPECT_EQ(work.FloodSteps.size(), read);
     EXPECT_EQ(work.StringGrid1.RowCount(), readRows);
     EXPECT_EQ(work.SkippedRecords(), work.FloodSkipped.Count());
