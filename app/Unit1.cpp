@@ -104,7 +104,7 @@ public:
         view_->Refresh();
         if (work_ && std::uncaught_exceptions() > exceptions_ && work_->FailedLine) {
             ShowPageOf(view_);
-            view_->ShowRow(static_cast<int>(std::min<std::int64_t>(work_->FailedLine->line, INT_MAX)));
+            view_->ShowRow(static_cast<int>(std::min<std::int64_t>(work_->FailedLine->Row(), INT_MAX)));
         }
     }
     TRefreshOnExit(const TRefreshOnExit&) = delete;

@@ -433,7 +433,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
     LastReadCrAlone = false;
     // The line a failure belongs to, while one can fail (a sheet's row
     // numbers need not follow the table's rows).
-    std::int64_t failedLine = 0;
+    std::int64_t failedLine = 0, failedRow = 0;
     try {
         std::string line;
         std::vector<std::string_view> fields;
@@ -482,6 +482,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
             }
             if (!enough) {
                 failedLine = file.LineNumber();
+                failedRow = row;
                 RaiseMissingField(fields.size());
             }
             if (!conversionError) {
@@ -491,6 +492,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
                 } else {
                     conversionError = faults.front().error;
                     conversionLine = file.LineNumber();
+                    failedRow = row;
                     std::vector<TCurvePoint>().swap(points);
                     areas.clear();
                 }
@@ -506,7 +508,7 @@ void InflowWork::ReadCurve(const std::string& fileName) {
         CurvePoints = std::move(points);
         CurveAreas = std::move(areas);
     } catch (...) {
-        if (failedLine) FailedLine = TFailedLine{fileName, failedLine, version};
+        if (failedLine) FailedLine = TFailedLine{fileName, failedLine, version, ShowTables ? failedRow : 0};
         // The table shows where reading stopped; nothing computes on a part.
         std::vector<TCurvePoint>().swap(CurvePoints);
         CurveAreas.clear();
@@ -553,6 +555,9 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         FloodNotesLine = reading.NotesFirst;
         FloodNotesLines = reading.NotesCount;
     };
+    // The row the next line is shown in, and the one a failure belongs to.
+    int row = kFirstDataRow;
+    std::int64_t failedRow = 0;
     try {
         std::vector<TFloodStep> steps;
         TRecordFieldTexts fieldTexts;
@@ -561,7 +566,6 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         TRecordCountGuess guess(fileName);
         std::string_view shown[3];
         std::string made[2];
-        int row = kFirstDataRow;
         // The texts are converted as their rows are filled, in the same order
         // as a pass over the filled table would take; the first failure is
         // kept and raised once every line is in the table, as that pass would.
@@ -590,6 +594,8 @@ void InflowWork::ReadFlood(const std::string& fileName) {
             if (reading.Failed()) {
                 if (!failed) {
                     failed = true;
+                    // This line's row; for notes taken back as records, the row after them.
+                    failedRow = row;
                     std::vector<TFloodStep>().swap(steps);
                     fieldTexts.Clear();
                 }
@@ -612,7 +618,11 @@ void InflowWork::ReadFlood(const std::string& fileName) {
         FloodOutflowDecimals = outflowDecimals;
         recordLines_ = std::move(reading.lines);
     } catch (...) {
-        if (!FailedLine) FailedLine = reading.ShortLineFailure();
+        if (!FailedLine) {
+            FailedLine = reading.ShortLineFailure();
+            if (FailedLine) failedRow = row;
+        }
+        if (FailedLine && ShowTables) FailedLine->row = failedRow;
         LastReadCrAlone = reading.CrAlone;
         std::vector<TFloodStep>().swap(FloodSteps);
         ForgetRepair();
@@ -1009,8 +1019,10 @@ void InflowWork::UndoRepair() {
 }
 
 TFailedLine InflowWork::RecordLine(std::size_t record) const {
-    if (record < recordLines_.size()) return TFailedLine{floodFile_, recordLines_[record], floodVersion_};
-    return TFailedLine{floodFile_, static_cast<std::int64_t>(record) + kFirstDataRow, floodVersion_};
+    // Record k is shown in row k + 2 of the table.
+    const auto row = static_cast<std::int64_t>(record) + kFirstDataRow;
+    if (record < recordLines_.size()) return TFailedLine{floodFile_, recordLines_[record], floodVersion_, row};
+    return TFailedLine{floodFile_, row, floodVersion_, row};
 }
 
 void InflowWork::WriteResult(const std::string& fileName) {

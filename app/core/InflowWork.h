@@ -34,9 +34,10 @@ public:
     virtual void ShowCurve(const std::vector<TCurvePoint>& points) = 0;
 };
 
-// The line of a file that an action failed on. Data row r of a table holds
-// line r of its file (line 1 is the heading), so the line is also the row to
-// show in the window.
+// The line of a file that an action failed on, and the table's row that
+// shows it. Data row r of a table holds line r of its file (line 1 is the
+// heading) until a line is passed over (a gap skipped, a sheet's title
+// rows): from there the row is its own.
 struct TFailedLine {
     // As given to the reader; empty when the rows come from no file (the
     // computation after a flood table was reset but not read again).
@@ -44,6 +45,10 @@ struct TFailedLine {
     std::int64_t line = 0;
     // The file as it was read: a changed file has no text for the line.
     std::optional<TFileVersion> version;
+    // The row showing the line (or, for a line the table does not show, the
+    // row after it); 0: the row is the line's number.
+    std::int64_t row = 0;
+    std::int64_t Row() const { return row ? row : line; }
 };
 
 class InflowWork : private TStringGrid::TCellSource {

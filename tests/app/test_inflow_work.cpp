@@ -7,6 +7,7 @@
 #include "Exceptions.h"
 #include "InflowTestSupport.h"
 #include "InflowWork.h"
+#include "RecordFormat.h"
 #include "RecordLine.h"
 
 #include <gtest/gtest.h>
@@ -790,6 +791,30 @@ TEST_F(Work, FailuresKeepTheirLine) {
     ReadFloodText(Lines({kFloodHeading, "2007-07-29 06-00-00,523,90"}));
     EXPECT_EQ(MessageOf([&] { work.Compute(); }), "库容水位曲线少于两个点");
     EXPECT_EQ(place(), "");
+}
+
+// A failure's row is the table's row that shows its line, also when lines
+// before it were passed over (gaps skipped): the window scrolls there.
+TEST_F(Work, AFailuresRowShowsItsLine) {
+    ReadCurveText(Lines({kCurveHeading, "523,5.575", "535,8.5"}));
+    work.FloodFormat = ReadRecordFormat(TFileKind::Flood, {{"--columns", "time=t,level=z,outflow=q"},
+                                                           {"--missing", "skip"}, {"--date-order", "ymd"}});
+    struct Case { const char* last; bool compute; };
+    for (const Case c : {Case{"2007-07-29 18:00,x,1", false}, Case{"2007-07-29 18:00,525", false},
+                         Case{"2007-07-29 18:00,536,1", true}}) {
+        SCOPED_TRACE(c.last);
+        const std::string text = Lines({"t,z,q", "2007-07-29 00:00,,1", "2007-07-29 06:00,,1", "2007-07-29 12:00,524,1",
+                                        c.last, "2007-07-30 00:00,525,1"});
+        const std::string error = MessageOf([&] {
+            ReadFloodText(text);
+            if (c.compute) work.Compute();
+        });
+        ASSERT_NE(error, "(no error)");
+        ASSERT_TRUE(work.FailedLine);
+        EXPECT_EQ(work.FailedLine->line, 5);
+        EXPECT_EQ(work.FailedLine->Row(), 3);
+        EXPECT_EQ(work.StringGrid1.Cell(0, static_cast<int>(work.FailedLine->Row())), "2007-07-29 18:00");
+    }
 }
 
 // The records are what computes and what the result file holds, whether the
