@@ -1106,8 +1106,8 @@ storage_change, lowest_inflow, lowest_inflow_time, negative_inflow_steps,
 negative_inflow_volume, and with a correction peak_inflow_corrected,
 peak_inflow_corrected_time, inflow_volume_corrected; flows in m^3/s,
 volumes in 10^8 m^3, None for an item the period cannot have. A step belongs
-to the period of the record that ends it. .to_pandas() gives a DataFrame
-indexed by period.)doc")
+to the period of the record that ends it. The rows are made from this
+Result's arrays. .to_pandas() gives a DataFrame indexed by period.)doc")
         .def("to_pandas", &ResultFrame,
              "The arrays as a pandas DataFrame indexed by time (corrected_inflow, sigma and flag as columns when "
              "made; flag as a Categorical).")

@@ -435,6 +435,12 @@ def test_long_record_checks_as_batch_mode(tmp_path, name, curve, flood, read_opt
         result = quelmora.compute(curve, record, **metres)
     assert [str(w.message) for w in caught if w.category is RuntimeWarning] == told
     assert all(np.array_equal(a, b) for a, b in zip((record.time, record.level, record.outflow), as_read))
+    if "reference" in options:
+        # The reference as arrays is the reference as a file.
+        rows = [line.split(",")[:2] for line in Path(options["reference"]).read_text().splitlines()[1:]]
+        arrays = ([np.datetime64(t.replace(" ", "T")) for t, _ in rows], [float(v) for _, v in rows])
+        plain = {k: v for k, v in options.items() if not k.startswith("reference")}
+        assert quelmora.compute(curve, record, **plain, reference=arrays).summary == result.summary
 
     assert result_lines(result) == text_lines(files["out"])[2:]
     summary = [line.split(",") for line in text_lines(files["summary"])[1:]]
