@@ -10,19 +10,27 @@
 #include "Exceptions.h"
 #include "FloodRun.h"
 #include "FloodStamp.h"
+#include "FloodPeriods.h"
 #include "FloodSummary.h"
 #include "InflowCorrection.h"
+#include "InflowScreening.h"
 #include "InflowWork.h"
 #include "LargeMemory.h"
 #include "LocaleFormats.h"
 #include "MethodOptions.h"
+#include "OptionText.h"
 #include "RecordFormat.h"
+#include "RecordRepair.h"
+#include "ReferenceSeries.h"
 #include "WorkbookLines.h"
 
+#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -32,8 +40,10 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -272,6 +282,9 @@ double StorageOf(const TCurvePoint& p) { return p.V; }
 
 struct PyCurve {
     std::vector<TCurvePoint> points;
+    // The lake's area at each point (m^2), when the curve gives it: the gauge
+    // noise takes it in place of the segments' slopes.
+    std::vector<double> areas;
     std::optional<std::string> file;
 };
 
@@ -323,7 +336,7 @@ PyCurve ReadCurveFile(const py::handle& path, const py::object& columns, const p
         work->ResetCurveTable();
         work->ReadCurve(file);
     });
-    return PyCurve{std::move(work->CurvePoints), file};
+    return PyCurve{std::move(work->CurvePoints), std::move(work->CurveAreas), file};
 }
 
 PyRecord ReadFloodFile(const py::handle& path, const py::object& columns, const py::object& units,
@@ -431,53 +444,93 @@ double InflowOf(const TFloodStep& s) { return s.Qin; }
 struct PyResult {
     py::object time, level, storage, storage_change, step, storage_rate, outflow, mean_outflow, inflow;
     py::object corrected = py::none();
+    py::object sigma = py::none();
+    // The screening's flags as texts, and as codes into kFlags for a
+    // pandas Categorical.
+    py::object flag = py::none();
+    py::object flagCodes = py::none();
     py::object summary = py::none();
+    // For the summaries by period asked later, which take the records from
+    // the arrays (a copy of the records would cost every computation a
+    // seventh of its time): the records computed, and the choices.
+    std::size_t computed = 0;
+    bool withCorrection = false;
+    int waterYearStart = 10;
 };
 
 // The summary's items in the order and with the units of batch mode's
-// --summary; each as SummaryItem(value, unit, time).
+// --summary; each as SummaryItem(value, unit, time): a count as an int.
 py::dict SummaryDict(const TFloodSummary& s) {
     static py::object item = py::module_::import("collections").attr("namedtuple")(
         "SummaryItem", py::make_tuple("value", "unit", "time"), py::arg("module") = "quelmora");
     py::dict d;
-    auto value = [](const std::optional<double>& v) -> py::object { return v ? py::object(py::float_(*v)) : py::none(); };
-    auto count = [](const std::optional<std::size_t>& c) -> py::object { return c ? py::object(py::int_(*c)) : py::none(); };
-    auto time = [](const std::optional<DateTimeValue>& t) -> py::object { return t ? TimeScalar(*t) : py::none(); };
-    auto peak = [&](const char* name, const std::optional<TFloodPeak>& p, const char* unit) {
-        d[name] = p ? item(p->value, unit, TimeScalar(p->time)) : item(py::none(), unit, py::none());
-    };
-    d["records"] = item(py::int_(s.records), "", py::none());
-    d["start"] = item(py::none(), "", time(s.start));
-    d["end"] = item(py::none(), "", time(s.end));
-    peak("peak_inflow", s.peakInflow, "m^3/s");
-    peak("peak_outflow", s.peakOutflow, "m^3/s");
-    peak("max_level", s.maxLevel, "m");
-    d["inflow_volume"] = item(value(s.inflowVolume), "10^8m^3", py::none());
-    d["outflow_volume"] = item(value(s.outflowVolume), "10^8m^3", py::none());
-    d["storage_change"] = item(value(s.storageChange), "10^8m^3", py::none());
-    d["peak_attenuation"] = item(value(s.peakAttenuation), "%", py::none());
-    d["peak_lag"] = item(value(s.peakLag), "h", py::none());
-    d["negative_inflow_steps"] = item(count(s.negativeInflowSteps), "", py::none());
-    d["negative_inflow_volume"] = item(value(s.negativeInflowVolume), "10^8m^3", py::none());
-    if (s.corrected) {
-        peak("peak_inflow_corrected", s.peakInflowCorrected, "m^3/s");
-        d["inflow_volume_corrected"] = item(value(s.inflowVolumeCorrected), "10^8m^3", py::none());
+    for (const TSummaryItem& i : SummaryItems(s)) {
+        const py::object value = i.count ? py::object(py::int_(*i.count))
+                                 : i.value ? py::object(py::float_(*i.value))
+                                           : py::none();
+        d[py::str(i.name)] = item(value, i.unit, i.time ? TimeScalar(*i.time) : py::none());
     }
     return d;
 }
 
-// The method options as batch mode's (name, value) pairs.
-TMethodChoices MethodChoices(const PyRecord& record, const py::object& outflow, const py::object& bankStorage,
-                             const py::object& losses, const py::object& smooth, const py::object& negative) {
+// An option's value as batch mode reads its argument: the whole text one
+// number, the same under every locale.
+template <typename T> std::optional<T> NumberOf(const std::string& text) {
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+// A number > 0, refused with batch mode's reason ("--spike needs a level
+// difference > 0") and the text given.
+double PositiveValue(const py::object& value, const char* keyword, const char* reason) {
+    const std::string text = ScalarText(value, keyword);
+    const auto v = NumberOf<double>(text);
+    if (!v || !std::isfinite(*v) || *v <= 0) throw Failure(std::string(reason) + ", not '" + text + "'");
+    return *v;
+}
+
+int MonthValue(const py::object& value) {
+    const std::string text = ScalarText(value, "water_year_start");
+    const auto m = NumberOf<int>(text);
+    if (!m || *m < 1 || *m > 12) throw Failure("--water-year-start needs a month 1-12, not '" + text + "'");
+    return *m;
+}
+
+constexpr const char* kWaterYearStartUse = "--water-year-start is for --negative scale:water-year or --summary-by "
+                                           "water-year";
+
+// The choices of compute(), read in batch mode's order so that the first
+// refusal is the one batch mode gives for the same options.
+struct TComputeChoices {
+    TMethodChoices method;
+    std::optional<double> spike;        // m
+    bool repair = false;
+    std::optional<double> resolution;   // m
+    std::optional<std::string> referenceFile;
+    std::optional<TColumnOption> referenceColumns;
+    py::object referenceArrays = py::none();   // (times, values)
+};
+
+struct TComputeArguments {
+    py::object outflow, bankStorage, losses, smooth, negative;
+    py::object spike;
+    bool repair = false;
+    py::object smoothTolerance, gaugeResolution, waterYearStart, reference, referenceColumns;
+};
+
+TComputeChoices ComputeChoices(const PyRecord& record, const TComputeArguments& a) {
     std::vector<std::pair<std::string, std::string>> pairs;
-    if (!outflow.is_none()) pairs.emplace_back("--outflow", ScalarText(outflow, "outflow"));
-    if (!bankStorage.is_none()) pairs.emplace_back("--bank-storage", ScalarText(bankStorage, "bank_storage"));
-    if (!losses.is_none()) {
+    if (!a.outflow.is_none()) pairs.emplace_back("--outflow", ScalarText(a.outflow, "outflow"));
+    if (!a.bankStorage.is_none()) pairs.emplace_back("--bank-storage", ScalarText(a.bankStorage, "bank_storage"));
+    if (!a.losses.is_none()) {
         std::string fields;
-        if (py::isinstance<py::str>(losses) || py::isinstance<py::int_>(losses)) {
-            fields = ScalarText(losses, "losses");
+        if (py::isinstance<py::str>(a.losses) || py::isinstance<py::int_>(a.losses)) {
+            fields = ScalarText(a.losses, "losses");
         } else {
-            for (const py::handle field : losses) {
+            for (const py::handle field : a.losses) {
                 if (!fields.empty()) fields += ',';
                 fields += ScalarText(field, "losses");
             }
@@ -489,33 +542,163 @@ TMethodChoices MethodChoices(const PyRecord& record, const py::object& outflow, 
         for (int k = 0; k < record.lossSeries; ++k) fields += (k ? "," : "") + std::to_string(kFirstLossField + k);
         pairs.emplace_back("--losses", fields);
     }
-    if (!smooth.is_none()) pairs.emplace_back("--smooth", ScalarText(smooth, "smooth"));
-    if (!negative.is_none()) pairs.emplace_back("--negative", ScalarText(negative, "negative"));
+    if (!a.smooth.is_none()) pairs.emplace_back("--smooth", ScalarText(a.smooth, "smooth"));
+    if (!a.negative.is_none()) pairs.emplace_back("--negative", ScalarText(a.negative, "negative"));
+    TComputeChoices c;
+    TCorrectionOptions& correction = c.method.correction;
     try {
-        return ReadMethodChoices(pairs);
+        // One by one, as batch mode reads them: scaling by period is taken
+        // here, where the periods have their controls.
+        for (const auto& [name, value] : pairs) {
+            if (value.empty()) throw std::invalid_argument(name + " needs a value");
+            ReadMethodOption(name, value, c.method);
+        }
     } catch (const std::invalid_argument& e) {
         throw Failure(e.what());
     }
+    if (!a.smoothTolerance.is_none()) {
+        const double mm = PositiveValue(a.smoothTolerance, "smooth_tolerance", "--smooth-tolerance needs millimetres > 0");
+        if (!a.smooth.is_none()) throw Failure("--smooth-tolerance and --smooth are two smoothings: choose one");
+        correction.smoothTolerance = mm / 1000.0;
+    }
+    if (!a.waterYearStart.is_none()) correction.waterYearStart = MonthValue(a.waterYearStart);
+    if (!a.spike.is_none()) c.spike = PositiveValue(a.spike, "spike", "--spike needs a level difference > 0");
+    if (!a.gaugeResolution.is_none())
+        c.resolution = PositiveValue(a.gaugeResolution, "gauge_resolution", "--gauge-resolution needs a level difference > 0");
+    c.repair = a.repair;
+    if (c.repair && !c.spike && record.work->FloodFormat.missing != TMissingMode::Skip)
+        throw Failure("--repair mends the levels --spike flags and the records --missing skip skips: it needs one "
+                      "of them");
+    if (!a.waterYearStart.is_none() && correction.scaleBy != TCorrectionOptions::TScalePeriod::WaterYear)
+        throw Failure(kWaterYearStartUse);
+    if (!a.referenceColumns.is_none() && a.reference.is_none())
+        throw Failure("--compare-columns describes the --compare file: it needs --compare");
+    if (!a.reference.is_none()) {
+        if (py::isinstance<py::tuple>(a.reference) || py::isinstance<py::list>(a.reference)) {
+            if (py::len(a.reference) != 2)
+                throw py::value_error("reference: a path, or a pair (times, values) is needed");
+            if (!a.referenceColumns.is_none())
+                throw py::value_error("reference_columns names the fields of a reference file, not of arrays");
+            c.referenceArrays = a.reference;
+        } else {
+            c.referenceFile = PathText(a.reference);
+            if (!a.referenceColumns.is_none()) {
+                try {
+                    c.referenceColumns = ParseCompareColumns(MappingText(a.referenceColumns, "reference_columns"));
+                } catch (const EOptionError& e) {
+                    throw Failure(EscapeControls(e.what()));
+                }
+            }
+        }
+    }
+    return c;
 }
 
-PyResult Compute(const PyCurve& curve, PyRecord& record, const py::object& outflow, const py::object& bankStorage,
-                 const py::object& losses, const py::object& smooth, const py::object& negative) {
-    const TMethodChoices choices = MethodChoices(record, outflow, bankStorage, losses, smooth, negative);
+// The reference series of the choices: a file read as --compare reads it (in
+// the record's flow unit and stamps), or the arrays given (m^3/s; NaN for
+// none).
+TReferenceSeries ReferenceOf(const TComputeChoices& c, const PyRecord& record) {
+    TReferenceSeries series;
+    if (c.referenceFile) {
+        const TRecordFormat& format = record.work->FloodFormat;
+        RunCore(nullptr, [&] {
+            series = ReadReferenceSeries(*c.referenceFile, c.referenceColumns, format.units.flow, format.stamps);
+        });
+    } else if (!c.referenceArrays.is_none()) {
+        const py::sequence pair = c.referenceArrays;
+        series.times = TimeValues(pair[0]);
+        const TNumbers values = Series(pair[1], "reference values", series.times.size());
+        series.values.assign(values.data(), values.data() + series.times.size());
+    }
+    return series;
+}
+
+// One value per record from one per step: value k belongs to record k + 1, the
+// first record has none (NaN). A step beyond the values takes its computed
+// inflow from `steps` when given (as the corrected-inflow file does), NaN
+// otherwise.
+py::array_t<double> StepArray(std::span<const double> values, std::size_t records,
+                              std::span<const TFloodStep> steps = {}) {
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    py::array_t<double> array = LargeArray<double>(records);
+    auto out = array.mutable_unchecked<1>();
+    if (records > 0) out(0) = kNone;
+    for (std::size_t k = 0; k + 1 < records; ++k)
+        out(static_cast<py::ssize_t>(k + 1)) = k < values.size() ? values[k] : k + 1 < steps.size() ? steps[k + 1].Qin : kNone;
+    return array;
+}
+
+constexpr std::array kFlags = {TRecordFlag::None, TRecordFlag::Spike, TRecordFlag::Repaired, TRecordFlag::Skipped};
+
+py::list FlagNames() {
+    py::list names;
+    for (const TRecordFlag f : kFlags) names.append(py::str(std::string(FlagName(f))));
+    return names;
+}
+
+// As batch mode tells them: the first ones, then how many more.
+void WarnListed(const std::vector<std::string>& lines, const std::string& more) {
+    constexpr std::size_t kListed = 20;
+    const py::object warn = py::module_::import("warnings").attr("warn");
+    const py::object category = py::module_::import("builtins").attr("RuntimeWarning");
+    for (std::size_t i = 0; i < lines.size() && i < kListed; ++i) warn(MessageObject(lines[i]), category, 2);
+    if (lines.size() > kListed) warn(std::to_string(lines.size() - kListed) + " more " + more, category, 2);
+}
+
+PyResult Compute(const PyCurve& curve, PyRecord& record, const TComputeArguments& arguments) {
+    const TComputeChoices choices = ComputeChoices(record, arguments);
+    const TCorrectionOptions& correction = choices.method.correction;
+    const TReferenceSeries reference = ReferenceOf(choices, record);
+    const bool screened = choices.spike || choices.repair;
+    const bool withReference = choices.referenceFile || !choices.referenceArrays.is_none();
     const auto lock = Lock(record);
     InflowWork& work = *record.work;
+    // The record stays as read, for its readers and its next computation: a
+    // repair made for this one goes when it ends, however it ends.
+    struct TUndo {
+        InflowWork& work;
+        bool armed;
+        ~TUndo() {
+            if (!armed) return;
+            try {
+                work.UndoRepair();
+            } catch (...) {
+                // The next computation starts by undoing it.
+            }
+        }
+    } undo{work, screened};
     TFloodRun run;
-    std::optional<std::string> negativeVolume;
+    std::vector<TRecordFlag> flags;
     RunCore(&work, [&] {
+        // A failure of the screening names no line of an earlier computation.
+        work.FailedLine.reset();
+        work.UndoRepair();
+        if (screened) flags = ScreenAndRepair(work, choices.spike, choices.repair).flags;
         work.CurvePoints = curve.points;
-        work.Balance = choices.balance;
+        work.CurveAreas = curve.areas;
+        work.Balance = choices.method.balance;
         work.Compute();
         const std::size_t computed = work.ComputedRecords;
         // As in batch mode: a step back in time would count its water with the
-        // wrong sign in the corrected inflow.
-        if (choices.correction.Any()) work.RequireTimeOrder();
+        // wrong sign.
+        if (correction.Any() || choices.resolution || withReference) work.RequireTimeOrder();
         TRunInputs inputs;
+        inputs.curve = work.CurvePoints;
+        inputs.area = work.CurveAreas;
+        const std::vector<TCurveAt> curves = work.CurvesInTime();
+        const std::vector<std::size_t> curveOf = work.RecordCurves();
+        inputs.curves = curves;
+        inputs.curveOf = curveOf;
+        inputs.storageFactor = 1.0 + choices.method.balance.bankStorage;
+        inputs.gaugeResolution = choices.resolution;
+        inputs.withReference = withReference;
+        inputs.referenceTimes = reference.times;
+        inputs.reference = reference.values;
         inputs.skippedRecords = work.SkippedRecords();
-        run = RunFlood(work.FloodSteps, computed, choices.correction, true, inputs);
+        if (choices.repair)
+            inputs.repairedRecords =
+                static_cast<std::size_t>(std::count(flags.begin(), flags.end(), TRecordFlag::Repaired));
+        run = RunFlood(work.FloodSteps, computed, correction, true, inputs);
     });
     const std::vector<TFloodStep>& steps = work.FloodSteps;
     PyResult result;
@@ -528,20 +711,31 @@ PyResult Compute(const PyCurve& curve, PyRecord& record, const py::object& outfl
     result.outflow = NumberArray(steps, &OutflowOf);
     result.mean_outflow = NumberArray(steps, &MeanOutflowOf);
     result.inflow = NumberArray(steps, &InflowOf);
-    if (choices.correction.Any() && !run.corrected.empty()) {
-        // corrected[k] belongs to record k + 1; the first record has no step.
-        py::array_t<double> corrected(static_cast<py::ssize_t>(steps.size()));
-        auto out = corrected.mutable_unchecked<1>();
-        out(0) = std::numeric_limits<double>::quiet_NaN();
-        for (std::size_t k = 0; k + 1 < steps.size(); ++k)
-            out(static_cast<py::ssize_t>(k + 1)) = k < run.corrected.size() ? run.corrected[k] : steps[k + 1].Qin;
-        result.corrected = corrected;
+    if (correction.Any() && !run.corrected.empty()) result.corrected = StepArray(run.corrected, steps.size(), steps);
+    if (run.noise) result.sigma = StepArray(run.noise->sigma, steps.size());
+    if (screened) {
+        py::array_t<std::uint8_t> codes(static_cast<py::ssize_t>(flags.size()));
+        auto out = codes.mutable_unchecked<1>();
+        for (std::size_t i = 0; i < flags.size(); ++i)
+            out(static_cast<py::ssize_t>(i)) = static_cast<std::uint8_t>(
+                std::find(kFlags.begin(), kFlags.end(), flags[i]) - kFlags.begin());
+        result.flagCodes = codes;
+        result.flag = Numpy().attr("asarray")(FlagNames())[codes];
     }
+    result.computed = work.ComputedRecords;
+    result.withCorrection = correction.Any();
+    result.waterYearStart = correction.waterYearStart;
     py::module_ warnings = py::module_::import("warnings");
     if (run.negativeVolume)
         warnings.attr("warn")("the record's inflow volume is negative: its negative inflows cannot be "
                               "redistributed; the corrected inflow keeps them",
                               py::module_::import("builtins").attr("RuntimeWarning"), 2);
+    std::vector<std::string> negativePeriods;
+    for (const TPeriodScaling& p : run.periods)
+        if (p.state == TPeriodScaling::TState::NegativeVolume)
+            negativePeriods.push_back(PeriodLabel(p.span.period, ScaleRule(correction)) +
+                                      ": the period's inflow volume is negative: its negative inflows are kept");
+    WarnListed(negativePeriods, "periods with a negative volume");
     if (run.summary) {
         result.summary = SummaryDict(*run.summary);
     } else if (run.summaryError) {
@@ -554,6 +748,87 @@ PyResult Compute(const PyCurve& curve, PyRecord& record, const py::object& outfl
     return result;
 }
 
+// ---------------------------------------------------------------- periods
+
+// The columns of batch mode's --summary-by, the corrected ones last.
+constexpr std::array<const char*, 13> kPeriodColumns = {
+    "period", "start", "end", "records", "peak_inflow", "peak_inflow_time", "inflow_volume", "outflow_volume",
+    "storage_change", "lowest_inflow", "lowest_inflow_time", "negative_inflow_steps", "negative_inflow_volume"};
+constexpr std::array<const char*, 3> kCorrectedPeriodColumns = {"peak_inflow_corrected", "peak_inflow_corrected_time",
+                                                                "inflow_volume_corrected"};
+
+PyObject* PeriodsType = nullptr;
+
+py::object PeriodRows(const PyResult& r, const std::string& by, const py::object& waterYearStart) {
+    TPeriodRule rule;
+    if (by == "year") rule.kind = TPeriodKind::Year;
+    else if (by == "water-year") rule.kind = TPeriodKind::WaterYear;
+    else if (by == "month") rule.kind = TPeriodKind::Month;
+    else throw Failure("--summary-by takes year, water-year or month, not '" + by + "'");
+    rule.startMonth = r.waterYearStart;
+    if (!waterYearStart.is_none()) {
+        rule.startMonth = MonthValue(waterYearStart);
+        if (rule.kind != TPeriodKind::WaterYear) throw Failure(kWaterYearStartUse);
+    }
+    // The records again from the arrays, each value as computed, each time
+    // the one its stamp reads as: the periods and the times shown are those of
+    // the stamps, to the millisecond.
+    const std::vector<DateTimeValue> times = TimeValues(r.time);
+    const std::size_t n = times.size();
+    std::vector<TFloodStep> steps;
+    ReserveLarge(steps, n);
+    steps.resize(n);
+    const std::pair<const py::object*, double TFloodStep::*> fields[] = {
+        {&r.level, &TFloodStep::Z},          {&r.storage, &TFloodStep::V},
+        {&r.storage_change, &TFloodStep::dV}, {&r.step, &TFloodStep::dt},
+        {&r.storage_rate, &TFloodStep::dVdt}, {&r.outflow, &TFloodStep::Qout},
+        {&r.mean_outflow, &TFloodStep::qMean}, {&r.inflow, &TFloodStep::Qin}};
+    for (const auto& [array, field] : fields) {
+        const TNumbers values = Series(*array, "Result's arrays", n);
+        for (std::size_t i = 0; i < n; ++i) steps[i].*field = values.data()[i];
+    }
+    for (std::size_t i = 0; i < n; ++i) steps[i].T = times[i];
+    // corrected[k] belongs to record k + 1.
+    std::vector<double> corrected;
+    if (!r.corrected.is_none() && n > 0) {
+        const TNumbers values = Series(r.corrected, "Result's arrays", n);
+        corrected.assign(values.data() + 1, values.data() + n);
+    }
+    std::vector<TPeriodSummary> rows;
+    RunCore(nullptr, [&] {
+        rows = r.withCorrection ? SummarizePeriods(steps, r.computed, corrected, rule)
+                                : SummarizePeriods(steps, r.computed, rule);
+    });
+    auto value = [](const std::optional<double>& v) -> py::object { return v ? py::object(py::float_(*v)) : py::none(); };
+    auto peak = [](py::dict& d, const char* name, const char* time, const std::optional<TFloodPeak>& p) {
+        d[name] = p ? py::object(py::float_(p->value)) : py::none();
+        d[time] = p ? TimeScalar(p->time) : py::none();
+    };
+    py::list list;
+    for (const TPeriodSummary& row : rows) {
+        py::dict d;
+        d["period"] = row.label;
+        d["start"] = TimeScalar(row.first);
+        d["end"] = TimeScalar(row.last);
+        d["records"] = row.records;
+        peak(d, "peak_inflow", "peak_inflow_time", row.peakInflow);
+        d["inflow_volume"] = value(row.inflowVolume);
+        d["outflow_volume"] = value(row.outflowVolume);
+        d["storage_change"] = value(row.storageChange);
+        peak(d, "lowest_inflow", "lowest_inflow_time", row.lowestInflow);
+        d["negative_inflow_steps"] = row.negativeInflowSteps ? py::object(py::int_(*row.negativeInflowSteps)) : py::none();
+        d["negative_inflow_volume"] = value(row.negativeInflowVolume);
+        if (row.corrected) {
+            peak(d, "peak_inflow_corrected", "peak_inflow_corrected_time", row.peakInflowCorrected);
+            d["inflow_volume_corrected"] = value(row.inflowVolumeCorrected);
+        }
+        list.append(d);
+    }
+    py::object periods = py::reinterpret_borrow<py::object>(PeriodsType)(list);
+    periods.attr("corrected") = r.withCorrection;
+    return periods;
+}
+
 py::object ImportPandas(const char* who) {
     try {
         return py::module_::import("pandas");
@@ -561,6 +836,16 @@ py::object ImportPandas(const char* who) {
         if (!e.matches(PyExc_ImportError)) throw;
         throw py::import_error(std::string(who) + " needs pandas, which is not installed (Debian: python3-pandas)");
     }
+}
+
+py::object PeriodsFrame(const py::object& periods) {
+    py::object pandas = ImportPandas("Periods.to_pandas()");
+    py::list columns;
+    for (const char* c : kPeriodColumns) columns.append(c);
+    if (py::bool_(py::getattr(periods, "corrected", py::bool_(false))))
+        for (const char* c : kCorrectedPeriodColumns) columns.append(c);
+    return pandas.attr("DataFrame").attr("from_records")(py::list(periods), py::arg("columns") = columns)
+        .attr("set_index")("period");
 }
 
 py::object ResultFrame(const PyResult& r) {
@@ -575,6 +860,11 @@ py::object ResultFrame(const PyResult& r) {
     columns["mean_outflow"] = r.mean_outflow;
     columns["inflow"] = r.inflow;
     if (!r.corrected.is_none()) columns["corrected_inflow"] = r.corrected;
+    if (!r.sigma.is_none()) columns["sigma"] = r.sigma;
+    // Four values: a Categorical (a byte a record) that value_counts and
+    // groupby list whole, and that compares with "spike" as a str column does.
+    if (!r.flagCodes.is_none())
+        columns["flag"] = pandas.attr("Categorical").attr("from_codes")(r.flagCodes, FlagNames());
     py::object index = pandas.attr("DatetimeIndex")(r.time, py::arg("name") = "time");
     return pandas.attr("DataFrame")(columns, py::arg("index") = index);
 }
@@ -655,6 +945,23 @@ where the error belongs to a line of a file, .file and .line.
         PyExc_UserWarning, nullptr);
     if (!ReadWarningType) throw py::error_already_set();
     m.attr("ReadWarning") = py::handle(ReadWarningType);
+    // The rows of Result.periods(): a list, with the frame a pandas user asks
+    // for.
+    py::dict scope;
+    scope["__name__"] = "quelmora";
+    scope["_frame"] = py::cpp_function(&PeriodsFrame);
+    py::exec(R"(
+class Periods(list):
+    """Result.periods(): one dict per period; .corrected tells whether the
+    corrected items are there; .to_pandas() is a DataFrame indexed by period."""
+    corrected = False
+
+    def to_pandas(self):
+        return _frame(self)
+)", scope);
+    PeriodsType = scope["Periods"].ptr();
+    Py_INCREF(PeriodsType);
+    m.attr("Periods") = py::handle(PeriodsType);
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -665,22 +972,37 @@ where the error belongs to a line of a file, .file and .line.
 
     py::class_<PyCurve>(m, "Curve", R"doc(A level-storage curve: levels in m, storages in 10^8 m^3.
 
-Curve(levels, storages) makes one from two sequences of numbers (in the
-order a curve file would hold them); read_curve() reads one.)doc")
-        .def(py::init([](const py::handle& levels, const py::handle& storages) {
+Curve(levels, storages, areas=None) makes one from sequences of numbers (in
+the order a curve file would hold them; areas in m^2, for the gauge noise);
+read_curve() reads one.)doc")
+        .def(py::init([](const py::handle& levels, const py::handle& storages, const py::object& areas) {
                  const TNumbers z = TNumbers::ensure(levels);
                  if (!z || z.ndim() != 1) throw py::value_error("levels: a series of numbers is needed");
-                 const TNumbers v = Series(storages, "storages", static_cast<std::size_t>(z.shape(0)));
+                 const auto n = static_cast<std::size_t>(z.shape(0));
+                 const TNumbers v = Series(storages, "storages", n);
                  PyCurve curve;
-                 curve.points.resize(static_cast<std::size_t>(z.shape(0)));
-                 for (std::size_t i = 0; i < curve.points.size(); ++i) curve.points[i] = {z.data()[i], v.data()[i]};
+                 curve.points.resize(n);
+                 for (std::size_t i = 0; i < n; ++i) curve.points[i] = {z.data()[i], v.data()[i]};
+                 if (!areas.is_none()) {
+                     const TNumbers a = Series(areas, "areas", n);
+                     curve.areas.assign(a.data(), a.data() + n);
+                 }
                  return curve;
              }),
-             py::arg("levels"), py::arg("storages"))
+             py::arg("levels"), py::arg("storages"), py::arg("areas") = py::none())
         .def_property_readonly("level", [](const PyCurve& c) { return NumberArray(c.points, &LevelOf); },
                                "The levels, m (a copy).")
         .def_property_readonly("storage", [](const PyCurve& c) { return NumberArray(c.points, &StorageOf); },
                                "The storages, 10^8 m^3 (a copy).")
+        .def_property_readonly(
+            "area",
+            [](const PyCurve& c) -> py::object {
+                if (c.areas.empty()) return py::none();
+                py::array_t<double> a(static_cast<py::ssize_t>(c.areas.size()));
+                std::copy(c.areas.begin(), c.areas.end(), a.mutable_data());
+                return a;
+            },
+            "The lake's area at each point, m^2 (a copy), or None when the curve gives none.")
         .def_property_readonly(
             "file", [](const PyCurve& c) { return c.file ? FileNameObject(*c.file) : py::none(); },
             "The file read, or None.")
@@ -747,10 +1069,19 @@ storage when chosen), outflow (m^3/s, as recorded), mean_outflow (m^3/s: the
 outflow term, losses included), inflow (m^3/s). The first record has no step:
 its step values are 0, as in the result file.
 
-corrected: the corrected inflow (m^3/s) when smooth or negative was chosen,
-aligned with inflow (corrected[0] is NaN); None otherwise.
+corrected: the corrected inflow (m^3/s) when smooth, smooth_tolerance or
+negative was chosen, aligned with inflow (corrected[0] is NaN); None
+otherwise.
+sigma: each step's inflow error from the gauge's resolution (m^3/s), aligned
+with inflow (sigma[0] is NaN); None without gauge_resolution.
+flag: with spike or repair, a str per record: "" (as read), "spike" (flagged,
+not repaired) or "repaired" (its level, or a skipped record's level and
+outflow, interpolated: the arrays hold the repaired values, and records a
+repair brought back are rows); None otherwise.
 summary: a dict of the items of batch mode's --summary, in its order, each a
-SummaryItem(value, unit, time); None when a value lies beyond every number.)doc")
+SummaryItem(value, unit, time) (a count as an int), with the items of the
+choices made (skipped_records, repaired_records, smooth_*, noise_*,
+negative_*_noise, compare_*); None when a value lies beyond every number.)doc")
         .def_readonly("time", &PyResult::time)
         .def_readonly("level", &PyResult::level)
         .def_readonly("storage", &PyResult::storage)
@@ -761,9 +1092,25 @@ SummaryItem(value, unit, time); None when a value lies beyond every number.)doc"
         .def_readonly("mean_outflow", &PyResult::mean_outflow)
         .def_readonly("inflow", &PyResult::inflow)
         .def_readonly("corrected", &PyResult::corrected)
+        .def_readonly("sigma", &PyResult::sigma)
+        .def_readonly("flag", &PyResult::flag)
         .def_readonly("summary", &PyResult::summary)
+        .def("periods", &PeriodRows, py::arg("by") = "water-year", py::arg("water_year_start") = py::none(),
+             R"doc(One row per period, as batch mode's --summary-by writes them: a Periods list of dicts.
+
+by: "water-year", "year" or "month"; water_year_start: the month (1-12) a
+water year begins with (default: the computation's, 10 unless given). Each
+row: period ("WY1983", "1983", "1983-05"), start, end (datetime64), records,
+peak_inflow, peak_inflow_time, inflow_volume, outflow_volume,
+storage_change, lowest_inflow, lowest_inflow_time, negative_inflow_steps,
+negative_inflow_volume, and with a correction peak_inflow_corrected,
+peak_inflow_corrected_time, inflow_volume_corrected; flows in m^3/s,
+volumes in 10^8 m^3, None for an item the period cannot have. A step belongs
+to the period of the record that ends it. The rows are made from this
+Result's arrays. .to_pandas() gives a DataFrame indexed by period.)doc")
         .def("to_pandas", &ResultFrame,
-             "The arrays as a pandas DataFrame indexed by time (corrected_inflow as a column when made).")
+             "The arrays as a pandas DataFrame indexed by time (corrected_inflow, sigma and flag as columns when "
+             "made; flag as a Categorical).")
         .def("__len__", [](const PyResult& r) { return py::len(r.inflow); })
         .def("__repr__", [](const PyResult& r) {
             return "<quelmora.Result of " + std::to_string(py::len(r.inflow)) + " records>";
@@ -793,10 +1140,24 @@ missing: "skip" (--missing); missing_values: numbers that stand for no value
 (--missing-value, each).
 Each record skipped as a gap (the first 20, then their count) and a block of
 notes at the file's end give a quelmora.ReadWarning with batch mode's text.)doc");
-    m.def("compute", &Compute, py::arg("curve"), py::arg("record"), py::arg("outflow") = "mean",
-          py::arg("bank_storage") = 0.0, py::arg("losses") = py::none(), py::arg("smooth") = py::none(),
-          py::arg("negative") = py::none(),
-          R"doc(Computes the inflow of a record on a curve, as batch mode does, and returns a Result.
+    m.def(
+        "compute",
+        [](const PyCurve& curve, PyRecord& record, const py::object& outflow, const py::object& bankStorage,
+           const py::object& losses, const py::object& smooth, const py::object& negative, const py::object& spike,
+           bool repair, const py::object& smoothTolerance, const py::object& gaugeResolution,
+           const py::object& waterYearStart, const py::object& reference, const py::object& referenceColumns) {
+            return Compute(curve, record,
+                           TComputeArguments{outflow, bankStorage, losses, smooth, negative, spike, repair,
+                                             smoothTolerance, gaugeResolution, waterYearStart, reference,
+                                             referenceColumns});
+        },
+        py::arg("curve"), py::arg("record"), py::arg("outflow") = "mean", py::arg("bank_storage") = 0.0,
+        py::arg("losses") = py::none(), py::arg("smooth") = py::none(), py::arg("negative") = py::none(),
+        py::kw_only(), py::arg("spike") = py::none(), py::arg("repair") = false,
+        py::arg("smooth_tolerance") = py::none(), py::arg("gauge_resolution") = py::none(),
+        py::arg("water_year_start") = py::none(), py::arg("reference") = py::none(),
+        py::arg("reference_columns") = py::none(),
+        R"doc(Computes the inflow of a record on a curve, as batch mode does, and returns a Result.
 
 outflow: "mean" (of the records at the step's two ends) or "end" (the
 outflow recorded at its end) (--outflow);
@@ -806,8 +1167,28 @@ losses: field numbers of the record's file (4 = the first after the
 outflow), an int, a list or "4,5", added to the outflow term (--losses); a
 record made with loss series takes them all when losses is None;
 smooth: an odd number of steps >= 3 for a centred moving average of the
-corrected inflow (--smooth); negative: "redistribute" (--negative).
-The GIL is released while it computes.)doc");
+corrected inflow (--smooth); negative: "redistribute", or "scale:water-year",
+"scale:year", "scale:month": within each period negative inflows become 0
+and the positive ones are scaled to keep its volume (--negative);
+water_year_start: the month (1-12) water years begin with, default 10 (with
+negative="scale:water-year"; also the default of Result.periods).
+
+The long-record checks, keywords only:
+spike: a tolerance in m; a level farther than that from the median of the
+five records around it is flagged "spike" (--spike);
+repair: replaces flagged levels, and the records read_record skipped with
+missing="skip", by interpolation in time between their neighbours (--repair);
+smooth_tolerance: mm; the corrected inflow is the smoothest series whose
+implied levels keep an RMS departure within it (--smooth-tolerance);
+gauge_resolution: the gauge's resolution in m; each step's inflow gets
+sigma = A R sqrt(2) / (sqrt(12) dt) (--gauge-resolution);
+reference: a reference inflow to compare with: a CSV file (a heading, then
+time,value in m^3/s or in the record's flow unit), or a pair (times,
+values in m^3/s, NaN for none) (--compare); reference_columns: the file's
+time and value fields, "time=COL,value=COL" or a dict (--compare-columns).
+
+The record itself is left as read: a repair belongs to the Result. The GIL is
+released while it computes.)doc");
     m.def(
         "_number_text",
         [](double x) {

@@ -16,6 +16,8 @@ import os
 import subprocess
 import sys
 import threading
+import warnings
+from fractions import Fraction
 from pathlib import Path
 
 import numpy as np
@@ -190,8 +192,32 @@ ERRORS = [
 ]
 
 
+def examples(**options):
+    return quelmora.compute(quelmora.read_curve(EXAMPLES / "curve.txt"), quelmora.read_record(EXAMPLES / "flood.txt"),
+                            **options)
+
+
+# The long-record checks' refusals: (name, batch's options, compute's).
+for name, args, options in [
+        ("repair with nothing to mend", ["--repair"], {"repair": True}),
+        ("two smoothings", ["--smooth", "3", "--smooth-tolerance", "10"], {"smooth": 3, "smooth_tolerance": 10}),
+        ("tolerance not positive", ["--smooth-tolerance", "0"], {"smooth_tolerance": 0}),
+        ("spike not positive", ["--spike", "-0.5"], {"spike": -0.5}),
+        ("resolution not a number", ["--gauge-resolution", "1 mm"], {"gauge_resolution": "1 mm"}),
+        ("water year start unused", ["--water-year-start", "4"], {"water_year_start": 4}),
+        ("water year start not a month", ["--negative", "scale:water-year", "--water-year-start", "13"],
+         {"negative": "scale:water-year", "water_year_start": 13}),
+        ("reference columns alone", ["--compare-columns", "time=1,value=2"], {"reference_columns": "time=1,value=2"}),
+        ("reference missing", ["--compare", "none.csv"], {"reference": "none.csv"})]:
+    ERRORS.append((name, lambda p, args=args: ["--flood", str(EXAMPLES / "flood.txt"), *args],
+                   lambda p, options=options: examples(**options), None))
+ERRORS.append(("unknown period", lambda p: ["--flood", str(EXAMPLES / "flood.txt"), "--summary-by", "week", "w.csv"],
+               lambda p: examples().periods("week"), None))
+
+
 @pytest.mark.parametrize("name,args,call,line", ERRORS, ids=[e[0] for e in ERRORS])
-def test_errors_as_batch_mode(tmp_path, name, args, call, line):
+def test_errors_as_batch_mode(tmp_path, monkeypatch, name, args, call, line):
+    monkeypatch.chdir(tmp_path)
     run = batch(["--curve", str(EXAMPLES / "curve.txt"), *args(tmp_path), "--out", str(tmp_path / "r.txt")])
     assert run.returncode != 0
     said = run.stderr.decode().splitlines()
@@ -304,3 +330,163 @@ def test_workbooks_read_as_their_csv_tables():
         assert np.array_equal(getattr(book, field), getattr(csv, field)), field
     with pytest.raises(quelmora.Error, match="no such sheet"):
         quelmora.read_record(f"{data / 'flood_hourly.xlsx'}#Missing")
+
+
+# ---------------------------------------------------------------- long records
+
+POWELL = REAL / "powell_1963_2026_flood.txt"
+# The agency's curve with its area column (the gauge noise takes the lake's
+# area from it) and its daily file, in their units.
+AGENCY_CURVE = {"columns": "level=1,storage=2,area=4", "units": "level=ft,storage=af,area=acres"}
+AGENCY = {"columns": "time=Date,level=Elevation (feet),outflow=Total Release (cfs)", "units": "level=ft,flow=cfs",
+          "missing": "skip"}
+# The program's unit of each unit batch mode writes in, and its size in it.
+UNITS = {"ft": ("m", Fraction(381, 1250)), "cfs": ("m^3/s", Fraction(381, 1250) ** 3),
+         "af": ("10^8m^3", Fraction("1233.48183754752") / 10**8)}
+
+
+def agency_with_gaps(tmp_path):
+    # Levels and outflows blanked inside the record, for the repair to bring
+    # back (the file's own gaps all lie before its first level).
+    lines = (AS_PUBLISHED / "powell_daily_usbr.csv").read_text("utf-8").split("\n")
+    for number, fields in ((8001, (1,)), (8002, (1,)), (12000, (9,)), (15000, (1, 9))):
+        cells = lines[number - 1].split(",")
+        lines[number - 1] = ",".join(" " if f in fields else c for f, c in enumerate(cells))
+    (tmp_path / "gaps.csv").write_text("\n".join(lines), "utf-8")
+    return tmp_path / "gaps.csv"
+
+
+def month_drained(tmp_path):
+    # Days on the examples' curve: June fills, July drains with no outflow (a
+    # month of negative volume), August rises in jumps with falls between.
+    days = np.arange("2007-06-01", "2007-09-01", dtype="datetime64[D]")
+    month = days.astype("datetime64[M]").astype(int) % 12
+    levels = 505 + np.cumsum(np.choose(month - 5, [0.05, -0.1, 0]) + (month == 7) * np.where(np.arange(92) % 2, 0.7, -0.6))
+    lines = ["time,level,outflow"] + [f"{d} 00-00-00,{z:.4f},{0 if m == 6 else 50}" for d, z, m in zip(days, levels, month)]
+    (tmp_path / "drained.txt").write_text("\n".join(lines) + "\n")
+    return tmp_path / "drained.txt"
+
+
+def in_unit(x, unit):
+    """A value in the program's units as batch mode writes it in `unit` (one
+    rounding)."""
+    return float(Fraction(x) / UNITS[unit][1]) if unit in UNITS and np.isfinite(x) else x
+
+
+def heading_unit(heading):
+    name, _, unit = heading.rpartition("_")
+    return (name, unit) if unit in UNITS or unit in ("m", "1e8m3", "s", "m3s") else (heading, "")
+
+
+# (name, curve and its options, flood (a path or a function making one) and
+# read_record's options, compute's options with lengths in the flood's level
+# unit, --summary-by period)
+LONG_CASES = [
+    ("spikes repaired, noise, water years scaled", (REAL / "powell_curve_pre2017_live.txt", {}), POWELL, {},
+     {"spike": 0.2, "repair": True, "gauge_resolution": 0.003048, "negative": "scale:water-year"}, "water-year"),
+    ("held smoother, redistributed", (REAL / "powell_curve_pre2017_live.txt", {}), POWELL, {},
+     {"smooth_tolerance": 10, "negative": "redistribute", "gauge_resolution": 0.003048}, "year"),
+    ("spikes flagged, April water years", (REAL / "powell_curve_pre2017_live.txt", {}), POWELL, {},
+     {"spike": 0.2, "negative": "scale:water-year", "water_year_start": 4}, "water-year"),
+    ("agency balance against its published inflow", (REAL / "powell_curve_pre2017_live.txt", {}),
+     REAL / "powell_1983_flood_evap.txt", {},
+     {"outflow": "end", "bank_storage": 0.08, "losses": 4, "reference": REAL / "powell_1983_published.csv",
+      "reference_columns": "time=time,value=published_inflow_m3s", "smooth_tolerance": 5}, "month"),
+    ("agency file, gaps and spikes repaired", (AS_PUBLISHED / "powell_capacity_pre2017.csv", AGENCY_CURVE),
+     agency_with_gaps, AGENCY, {"spike": 0.6, "repair": True, "gauge_resolution": 0.01, "negative": "scale:month"},
+     "water-year"),
+    ("a month of negative volume", (EXAMPLES / "curve.txt", {}), month_drained, {},
+     {"negative": "scale:month", "gauge_resolution": 0.01}, "month"),
+]
+
+
+@pytest.mark.parametrize("name,curve,flood,read_options,options,period", LONG_CASES, ids=[c[0] for c in LONG_CASES])
+def test_long_record_checks_as_batch_mode(tmp_path, name, curve, flood, read_options, options, period):
+    """The arrays, flags, summary, periods and warnings against batch mode's
+    --out, --table, --summary and --summary-by, on a record computed with
+    other choices first: a record computed again is a record read afresh."""
+    flood = flood(tmp_path) if callable(flood) else flood
+    (curve, curve_options), feet = curve, "level=ft" in read_options.get("units", "")
+    files = {k: tmp_path / k for k in ("out", "table", "summary", "periods")}
+    args = ["--curve", str(curve), "--flood", str(flood), "--out", str(files["out"]), "--table", str(files["table"]),
+            "--summary", str(files["summary"]), "--summary-by", period, str(files["periods"])]
+    if curve_options:
+        args += ["--curve-columns", curve_options["columns"], "--units", curve_options["units"] + ",flow=cfs"]
+    options_named = {"reference": "compare", "reference_columns": "compare-columns", "units": None}
+    for key, value in [*read_options.items(), *options.items()]:
+        if options_named.get(key, key):
+            args.append("--" + options_named.get(key, key).replace("_", "-") + ("" if value is True else f"={value}"))
+    run = batch(args)
+    assert run.returncode == 0, run.stderr.decode()
+    told = [line.removeprefix("quelmora: ") for line in run.stderr.decode().splitlines()
+            if "the period's inflow volume is negative" in line]
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", quelmora.ReadWarning)
+        record = quelmora.read_record(flood, **read_options)
+    curve = quelmora.read_curve(curve, **curve_options)
+    as_read = (record.time, record.level, record.outflow)
+    quelmora.compute(curve, record, spike=0.05, repair=True)
+    # Lengths batch mode reads in feet, as it reads them (long double).
+    metres = {k: float(np.longdouble(v) * 381 / 1250) if feet and k in ("spike", "gauge_resolution") else v
+              for k, v in options.items()}
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always", RuntimeWarning)
+        result = quelmora.compute(curve, record, **metres)
+    assert [str(w.message) for w in caught if w.category is RuntimeWarning] == told
+    assert all(np.array_equal(a, b) for a, b in zip((record.time, record.level, record.outflow), as_read))
+    if "reference" in options:
+        # The reference as arrays is the reference as a file.
+        rows = [line.split(",")[:2] for line in Path(options["reference"]).read_text().splitlines()[1:]]
+        arrays = ([np.datetime64(t.replace(" ", "T")) for t, _ in rows], [float(v) for _, v in rows])
+        plain = {k: v for k, v in options.items() if not k.startswith("reference")}
+        assert quelmora.compute(curve, record, **plain, reference=arrays).summary == result.summary
+
+    assert result_lines(result) == text_lines(files["out"])[2:]
+    summary = [line.split(",") for line in text_lines(files["summary"])[1:]]
+    assert [line[0] for line in summary] == list(result.summary)
+    for (name, value, unit, time), item in zip(summary, result.summary.values()):
+        assert item.unit == UNITS.get(unit, (unit,))[0], name
+        assert value == ("" if item.value is None else str(item.value) if isinstance(item.value, int)
+                         else script_number(in_unit(item.value, unit))), name
+        assert time == ("" if item.time is None else script_time(item.time)), name
+
+    heading, *rows = [line.split(",") for line in text_lines(files["periods"])]
+    columns = [heading_unit(h) for h in heading]
+    periods = result.periods(period)
+    assert [["" if row[k] is None else script_time(row[k]) if isinstance(row[k], np.datetime64)
+             else str(row[k]) if isinstance(row[k], (int, str)) else script_number(in_unit(row[k], unit))
+             for k, unit in columns] for row in periods] == rows
+    assert list(periods.to_pandas().reset_index().columns) == [k for k, _ in columns]
+
+    # The table's doubles exactly; a record skipped and not brought back has a
+    # row there, none in the result.
+    heading, *table = [line.split(",") for line in Path(files["table"]).read_text("utf-8").splitlines()]
+    screened = "spike" in options or "repair" in options
+    table = [cells for cells in table if cells[-1] != "skipped"]
+    assert (list(result.flag) if screened else result.flag) == ([c[-1] for c in table] if screened else None)
+    assert (result.sigma is None) == ("gauge_resolution" not in options)
+    assert [c[0] for c in table] == list(np.datetime_as_string(result.time, unit="s"))
+    names = {"outflow_term": "mean_outflow", "corrected_inflow": "corrected"}
+    for k, (key, unit) in [(k, heading_unit(h)) for k, h in enumerate(heading) if h not in ("time", "flag")]:
+        values = getattr(result, names.get(key, key)).copy()
+        values[0] = values[0] if key in ("level", "storage", "outflow") else np.nan   # the first has no step
+        assert np.array_equal([np.nan if c[k] == "" else float(c[k]) for c in table],
+                              [in_unit(v, unit) for v in values], equal_nan=True), key
+    if pandas is not None and screened:
+        assert list(result.to_pandas()["flag"]) == list(result.flag)
+
+
+def test_powell_long_record_figures():
+    curve = quelmora.read_curve(REAL / "powell_curve_pre2017_live.txt")
+    record = quelmora.read_record(POWELL)
+    spikes = quelmora.compute(curve, record, spike=0.2)
+    flagged = np.flatnonzero(spikes.flag == "spike")
+    assert list(np.datetime_as_string(spikes.time[flagged], unit="D")) == ["1973-09-29", "1985-08-02"]
+    assert np.allclose(spikes.inflow[flagged[1]:flagged[1] + 2], [-1789.2, 2770.3], atol=0.05)
+    repaired = quelmora.compute(curve, record, spike=0.2, repair=True)
+    assert np.allclose(repaired.inflow[flagged[1]:flagged[1] + 2], [500.5, 480.7], atol=0.05)
+    assert abs(repaired.summary["inflow_volume"].value - 7328.1564) <= 0.001
+    noise = quelmora.compute(curve, record, gauge_resolution=0.003048).summary
+    assert [noise[k].value for k in ("negative_inflow_steps", "negative_within_noise", "negative_beyond_noise")] == \
+        [84, 22, 62]
