@@ -457,19 +457,12 @@ TFloodRun THydrographPage::RunWith(const InflowWork& work, const TCorrectionOpti
     const std::size_t computed = shown ? work.ComputedRecords : 0;
     // As batch mode runs it: each step on the curve valid at its time, with
     // the curves' areas where they give them.
-    TRunInputs inputs;
-    inputs.curve = work.CurvePoints;
-    inputs.area = work.CurveAreas;
-    const std::vector<TCurveAt> curves = work.CurvesInTime();
-    const std::vector<std::size_t> curveOf = work.RecordCurves();
-    inputs.curves = curves;
-    inputs.curveOf = curveOf;
-    inputs.storageFactor = 1.0 + work.Balance.bankStorage;
+    InflowWork::TRunHeld held;
+    TRunInputs inputs = work.RunInputs(held);
     if (FGauge > 0 && computed > 0) inputs.gaugeResolution = FGauge;
     inputs.withReference = FWithReference && computed > 0;
     inputs.referenceTimes = FReference.times;
     inputs.reference = FReference.values;
-    inputs.skippedRecords = work.SkippedRecords();
     if (RepairBox->isChecked() && FFlags.size() == steps.size())
         inputs.repairedRecords =
             static_cast<std::size_t>(std::count(FFlags.begin(), FFlags.end(), TRecordFlag::Repaired));

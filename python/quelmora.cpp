@@ -682,19 +682,12 @@ PyResult Compute(const PyCurve& curve, PyRecord& record, const TComputeArguments
         // As in batch mode: a step back in time would count its water with the
         // wrong sign.
         if (correction.Any() || choices.resolution || withReference) work.RequireTimeOrder();
-        TRunInputs inputs;
-        inputs.curve = work.CurvePoints;
-        inputs.area = work.CurveAreas;
-        const std::vector<TCurveAt> curves = work.CurvesInTime();
-        const std::vector<std::size_t> curveOf = work.RecordCurves();
-        inputs.curves = curves;
-        inputs.curveOf = curveOf;
-        inputs.storageFactor = 1.0 + choices.method.balance.bankStorage;
+        InflowWork::TRunHeld held;
+        TRunInputs inputs = work.RunInputs(held);
         inputs.gaugeResolution = choices.resolution;
         inputs.withReference = withReference;
         inputs.referenceTimes = reference.times;
         inputs.reference = reference.values;
-        inputs.skippedRecords = work.SkippedRecords();
         if (choices.repair)
             inputs.repairedRecords =
                 static_cast<std::size_t>(std::count(flags.begin(), flags.end(), TRecordFlag::Repaired));

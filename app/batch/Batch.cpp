@@ -856,19 +856,12 @@ void Run(const BatchOptions& options, InflowWork& work) {
             options.gaugeResolution || options.compare) {
             work.RequireTimeOrder();
         }
-        TRunInputs inputs;
-        inputs.curve = work.CurvePoints;
-        inputs.area = work.CurveAreas;
-        const std::vector<TCurveAt> curves = work.CurvesInTime();
-        const std::vector<std::size_t> curveOf = work.RecordCurves();
-        inputs.curves = curves;
-        inputs.curveOf = curveOf;
-        inputs.storageFactor = 1.0 + options.balance.bankStorage;
+        InflowWork::TRunHeld held;
+        TRunInputs inputs = work.RunInputs(held);
         inputs.gaugeResolution = options.resolution;
         inputs.withReference = options.compare.has_value();
         inputs.referenceTimes = reference.times;
         inputs.reference = reference.values;
-        inputs.skippedRecords = work.SkippedRecords();
         if (options.repair)
             inputs.repairedRecords = static_cast<std::size_t>(
                 std::count(flags.begin(), flags.end(), TRecordFlag::Repaired));

@@ -892,6 +892,19 @@ std::vector<TCurveAt> InflowWork::CurvesInTime() const {
     return curves;
 }
 
+TRunInputs InflowWork::RunInputs(TRunHeld& held) const {
+    held.curves = CurvesInTime();
+    held.curveOf = RecordCurves();
+    TRunInputs inputs;
+    inputs.curve = CurvePoints;
+    inputs.area = CurveAreas;
+    inputs.curves = held.curves;
+    inputs.curveOf = held.curveOf;
+    inputs.storageFactor = 1.0 + Balance.bankStorage;
+    inputs.skippedRecords = SkippedRecords();
+    return inputs;
+}
+
 std::vector<std::size_t> InflowWork::RecordCurves() const {
     std::vector<std::size_t> of;
     if (DatedCurves.empty()) return of;

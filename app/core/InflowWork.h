@@ -4,6 +4,7 @@
 // code, in order, on the calling thread.
 
 #include "BalanceOptions.h"
+#include "FloodRun.h"
 #include "InflowTypes.h"
 #include "LineFile.h"
 #include "Plausibility.h"
@@ -148,6 +149,15 @@ public:
     // does for a record no curve holds for.
     std::vector<TCurveAt> CurvesInTime() const;
     std::vector<std::size_t> RecordCurves() const;
+    // A run's inputs as the record gives them, the same for every front end:
+    // its curve and areas, each record's curve in time, the balance's storage
+    // factor and the records skipped. `held` keeps the lists the inputs point
+    // into and must outlive the run.
+    struct TRunHeld {
+        std::vector<TCurveAt> curves;
+        std::vector<std::size_t> curveOf;
+    };
+    TRunInputs RunInputs(TRunHeld& held) const;
 
     // How the next ReadCurve and ReadFlood read their files: which fields
     // hold what, in which units, how stamps are written, what a gap is. The
