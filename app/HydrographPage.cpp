@@ -469,6 +469,18 @@ TFloodRun THydrographPage::RunWith(const InflowWork& work, const TCorrectionOpti
     return RunFlood(steps, computed, correction, withSummary, inputs);
 }
 
+THydrographChecks THydrographPage::Checks(const InflowWork& work, const TFloodRun& run) const {
+    THydrographChecks checks;
+    const bool computed = work.FloodShown() && work.ComputedRecords > 0;
+    if (run.noise) checks.sigma = run.noise->sigma;
+    if (work.FloodShown() && FFlags.size() == work.FloodSteps.size()) checks.flags = FFlags;
+    if (FWithReference && computed) {
+        checks.referenceTimes = FReference.times;
+        checks.reference = FReference.values;
+    }
+    return checks;
+}
+
 void THydrographPage::Refresh(const InflowWork& work) {
     // After a reset the table is empty while the last record's steps remain.
     const bool shown = work.FloodShown();
@@ -494,21 +506,14 @@ void THydrographPage::Refresh(const InflowWork& work) {
         plain.smoothTolerance = 0;
         run = RunFlood(steps, computed, plain);
     }
-    THydrographChecks checks;
-    if (run.noise) checks.sigma = run.noise->sigma;
-    if (FFlags.size() == steps.size()) checks.flags = FFlags;
-    if (FWithReference && computed > 0) {
-        checks.referenceTimes = FReference.times;
-        checks.reference = FReference.values;
-    }
     FHydrograph->SetMarkPeaks(true, FlowDecimals(work));
-    FHydrograph->Show(steps, computed, run.corrected, checks);
+    FHydrograph->Show(steps, computed, run.corrected, Checks(work, run));
     FillPeriods(work, steps, computed, run.corrected, FCorrection.Any());
     MethodNote->setText(
         !checkError.isEmpty() ? checkError
         : run.backwardStep
             ? QString::fromUtf8("记录未按时间先后排列（第 %1 行早于上一行）：不作修正，也不计洪量。")
-                  .arg(*run.backwardStep + 2)
+                  .arg(work.RecordLine(*run.backwardStep).line)
         : run.negativeVolume
             ? QString::fromUtf8("整个记录的入库水量为负，负入流无法重新分配；修正入库流量保留了它们。")
             : QString());

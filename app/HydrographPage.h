@@ -7,6 +7,7 @@
 #include "BalanceOptions.h"
 #include "FloodPeriods.h"
 #include "FloodRun.h"
+#include "HydrographChart.h"
 #include "InflowScreening.h"
 #include "ReferenceSeries.h"
 
@@ -112,6 +113,8 @@ public:
     // correction, the checks' inputs), for what the window saves; raises
     // the held smoother's and the noise estimate's errors.
     TFloodRun Run(const InflowWork& work, bool withSummary = true) const;
+    // What the hydrograph draws of the checks for that run.
+    THydrographChecks Checks(const InflowWork& work, const TFloodRun& run) const;
 
     // Shows the records the calculation table holds (none while it holds
     // none: after a reset or a failed read), the inflow and the summary of

@@ -696,7 +696,8 @@ void TForm1::BitBtn4Click() {
         // The workbook of what the page shows: its correction and summary.
         const TCorrectionOptions correction = TabSheet4->AppliedCorrection();
         const TFloodRun run = TabSheet4->Run(Work);
-        WriteResultWorkbook(fileName, {Work, run, correction.Any(), Work.FloodFormat.units, HydrographPng(Work, run)});
+        WriteResultWorkbook(fileName, {Work, run, correction.Any(), Work.FloodFormat.units,
+                                       HydrographPng(Work, run, TabSheet4->Checks(Work, run))});
         return;
     }
     Work.WriteResult(fileName);

@@ -874,14 +874,15 @@ void Run(const BatchOptions& options, InflowWork& work) {
                          kAppName);
         if (run.summaryError) std::rethrow_exception(run.summaryError);
         outputs.SetWriter(result, [&](LineFile& file) { work.WriteResult(file); });
+        // The hydrograph and the workbook's picture draw the checks alike.
+        THydrographChecks checks;
+        if (run.noise) checks.sigma = run.noise->sigma;
+        checks.flags = flags;
+        checks.referenceTimes = reference.times;
+        checks.reference = reference.values;
         if (hydrographOut != kNone)
             outputs.SetWriter(hydrographOut, [&](LineFile& file) {
                 THydrographExport hydrograph;
-                THydrographChecks checks;
-                if (run.noise) checks.sigma = run.noise->sigma;
-                checks.flags = flags;
-                checks.referenceTimes = reference.times;
-                checks.reference = reference.values;
                 hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected, checks);
                 file.Write(hydrograph.PngBytes());
             });
@@ -921,7 +922,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
         if (xlsxOut != kNone)
             outputs.SetWriter(xlsxOut, [&](LineFile& file) {
                 WriteResultWorkbook(file, {work, run, options.correction.Any(), work.FloodFormat.units,
-                                           HydrographPng(work, run)});
+                                           HydrographPng(work, run, checks)});
             });
     }
     // Everything or nothing; standard output last.

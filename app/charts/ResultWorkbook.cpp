@@ -98,9 +98,9 @@ OutSheet CorrectedSheet(const InflowWork& work, const std::vector<double>& corre
 
 }  // namespace
 
-std::string HydrographPng(const InflowWork& work, const TFloodRun& run) {
+std::string HydrographPng(const InflowWork& work, const TFloodRun& run, const THydrographChecks& checks) {
     THydrographExport hydrograph;
-    hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected);
+    hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected, checks);
     return hydrograph.PngBytes();
 }
 

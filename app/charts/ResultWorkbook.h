@@ -9,6 +9,7 @@
 // summary's units.
 
 #include "FloodRun.h"
+#include "HydrographChart.h"
 #include "RecordUnits.h"
 #include "Workbook.h"
 
@@ -29,8 +30,9 @@ struct TResultWorkbookSource {
 // result file) for a value that has no four-decimal number.
 workbook::OutDocument ResultDocument(const TResultWorkbookSource& source);
 
-// The hydrograph as the page shows it for the run, as PNG.
-std::string HydrographPng(const InflowWork& work, const TFloodRun& run);
+// The hydrograph as the page shows it for the run, with the checks' series
+// when given, as PNG.
+std::string HydrographPng(const InflowWork& work, const TFloodRun& run, const THydrographChecks& checks = {});
 
 // Into a channel open for writing (see workbook::WriteWorkbook).
 void WriteResultWorkbook(LineFile& file, const TResultWorkbookSource& source);

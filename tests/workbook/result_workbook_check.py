@@ -101,6 +101,12 @@ with tempfile.TemporaryDirectory(prefix="quelmora-xlsx-") as folder:
     run_case(folder, "tankan", os.path.join(REALDATA, "tankan_curve.txt"), os.path.join(REALDATA, "tankan_flood.txt"), [])
     run_case(folder, "powell", os.path.join(REALDATA, "powell_curve_pre2017_live.txt"),
              os.path.join(REALDATA, "powell_1983_flood.txt"), ["--smooth", "5"])
+    # The checks' band, flags and reference are in the workbook's picture too.
+    run_case(folder, "powell-checks", os.path.join(REALDATA, "powell_curve_pre2017_live.txt"),
+             os.path.join(REALDATA, "powell_1983_flood.txt"),
+             ["--smooth", "5", "--spike", "0.05", "--gauge-resolution", "0.003048", "--compare",
+              os.path.join(REALDATA, "powell_1983_published.csv"), "--compare-columns",
+              "time=time,value=published_inflow_m3s"])
 
 print("\n".join(failures[:30] + ([f"{len(failures)} failures"] if failures else [])))
 sys.exit(1 if failures else 0)
