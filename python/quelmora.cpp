@@ -473,28 +473,18 @@ py::dict SummaryDict(const TFloodSummary& s) {
     return d;
 }
 
-// An option's value as batch mode reads its argument: the whole text one
-// number, the same under every locale.
-template <typename T> std::optional<T> NumberOf(const std::string& text) {
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
-
 // A number > 0, refused with batch mode's reason ("--spike needs a level
 // difference > 0") and the text given.
 double PositiveValue(const py::object& value, const char* keyword, const char* reason) {
     const std::string text = ScalarText(value, keyword);
-    const auto v = NumberOf<double>(text);
+    const auto v = WholeNumber<double>(text);
     if (!v || !std::isfinite(*v) || *v <= 0) throw Failure(std::string(reason) + ", not '" + text + "'");
     return *v;
 }
 
 int MonthValue(const py::object& value) {
     const std::string text = ScalarText(value, "water_year_start");
-    const auto m = NumberOf<int>(text);
+    const auto m = WholeNumber<int>(text);
     if (!m || *m < 1 || *m > 12) throw Failure("--water-year-start needs a month 1-12, not '" + text + "'");
     return *m;
 }

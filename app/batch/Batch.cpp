@@ -300,16 +300,6 @@ std::optional<std::string>* ValueOption(BatchOptions& options, std::string_view 
 }
 
 
-// A whole argument as a number, the same under every locale.
-template <typename T>
-std::optional<T> WholeNumber(const std::string& text) {
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
-
 void ReadChoices(BatchOptions& options) {
     TMethodChoices choices{options.balance, options.correction};
     const std::pair<std::string_view, const std::optional<std::string>*> method[] = {

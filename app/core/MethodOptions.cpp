@@ -15,15 +15,6 @@ namespace {
 constexpr std::array<std::string_view, 5> kMethodOptions = {"--outflow", "--bank-storage", "--losses", "--smooth",
                                                             "--negative"};
 
-// A whole argument as a number, the same under every locale.
-template <typename T> std::optional<T> WholeNumber(const std::string& text) {
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
-
 [[noreturn]] void Refuse(const std::string& reason) { throw std::invalid_argument(reason); }
 
 } // namespace

@@ -6,8 +6,11 @@
 
 #include "BalanceOptions.h"
 
+#include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -30,3 +33,14 @@ void ReadMethodOption(std::string_view name, const std::string& value, TMethodCh
 // std::invalid_argument. Scaling by period (--negative scale:...) is refused:
 // a front end without the periods' controls would drop it.
 TMethodChoices ReadMethodChoices(const std::vector<std::pair<std::string, std::string>>& given);
+
+// An option's whole argument as a number, the same under every locale (no
+// sign but '-', no blanks, nothing after it); none when it is not one.
+template <typename T>
+std::optional<T> WholeNumber(const std::string& text) {
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
