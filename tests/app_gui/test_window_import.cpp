@@ -52,6 +52,23 @@ protected:
         EXPECT_EQ(dialog.Problem(), QString()) << file;
         return {dialog.Options(), dialog.ValidFrom()};
     }
+    // The curves and the record read as batch mode reads them: the dated
+    // curve first, the main curve last; computed.
+    static void ReadAsBatch(InflowWork& batch, const TImportChoice& pre, const TImportChoice& resurvey,
+                            const std::string& flood, const TImportChoice& floodChoice) {
+        batch.ShowTables = false;
+        batch.FormCreate();
+        batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, resurvey.options);
+        batch.ReadCurve(k2017);
+        batch.DatedCurves.push_back(
+            {k2017, *resurvey.fromDay, std::move(batch.CurvePoints), std::move(batch.CurveAreas)});
+        batch.CurvePointsFile = kPre2017;
+        batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, pre.options);
+        batch.ResetCurveTable();
+        batch.ReadCurve(kPre2017);
+        batch.FloodFormat = ReadRecordFormat(TFileKind::Flood, floodChoice.options);
+        batch.ReadFlood(flood);
+    }
     void Import(TForm1& window, TFileKind kind, const std::string& file, const TImportChoice& choice) {
         Answer(file);
         window.ExecuteImportDialog = [&](TFileKind asked, const std::string& name) {
@@ -94,17 +111,7 @@ TEST_F(WindowImportTest, PowellAsPublishedGivesTheSameInflowEveryWay) {
     // And the computation alone, read as batch mode reads: dated curves
     // first, the main curve last.
     InflowWork batch;
-    batch.ShowTables = false;
-    batch.FormCreate();
-    batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, resurvey.options);
-    batch.ReadCurve(k2017);
-    batch.DatedCurves.push_back({k2017, *resurvey.fromDay, std::move(batch.CurvePoints)});
-    batch.CurvePointsFile = kPre2017;
-    batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, pre.options);
-    batch.ResetCurveTable();
-    batch.ReadCurve(kPre2017);
-    batch.FloodFormat = ReadRecordFormat(TFileKind::Flood, daily.options);
-    batch.ReadFlood(kDaily);
+    ReadAsBatch(batch, pre, resurvey, kDaily, daily);
     batch.Compute();
 
     const std::vector<TFloodStep>& a = work.FloodSteps;
@@ -317,27 +324,14 @@ TEST_F(WindowImportTest, TheRepairBringsSkippedDaysBackAsRowsAndTakesThemOut) {
 
     // Batch mode's reading and repair of the same files.
     InflowWork batch;
-    batch.ShowTables = false;
-    batch.FormCreate();
-    batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, resurvey.options);
-    batch.ReadCurve(k2017);
-    batch.DatedCurves.push_back({k2017, *resurvey.fromDay, std::move(batch.CurvePoints), std::move(batch.CurveAreas)});
-    batch.CurveFormat = ReadRecordFormat(TFileKind::Curve, pre.options);
-    batch.ReadCurve(kPre2017);
-    batch.FloodFormat = ReadRecordFormat(TFileKind::Flood, flood.options);
-    batch.ReadFlood(daily);
+    ReadAsBatch(batch, pre, resurvey, daily, flood);
     ScreenAndRepair(batch, std::nullopt, true);
     batch.Compute();
     ASSERT_EQ(batch.FloodSteps.size(), work.FloodSteps.size());
     for (std::size_t k = 0; k < read + 2; ++k)
         ASSERT_EQ(std::memcmp(&batch.FloodSteps[k], &work.FloodSteps[k], sizeof(TFloodStep)), 0) << "record " << k;
-    TRunInputs inputs;
-    inputs.curve = batch.CurvePoints;
-    inputs.area = batch.CurveAreas;
-    const std::vector<TCurveAt> curves = batch.CurvesInTime();
-    const std::vector<std::size_t> curveOf = batch.RecordCurves();
-    inputs.curves = curves;
-    inputs.curveOf = curveOf;
+    InflowWork::TRunHeld held;
+    TRunInputs inputs = batch.RunInputs(held);
     inputs.gaugeResolution = 0.003048;
     const TFloodRun batchRun = RunFlood(batch.FloodSteps, batch.ComputedRecords, {}, true, inputs);
     const TFloodRun windowRun = page.Run(work);
