@@ -253,7 +253,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Series1(std::make_unique<
     TabSheet4->OnChoicesChanged = [this] {
         if (Work.ComputedRecords > 0) RunHandler(&TForm1::BitBtn3Click);
     };
-    TabSheet4->OnChooseCompareFile = [this] { return ExecuteOpenDialog(); };
+    // A reference is a CSV (or a workbook's sheet), as the import reads.
+    TabSheet4->OnChooseCompareFile = [this] {
+        offerData_ = true;
+        const TScopeExit offered([this] { offerData_ = false; });
+        return ExecuteOpenDialog();
+    };
     // A flagged record's level cell is coloured, its flag told in the tip;
     // so is the outflow a record brought back by the repair lacked.
     StringGrid1->GridModel()->CellMark = [this](int col, int row) -> TStringGridModel::TCellMark {
