@@ -864,14 +864,15 @@ void Run(const BatchOptions& options, InflowWork& work) {
                          kAppName);
         if (run.summaryError) std::rethrow_exception(run.summaryError);
         outputs.SetWriter(result, [&](LineFile& file) { work.WriteResult(file); });
-        // The hydrograph and the workbook's picture draw the checks alike.
+        // The hydrograph and the workbook's picture draw the checks alike;
+        // the writers run at the commit, after this block: they keep a copy.
         THydrographChecks checks;
         if (run.noise) checks.sigma = run.noise->sigma;
         checks.flags = flags;
         checks.referenceTimes = reference.times;
         checks.reference = reference.values;
         if (hydrographOut != kNone)
-            outputs.SetWriter(hydrographOut, [&](LineFile& file) {
+            outputs.SetWriter(hydrographOut, [&, checks](LineFile& file) {
                 THydrographExport hydrograph;
                 hydrograph.Show(work.FloodSteps, work.ComputedRecords, run.corrected, checks);
                 file.Write(hydrograph.PngBytes());
@@ -910,7 +911,7 @@ void Run(const BatchOptions& options, InflowWork& work) {
             });
         }
         if (xlsxOut != kNone)
-            outputs.SetWriter(xlsxOut, [&](LineFile& file) {
+            outputs.SetWriter(xlsxOut, [&, checks](LineFile& file) {
                 WriteResultWorkbook(file, {work, run, options.correction.Any(), work.FloodFormat.units,
                                            HydrographPng(work, run, checks)});
             });
