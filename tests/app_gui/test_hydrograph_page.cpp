@@ -163,6 +163,9 @@ TEST_F(PageTest, ChartMenuSavesTheControlsPictureAndCopiesIt) {
 }
 
 TEST_F(PageTest, CtrlCCopiesTheSelectedCells) {
+    // First a desktop that writes decimals with a point, whatever the
+    // locale the tests run under.
+    QLocale::setDefault(QLocale::c());
     LoadTankan();
     form->BitBtn3->click();
     TStringGridView* table = form->StringGrid1;
