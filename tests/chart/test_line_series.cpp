@@ -6,6 +6,7 @@
 #include "test_line_series_fixture.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -346,8 +347,12 @@ TEST(LineDrawing, TheExampleCurveAcrossTheChartAndZoomed) {
     std::getline(in, line);
     std::vector<QPointF> curve;
     while (std::getline(in, line)) {
-        double z, v;
-        if (std::sscanf(line.c_str(), "%lf,%lf", &z, &v) == 2) {
+        // The file's decimal points, whatever locale the test runs under.
+        double z = 0, v = 0;
+        const char* end = line.data() + line.size();
+        const auto [comma, zError] = std::from_chars(line.data(), end, z);
+        if (zError == std::errc() && comma != end && *comma == ',' &&
+            std::from_chars(comma + 1, end, v).ec == std::errc()) {
             c.series->AddPoint(v, z);
             curve.emplace_back(v, z);
         }
